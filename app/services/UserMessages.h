@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Every fixed text that the general error reporting shows, in one place.
+namespace ringlark::msg {
+
+std::string CannotCreateFile(std::string_view path);
+std::string CannotOpenFile(std::string_view path);
+inline constexpr std::string_view StreamWriteError = "Stream write error";
+inline constexpr std::string_view OutOfMemoryStream = "Out of memory while expanding memory stream";
+std::string NotValidInteger(std::string_view text);
+std::string FailedToGetData(std::string_view valueName);
+std::string InvalidDataType(std::string_view valueName);
+std::string FailedToSetData(std::string_view valueName);
+
+}  // namespace ringlark::msg

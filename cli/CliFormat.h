@@ -1,0 +1,28 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Bytes.h"
+#include "Inspector.h"
+
+namespace ringlark::cli {
+
+// Parses "04 0C 30", "040c30" or several such arguments into bytes. Each
+// whitespace-separated group must hold whole hex pairs. On failure returns
+// nothing and sets error to a text that says where the input is wrong.
+std::optional<Bytes> ParseHexArguments(const std::vector<std::string>& arguments,
+                                       std::string& error);
+
+// The inspector table as aligned text with a "Raw Stream" line, UTF-8. Control
+// bytes in notes are shown as the ASCII column shows them, as spaces.
+std::string InspectorText(const TInspectorTable& table);
+
+// {"raw": ..., "rows": [{"byte": 1, "hex": ..., ...}]}; texts converted to UTF-8.
+nlohmann::json InspectorJson(const TInspectorTable& table);
+
+std::string HexString(std::string_view bytes);
+
+}  // namespace ringlark::cli

@@ -1,0 +1,112 @@
+// Runs ringlark-cli as a fresh process, as users do.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "FskSynth.h"
+#include "GenerationDriver.h"
+#include "TestSupport.h"
+
+namespace ringlark {
+namespace {
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+TRun RunCli(const std::string& arguments) {
+    test::TTempDir dir;
+    const auto errPath = dir / "stderr";
+    const std::string command =
+        std::string(RINGLARK_CLI_PATH) + " " + arguments + " 2>" + errPath.string();
+    TRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        run.Out.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Err = test::ReadFile(errPath);
+    return run;
+}
+
+TEST(CliGenerate, SdmfExampleFileInAFreshProcess) {
+    test::TTempDir dir;
+    const auto path = (dir / "x.wav").string();
+    const TRun run = RunCli("generate sdmf --number 12-34 --date 0101 --time 1200 -o " + path);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    const Bytes file = test::ReadFile(path);
+    ASSERT_EQ(file.size(), 23197u);
+    EXPECT_EQ(file.substr(4, 4), test::HexBytes("95 5A 00 00"));   // 23189
+    EXPECT_EQ(file.substr(40, 4), test::HexBytes("71 5A 00 00"));  // 23153
+    EXPECT_EQ(file.substr(44, 8), test::HexBytes("80 93 A4 B2 BB BE BB B3"));
+    TFskSynth fresh;
+    EXPECT_EQ(file, SynthesiseImage(fresh, test::HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"),
+                                    TSignalling::OnHook));
+}
+
+TEST(CliGenerate, StatusFormWithoutOutput) {
+    const TRun run = RunCli("generate sdmf --private --long-distance --date 0101 --time 1200");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, "..01011200L\"\n");
+    const TRun mdmf = RunCli("generate mdmf --number 12-34 --name bob --date 0101 --time 1200");
+    EXPECT_EQ(mdmf.Out, "\xE2\x82\xAC...01011200..1234..BOB0\n");
+}
+
+TEST(CliGenerate, InspectJson) {
+    const TRun run = RunCli("generate vmwi-on --inspect --json");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto json = nlohmann::json::parse(run.Out);
+    EXPECT_EQ(json["rows"].size(), 6u);
+    EXPECT_EQ(json["rows"][4]["notes"], "VMWI Status: On");
+}
+
+TEST(CliGenerate, CallWaitingChangesOnlyTheMiscKinds) {
+    const TRun run = RunCli("generate test --call-waiting --json");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto json = nlohmann::json::parse(run.Out);
+    EXPECT_EQ(json["samples"], 29547 + 5513);  // 150 bits, 37 of them short
+    EXPECT_EQ(json["message"], "81 0C 02 0A 30 31 32 33 34 35 36 37 38 39 5A");
+    const TRun refused = RunCli("generate sdmf --call-waiting");
+    EXPECT_EQ(refused.Status, 2);
+    EXPECT_NE(refused.Err.find("--call-waiting applies only to"), std::string::npos);
+}
+
+TEST(CliGenerate, CannotCreateFileIsARuntimeError) {
+    const TRun run = RunCli("generate sdmf -o /nonexistent-folder/x.wav");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "Cannot create file /nonexistent-folder/x.wav\n");
+}
+
+TEST(CliGenerate, UsageErrors) {
+    EXPECT_EQ(RunCli("generate fax").Status, 2);
+    EXPECT_EQ(RunCli("generate sdmf --clip 5 --no-clip").Status, 2);
+    EXPECT_EQ(RunCli("generate sdmf --amplitude 99999999999").Status, 2);
+    EXPECT_EQ(RunCli("").Status, 2);
+    EXPECT_EQ(RunCli("--help").Status, 0);
+}
+
+TEST(CliInspect, TableAndMalformedHex) {
+    const TRun run = RunCli("inspect 82 03 0b 01 ff 70");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("5     FF   255      11111111           \xC3\xBF      VMWI Status: On"),
+              std::string::npos)
+        << run.Out;
+    const TRun bad = RunCli("inspect '82 0x3'");
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_EQ(bad.Err,
+              "ringlark-cli: malformed hex in argument 1 at character 5: 'x' is not a hexadecimal digit\n");
+}
+
+}  // namespace
+}  // namespace ringlark

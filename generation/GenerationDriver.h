@@ -1,0 +1,101 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Bytes.h"
+#include "FskSynth.h"
+#include "MessageBuilder.h"
+#include "Services.h"
+
+namespace ringlark {
+
+enum class TMruList { Numbers, Names };
+
+// Option values read at each generation.
+struct TGenerationOptions {
+    TFilterOptions Filters;
+    int32_t Amplitude = 63;
+    int32_t Clip = 63;
+};
+
+// Enabled states of the three output buttons; the window mirrors them.
+struct TOutputButtons {
+    bool Save = true;
+    bool Play = true;
+    bool Inspect = true;
+    bool operator==(const TOutputButtons&) const = default;
+};
+
+// The main window as the generation driver sees it.
+class IGenerationHost {
+public:
+    virtual ~IGenerationHost() = default;
+    // The caller-ID tab currently shown, read into a request.
+    virtual TCidRequest ReadCurrentTab() = 0;
+    virtual TGenerationOptions CurrentOptions() = 0;
+    // Puts the raw, unfiltered entry at the front of a recently-used list and
+    // writes the combo box text back.
+    virtual void BubbleMRU(TMruList list, const Bytes& entry) = 0;
+    // Panel 0 of the status bar, repainted at once so that it shows while playing.
+    virtual void SetStatusText(const Bytes& text) = 0;
+    virtual void OutputButtonsChanged(const TOutputButtons& buttons) = 0;
+    // The sound could not be played; the generation still completes.
+    virtual void PlayFailed(const std::string& reason) = 0;
+    // Inspect resets the inspector grid to 200 empty rows before generating.
+    virtual void PrepareInspector() = 0;
+    // Every completed generation refreshes the inspector with its message.
+    virtual void RefreshInspector(const Bytes& message) = 0;
+};
+
+// The channel seizure: 30 bytes 0x55, 300 alternating bits starting with a space.
+inline constexpr int SeizureBytes = 30;
+inline constexpr uint8_t SeizureByte = 0x55;
+
+// Appends the preamble of the signalling and the message as FSK to a new stream
+// and completes it as a WAV image.
+Bytes SynthesiseImage(TFskSynth& synth, const Bytes& message, TSignalling signalling);
+
+// The signalling a request is sent with. The Misc. tab has no choice of its own:
+// its VMWI and test messages follow the signalling of the previous generation.
+bool FollowsLastSignalling(const TCidRequest& request);
+
+// The single operation behind Play, Save and Inspect.
+class TGenerationDriver {
+public:
+    // "\\\INSPECT": generate and inspect only, nothing is played or written.
+    static constexpr std::string_view InspectOnly = "\\\\\\INSPECT";
+
+    static constexpr std::string_view SaveTitle = "Save Caller ID Audio File";
+    static constexpr std::string_view SaveDefaultExt = ".WAV";
+    static constexpr std::string_view SaveFilter = "WAV Files (*.wav)|*.WAV|All Files (*.*)|*.*";
+
+    TGenerationDriver(IGenerationHost& host, TTickTimer& timer, ISoundPlayer& sound,
+                      IFileDialog& saveDialog);
+
+    // Empty destination: play; InspectOnly: inspect; anything else: the WAV path.
+    // Throws RinglarkError when the file cannot be written; the buttons, the timer
+    // and the stream are restored first.
+    void GoButton(const std::string& destination);
+
+    void ButtonPlayClick() { GoButton(""); }
+    // The save action: asks for a path, then generates into it.
+    void ButtonSaveClick();
+
+    TSignalling LastSignalling() const { return lastSignalling_; }
+    const TFskSynth& Synth() const { return synth_; }
+    const TOutputButtons& Buttons() const { return buttons_; }
+
+private:
+    void SetButtons(bool enabled);
+
+    IGenerationHost& host_;
+    TTickTimer& timer_;
+    ISoundPlayer& sound_;
+    IFileDialog& saveDialog_;
+    TSignalling lastSignalling_ = TSignalling::OnHook;
+    TFskSynth synth_;
+    TOutputButtons buttons_;
+};
+
+}  // namespace ringlark

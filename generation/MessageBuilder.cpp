@@ -1,0 +1,203 @@
+#include "MessageBuilder.h"
+
+#include <algorithm>
+#include <array>
+
+namespace ringlark {
+
+namespace {
+
+constexpr std::array<TMessageTypeInfo, 4> kMessageTypes = {{
+    {cid::TypeSdmf, "SDMF"},
+    {cid::TypeMdmf, "MDMF"},
+    {cid::TypeTest, "Test"},
+    {cid::TypeVmwi, "VMWI"},
+}};
+
+constexpr std::array<TParameterInfo, 9> kParameters = {{
+    {cid::ParamDateTime, "Date/Time"},
+    {cid::ParamCallingNumber, "Calling Number"},
+    {cid::ParamDialableNumber, "Dialable Directory Number"},
+    {cid::ParamNumberNotSent, "Number Blocked"},
+    {cid::ParamCallQualifier, "Call Qualifier"},
+    {cid::ParamCallingName, "Calling Name"},
+    {cid::ParamNameNotSent, "Calling Name Blocked"},
+    {cid::ParamCallType, "Call Type"},
+    {cid::ParamVmwi, "Visual Message Waiting Indicator"},
+}};
+
+// The VMWI messages are stored whole, checksum included.
+constexpr std::string_view kVmwiOn = "\x82\x03\x0B\x01\xFF\x70";
+constexpr std::string_view kVmwiOff = std::string_view("\x82\x03\x0B\x01\x00\x6F", 6);
+constexpr std::string_view kTestBody = "\x02\x0A" "0123456789";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAlphanumericOrSpace(char c) {
+    return c == ' ' || IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+void AppendParameter(Bytes& body, uint8_t code, std::string_view value, std::size_t lengthByte) {
+    body += static_cast<char>(code);
+    body += static_cast<char>(lengthByte & 0xFF);
+    body += value;
+}
+
+}  // namespace
+
+std::span<const TMessageTypeInfo> MessageTypes() { return kMessageTypes; }
+std::span<const TParameterInfo> ParameterCodes() { return kParameters; }
+
+std::optional<TParameterInfo> FindParameter(uint8_t code) {
+    for (const auto& info : kParameters) {
+        if (info.Code == code) {
+            return info;
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsKnownMessageType(uint8_t type) {
+    return std::any_of(kMessageTypes.begin(), kMessageTypes.end(),
+                       [type](const TMessageTypeInfo& info) { return info.Type == type; });
+}
+
+uint8_t CidChecksum(std::string_view bytes) {
+    unsigned sum = 0;
+    for (char c : bytes) {
+        sum += static_cast<uint8_t>(c);
+    }
+    return static_cast<uint8_t>((256 - (sum & 0xFF)) & 0xFF);
+}
+
+Bytes FilterDigits(std::string_view text, const TFilterOptions& options) {
+    if (options.NoFiltering) {
+        return Bytes(text);
+    }
+    Bytes out;
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out), IsDigit);
+    return out;
+}
+
+Bytes FilterName(std::string_view text, const TFilterOptions& options) {
+    if (options.NoFiltering || !options.AlphaOnly) {
+        return Bytes(text);
+    }
+    Bytes out;
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out), IsAlphanumericOrSpace);
+    return out;
+}
+
+Bytes UpperCaseAscii(std::string_view text) {
+    Bytes out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+uint32_t HexTextValue(std::string_view text) {
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
+    uint32_t value = 0;
+    uint32_t weight = 1;
+    for (auto it = text.rbegin(); it != text.rend(); ++it) {
+        const auto digit = kDigits.find(*it);
+        if (digit == std::string_view::npos) {
+            continue;
+        }
+        value += static_cast<uint32_t>(digit) * weight;  // wraps: only the last 8 digits count
+        weight <<= 4;
+    }
+    return value;
+}
+
+Bytes PrintableText(std::string_view message) {
+    Bytes out(message);
+    for (char& c : out) {
+        if (static_cast<uint8_t>(c) < 32) {
+            c = '.';
+        }
+    }
+    return out;
+}
+
+Bytes FrameMessage(uint8_t type, std::string_view body) {
+    Bytes message;
+    message.reserve(body.size() + 3);
+    message += static_cast<char>(type);
+    message += static_cast<char>(body.size() & 0xFF);
+    message += body;
+    message += static_cast<char>(CidChecksum(message));
+    return message;
+}
+
+Bytes EncodeWorkshopRows(const std::vector<TWorkshopRow>& rows) {
+    Bytes body;
+    for (const auto& row : rows) {
+        AppendParameter(body, static_cast<uint8_t>(HexTextValue(row.TypeText) & 0xFF),
+                        row.ValueText, row.ValueText.size());
+    }
+    return FrameMessage(cid::TypeMdmf, body);
+}
+
+Bytes BuildCidMessage(const TCidRequest& request, const TFilterOptions& options) {
+    if (request.Workshop) {
+        return EncodeWorkshopRows(request.Rows);
+    }
+    switch (request.Kind) {
+        case TMessageKind::VmwiOn:
+            return Bytes(kVmwiOn);
+        case TMessageKind::VmwiOff:
+            return Bytes(kVmwiOff);
+        case TMessageKind::Test:
+            return FrameMessage(cid::TypeTest, kTestBody);
+        case TMessageKind::Sdmf:
+        case TMessageKind::Mdmf:
+            break;
+    }
+
+    // The date/time goes through the name filter, so "alphanumerics only" also
+    // drops punctuation typed there.
+    Bytes dateTime = FilterName(request.DateText + request.TimeText, options);
+    if (dateTime.size() > cid::DateTimeLength) {
+        dateTime.resize(cid::DateTimeLength);
+    }
+    Bytes number = FilterDigits(request.NumberText, options);
+    Bytes name = request.Kind == TMessageKind::Sdmf ? Bytes() : FilterName(request.NameText, options);
+    if (options.ForceUppercaseName) {
+        name = UpperCaseAscii(name);
+    }
+    if (request.Private) {
+        number = name = "P";
+    }
+    if (request.OutOfArea) {
+        number = name = "O";
+    }
+
+    if (request.Kind == TMessageKind::Sdmf) {
+        if (request.LongDistance) {
+            number = "L";
+        }
+        return FrameMessage(cid::TypeSdmf, dateTime + number);
+    }
+
+    const bool withheld = request.Private || request.OutOfArea;
+    Bytes body;
+    // The date/time length byte is always 8, even when fewer characters follow.
+    AppendParameter(body, cid::ParamDateTime, dateTime, cid::DateTimeLength);
+    if (!request.NumberDisabled) {
+        AppendParameter(body, withheld ? cid::ParamNumberNotSent : cid::ParamCallingNumber, number,
+                        number.size());
+    }
+    if (!request.NameDisabled) {
+        AppendParameter(body, withheld ? cid::ParamNameNotSent : cid::ParamCallingName, name,
+                        name.size());
+    }
+    if (request.LongDistance) {
+        AppendParameter(body, cid::ParamCallQualifier, "L", 1);
+    }
+    return FrameMessage(cid::TypeMdmf, body);
+}
+
+}  // namespace ringlark

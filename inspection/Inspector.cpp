@@ -1,0 +1,257 @@
+#include "Inspector.h"
+
+#include <cstdio>
+
+#include "MessageBuilder.h"
+
+namespace ringlark {
+
+namespace {
+
+std::string Hex2(uint8_t value) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+
+std::string Dec(unsigned value) { return std::to_string(value); }
+
+// Writes notes onto the rows of a table; rows are numbered from 1 and a note for a
+// row beyond the message is dropped. A later note replaces an earlier one.
+class TNoteWriter {
+public:
+    TNoteWriter(std::string_view message, TInspectorTable& table) : m_(message), table_(table) {}
+
+    std::size_t N() const { return m_.size(); }
+    bool Has(std::size_t position) const { return position >= 1 && position <= m_.size(); }
+    uint8_t At(std::size_t position) const { return static_cast<uint8_t>(m_[position - 1]); }
+
+    // count bytes from position on, cut at the end of the message
+    Bytes Chars(std::size_t position, std::size_t count) const {
+        if (position < 1 || position > m_.size()) {
+            return {};
+        }
+        return Bytes(m_.substr(position - 1, count));
+    }
+
+    void Note(std::size_t row, Bytes text) {
+        if (Has(row)) {
+            table_.Rows[row - 1].Cells[5] = std::move(text);
+        }
+    }
+    void AppendToNote(std::size_t row, std::string_view text) {
+        if (Has(row)) {
+            table_.Rows[row - 1].Cells[5] += text;
+        }
+    }
+
+private:
+    std::string_view m_;
+    TInspectorTable& table_;
+};
+
+void DateNotes(TNoteWriter& w, std::size_t dateRow) {
+    w.Note(dateRow, "Date: " + w.Chars(dateRow, 2) + "/" + w.Chars(dateRow + 2, 2));
+    w.Note(dateRow + 4, "Time: " + w.Chars(dateRow + 4, 2) + ":" + w.Chars(dateRow + 6, 2));
+}
+
+void FrameNotes(TNoteWriter& w, unsigned length) {
+    w.Note(2, "Message Length: " + Dec(length) + " bytes");
+    const std::size_t checksumRow = length + 3;
+    if (w.Has(checksumRow)) {
+        const bool passed = CidChecksum(w.Chars(1, length + 2)) == w.At(checksumRow);
+        w.Note(checksumRow, passed ? "Checksum (Passed)" : "Checksum (Failed)");
+    }
+}
+
+void SdmfNotes(TNoteWriter& w) {
+    DateNotes(w, 3);
+    if (w.Has(11)) {
+        // The number runs to the byte before the last one present, whatever the
+        // length byte says; at most 255 bytes are taken before that one is dropped.
+        Bytes number = w.Chars(11, 255);
+        number.pop_back();
+        w.Note(11, "Number: " + number);
+    }
+}
+
+Bytes BlockReason(uint8_t value, std::string_view what, std::string_view invalid) {
+    if (value == 'O') {
+        return "Reason for " + Bytes(what) + " Block: Out of Area";
+    }
+    if (value == 'P') {
+        return "Reason for " + Bytes(what) + " Block: Private";
+    }
+    return Bytes(invalid);
+}
+
+Bytes VmwiStatus(uint8_t value) {
+    if (value == 0x00) {
+        return "VMWI Status: Off";
+    }
+    if (value == 0xFF) {
+        return "VMWI Status: On";
+    }
+    return "VMWI Status: Invalid";
+}
+
+Bytes CallType(uint8_t value) {
+    switch (value) {
+        case 0x01:
+            return "Call Type: Voice";
+        case 0x02:
+            return "Call Type: Ring-Back-When-Free";
+        case 0x81:
+            return "Call Type: Message Waiting";
+        default:
+            return "Call Type: Undetermined (Invalid)";
+    }
+}
+
+// Fixed value lengths; 0 where the length is not checked.
+unsigned FixedLength(uint8_t code) {
+    switch (code) {
+        case cid::ParamDateTime:
+            return 8;
+        case cid::ParamNumberNotSent:
+        case cid::ParamNameNotSent:
+        case cid::ParamCallType:
+        case cid::ParamVmwi:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+void ParameterWalk(TNoteWriter& w, unsigned length) {
+    std::size_t p = 3;
+    while (p <= length && w.Has(p)) {
+        const uint8_t code = w.At(p);
+        const auto known = FindParameter(code);
+        w.Note(p, "MDMF Parameter $" + Hex2(code) + ": " +
+                      (known ? Bytes(known->Name) : Bytes("Unknown")));
+        if (!w.Has(p + 1)) {
+            return;  // nothing beyond the end of the message can get a note
+        }
+        const unsigned n = w.At(p + 1);
+        w.Note(p + 1, "Parameter Length: " + Dec(n) + " bytes");
+        const unsigned fixed = FixedLength(code);
+        if (fixed != 0 && n != fixed) {
+            w.AppendToNote(p + 1, " (Invalid Length)");
+        }
+        const std::size_t v = p + 2;
+        const Bytes value = w.Chars(v, n);
+        const uint8_t first = w.Has(v) ? w.At(v) : 0;
+        switch (code) {
+            case cid::ParamDateTime:
+                DateNotes(w, v);
+                break;
+            case cid::ParamCallingNumber:
+                w.Note(v, "Calling Number: " + value);
+                break;
+            case cid::ParamDialableNumber:
+                w.Note(v, "DDN: " + value);
+                break;
+            case cid::ParamNumberNotSent:
+                w.Note(v, BlockReason(first, "Number",
+                                      "Reason for Number Block Undetermined (Invalid)"));
+                break;
+            case cid::ParamCallQualifier:
+                w.Note(v, first == 'L' ? "Call Qualifier: Long Distance" : "Call Qualifier: Unknown");
+                break;
+            case cid::ParamCallingName:
+                w.Note(v, "Calling Name: " + value);
+                break;
+            case cid::ParamNameNotSent:
+                w.Note(v, BlockReason(first, "Calling Name",
+                                      "Reason for Name Block Undetermined (Invalid)"));
+                break;
+            case cid::ParamCallType:
+                w.Note(v, CallType(first));
+                break;
+            case cid::ParamVmwi:
+                w.Note(v, VmwiStatus(first));
+                break;
+            default:
+                w.Note(v, "Message Content: " + value);
+                break;
+        }
+        p += n + 2;
+    }
+}
+
+void VmwiNotes(TNoteWriter& w) {
+    if (w.Has(3)) {
+        w.Note(3, w.At(3) == cid::ParamVmwi
+                      ? "Parameter type $0B: Visual Message Waiting Indicator"
+                      : "Unknown Parameter Type");
+    }
+    if (w.Has(4)) {
+        w.Note(4, "Parameter Length: " + Dec(w.At(4)) + " bytes");
+    }
+    if (w.Has(5)) {
+        w.Note(5, VmwiStatus(w.At(5)));
+    }
+}
+
+}  // namespace
+
+Bytes BinaryLsbLeft(uint8_t byte) {
+    Bytes bits(8, '0');
+    for (int k = 0; k < 8; ++k) {
+        if ((byte >> k) & 1) {
+            bits[k] = '1';
+        }
+    }
+    return bits;
+}
+
+TInspectorTable BuildInspector(std::string_view message) {
+    TInspectorTable table;
+    table.RawStream = PrintableText(message);
+    table.Rows.resize(message.size());
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        const auto b = static_cast<uint8_t>(message[i]);
+        auto& cells = table.Rows[i].Cells;
+        cells[0] = Dec(static_cast<unsigned>(i + 1));
+        cells[1] = Hex2(b);
+        cells[2] = b < 10 ? "0" + Dec(b) : Dec(b);
+        cells[3] = BinaryLsbLeft(b);
+        cells[4] = b >= 32 ? Bytes(1, static_cast<char>(b)) : Bytes(" ");
+    }
+
+    TNoteWriter w(message, table);
+    if (!w.Has(1)) {
+        return table;
+    }
+    const uint8_t type = w.At(1);
+    const unsigned length = w.Has(2) ? w.At(2) : 0;
+    switch (type) {
+        case cid::TypeSdmf:
+            w.Note(1, "Message Type $04 - SDMF");
+            FrameNotes(w, length);
+            SdmfNotes(w);
+            break;
+        case cid::TypeMdmf:
+            w.Note(1, "Message Type $80 - MDMF");
+            FrameNotes(w, length);
+            ParameterWalk(w, length);
+            break;
+        case cid::TypeTest:
+            w.Note(1, "Message Type $81 - Test");
+            FrameNotes(w, length);
+            ParameterWalk(w, length);
+            break;
+        case cid::TypeVmwi:
+            w.Note(1, "Message Type $82 - VMWI");
+            FrameNotes(w, length);
+            VmwiNotes(w);
+            break;
+        default:
+            w.Note(1, "Unknown Message Type ($" + Hex2(type) + ")");
+            break;
+    }
+    return table;
+}
+
+}  // namespace ringlark

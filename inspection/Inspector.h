@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Bytes.h"
+
+namespace ringlark {
+
+inline constexpr std::array<std::string_view, 6> InspectorTitles = {
+    "Byte", "Hex", "Decimal", "Binary (LSB Left)", "ASCII", "Notes"};
+
+// One row per message byte. Cells are single-byte texts (the ASCII cell and notes
+// may hold bytes above 127).
+struct TInspectorRow {
+    std::array<Bytes, 6> Cells;
+    const Bytes& Notes() const { return Cells[5]; }
+    bool operator==(const TInspectorRow&) const = default;
+};
+
+struct TInspectorTable {
+    Bytes RawStream;
+    std::vector<TInspectorRow> Rows;  // row i describes byte i + 1
+    bool operator==(const TInspectorTable&) const = default;
+};
+
+Bytes BinaryLsbLeft(uint8_t byte);
+
+// Explains a framed caller-ID message byte by byte. Never fails: anomalies become
+// notes, and input shorter than its declared structure is never read past its end.
+TInspectorTable BuildInspector(std::string_view message);
+
+}  // namespace ringlark

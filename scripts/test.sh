@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, then builds and tests the normal
+# build, the ASan + UBSan build, and runs the fuzzers for a bounded time.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+
+bash scripts/deps.sh
+
+fuzz_seconds="${RINGLARK_FUZZ_SECONDS:-60}"
+export QT_QPA_PLATFORM=offscreen
+
+echo "== normal build"
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure -j2
+
+echo "== sanitizer build (ASan + UBSan)"
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DRINGLARK_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== fuzzing (${fuzz_seconds}s per target)"
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DRINGLARK_FUZZ=ON -DRINGLARK_TESTS=OFF -DRINGLARK_BENCH=OFF -DRINGLARK_SOUND=OFF -DRINGLARK_CLI=OFF
+for target in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name="$(basename "$target")"
+  corpus="build-fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+  echo "-- $name"
+  "$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" "${seeds[@]}" \
+    2>build-fuzz/"$name".log || { tail -50 build-fuzz/"$name".log; exit 1; }
+  grep -E '^(Done|#[0-9]+ +DONE)' build-fuzz/"$name".log | tail -1 || true
+done
+
+echo "== benchmark (informative)"
+build/bench/ringlark_bench --benchmark_min_time=0.2 2>/dev/null | tail -3 || true
+
+echo "All tests passed."
