@@ -33,7 +33,9 @@ std::string ShownCharacter(char c) {
     return text;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Terminal width of a UTF-8 text: one column per code point.
 std::size_t Width(std::string_view utf8) {

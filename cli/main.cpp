@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "ClockText.h"
 #include "CliFormat.h"
+#include "ClockText.h"
 #include "Cp1252.h"
 #include "GenerationDriver.h"
 #include "Inspector.h"
@@ -48,8 +48,8 @@ struct TInspectArgs {
 };
 
 const std::map<std::string, TMessageKind> kKinds = {
-    {"sdmf", TMessageKind::Sdmf},      {"mdmf", TMessageKind::Mdmf},
-    {"cwcid", TMessageKind::Mdmf},     {"vmwi-on", TMessageKind::VmwiOn},
+    {"sdmf", TMessageKind::Sdmf},        {"mdmf", TMessageKind::Mdmf},
+    {"cwcid", TMessageKind::Mdmf},       {"vmwi-on", TMessageKind::VmwiOn},
     {"vmwi-off", TMessageKind::VmwiOff}, {"test", TMessageKind::Test},
 };
 
@@ -79,8 +79,8 @@ TCidRequest RequestFrom(const TGenerateArgs& args) {
     request.LongDistance = args.LongDistance;
     request.NumberDisabled = args.Kind != "sdmf" && args.NoNumber;
     request.NameDisabled = args.NoName;
-    request.Signalling = (args.Kind == "cwcid" || args.CallWaiting) ? TSignalling::CallWaiting
-                                                                    : TSignalling::OnHook;
+    request.Signalling =
+        (args.Kind == "cwcid" || args.CallWaiting) ? TSignalling::CallWaiting : TSignalling::OnHook;
     return request;
 }
 
@@ -136,7 +136,8 @@ int RunInspect(const TInspectArgs& args) {
 }
 
 void AddGenerate(CLI::App& app, TGenerateArgs& args) {
-    CLI::App* generate = app.add_subcommand("generate", "Compose a caller-ID message as Bell 202 FSK audio");
+    CLI::App* generate =
+        app.add_subcommand("generate", "Compose a caller-ID message as Bell 202 FSK audio");
     std::vector<std::string> kinds;
     for (const auto& [name, kind] : kKinds) {
         kinds.push_back(name);
@@ -144,19 +145,22 @@ void AddGenerate(CLI::App& app, TGenerateArgs& args) {
     generate->add_option("KIND", args.Kind, "sdmf, mdmf, cwcid, vmwi-on, vmwi-off or test")
         ->required()
         ->check(CLI::IsMember(kinds));
-    generate->add_option("--number", args.Number, "Phone number as typed (non-digits are filtered)");
+    generate->add_option("--number", args.Number,
+                         "Phone number as typed (non-digits are filtered)");
     generate->add_option("--name", args.Name, "Caller name as typed");
     generate->add_option("--date", args.Date, "Date MMDD (default: today)");
     generate->add_option("--time", args.Time, "Time HHMM, 24-hour (default: now)");
     generate->add_flag("--private", args.Private, "Private: sends P");
     generate->add_flag("--out-of-area", args.OutOfArea, "Out of area: sends O");
     generate->add_flag("--long-distance", args.LongDistance, "Long distance indicator");
-    generate->add_flag("--no-number", args.NoNumber, "Leave out the number parameter (MDMF, CWCID)");
+    generate->add_flag("--no-number", args.NoNumber,
+                       "Leave out the number parameter (MDMF, CWCID)");
     generate->add_flag("--no-name", args.NoName, "Leave out the name parameter (MDMF, CWCID)");
     generate->add_option("--amplitude", args.Amplitude, "Peak deviation from 128 (default 63)");
     auto* clip = generate->add_option("--clip", args.Clip, "Clipping level (default 63)");
     generate->add_flag("--no-clip", args.NoClip, "Disable clipping (level 128)")->excludes(clip);
-    generate->add_flag("--alpha-only", args.AlphaOnly, "Allow only letters, digits and space in the name");
+    generate->add_flag("--alpha-only", args.AlphaOnly,
+                       "Allow only letters, digits and space in the name");
     generate->add_flag("--no-uppercase", args.NoUppercase, "Do not force the name to upper case");
     generate->add_flag("--no-filter", args.NoFilter, "No character filtering whatsoever");
     generate->add_flag("--call-waiting", args.CallWaiting,

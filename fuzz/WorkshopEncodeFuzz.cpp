@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         start = end + 1;
     }
     const auto message = ringlark::EncodeWorkshopRows(rows);
-    const unsigned sum = std::accumulate(message.begin(), message.end(), 0u,
-                                         [](unsigned s, char c) { return s + static_cast<uint8_t>(c); });
+    const unsigned sum =
+        std::accumulate(message.begin(), message.end(), 0u,
+                        [](unsigned s, char c) { return s + static_cast<uint8_t>(c); });
     if (sum % 256 != 0 || static_cast<uint8_t>(message[0]) != 0x80) {
         __builtin_trap();
     }

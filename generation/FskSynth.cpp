@@ -10,7 +10,9 @@ double Advance(double phase, long double step) {
     return static_cast<double>(static_cast<long double>(phase) + step);
 }
 
-uint8_t LowByte(int64_t value) { return static_cast<uint8_t>(static_cast<uint64_t>(value) & 0xFF); }
+uint8_t LowByte(int64_t value) {
+    return static_cast<uint8_t>(static_cast<uint64_t>(value) & 0xFF);
+}
 
 // Appends count bytes to the stream and returns a pointer to the first of them.
 uint8_t* Extend(Bytes& stream, int count) {
@@ -83,7 +85,9 @@ void TFskSynth::SendBytes(Bytes& stream, const Bytes& bytes) {
     }
 }
 
-void TFskSynth::MarkRun(Bytes& stream, int count) { ClippedRun(stream, count, MarkStep); }
+void TFskSynth::MarkRun(Bytes& stream, int count) {
+    ClippedRun(stream, count, MarkStep);
+}
 
 void TFskSynth::Tone440(Bytes& stream) {
     uint8_t* out = Extend(stream, Tone440Samples);

@@ -15,7 +15,7 @@ inline constexpr int SampleRate = 44100;
 // generation continues the signal where the previous one stopped, so two images
 // of the same message differ in their samples (and possibly by one in length).
 class TFskSynth {
-public:
+  public:
     // Phase steps in radians per sample, 2 * 3.14159265 * f / 44100, kept in
     // extended precision: every Phase + step is formed in 80 bits and stored back
     // rounded to 64, which is what fixes each sample's value.
@@ -52,7 +52,7 @@ public:
     void DualTone(Bytes& stream);
     void Silence(Bytes& stream, double seconds);
 
-private:
+  private:
     uint8_t ClippedSample(long double step);
     uint8_t UnclippedSample(long double step);
     void ClippedRun(Bytes& stream, int count, long double step);

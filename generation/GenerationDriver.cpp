@@ -8,13 +8,13 @@ namespace {
 
 // Undoes what a generation changed outside itself, also when it ends in an error.
 class TRestoreOnExit {
-public:
+  public:
     TRestoreOnExit(std::function<void()> restore) : restore_(std::move(restore)) {}
     ~TRestoreOnExit() { restore_(); }
     TRestoreOnExit(const TRestoreOnExit&) = delete;
     TRestoreOnExit& operator=(const TRestoreOnExit&) = delete;
 
-private:
+  private:
     std::function<void()> restore_;
 };
 
@@ -46,8 +46,8 @@ bool FollowsLastSignalling(const TCidRequest& request) {
     return !request.Workshop && IsMiscKind(request.Kind);
 }
 
-TGenerationDriver::TGenerationDriver(IGenerationHost& host, TTickTimer& timer,
-                                     ISoundPlayer& sound, IFileDialog& saveDialog)
+TGenerationDriver::TGenerationDriver(IGenerationHost& host, TTickTimer& timer, ISoundPlayer& sound,
+                                     IFileDialog& saveDialog)
     : host_(host), timer_(timer), sound_(sound), saveDialog_(saveDialog) {}
 
 void TGenerationDriver::SetButtons(bool enabled) {

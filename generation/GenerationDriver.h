@@ -29,7 +29,7 @@ struct TOutputButtons {
 
 // The main window as the generation driver sees it.
 class IGenerationHost {
-public:
+  public:
     virtual ~IGenerationHost() = default;
     // The caller-ID tab currently shown, read into a request.
     virtual TCidRequest ReadCurrentTab() = 0;
@@ -62,7 +62,7 @@ bool FollowsLastSignalling(const TCidRequest& request);
 
 // The single operation behind Play, Save and Inspect.
 class TGenerationDriver {
-public:
+  public:
     // "\\\INSPECT": generate and inspect only, nothing is played or written.
     static constexpr std::string_view InspectOnly = "\\\\\\INSPECT";
 
@@ -86,7 +86,7 @@ public:
     const TFskSynth& Synth() const { return synth_; }
     const TOutputButtons& Buttons() const { return buttons_; }
 
-private:
+  private:
     void SetButtons(bool enabled);
 
     IGenerationHost& host_;

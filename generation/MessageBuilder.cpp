@@ -29,9 +29,13 @@ constexpr std::array<TParameterInfo, 9> kParameters = {{
 // The VMWI messages are stored whole, checksum included.
 constexpr std::string_view kVmwiOn = "\x82\x03\x0B\x01\xFF\x70";
 constexpr std::string_view kVmwiOff = std::string_view("\x82\x03\x0B\x01\x00\x6F", 6);
-constexpr std::string_view kTestBody = "\x02\x0A" "0123456789";
+constexpr std::string_view kTestBody =
+    "\x02\x0A"
+    "0123456789";
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool IsAlphanumericOrSpace(char c) {
     return c == ' ' || IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -44,8 +48,12 @@ void AppendParameter(Bytes& body, uint8_t code, std::string_view value, std::siz
 
 }  // namespace
 
-std::span<const TMessageTypeInfo> MessageTypes() { return kMessageTypes; }
-std::span<const TParameterInfo> ParameterCodes() { return kParameters; }
+std::span<const TMessageTypeInfo> MessageTypes() {
+    return kMessageTypes;
+}
+std::span<const TParameterInfo> ParameterCodes() {
+    return kParameters;
+}
 
 std::optional<TParameterInfo> FindParameter(uint8_t code) {
     for (const auto& info : kParameters) {
@@ -164,7 +172,8 @@ Bytes BuildCidMessage(const TCidRequest& request, const TFilterOptions& options)
         dateTime.resize(cid::DateTimeLength);
     }
     Bytes number = FilterDigits(request.NumberText, options);
-    Bytes name = request.Kind == TMessageKind::Sdmf ? Bytes() : FilterName(request.NameText, options);
+    Bytes name =
+        request.Kind == TMessageKind::Sdmf ? Bytes() : FilterName(request.NameText, options);
     if (options.ForceUppercaseName) {
         name = UpperCaseAscii(name);
     }

@@ -55,7 +55,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 class TempFile {
-public:
+  public:
     explicit TempFile(std::string name) : name_(std::move(name)) {}
     ~TempFile() {
         if (fd_ >= 0) {
@@ -99,7 +99,7 @@ public:
     const std::string& Name() const { return name_; }
     void Keep() { kept_ = true; }
 
-private:
+  private:
     std::string name_;
     int fd_ = -1;
     bool kept_ = true;

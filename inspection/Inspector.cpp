@@ -14,12 +14,14 @@ std::string Hex2(uint8_t value) {
     return text;
 }
 
-std::string Dec(unsigned value) { return std::to_string(value); }
+std::string Dec(unsigned value) {
+    return std::to_string(value);
+}
 
 // Writes notes onto the rows of a table; rows are numbered from 1 and a note for a
 // row beyond the message is dropped. A later note replaces an earlier one.
 class TNoteWriter {
-public:
+  public:
     TNoteWriter(std::string_view message, TInspectorTable& table) : m_(message), table_(table) {}
 
     std::size_t N() const { return m_.size(); }
@@ -45,7 +47,7 @@ public:
         }
     }
 
-private:
+  private:
     std::string_view m_;
     TInspectorTable& table_;
 };
@@ -157,7 +159,8 @@ void ParameterWalk(TNoteWriter& w, unsigned length) {
                                       "Reason for Number Block Undetermined (Invalid)"));
                 break;
             case cid::ParamCallQualifier:
-                w.Note(v, first == 'L' ? "Call Qualifier: Long Distance" : "Call Qualifier: Unknown");
+                w.Note(v,
+                       first == 'L' ? "Call Qualifier: Long Distance" : "Call Qualifier: Unknown");
                 break;
             case cid::ParamCallingName:
                 w.Note(v, "Calling Name: " + value);
@@ -182,9 +185,8 @@ void ParameterWalk(TNoteWriter& w, unsigned length) {
 
 void VmwiNotes(TNoteWriter& w) {
     if (w.Has(3)) {
-        w.Note(3, w.At(3) == cid::ParamVmwi
-                      ? "Parameter type $0B: Visual Message Waiting Indicator"
-                      : "Unknown Parameter Type");
+        w.Note(3, w.At(3) == cid::ParamVmwi ? "Parameter type $0B: Visual Message Waiting Indicator"
+                                            : "Unknown Parameter Type");
     }
     if (w.Has(4)) {
         w.Note(4, "Parameter Length: " + Dec(w.At(4)) + " bytes");

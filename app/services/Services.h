@@ -14,14 +14,14 @@ namespace ringlark {
 // chosen name between showings: a setting a caller leaves alone keeps whatever
 // the previous user of the same dialog put there.
 class IFileDialog {
-public:
+  public:
     virtual ~IFileDialog() = default;
 
     std::string Title;
     std::string DefaultExt;  // ".WAV": appended to a typed name that has none
     std::string Filter;      // "Description|pattern|Description|pattern"
     std::string InitialDir;
-    std::string FileName;    // the chosen path after Execute, offered again next time
+    std::string FileName;  // the chosen path after Execute, offered again next time
 
     // Shows the dialog modally; true when the user confirms.
     virtual bool Execute() = 0;
@@ -30,7 +30,7 @@ public:
 enum class TDialogAnswer { Yes, No, Cancel };
 
 class INotices {
-public:
+  public:
     virtual ~INotices() = default;
     virtual void ShowNotice(const std::string& text) = 0;
     virtual TDialogAnswer AskYesNoCancel(const std::string& text) = 0;
@@ -38,7 +38,7 @@ public:
 
 // The application's general error reporting: a modal box with the error's text.
 class IErrorReporter {
-public:
+  public:
     virtual ~IErrorReporter() = default;
     virtual void ReportError(const std::string& text) = 0;
 };
@@ -46,7 +46,7 @@ public:
 // Plays a complete WAV image synchronously. Returns an explanation when the sound
 // could not be played, so that the caller can tell the user; never throws.
 class ISoundPlayer {
-public:
+  public:
     virtual ~ISoundPlayer() = default;
     virtual std::optional<std::string> Play(const Bytes& wavImage) = 0;
 };
@@ -54,7 +54,7 @@ public:
 // The main window's tick timer. The toolkit calls Tick every 500 ms; the handler
 // can be detached while a generation plays or saves, and ticks then do nothing.
 class TTickTimer {
-public:
+  public:
     static constexpr int IntervalMs = 500;
 
     void SetHandler(std::function<void()> handler) {
@@ -70,7 +70,7 @@ public:
         }
     }
 
-private:
+  private:
     std::function<void()> handler_;
     bool attached_ = false;
 };

@@ -11,8 +11,12 @@ std::string Fill(std::string_view before, std::string_view value, std::string_vi
 }
 }  // namespace
 
-std::string CannotCreateFile(std::string_view path) { return Fill("Cannot create file ", path, ""); }
-std::string CannotOpenFile(std::string_view path) { return Fill("Cannot open file ", path, ""); }
+std::string CannotCreateFile(std::string_view path) {
+    return Fill("Cannot create file ", path, "");
+}
+std::string CannotOpenFile(std::string_view path) {
+    return Fill("Cannot open file ", path, "");
+}
 std::string NotValidInteger(std::string_view text) {
     return Fill("'", text, "' is not a valid integer value");
 }

@@ -30,7 +30,8 @@ TEST(CliHexInput, ErrorsSayWhere) {
     EXPECT_EQ(Parse({"82 030 01"}, &error), "<error>");
     EXPECT_EQ(error, "malformed hex in argument 1: \"030\" has an odd number of digits");
     EXPECT_EQ(Parse({"8\xC3\xA9"}, &error), "<error>");
-    EXPECT_EQ(error, "malformed hex in argument 1 at character 2: byte 0xC3 is not a hexadecimal digit");
+    EXPECT_EQ(error,
+              "malformed hex in argument 1 at character 2: byte 0xC3 is not a hexadecimal digit");
 }
 
 TEST(CliInspectorText, AlignedColumnsAndRawStream) {
@@ -41,7 +42,8 @@ TEST(CliInspectorText, AlignedColumnsAndRawStream) {
               "Byte  Hex  Decimal  Binary (LSB Left)  ASCII  Notes\n"
               "1     82   130      01000001           \xE2\x80\x9A      Message Type $82 - VMWI\n"
               "2     03   03       11000000                  Message Length: 3 bytes\n"
-              "3     0B   11       11010000                  Parameter type $0B: Visual Message Waiting Indicator\n"
+              "3     0B   11       11010000                  Parameter type $0B: Visual Message "
+              "Waiting Indicator\n"
               "4     01   01       10000000                  Parameter Length: 1 bytes\n"
               "5     FF   255      11111111           \xC3\xBF      VMWI Status: On\n"
               "6     70   112      00001110           p      Checksum (Passed)\n");
@@ -66,7 +68,9 @@ TEST(CliInspectorText, ControlBytesInNotesShowAsSpaces) {
     const std::string text = InspectorText(table);
     EXPECT_NE(text.find("Calling Name: A B\n"), std::string::npos) << text;
     const auto json = InspectorJson(table);
-    EXPECT_EQ(json["rows"][4]["notes"], "Calling Name: A\x01" "B");
+    EXPECT_EQ(json["rows"][4]["notes"],
+              "Calling Name: A\x01"
+              "B");
 }
 
 }  // namespace

@@ -51,8 +51,9 @@ TEST(CliGenerate, SdmfExampleFileInAFreshProcess) {
     EXPECT_EQ(file.substr(40, 4), test::HexBytes("71 5A 00 00"));  // 23153
     EXPECT_EQ(file.substr(44, 8), test::HexBytes("80 93 A4 B2 BB BE BB B3"));
     TFskSynth fresh;
-    EXPECT_EQ(file, SynthesiseImage(fresh, test::HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"),
-                                    TSignalling::OnHook));
+    EXPECT_EQ(file,
+              SynthesiseImage(fresh, test::HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"),
+                              TSignalling::OnHook));
 }
 
 TEST(CliGenerate, StatusFormWithoutOutput) {
@@ -105,7 +106,8 @@ TEST(CliInspect, TableAndMalformedHex) {
     const TRun bad = RunCli("inspect '82 0x3'");
     EXPECT_EQ(bad.Status, 2);
     EXPECT_EQ(bad.Err,
-              "ringlark-cli: malformed hex in argument 1 at character 5: 'x' is not a hexadecimal digit\n");
+              "ringlark-cli: malformed hex in argument 1 at character 5: 'x' is not a hexadecimal "
+              "digit\n");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ std::string Failure(PaError error) {
 }
 
 class TPaSession {
-public:
+  public:
     TPaSession() : error_(Pa_Initialize()) {}
     ~TPaSession() {
         if (error_ == paNoError) {
@@ -28,7 +28,7 @@ public:
     TPaSession& operator=(const TPaSession&) = delete;
     PaError Error() const { return error_; }
 
-private:
+  private:
     PaError error_;
 };
 
@@ -55,7 +55,8 @@ std::optional<std::string> TPortAudioPlayer::Play(const Bytes& wavImage) {
     error = Pa_StartStream(stream);
     const char* data = wavImage.data() + WavHeaderSize;
     for (std::size_t done = 0; error == paNoError && done < samples;) {
-        const auto frames = static_cast<unsigned long>(std::min<std::size_t>(kFramesPerWrite, samples - done));
+        const auto frames =
+            static_cast<unsigned long>(std::min<std::size_t>(kFramesPerWrite, samples - done));
         error = Pa_WriteStream(stream, data + done, frames);
         // An underflow only means the device waited for us; the samples still play.
         if (error == paOutputUnderflowed) {

@@ -9,7 +9,7 @@ namespace ringlark {
 // event loop runs meanwhile. PortAudio is opened for each play and closed after
 // it, so a device plugged in later is found.
 class TPortAudioPlayer : public ISoundPlayer {
-public:
+  public:
     std::optional<std::string> Play(const Bytes& wavImage) override;
 };
 

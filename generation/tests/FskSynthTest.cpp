@@ -116,7 +116,8 @@ TEST(FskSynthPreamble, Tone440SharesThePhaseWithTheMark) {
     EXPECT_EQ(synth.Phase(), afterTone);
     Bytes mark;
     synth.MarkRun(mark, 1);
-    const auto expected = static_cast<int>(std::truncl(std::sin(static_cast<long double>(afterTone)) * 63)) + 128;
+    const auto expected =
+        static_cast<int>(std::truncl(std::sin(static_cast<long double>(afterTone)) * 63)) + 128;
     EXPECT_EQ(ByteAt(mark, 0), expected);
 }
 
@@ -126,7 +127,8 @@ TEST(FskSynthPhase, ContinuesAcrossGenerations) {
     const double phase = synth.Phase();
     EXPECT_GT(phase, 1000.0);  // never reduced modulo 2 pi
     const Bytes next = SynthesiseImage(synth, kSdmfExample, TSignalling::OnHook);
-    const auto expected = static_cast<int>(std::truncl(std::sin(static_cast<long double>(phase)) * 63)) + 128;
+    const auto expected =
+        static_cast<int>(std::truncl(std::sin(static_cast<long double>(phase)) * 63)) + 128;
     EXPECT_EQ(ByteAt(next, WavHeaderSize), expected);
 }
 
@@ -196,8 +198,8 @@ TEST(FskSynthClip, HugeAmplitudeWrapsWithoutOverflow) {
     synth.MarkRun(stream, 200);
     TFskSynth reference;
     for (std::size_t i = 0; i < stream.size(); ++i) {
-        const long double v = std::truncl(std::sin(static_cast<long double>(reference.Phase())) *
-                                          2147483647.0L);
+        const long double v =
+            std::truncl(std::sin(static_cast<long double>(reference.Phase())) * 2147483647.0L);
         const auto expected = static_cast<uint8_t>(static_cast<int64_t>(v) + 128);
         ASSERT_EQ(ByteAt(stream, i), expected) << "sample " << i;  // never clamped
         Bytes ignored;
@@ -248,8 +250,8 @@ TEST(FskSynthSine, ExtendedTruncationNearIntegers) {
     // sin(pi/6) * 2 is 1 in exact arithmetic; the double and extended values lie
     // on either side of it, and the extended one decides.
     const double phase = 0.52359877559829887308;
-    const auto extended = static_cast<int64_t>(
-        std::truncl(std::sin(static_cast<long double>(phase)) * 2.0L));
+    const auto extended =
+        static_cast<int64_t>(std::truncl(std::sin(static_cast<long double>(phase)) * 2.0L));
     EXPECT_EQ(TruncatedSine(phase, 2), extended);
     EXPECT_EQ(TruncatedSine(0.0, 63), 0);
     EXPECT_EQ(TruncatedSine(-1.5707963267948966, 63), -63);  // sin rounds to exactly -1

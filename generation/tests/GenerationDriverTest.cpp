@@ -15,7 +15,7 @@ using test::TTempDir;
 
 // The main window as a script: the tab to read and a log of what the driver did.
 class TScriptedHost : public IGenerationHost {
-public:
+  public:
     TCidRequest Tab;
     TGenerationOptions Options;
     std::vector<std::string> Log;
@@ -50,7 +50,7 @@ public:
 
 // Records the state of the window while the sound plays.
 class TObservingSound : public ISoundPlayer {
-public:
+  public:
     TObservingSound(TScriptedHost& host, TTickTimer& timer) : host_(host), timer_(timer) {}
     std::vector<Bytes> Played;
     std::vector<bool> TimerAttachedWhilePlaying;
@@ -65,13 +65,13 @@ public:
         return Failure;
     }
 
-private:
+  private:
     TScriptedHost& host_;
     TTickTimer& timer_;
 };
 
 class GenerationDriverTest : public ::testing::Test {
-protected:
+  protected:
     GenerationDriverTest() : sound(host, timer), driver(host, timer, sound, saveDialog) {
         timer.SetHandler([this] { ++ticks; });
         UseSdmfTab("12-34");
@@ -107,8 +107,8 @@ TEST_F(GenerationDriverTest, PlayRunsTheWholeSequence) {
     driver.ButtonPlayClick();
     ASSERT_EQ(sound.Played.size(), 1u);
     EXPECT_EQ(sound.Played[0].size(), 23197u);
-    EXPECT_EQ(host.Log, (std::vector<std::string>{"read", "number:12-34", "disable", "status", "play",
-                                                  "inspector", "enable"}));
+    EXPECT_EQ(host.Log, (std::vector<std::string>{"read", "number:12-34", "disable", "status",
+                                                  "play", "inspector", "enable"}));
     EXPECT_EQ(host.Status, "..010112001234\xA1");
     EXPECT_EQ(*host.Inspected, HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"));
     EXPECT_EQ(sound.TimerAttachedWhilePlaying, std::vector<bool>{false});

@@ -127,9 +127,11 @@ TEST(MessageBuilderFilters, NoFilteringSendsHyphen) {
     TFilterOptions options;
     options.NoFiltering = true;
     const Bytes message = BuildCidMessage(Request(TMessageKind::Mdmf, "12-34", "o'neil"), options);
-    EXPECT_EQ(message.substr(12, 7), Bytes("\x02\x05" "12-34"));
+    EXPECT_EQ(message.substr(12, 7), Bytes("\x02\x05"
+                                           "12-34"));
     // Upper case still applies with no filtering.
-    EXPECT_EQ(message.substr(19, 8), Bytes("\x07\x06" "O'NEIL"));
+    EXPECT_EQ(message.substr(19, 8), Bytes("\x07\x06"
+                                           "O'NEIL"));
 }
 
 TEST(MessageBuilderFilters, AlphaOnlyDropsPunctuationFromNameAndDateTime) {
@@ -139,7 +141,8 @@ TEST(MessageBuilderFilters, AlphaOnlyDropsPunctuationFromNameAndDateTime) {
     request.DateText = "01/01";
     const Bytes message = BuildCidMessage(request, options);
     EXPECT_EQ(message.substr(4, 8), "01011200");
-    EXPECT_EQ(message.substr(15, 7), Bytes("\x07\x05" "ONEIL"));
+    EXPECT_EQ(message.substr(15, 7), Bytes("\x07\x05"
+                                           "ONEIL"));
     EXPECT_EQ(FilterName("O'Neil", options), "ONeil");
 }
 

@@ -18,8 +18,8 @@ using test::ReadFile;
 using test::TTempDir;
 
 uint32_t Le32(const Bytes& bytes, std::size_t offset) {
-    return ByteAt(bytes, offset) | ByteAt(bytes, offset + 1) << 8 | ByteAt(bytes, offset + 2) << 16 |
-           static_cast<uint32_t>(ByteAt(bytes, offset + 3)) << 24;
+    return ByteAt(bytes, offset) | ByteAt(bytes, offset + 1) << 8 |
+           ByteAt(bytes, offset + 2) << 16 | static_cast<uint32_t>(ByteAt(bytes, offset + 3)) << 24;
 }
 
 std::string ErrorOf(const std::function<void()>& action) {
@@ -43,9 +43,8 @@ TEST(WavImageHeader, ExactBytesForThreeSamples) {
 
 TEST(WavImageHeader, FirstSdmfImageSizes) {
     TFskSynth synth;
-    const Bytes image =
-        SynthesiseImage(synth, HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"),
-                        TSignalling::OnHook);
+    const Bytes image = SynthesiseImage(
+        synth, HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"), TSignalling::OnHook);
     EXPECT_EQ(image.size(), 23197u);
     EXPECT_EQ(Le32(image, 4), 23189u);
     EXPECT_EQ(Le32(image, 40), 23153u);
@@ -91,7 +90,7 @@ TEST(WavImageSave, FollowsSymbolicLinks) {
 
 // A full disk, simulated with the file-size limit: the write fails part way.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         getrlimit(RLIMIT_FSIZE, &saved_);
         previousHandler_ = signal(SIGXFSZ, SIG_IGN);
@@ -104,7 +103,7 @@ public:
         signal(SIGXFSZ, previousHandler_);
     }
 
-private:
+  private:
     rlimit saved_{};
     sighandler_t previousHandler_;
 };

@@ -46,22 +46,21 @@ TEST(InspectorNotes, MdmfWithDateNumberAndName) {
     const Bytes message = BuildCidMessage(request, {});
     ASSERT_EQ(message.size(), 35u);
     EXPECT_EQ(ByteAt(message, 1), 32);
-    EXPECT_EQ(Notes(BuildInspector(message)),
-              (std::map<int, std::string>{
-                  {1, "Message Type $80 - MDMF"},
-                  {2, "Message Length: 32 bytes"},
-                  {3, "MDMF Parameter $01: Date/Time"},
-                  {4, "Parameter Length: 8 bytes"},
-                  {5, "Date: 12/31"},
-                  {9, "Time: 23:59"},
-                  {13, "MDMF Parameter $02: Calling Number"},
-                  {14, "Parameter Length: 10 bytes"},
-                  {15, "Calling Number: 5551234567"},
-                  {25, "MDMF Parameter $07: Calling Name"},
-                  {26, "Parameter Length: 8 bytes"},
-                  {27, "Calling Name: JOHN DOE"},
-                  {35, "Checksum (Passed)"},
-              }));
+    EXPECT_EQ(Notes(BuildInspector(message)), (std::map<int, std::string>{
+                                                  {1, "Message Type $80 - MDMF"},
+                                                  {2, "Message Length: 32 bytes"},
+                                                  {3, "MDMF Parameter $01: Date/Time"},
+                                                  {4, "Parameter Length: 8 bytes"},
+                                                  {5, "Date: 12/31"},
+                                                  {9, "Time: 23:59"},
+                                                  {13, "MDMF Parameter $02: Calling Number"},
+                                                  {14, "Parameter Length: 10 bytes"},
+                                                  {15, "Calling Number: 5551234567"},
+                                                  {25, "MDMF Parameter $07: Calling Name"},
+                                                  {26, "Parameter Length: 8 bytes"},
+                                                  {27, "Calling Name: JOHN DOE"},
+                                                  {35, "Checksum (Passed)"},
+                                              }));
 }
 
 TEST(InspectorNotes, VmwiOnAndOff) {
@@ -207,7 +206,10 @@ TEST(InspectorCells, ByteForms) {
     EXPECT_EQ(table.Rows[5].Cells[3], "00000001");
     EXPECT_EQ(table.Rows[6].Cells[2], "07");
     EXPECT_EQ(table.Rows[7].Cells[2], "12");
-    EXPECT_EQ(table.RawStream, ".\xFF .." "\x80" "..");
+    EXPECT_EQ(table.RawStream,
+              ".\xFF .."
+              "\x80"
+              "..");
 }
 
 TEST(InspectorCells, RowNumbersHaveNoLeadingZeros) {
@@ -228,10 +230,10 @@ TEST(InspectorShortInput, NothingBeyondTheEnd) {
     EXPECT_EQ(notes.count(9), 0u);
     EXPECT_EQ(Notes(BuildInspector(HexBytes("80 20 07 0A 41 42")))[5], "Calling Name: AB");
     EXPECT_EQ(Notes(BuildInspector(HexBytes("80 20 07")))[3], "MDMF Parameter $07: Calling Name");
-    EXPECT_EQ(Notes(BuildInspector(HexBytes("04 0C 30 31 30"))),
-              (std::map<int, std::string>{{1, "Message Type $04 - SDMF"},
-                                          {2, "Message Length: 12 bytes"},
-                                          {3, "Date: 01/0"}}));
+    EXPECT_EQ(
+        Notes(BuildInspector(HexBytes("04 0C 30 31 30"))),
+        (std::map<int, std::string>{
+            {1, "Message Type $04 - SDMF"}, {2, "Message Length: 12 bytes"}, {3, "Date: 01/0"}}));
     EXPECT_EQ(Notes(BuildInspector(HexBytes("82 03 0B"))).size(), 3u);
 }
 

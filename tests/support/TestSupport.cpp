@@ -70,7 +70,8 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
 }
 
 TTempDir::TTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ringlark-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "ringlark-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }

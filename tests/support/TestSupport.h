@@ -19,7 +19,7 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 
 // A fresh folder removed with everything in it at the end of the test.
 class TTempDir {
-public:
+  public:
     TTempDir();
     ~TTempDir();
     TTempDir(const TTempDir&) = delete;
@@ -27,7 +27,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -35,7 +35,7 @@ private:
 // (a path to confirm, or an empty optional to cancel) and records the settings it
 // was shown with.
 class TScriptedFileDialog : public IFileDialog {
-public:
+  public:
     struct Shown {
         std::string Title, DefaultExt, Filter, InitialDir, FileName;
     };
@@ -46,13 +46,13 @@ public:
 };
 
 class TRecordingErrors : public IErrorReporter {
-public:
+  public:
     std::vector<std::string> Errors;
     void ReportError(const std::string& text) override { Errors.push_back(text); }
 };
 
 class TRecordingSound : public ISoundPlayer {
-public:
+  public:
     std::vector<Bytes> Played;
     std::optional<std::string> Failure;
     std::optional<std::string> Play(const Bytes& wavImage) override {

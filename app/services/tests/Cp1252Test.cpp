@@ -5,7 +5,9 @@
 namespace ringlark {
 namespace {
 
-TEST(Cp1252, AsciiPassesUnchanged) { EXPECT_EQ(Cp1252ToUtf8("Ringlark 123"), "Ringlark 123"); }
+TEST(Cp1252, AsciiPassesUnchanged) {
+    EXPECT_EQ(Cp1252ToUtf8("Ringlark 123"), "Ringlark 123");
+}
 
 TEST(Cp1252, HighBytesBecomeWindowsCharacters) {
     EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // euro sign
@@ -32,10 +34,10 @@ TEST(Cp1252, EveryByteRoundTrips) {
 }
 
 TEST(Cp1252, UnmappableAndInvalidInput) {
-    EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");        // a CJK character
-    EXPECT_EQ(Utf8ToCp1252("Zo\xC3\xAB"), "Zo\xEB");     // valid UTF-8
-    EXPECT_EQ(Utf8ToCp1252("Zo\xEB"), "Zo\xEB");         // already single-byte
-    EXPECT_EQ(Utf8ToCp1252("\xC3"), "\xC3");             // cut sequence kept as a byte
+    EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");             // a CJK character
+    EXPECT_EQ(Utf8ToCp1252("Zo\xC3\xAB"), "Zo\xEB");          // valid UTF-8
+    EXPECT_EQ(Utf8ToCp1252("Zo\xEB"), "Zo\xEB");              // already single-byte
+    EXPECT_EQ(Utf8ToCp1252("\xC3"), "\xC3");                  // cut sequence kept as a byte
     EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "\xED\xA0\x80");  // surrogate: not UTF-8
 }
 

@@ -11,7 +11,7 @@ namespace ringlark {
 namespace {
 
 class Recorder : public IErrorReporter {
-public:
+  public:
     std::vector<std::string> Errors;
     void ReportError(const std::string& text) override { Errors.push_back(text); }
 };
