@@ -7,15 +7,18 @@
 #include <optional>
 #include <string>
 
+#include "CallerIdTab.h"
 #include "CliFormat.h"
 #include "ClockText.h"
 #include "Cp1252.h"
+#include "FileWriting.h"
 #include "GenerationDriver.h"
 #include "Inspector.h"
 #include "MessageBuilder.h"
 #include "PortAudioPlayer.h"
 #include "RinglarkError.h"
 #include "WavImage.h"
+#include "WorkshopScript.h"
 
 namespace {
 
@@ -28,11 +31,34 @@ struct TUsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-struct TGenerateArgs {
-    std::string Kind;
+// The fields of a caller-ID tab, as options.
+struct TTabArgs {
     std::string Number, Name, Date, Time;
     bool Private = false, OutOfArea = false, LongDistance = false;
     bool NoNumber = false, NoName = false;
+
+    // The tab as its fields would stand, texts converted to single bytes and the
+    // date and time taken from the clock unless given.
+    TCallerIdTab Tab() const {
+        const TClockTexts now = CurrentClockTexts();
+        TCallerIdTab tab;
+        tab.NumberText = Utf8ToCp1252(Number);
+        tab.NameText = Utf8ToCp1252(Name);
+        tab.DateText = Date.empty() ? now.Date : Utf8ToCp1252(Date);
+        tab.TimeText = Time.empty() ? now.Time : Utf8ToCp1252(Time);
+        tab.Private = Private;
+        tab.OutOfArea = OutOfArea;
+        tab.LongDistance = LongDistance;
+        tab.NumberDisabled = NoNumber;
+        tab.NameDisabled = NoName;
+        return tab;
+    }
+};
+
+struct TGenerateArgs {
+    std::string Kind;
+    TTabArgs Fields;
+    std::string Script;
     int32_t Amplitude = 63;
     int32_t Clip = 63;
     bool NoClip = false;
@@ -40,6 +66,13 @@ struct TGenerateArgs {
     bool CallWaiting = false;
     std::string Output;
     bool Play = false, Inspect = false, Json = false;
+};
+
+struct TWorkshopArgs {
+    std::string From;
+    TTabArgs Fields;
+    std::string Output;
+    bool Force = false;
 };
 
 struct TInspectArgs {
@@ -51,6 +84,7 @@ const std::map<std::string, TMessageKind> kKinds = {
     {"sdmf", TMessageKind::Sdmf},        {"mdmf", TMessageKind::Mdmf},
     {"cwcid", TMessageKind::Mdmf},       {"vmwi-on", TMessageKind::VmwiOn},
     {"vmwi-off", TMessageKind::VmwiOff}, {"test", TMessageKind::Test},
+    {"workshop", TMessageKind::Mdmf},
 };
 
 void PrintTable(const TInspectorTable& table, bool json) {
@@ -64,21 +98,33 @@ void PrintTable(const TInspectorTable& table, bool json) {
 TCidRequest RequestFrom(const TGenerateArgs& args) {
     TCidRequest request;
     request.Kind = kKinds.at(args.Kind);
-    const bool isMisc = request.Kind != TMessageKind::Sdmf && request.Kind != TMessageKind::Mdmf;
-    if (args.CallWaiting && !isMisc) {
-        throw TUsageError("--call-waiting applies only to vmwi-on, vmwi-off and test; " +
+    request.Workshop = args.Kind == "workshop";
+    const bool ownChoice = request.Workshop || (request.Kind != TMessageKind::Sdmf &&
+                                                request.Kind != TMessageKind::Mdmf);
+    if (args.CallWaiting && !ownChoice) {
+        throw TUsageError("--call-waiting applies only to vmwi-on, vmwi-off, test and workshop; " +
                           args.Kind + " has its own signalling");
     }
-    const TClockTexts now = CurrentClockTexts();
-    request.NumberText = Utf8ToCp1252(args.Number);
-    request.NameText = args.Kind == "sdmf" ? Bytes() : Utf8ToCp1252(args.Name);
-    request.DateText = args.Date.empty() ? now.Date : Utf8ToCp1252(args.Date);
-    request.TimeText = args.Time.empty() ? now.Time : Utf8ToCp1252(args.Time);
-    request.Private = args.Private;
-    request.OutOfArea = args.OutOfArea;
-    request.LongDistance = args.LongDistance;
-    request.NumberDisabled = args.Kind != "sdmf" && args.NoNumber;
-    request.NameDisabled = args.NoName;
+    if (request.Workshop != !args.Script.empty()) {
+        throw TUsageError(request.Workshop ? "generate workshop needs --script FILE.CID"
+                                           : "--script applies only to generate workshop");
+    }
+    if (request.Workshop) {
+        request.Rows = ParseWorkshopScript(ReadWholeFile(args.Script));
+        if (request.Rows.empty()) {
+            request.Rows.push_back({});  // an empty script is the empty list: one blank row
+        }
+    }
+    const TCallerIdTab tab = args.Fields.Tab();
+    request.NumberText = tab.NumberText;
+    request.NameText = args.Kind == "sdmf" ? Bytes() : tab.NameText;
+    request.DateText = tab.DateText;
+    request.TimeText = tab.TimeText;
+    request.Private = tab.Private;
+    request.OutOfArea = tab.OutOfArea;
+    request.LongDistance = tab.LongDistance;
+    request.NumberDisabled = args.Kind != "sdmf" && tab.NumberDisabled;
+    request.NameDisabled = tab.NameDisabled;
     request.Signalling =
         (args.Kind == "cwcid" || args.CallWaiting) ? TSignalling::CallWaiting : TSignalling::OnHook;
     return request;
@@ -125,6 +171,23 @@ int RunGenerate(const TGenerateArgs& args) {
     return status;
 }
 
+int RunWorkshop(const TWorkshopArgs& args) {
+    std::vector<TWorkshopRow> rows;
+    for (const auto& line : TransferLines(args.Fields.Tab())) {
+        rows.push_back(SplitScriptLine(line));
+    }
+    if (const auto row = FirstRowThatCannotBeStored(rows)) {
+        throw RinglarkError(
+            "Row " + std::to_string(*row) +
+            " holds a line break or a zero byte, which a workshop file cannot keep");
+    }
+    if (FileExists(args.Output) && !args.Force) {
+        throw RinglarkError("File " + args.Output + " exists; use --force to replace it");
+    }
+    WriteFileReplacing(args.Output, FormatWorkshopScript(rows));
+    return 0;
+}
+
 int RunInspect(const TInspectArgs& args) {
     std::string error;
     const auto bytes = cli::ParseHexArguments(args.Hex, error);
@@ -135,6 +198,19 @@ int RunInspect(const TInspectArgs& args) {
     return 0;
 }
 
+void AddTabOptions(CLI::App& command, TTabArgs& fields) {
+    command.add_option("--number", fields.Number, "Phone number as typed");
+    command.add_option("--name", fields.Name, "Caller name as typed");
+    command.add_option("--date", fields.Date, "Date MMDD (default: today)");
+    command.add_option("--time", fields.Time, "Time HHMM, 24-hour (default: now)");
+    command.add_flag("--private", fields.Private, "Private: sends P");
+    command.add_flag("--out-of-area", fields.OutOfArea, "Out of area: sends O");
+    command.add_flag("--long-distance", fields.LongDistance, "Long distance indicator");
+    command.add_flag("--no-number", fields.NoNumber,
+                     "Leave out the number parameter (MDMF, CWCID)");
+    command.add_flag("--no-name", fields.NoName, "Leave out the name parameter (MDMF, CWCID)");
+}
+
 void AddGenerate(CLI::App& app, TGenerateArgs& args) {
     CLI::App* generate =
         app.add_subcommand("generate", "Compose a caller-ID message as Bell 202 FSK audio");
@@ -142,20 +218,12 @@ void AddGenerate(CLI::App& app, TGenerateArgs& args) {
     for (const auto& [name, kind] : kKinds) {
         kinds.push_back(name);
     }
-    generate->add_option("KIND", args.Kind, "sdmf, mdmf, cwcid, vmwi-on, vmwi-off or test")
+    generate
+        ->add_option("KIND", args.Kind, "sdmf, mdmf, cwcid, vmwi-on, vmwi-off, test or workshop")
         ->required()
         ->check(CLI::IsMember(kinds));
-    generate->add_option("--number", args.Number,
-                         "Phone number as typed (non-digits are filtered)");
-    generate->add_option("--name", args.Name, "Caller name as typed");
-    generate->add_option("--date", args.Date, "Date MMDD (default: today)");
-    generate->add_option("--time", args.Time, "Time HHMM, 24-hour (default: now)");
-    generate->add_flag("--private", args.Private, "Private: sends P");
-    generate->add_flag("--out-of-area", args.OutOfArea, "Out of area: sends O");
-    generate->add_flag("--long-distance", args.LongDistance, "Long distance indicator");
-    generate->add_flag("--no-number", args.NoNumber,
-                       "Leave out the number parameter (MDMF, CWCID)");
-    generate->add_flag("--no-name", args.NoName, "Leave out the name parameter (MDMF, CWCID)");
+    AddTabOptions(*generate, args.Fields);
+    generate->add_option("--script", args.Script, "Workshop script (.CID) for KIND workshop");
     generate->add_option("--amplitude", args.Amplitude, "Peak deviation from 128 (default 63)");
     auto* clip = generate->add_option("--clip", args.Clip, "Clipping level (default 63)");
     generate->add_flag("--no-clip", args.NoClip, "Disable clipping (level 128)")->excludes(clip);
@@ -164,11 +232,22 @@ void AddGenerate(CLI::App& app, TGenerateArgs& args) {
     generate->add_flag("--no-uppercase", args.NoUppercase, "Do not force the name to upper case");
     generate->add_flag("--no-filter", args.NoFilter, "No character filtering whatsoever");
     generate->add_flag("--call-waiting", args.CallWaiting,
-                       "Call-waiting signalling for vmwi-on, vmwi-off and test");
+                       "Call-waiting signalling for vmwi-on, vmwi-off, test and workshop");
     generate->add_option("-o,--output", args.Output, "Write the WAV file");
     generate->add_flag("--play", args.Play, "Play through the default sound device");
     generate->add_flag("--inspect", args.Inspect, "Print the inspector table");
     generate->add_flag("--json", args.Json, "Print JSON");
+}
+
+void AddWorkshop(CLI::App& app, TWorkshopArgs& args) {
+    CLI::App* workshop = app.add_subcommand(
+        "workshop", "Write the workshop script that a transfer from the MDMF or CWCID tab gives");
+    workshop->add_option("--from", args.From, "mdmf or cwcid")
+        ->required()
+        ->check(CLI::IsMember({"mdmf", "cwcid"}));
+    AddTabOptions(*workshop, args.Fields);
+    workshop->add_option("-o,--output", args.Output, "The script file (.CID) to write")->required();
+    workshop->add_flag("--force", args.Force, "Replace an existing file");
 }
 
 void AddInspect(CLI::App& app, TInspectArgs& args) {
@@ -185,7 +264,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     TGenerateArgs generateArgs;
     TInspectArgs inspectArgs;
+    TWorkshopArgs workshopArgs;
     AddGenerate(app, generateArgs);
+    AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
     try {
         app.parse(argc, argv);
@@ -200,6 +281,9 @@ int main(int argc, char** argv) {
     try {
         if (app.got_subcommand("generate")) {
             return RunGenerate(generateArgs);
+        }
+        if (app.got_subcommand("workshop")) {
+            return RunWorkshop(workshopArgs);
         }
         return RunInspect(inspectArgs);
     } catch (const TUsageError& e) {

@@ -112,3 +112,49 @@ TEST(CliInspect, TableAndMalformedHex) {
 
 }  // namespace
 }  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+TEST(CliWorkshop, GenerateFromScript) {
+    test::TTempDir dir;
+    const auto script = (dir / "bob.CID").string();
+    test::WriteFile(script, "$07=BOB\r\n$0B=\xFF\r\n");
+    const TRun run = RunCli("generate workshop --script " + script + " --json");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(nlohmann::json::parse(run.Out)["message"], "80 08 07 03 42 4F 42 0B 01 FF 90");
+
+    const auto empty = (dir / "empty.CID").string();
+    test::WriteFile(empty, "");
+    const TRun blank = RunCli("generate workshop --script " + empty + " --call-waiting --json");
+    ASSERT_EQ(blank.Status, 0) << blank.Err;
+    const auto json = nlohmann::json::parse(blank.Out);
+    EXPECT_EQ(json["message"], "80 02 00 00 7E");
+    EXPECT_EQ(json["samples"], 29547 + 50 * 37 - 12);  // 50 bits, 12 of them short
+
+    EXPECT_EQ(RunCli("generate workshop").Status, 2);
+    const TRun missing = RunCli("generate workshop --script " + (dir / "none.CID").string());
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err, "Cannot open file " + (dir / "none.CID").string() + "\n");
+}
+
+TEST(CliWorkshop, TransferWritesTheScript) {
+    test::TTempDir dir;
+    const auto path = (dir / "t.CID").string();
+    const std::string options =
+        " --number 800-555-1212 --name 'John Doe' --date 1207 --time 0930 -o " + path;
+    const TRun run = RunCli("workshop --from mdmf" + options);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(test::ReadFile(path), "$01=12070930\r\n$02=800-555-1212\r\n$07=John Doe\r\n");
+
+    const TRun again = RunCli("workshop --from cwcid --private" + options);
+    EXPECT_EQ(again.Status, 1);
+    EXPECT_EQ(again.Err, "File " + path + " exists; use --force to replace it\n");
+    const TRun forced = RunCli("workshop --from cwcid --private --long-distance --force" + options);
+    ASSERT_EQ(forced.Status, 0) << forced.Err;
+    EXPECT_EQ(test::ReadFile(path), "$01=12070930\r\n$04=P\r\n$08=P\r\n$06=L\r\n");
+    EXPECT_EQ(RunCli("workshop --from sdmf -o " + path).Status, 2);
+}
+
+}  // namespace
+}  // namespace ringlark

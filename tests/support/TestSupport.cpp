@@ -98,4 +98,15 @@ bool TScriptedFileDialog::Execute() {
     return true;
 }
 
+TDialogAnswer TScriptedNotices::AskYesNoCancel(const std::string& text) {
+    Questions.push_back(text);
+    if (Answers.empty()) {
+        ADD_FAILURE() << "question asked with no scripted answer: " << text;
+        return TDialogAnswer::Cancel;
+    }
+    const TDialogAnswer answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+}
+
 }  // namespace ringlark::test

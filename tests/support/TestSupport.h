@@ -45,6 +45,17 @@ class TScriptedFileDialog : public IFileDialog {
     bool Execute() override;
 };
 
+// Notices recorded; each question takes the next scripted answer (Cancel when
+// the script has run out, as closing the box would).
+class TScriptedNotices : public INotices {
+  public:
+    std::vector<std::string> Notices;
+    std::vector<std::string> Questions;
+    std::deque<TDialogAnswer> Answers;
+    void ShowNotice(const std::string& text) override { Notices.push_back(text); }
+    TDialogAnswer AskYesNoCancel(const std::string& text) override;
+};
+
 class TRecordingErrors : public IErrorReporter {
   public:
     std::vector<std::string> Errors;
