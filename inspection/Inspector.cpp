@@ -257,3 +257,11 @@ TInspectorTable BuildInspector(std::string_view message) {
 }
 
 }  // namespace ringlark
+
+namespace ringlark {
+
+void EmptyInspectorRows(TInspectorTable& table, int byteRows) {
+    table.Rows.assign(static_cast<std::size_t>(byteRows), TInspectorRow{});
+}
+
+}  // namespace ringlark

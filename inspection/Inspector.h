@@ -33,3 +33,14 @@ Bytes BinaryLsbLeft(uint8_t byte);
 TInspectorTable BuildInspector(std::string_view message);
 
 }  // namespace ringlark
+
+namespace ringlark {
+
+// The inspector window's table before anything has been inspected (99 empty
+// byte rows), before an inspect-only generation (199) and after the analyst's
+// "Clear" (199, the raw stream kept).
+inline constexpr int InitialInspectorRows = 99;
+inline constexpr int PreparedInspectorRows = 199;
+void EmptyInspectorRows(TInspectorTable& table, int byteRows);
+
+}  // namespace ringlark

@@ -1,0 +1,195 @@
+#include "Config.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "FileWriting.h"
+#include "RinglarkError.h"
+#include "UserMessages.h"
+
+namespace ringlark {
+
+namespace {
+
+Bytes UpperAscii(const Bytes& text) {
+    Bytes out = text;
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+Bytes KeyPath(std::string_view name) {
+    return Bytes(ConfigRoot) + "\\" + Bytes(name);
+}
+
+struct TListKey {
+    std::string_view Name;
+    TMRU TConfigValues::*List;
+};
+constexpr std::array<TListKey, 3> kListKeys = {{
+    {"NumberMRU", &TConfigValues::NumberMRU},
+    {"NameMRU", &TConfigValues::NameMRU},
+    {"AnalystMRU", &TConfigValues::AnalystMRU},
+}};
+struct TIntegerValue {
+    std::string_view Name;
+    int32_t TConfigValues::*Field;
+};
+constexpr std::array<TIntegerValue, 2> kIntegers = {{
+    {"Amplitude", &TConfigValues::Amplitude},
+    {"Clip", &TConfigValues::Clip},
+}};
+constexpr std::string_view kConfigKey = "Config";
+constexpr int32_t kDefaultLevel = 63;
+
+void ReadList(const TRegKey* key, TMRU& list, std::vector<std::string>& errors,
+              std::string_view keyName) {
+    if (key == nullptr) {
+        return;  // an absent key reads as ten empty values
+    }
+    if (key->DamagedLines > 0) {
+        errors.push_back(msg::FailedToGetData(keyName));
+    }
+    for (std::size_t n = 0; n < list.size(); ++n) {
+        const std::string name = std::to_string(n + 1);
+        const TRegValue* value = key->Find(name);
+        if (value == nullptr) {
+            list[n].clear();
+        } else if (value->Type == TRegType::String) {
+            list[n] = value->Text;
+        } else {
+            errors.push_back(msg::InvalidDataType(name));
+            list[n].clear();
+        }
+    }
+}
+
+}  // namespace
+
+bool BubbleMRU(TMRU& list, const Bytes& entry) {
+    if (entry.empty()) {
+        return false;
+    }
+    const Bytes wanted = UpperAscii(entry);
+    for (std::size_t k = list.size() - 1; k >= 1; --k) {
+        if (UpperAscii(list[k]) == wanted) {
+            std::swap(list[k], list[k - 1]);
+        }
+    }
+    if (list[0] != entry) {
+        for (std::size_t k = list.size() - 1; k >= 1; --k) {
+            list[k] = list[k - 1];
+        }
+    }
+    list[0] = entry;
+    return true;
+}
+
+std::optional<TRegistryDocument> TRegFileStore::Load() {
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    Bytes text(MaxFileSize + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    const bool tooLarge = text.size() > MaxFileSize;
+    if (tooLarge) {
+        text.resize(MaxFileSize);
+    }
+    TRegistryDocument document = ParseRegistryText(text);
+    if (tooLarge) {
+        // What was cut off belongs to the last key read; it is reported there.
+        ++(document.Keys.empty() ? document.DamagedLines
+                                 : document.Keys.back().second.DamagedLines);
+    }
+    return document;
+}
+
+bool TRegFileStore::Save(const TRegistryDocument& document) {
+    try {
+        const auto folder = std::filesystem::path(path_).parent_path();
+        if (!folder.empty()) {
+            std::filesystem::create_directories(folder);
+        }
+        WriteFileReplacing(path_, FormatRegistryText(document));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+TRegistryDocument ConfigDocument(const TConfigValues& values) {
+    TRegistryDocument document;
+    for (const auto& listKey : kListKeys) {
+        TRegKey& key = document.Key(KeyPath(listKey.Name));
+        const TMRU& list = values.*listKey.List;
+        for (std::size_t n = 0; n < list.size(); ++n) {
+            key.Set(std::to_string(n + 1), TRegValue{TRegType::String, list[n], 0});
+        }
+    }
+    TRegKey& config = document.Key(KeyPath(kConfigKey));
+    for (const auto& integer : kIntegers) {
+        config.Set(Bytes(integer.Name),
+                   TRegValue{TRegType::Dword, "", static_cast<uint32_t>(values.*integer.Field)});
+    }
+    return document;
+}
+
+std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values) {
+    std::vector<std::string> errors;
+    const std::optional<TRegistryDocument> document = store.Load();
+    const bool nothingStored = !document || (document->Keys.empty() && document->DamagedLines == 0);
+    if (nothingStored) {
+        values.NumberMRU = {};
+        values.NameMRU = {};
+        values.Amplitude = kDefaultLevel;
+        values.Clip = kDefaultLevel;
+        try {
+            SaveConfig(store, values);
+        } catch (const RinglarkError& error) {
+            errors.push_back(error.what());
+        }
+        return errors;
+    }
+    if (document->FindKey(KeyPath("NumberMRU")) == nullptr) {
+        // Something is stored but not the lists: say so, and keep the file as it
+        // is until the configuration is saved at close.
+        errors.push_back(msg::FailedToGetData("NumberMRU"));
+        values.Amplitude = kDefaultLevel;
+        values.Clip = kDefaultLevel;
+        return errors;
+    }
+    for (const auto& listKey : kListKeys) {
+        ReadList(document->FindKey(KeyPath(listKey.Name)), values.*listKey.List, errors,
+                 listKey.Name);
+    }
+    const TRegKey* config = document->FindKey(KeyPath(kConfigKey));
+    if (config != nullptr && config->DamagedLines > 0) {
+        errors.push_back(msg::FailedToGetData(kConfigKey));
+    }
+    for (const auto& integer : kIntegers) {
+        const TRegValue* value = config != nullptr ? config->Find(integer.Name) : nullptr;
+        if (value == nullptr) {
+            errors.push_back(msg::FailedToGetData(integer.Name));
+            values.*integer.Field = kDefaultLevel;
+        } else if (value->Type != TRegType::Dword) {
+            errors.push_back(msg::InvalidDataType(integer.Name));
+            values.*integer.Field = kDefaultLevel;
+        } else {
+            values.*integer.Field = static_cast<int32_t>(value->Number);
+        }
+    }
+    return errors;
+}
+
+void SaveConfig(IConfigStore& store, const TConfigValues& values) {
+    if (!store.Save(ConfigDocument(values))) {
+        throw RinglarkError(msg::FailedToSetData("1"));
+    }
+}
+
+}  // namespace ringlark

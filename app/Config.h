@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "Bytes.h"
+#include "RegistryFile.h"
+
+namespace ringlark {
+
+// Ten recently used entries, position 0 the most recent; an empty text marks an
+// empty position.
+using TMRU = std::array<Bytes, 10>;
+
+// Moves the entry to the front: a stored entry equal to it apart from letter
+// case travels to the front in one pass; unless it is then equal byte for byte,
+// the list moves down and the entry goes in front. Returns false (and changes
+// nothing) for an empty entry.
+bool BubbleMRU(TMRU& list, const Bytes& entry);
+
+// The values the configuration keeps between runs.
+struct TConfigValues {
+    TMRU NumberMRU{};
+    TMRU NameMRU{};
+    TMRU AnalystMRU{};
+    int32_t Amplitude = 63;
+    int32_t Clip = 63;
+};
+
+inline constexpr std::string_view ConfigRoot = "HKEY_LOCAL_MACHINE\\Software\\Ringlark";
+
+// The configuration store: a registry-shaped document kept somewhere.
+class IConfigStore {
+  public:
+    virtual ~IConfigStore() = default;
+    // Nothing when no configuration has been stored yet.
+    virtual std::optional<TRegistryDocument> Load() = 0;
+    // false when the document could not be written; the previous one then stays.
+    virtual bool Save(const TRegistryDocument& document) = 0;
+};
+
+// The store as a file in the registry's export format ("ringlark.reg"). Saves go
+// to a temporary file renamed into place.
+class TRegFileStore : public IConfigStore {
+  public:
+    static constexpr std::size_t MaxFileSize = 16u << 20;
+    explicit TRegFileStore(std::string path) : path_(std::move(path)) {}
+    std::optional<TRegistryDocument> Load() override;
+    bool Save(const TRegistryDocument& document) override;
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+TRegistryDocument ConfigDocument(const TConfigValues& values);
+
+// Reads the configuration into values. Every value that cannot be read is
+// reported ("Failed to get data for '%s'", "Invalid data type for '%s'") and
+// keeps its default; reading goes on with the rest. When nothing is stored the
+// defaults are saved at once. Returns the errors in the order met.
+std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values);
+
+// Throws RinglarkError "Failed to set data for '1'" when the store cannot be written.
+void SaveConfig(IConfigStore& store, const TConfigValues& values);
+
+}  // namespace ringlark

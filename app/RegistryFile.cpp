@@ -1,0 +1,253 @@
+#include "RegistryFile.h"
+
+#include <cstdio>
+
+namespace ringlark {
+
+namespace {
+
+constexpr std::string_view kHeader = "REGEDIT4";
+
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Reads a quoted text with \\ and \" escapes starting at text[pos] == '"'.
+// Returns the position after the closing quote, or npos when it is not closed.
+std::size_t ReadQuoted(std::string_view text, std::size_t pos, Bytes& out) {
+    out.clear();
+    for (std::size_t i = pos + 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            if (i + 1 >= text.size()) {
+                return std::string_view::npos;
+            }
+            out += text[++i];
+        } else if (c == '"') {
+            return i + 1;
+        } else {
+            out += c;
+        }
+    }
+    return std::string_view::npos;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::optional<uint32_t> ParseDword(std::string_view digits) {
+    if (digits.empty() || digits.size() > 8) {
+        return std::nullopt;
+    }
+    uint32_t value = 0;
+    for (char c : digits) {
+        const int d = HexDigit(c);
+        if (d < 0) {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<uint32_t>(d);
+    }
+    return value;
+}
+
+// hex(1):41,42,00 - a string value written as its bytes, used for texts that
+// hold line breaks.
+std::optional<Bytes> ParseHexString(std::string_view data) {
+    Bytes bytes;
+    std::size_t i = 0;
+    while (i < data.size()) {
+        if (i + 1 >= data.size()) {
+            return std::nullopt;
+        }
+        const int high = HexDigit(data[i]);
+        const int low = HexDigit(data[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(high * 16 + low);
+        i += 2;
+        if (i < data.size()) {
+            if (data[i] != ',') {
+                return std::nullopt;
+            }
+            ++i;
+        }
+    }
+    // a string value ends at its terminating zero
+    const auto zero = bytes.find('\0');
+    if (zero == Bytes::npos) {
+        return std::nullopt;
+    }
+    bytes.resize(zero);
+    return bytes;
+}
+
+TRegValue ParseData(std::string_view data) {
+    TRegValue value;
+    value.Type = TRegType::Unreadable;
+    if (!data.empty() && data.front() == '"') {
+        Bytes text;
+        if (ReadQuoted(data, 0, text) == data.size()) {
+            value.Type = TRegType::String;
+            value.Text = std::move(text);
+        }
+    } else if (data.substr(0, 6) == "dword:") {
+        if (const auto number = ParseDword(data.substr(6))) {
+            value.Type = TRegType::Dword;
+            value.Number = *number;
+        }
+    } else if (data.substr(0, 7) == "hex(1):") {
+        if (auto text = ParseHexString(data.substr(7))) {
+            value.Type = TRegType::String;
+            value.Text = std::move(*text);
+        }
+    }
+    return value;
+}
+
+bool NeedsHexForm(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+Bytes Quote(std::string_view text) {
+    Bytes out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+        }
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace
+
+const TRegValue* TRegKey::Find(std::string_view name) const {
+    for (const auto& [valueName, value] : Values) {
+        if (valueName == name) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+void TRegKey::Set(const Bytes& name, TRegValue value) {
+    for (auto& [valueName, existing] : Values) {
+        if (valueName == name) {
+            existing = std::move(value);
+            return;
+        }
+    }
+    Values.emplace_back(name, std::move(value));
+}
+
+const TRegKey* TRegistryDocument::FindKey(std::string_view path) const {
+    for (const auto& [keyPath, key] : Keys) {
+        if (keyPath == path) {
+            return &key;
+        }
+    }
+    return nullptr;
+}
+
+TRegKey& TRegistryDocument::Key(const Bytes& path) {
+    for (auto& [keyPath, key] : Keys) {
+        if (keyPath == path) {
+            return key;
+        }
+    }
+    Keys.emplace_back(path, TRegKey{});
+    return Keys.back().second;
+}
+
+TRegistryDocument ParseRegistryText(std::string_view text) {
+    TRegistryDocument document;
+    TRegKey* current = nullptr;
+    bool first = true;
+    for (std::string_view line : Lines(text)) {
+        if (first) {
+            first = false;
+            if (line == kHeader) {
+                continue;
+            }
+        }
+        if (line.empty()) {
+            continue;
+        }
+        if (line.front() == '[') {
+            if (line.back() != ']' || line.size() < 3) {
+                current = nullptr;
+                ++document.DamagedLines;
+                continue;
+            }
+            current = &document.Key(Bytes(line.substr(1, line.size() - 2)));
+            continue;
+        }
+        Bytes name;
+        const std::size_t afterName =
+            line.front() == '"' ? ReadQuoted(line, 0, name) : std::string_view::npos;
+        if (afterName == std::string_view::npos || afterName >= line.size() ||
+            line[afterName] != '=' || current == nullptr) {
+            ++(current != nullptr ? current->DamagedLines : document.DamagedLines);
+            continue;
+        }
+        current->Set(name, ParseData(line.substr(afterName + 1)));
+    }
+    return document;
+}
+
+Bytes FormatRegistryText(const TRegistryDocument& document) {
+    Bytes out(kHeader);
+    out += "\r\n";
+    for (const auto& [path, key] : document.Keys) {
+        out += "\r\n[" + path + "]\r\n";
+        for (const auto& [name, value] : key.Values) {
+            out += Quote(name) + "=";
+            if (value.Type == TRegType::Dword) {
+                char digits[16];
+                std::snprintf(digits, sizeof digits, "dword:%08x", value.Number);
+                out += digits;
+            } else if (NeedsHexForm(value.Text)) {
+                out += "hex(1):";
+                for (char c : value.Text + '\0') {
+                    char pair[4];
+                    std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(c));
+                    out += pair;
+                    out += ',';
+                }
+                out.pop_back();
+            } else {
+                out += Quote(value.Text);
+            }
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+}  // namespace ringlark

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <ctime>
+
+#include "CallerIdTabs.h"
+#include "Config.h"
+
+namespace ringlark::test {
+
+// A clock that shows whatever the test sets.
+class TFixedClock : public IClock {
+  public:
+    std::tm Now{};
+    TFixedClock() { Set(2026, 12, 7, 9, 30); }
+    void Set(int year, int month, int day, int hour, int minute) {
+        Now = {};
+        Now.tm_year = year - 1900;
+        Now.tm_mon = month - 1;
+        Now.tm_mday = day;
+        Now.tm_hour = hour;
+        Now.tm_min = minute;
+    }
+    std::tm LocalNow() override { return Now; }
+};
+
+// A configuration store in memory.
+class TMemoryStore : public IConfigStore {
+  public:
+    std::optional<TRegistryDocument> Document;
+    bool Writable = true;
+    int Saves = 0;
+    std::optional<TRegistryDocument> Load() override { return Document; }
+    bool Save(const TRegistryDocument& document) override {
+        if (!Writable) {
+            return false;
+        }
+        ++Saves;
+        Document = document;
+        return true;
+    }
+};
+
+}  // namespace ringlark::test

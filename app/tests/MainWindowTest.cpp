@@ -1,0 +1,325 @@
+#include "wcidsim.h"
+
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "Application.h"
+#include "RinglarkError.h"
+#include "TestSupport.h"
+
+namespace ringlark {
+namespace {
+
+class TScriptedHost : public IMainWindowHost {
+  public:
+    int InspectorShown = 0;
+    int Closed = 0;
+    int StatusRepaints = 0;
+    std::vector<std::string> HelpShown;
+    std::function<TDialogResult()> OptionsAnswer = [] { return TDialogResult::Cancel; };
+    void ShowInspectorModal() override { ++InspectorShown; }
+    TDialogResult ShowOptionsModal() override { return OptionsAnswer(); }
+    void CloseMainWindow() override { ++Closed; }
+    void ShowHelpContents(const std::string& helpFile) override { HelpShown.push_back(helpFile); }
+    std::string ExecutableFolder() override { return "/opt/ringlark/bin"; }
+    void RepaintStatusBar() override { ++StatusRepaints; }
+};
+
+class TRecordingShell : public IShell {
+  public:
+    std::vector<std::string> Opened;
+    void Open(const std::string& target) override { Opened.push_back(target); }
+};
+
+class TNoDialog : public IParameterDialog {
+  public:
+    bool Execute() override { return false; }
+};
+
+class TFixedMetrics : public ITextMetrics {
+  public:
+    int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * 7; }
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest()
+        : app(TMainServices{host, errors, notices, saveDialog, openDialog, timer, sound, store,
+                            shell, clock, editParameter}),
+          form(app.Form1) {}
+
+    void Start() {
+        app.Start();
+        form.FormShow();
+    }
+
+    TScriptedHost host;
+    test::TRecordingErrors errors;
+    test::TScriptedNotices notices;
+    test::TScriptedFileDialog saveDialog;
+    test::TScriptedFileDialog openDialog;
+    TTickTimer timer;
+    test::TRecordingSound sound;
+    test::TMemoryStore store;
+    TRecordingShell shell;
+    test::TFixedClock clock;
+    TNoDialog editParameter;
+    TRinglarkApplication app;
+    TForm1& form;
+};
+
+TEST_F(MainWindowTest, StartSequence) {
+    Start();
+    EXPECT_EQ(app.Title, "Ringlark");
+    EXPECT_EQ(app.Created,
+              (std::vector<std::string>{"TForm1", "TFormOptions", "TFormInspect", "TFormProgress",
+                                        "TFormSigscope", "TFormEditParameter"}));
+    EXPECT_EQ(form.Caption, "Ringlark");
+    EXPECT_EQ(form.Page, TPage::Mdmf);
+    EXPECT_EQ(form.Commands, TMainCommands{});
+    EXPECT_EQ(form.Tabs.Mdmf.DateText, "1207");
+    EXPECT_EQ(form.Tabs.Cwcid.TimeText, "0930");
+    EXPECT_EQ(form.Tabs.Mdmf.NumberText, "");  // first run: empty lists
+    EXPECT_EQ(form.Inspector.Rows.size(), 99u);
+    EXPECT_EQ(store.Saves, 1);
+    timer.Tick();
+    EXPECT_TRUE(errors.Errors.empty());
+}
+
+TEST_F(MainWindowTest, StoredValuesSurviveARestart) {
+    TConfigValues stored;
+    stored.NumberMRU[0] = "555-0100";
+    stored.NameMRU[0] = "Ann";
+    stored.AnalystMRU = {"", "/tmp/b.wav"};
+    stored.Amplitude = 90;
+    stored.Clip = 128;
+    store.Document = ConfigDocument(stored);
+    Start();
+    EXPECT_EQ(form.Config.Amplitude, 90);
+    EXPECT_EQ(form.Config.Clip, 128);
+    EXPECT_EQ(app.FormOptions.Settings.OptionAmplitude, "90");
+    EXPECT_TRUE(app.FormOptions.Settings.DisableClipping);
+    EXPECT_EQ(form.Tabs.Sdmf.NumberText, "555-0100");
+    EXPECT_EQ(form.Tabs.Cwcid.NameText, "Ann");
+    EXPECT_EQ(form.AnalystFileText, "");  // position 1 empty: the box stays empty
+    EXPECT_EQ(form.AnalystItems.Items, std::vector<Bytes>{"/tmp/b.wav"});
+}
+
+TEST_F(MainWindowTest, BadStoredValueIsReportedAndStartUpCompletes) {
+    TConfigValues stored;
+    stored.NumberMRU[0] = "555";
+    store.Document = ConfigDocument(stored);
+    store.Document->Keys.back().second.Values.front().second = TRegValue{TRegType::String, "63", 0};
+    Start();
+    EXPECT_EQ(errors.Errors, std::vector<std::string>{"Invalid data type for 'Amplitude'"});
+    EXPECT_EQ(form.Config.Amplitude, 63);
+    EXPECT_EQ(form.Tabs.Mdmf.NumberText, "555");
+    form.ButtonPlayClick();
+    ASSERT_EQ(sound.Played.size(), 1u);
+    EXPECT_NE(sound.Played[0].find_first_not_of('\x80', 44), std::string::npos);  // not silent
+}
+
+TEST_F(MainWindowTest, CommandTablePerTab) {
+    Start();
+    const std::vector<std::pair<TPage, TMainCommands>> table = {
+        {TPage::Sdmf, {false, false, true, true, true, true, true}},
+        {TPage::Mdmf, {true, true, true, true, true, true, true}},
+        {TPage::Cwcid, {true, true, true, true, true, true, true}},
+        {TPage::Workshop, {true, false, true, true, true, true, true}},
+        {TPage::Analyst, {false, false, false, true, false, false, true}},
+        {TPage::Misc, {false, false, true, true, true, true, true}},
+    };
+    for (const auto& [page, commands] : table) {
+        form.PageControl1Change(page);
+        EXPECT_EQ(form.Commands, commands) << static_cast<int>(page);
+    }
+}
+
+TEST_F(MainWindowTest, AboutPageAndQuit) {
+    Start();
+    form.PageControl1Change(TPage::Misc);
+    form.About1Click();
+    EXPECT_TRUE(form.AboutVisible);
+    EXPECT_EQ(form.Page, TPage::About);
+    EXPECT_EQ(form.About.TabCaption, "About Ringlark");
+    EXPECT_EQ(form.Commands, (TMainCommands{false, false, false, false, false, false, false}));
+    form.ContactSupport1Click();
+    EXPECT_EQ(form.About.TabCaption, "Contact/Support");
+    EXPECT_TRUE(form.About.Lines[1].Underlined);
+    form.About1Click();
+    EXPECT_FALSE(form.About.Lines[1].Underlined);
+    EXPECT_EQ(form.About.Lines[1].Action, TLineAction::None);
+    EXPECT_EQ(form.About.Lines[1].Text, "Version 1.3.1 Build 037");
+    form.ButtonQuitClick();
+    EXPECT_EQ(form.Page, TPage::Mdmf);
+    EXPECT_FALSE(form.AboutVisible);
+    EXPECT_EQ(host.Closed, 0);
+    form.ButtonQuitClick();
+    EXPECT_EQ(host.Closed, 1);
+}
+
+TEST_F(MainWindowTest, SupportLinksGoThroughTheShell) {
+    Start();
+    form.ContactSupport1Click();
+    EXPECT_EQ(form.About.Lines[1].Color, (TColor{166, 202, 240}));
+    EXPECT_EQ(form.About.Lines[3].Color, (TColor{128, 128, 255}));
+    EXPECT_EQ(form.About.Lines[1].Cursor, TCursor::Hand);
+    form.Label22Click();
+    form.Label23Click();
+    ASSERT_EQ(shell.Opened.size(), 2u);
+    EXPECT_EQ(shell.Opened[0],
+              "mailto:support@ringlark.invalid?subject=Ringlark%20Support%20Inquiry");
+    EXPECT_LE(shell.Opened[0].size(), 79u);
+    EXPECT_EQ(shell.Opened[1], "https://ringlark.invalid/support");
+    for (const auto& line : form.About.Lines) {
+        EXPECT_LE(line.Text.size(), 79u);
+    }
+    ShellOpen(shell, std::string(100, 'x'));
+    EXPECT_EQ(shell.Opened.back().size(), 79u);
+}
+
+TEST_F(MainWindowTest, HelpFileBesideTheExecutable) {
+    Start();
+    form.UsingRinglark1Click();
+    EXPECT_EQ(host.HelpShown, std::vector<std::string>{"/opt/ringlark/bin/RINGLARK.HLP"});
+}
+
+TEST_F(MainWindowTest, InspectOnAnalystTabShowsTheLastAnalysis) {
+    Start();
+    form.PageControl1Change(TPage::Analyst);
+    form.ButtonInspectClick();
+    EXPECT_EQ(host.InspectorShown, 1);
+    EXPECT_EQ(form.Inspector.Rows.size(), 99u);
+    EXPECT_EQ(form.Driver().Synth().BitCounter(), 0);
+    form.AnalystInspectText = test::HexBytes("82 03 0B 01 FF 70");
+    form.ButtonInspectClick();
+    EXPECT_EQ(form.Inspector.Rows.size(), 6u);
+    EXPECT_EQ(form.Inspector.Rows[4].Notes(), "VMWI Status: On");
+}
+
+TEST_F(MainWindowTest, InspectOnACallerIdTabGeneratesTheCurrentFields) {
+    Start();
+    form.Tabs.Mdmf.NumberText = "12-34";
+    form.Tabs.Mdmf.NameText = "bob";
+    form.Tabs.Mdmf.UseCurrent = false;
+    form.Tabs.Mdmf.DateText = "0101";
+    form.Tabs.Mdmf.TimeText = "1200";
+    form.ButtonInspectClick();
+    EXPECT_EQ(host.InspectorShown, 1);
+    EXPECT_EQ(form.Inspector.Rows.size(), 24u);
+    EXPECT_EQ(form.StatusText, "\x80...01011200..1234..BOB0");
+    EXPECT_TRUE(sound.Played.empty());
+}
+
+TEST_F(MainWindowTest, GenerationBubblesAndRefillsEveryBox) {
+    Start();
+    form.Tabs.Sdmf.NumberText = "typed but not used";
+    form.Tabs.Mdmf.NumberText = "800-555-1212";
+    form.Tabs.Mdmf.NameText = "John Doe";
+    form.ButtonPlayClick();
+    EXPECT_EQ(form.Config.NumberMRU[0], "800-555-1212");
+    EXPECT_EQ(form.Config.NameMRU[0], "John Doe");
+    EXPECT_EQ(form.Tabs.Sdmf.NumberText, "800-555-1212");
+    EXPECT_EQ(form.Tabs.Cwcid.NameText, "John Doe");
+    EXPECT_EQ(form.NumberItems.Items, std::vector<Bytes>{"800-555-1212"});
+    form.Tabs.Mdmf.NameText = "";
+    form.ButtonPlayClick();
+    EXPECT_EQ(form.Tabs.Mdmf.NameText, "");  // the typed (empty) name is written back
+    EXPECT_EQ(form.Tabs.Cwcid.NameText, "John Doe");
+}
+
+TEST_F(MainWindowTest, GenerationOverwritesRememberedFlags) {
+    Start();
+    form.Tabs.Click(TTabId::Cwcid, TTabBox::OutOfArea);
+    form.Tabs.Click(TTabId::Cwcid, TTabBox::LongDistance);
+    form.PageControl1Change(TPage::Sdmf);
+    form.ButtonPlayClick();
+    EXPECT_FALSE(form.Tabs.RememberedOutOfArea);
+    EXPECT_FALSE(form.Tabs.RememberedLongDistance);
+    form.Tabs.Click(TTabId::Mdmf, TTabBox::NumberDisabled);
+    EXPECT_TRUE(form.Tabs.Cwcid.LongDistance);
+}
+
+TEST_F(MainWindowTest, MiscTabLastCheckedChoiceWins) {
+    Start();
+    form.PageControl1Change(TPage::Misc);
+    form.Tabs.ClickMisc(TMiscChoice::TestMessage);
+    EXPECT_EQ(form.ReadCurrentTab().Kind, TMessageKind::Test);
+    form.Tabs.VmwiOn = true;  // never both through the rules, but the order decides
+    EXPECT_EQ(form.ReadCurrentTab().Kind, TMessageKind::Test);
+}
+
+TEST_F(MainWindowTest, CloseSavesAndAFailedSaveStillCloses) {
+    Start();
+    form.Config.NumberMRU[0] = "kept";
+    form.FormClose();
+    EXPECT_EQ(store.Document->FindKey("HKEY_LOCAL_MACHINE\\Software\\Ringlark\\NumberMRU")
+                  ->Find("1")
+                  ->Text,
+              "kept");
+    store.Writable = false;
+    form.FormClose();
+    EXPECT_EQ(errors.Errors, std::vector<std::string>{"Failed to set data for '1'"});
+}
+
+TEST_F(MainWindowTest, OptionsApplyAndBadTextIsReported) {
+    Start();
+    host.OptionsAnswer = [&] {
+        app.FormOptions.Settings.OptionAmplitude = "100";
+        app.FormOptions.Click(TOptionsBox::DisableClipping);
+        return TDialogResult::Ok;
+    };
+    form.Options1Click();
+    EXPECT_EQ(form.Config.Amplitude, 100);
+    EXPECT_EQ(form.Config.Clip, 128);
+    host.OptionsAnswer = [&] {
+        app.FormOptions.Click(TOptionsBox::DisableClipping);
+        app.FormOptions.Settings.OptionClip = "abc";
+        return TDialogResult::Ok;
+    };
+    RunHandler(errors, [&] { form.Options1Click(); });
+    EXPECT_EQ(errors.Errors, std::vector<std::string>{"'abc' is not a valid integer value"});
+    EXPECT_EQ(form.Config.Clip, 128);
+    EXPECT_EQ(form.Config.Amplitude, 100);
+}
+
+TEST_F(MainWindowTest, ResizeKeepsTheMinimumAndSharesTheStrip) {
+    Start();
+    TFixedMetrics metrics;
+    form.FormResize(300, 200, 443, 400, 420, metrics);
+    EXPECT_EQ(form.Geometry.Width, 440);
+    EXPECT_EQ(form.Geometry.Height, 450);
+    EXPECT_EQ(form.Geometry.ButtonWidth, (std::array<int, 4>{92, 92, 92, 92}));
+    EXPECT_EQ(form.Geometry.ButtonLeft, (std::array<int, 4>{12, 120, 228, 336}));
+    EXPECT_EQ(form.Geometry.ToolButtonWidth, (std::array<int, 7>{57, 57, 57, 57, 57, 57, 58}));
+    EXPECT_EQ(form.Geometry.ColumnWidth, (std::array<int, 3>{36, 71, 310}));
+}
+
+TEST_F(MainWindowTest, TransferSwitchesToTheWorkshopWithoutChangingCommands) {
+    Start();
+    form.PageControl1Change(TPage::Cwcid);
+    form.Tabs.Cwcid.NumberText = "555";
+    form.TransferCIDtoWorkshop1Click();
+    EXPECT_EQ(form.Page, TPage::Workshop);
+    EXPECT_TRUE(form.Commands.TransferCID);  // still the CWCID tab's state
+    EXPECT_EQ(form.Workshop.Signalling, TSignalling::CallWaiting);
+    EXPECT_EQ(form.Workshop.List.Cell(2, 2), "555");
+}
+
+TEST_F(MainWindowTest, CancelledScriptSaveRestoresListAndTab) {
+    Start();
+    form.PageControl1Change(TPage::Mdmf);
+    saveDialog.Answers = {std::nullopt};
+    form.SaveWorkshopScript1Click();
+    EXPECT_EQ(form.Page, TPage::Mdmf);
+    EXPECT_TRUE(form.Workshop.List.IsEmpty());
+    test::TTempDir dir;
+    form.PageControl1Change(TPage::Workshop);
+    saveDialog.Answers = {(dir / "w.CID").string()};
+    form.SaveWorkshopScript1Click();
+    EXPECT_EQ(saveDialog.Showings.size(), 2u);  // once on the workshop tab
+    EXPECT_EQ(test::ReadFile(dir / "w.CID"), "=\r\n");
+}
+
+}  // namespace
+}  // namespace ringlark

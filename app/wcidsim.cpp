@@ -1,0 +1,324 @@
+#include "wcidsim.h"
+
+#include "RinglarkError.h"
+
+namespace ringlark {
+
+namespace {
+
+constexpr std::array<TPageInfo, 6> kPages = {{
+    {"TabSheetSDMF", "SDMF", "SDMF Number-Only Caller ID"},
+    {"TabSheetMDMF", "MDMF", "MDMF Name-And-Number Caller ID"},
+    {"TabSheetCWCID", "CWCID", "MDMF Call Waiting Caller ID"},
+    {"TabSheetWorkshop", "MDMF Workshop", "MDMF Custom Stream Workshop"},
+    {"TabSheetAnalyst", "FSK Analyst", "Bell 202 FSK Signal Analyst"},
+    {"TabSheetMisc", "Misc.", "Visual Message Waiting Indication"},
+}};
+
+void Refill(TComboItems& items, const TMRU& list, std::vector<Bytes*> texts) {
+    for (Bytes* text : texts) {
+        text->clear();
+    }
+    items.Items.clear();
+    for (std::size_t n = 0; n < list.size(); ++n) {
+        if (list[n].empty()) {
+            continue;
+        }
+        if (n == 0) {
+            for (Bytes* text : texts) {
+                *text = list[n];
+            }
+        }
+        items.Items.push_back(list[n]);
+    }
+}
+
+}  // namespace
+
+const std::array<TPageInfo, 6>& PageTable() {
+    return kPages;
+}
+
+TMainCommands CommandsForPage(TPage page) {
+    switch (page) {
+        case TPage::Sdmf:
+        case TPage::Misc:
+            return {false, false, true, true, true, true, true};
+        case TPage::Mdmf:
+        case TPage::Cwcid:
+            return {true, true, true, true, true, true, true};
+        case TPage::Workshop:
+            return {true, false, true, true, true, true, true};
+        case TPage::Analyst:
+            return {false, false, false, true, false, false, true};
+        case TPage::About:
+            break;
+    }
+    return {false, false, false, false, false, false, false};
+}
+
+TForm1::TForm1(TMainServices services, TFormOptions& options)
+    : Tabs(services.Clock),
+      Workshop(services.EditParameter, services.SaveDialog1, services.OpenDialog1,
+               services.Notices),
+      services_(services),
+      options_(options),
+      driver_(*this, services.Timer1, services.Sound, services.SaveDialog1) {
+    EmptyInspectorRows(Inspector, InitialInspectorRows);
+    services_.Timer1.SetHandler([this] { Timer1Timer(); });
+    // The window layout's texts, until start-up replaces them.
+    for (TCallerIdTab* tab : {&Tabs.Sdmf, &Tabs.Mdmf, &Tabs.Cwcid}) {
+        tab->NumberText = "800-555-1212";
+        tab->NameText = "John Doe";
+    }
+    Tabs.Sdmf.NameText.clear();
+}
+
+void TForm1::FormCreate() {
+    // Every value has its initial state before the configuration is read, and a
+    // value that cannot be read is reported and keeps its default.
+    for (const std::string& error : GetConfig(services_.Store, Config)) {
+        services_.Errors.ReportError(error);
+    }
+    RefreshMRUs();
+    Tabs.RememberedOutOfArea = false;
+    Tabs.RememberedPrivate = false;
+    Timer1Timer();
+}
+
+void TForm1::FormShow() {
+    Caption = std::string(Title);
+    Page = TPage::Mdmf;
+    Commands = CommandsForPage(TPage::Mdmf);
+}
+
+void TForm1::PageControl1Change(TPage page) {
+    AboutVisible = false;
+    Page = page;
+    Commands = CommandsForPage(page);
+}
+
+void TForm1::ButtonPlayClick() {
+    driver_.ButtonPlayClick();
+}
+
+void TForm1::ButtonSaveClick() {
+    driver_.ButtonSaveClick();
+}
+
+void TForm1::ButtonInspectClick() {
+    if (Page == TPage::Analyst) {
+        if (!AnalystInspectText.empty()) {
+            Inspector = BuildInspector(AnalystInspectText);
+        }
+    } else {
+        driver_.GoButton(std::string(TGenerationDriver::InspectOnly));
+    }
+    services_.Host.ShowInspectorModal();
+}
+
+void TForm1::ButtonQuitClick() {
+    if (Page == TPage::About) {
+        PageControl1Change(TPage::Mdmf);
+        return;
+    }
+    services_.Host.CloseMainWindow();
+}
+
+void TForm1::FormClose() {
+    try {
+        SaveConfig(services_.Store, Config);
+    } catch (const RinglarkError& error) {
+        services_.Errors.ReportError(error.what());
+    }
+}
+
+void TForm1::FormResize(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
+                        ITextMetrics& metrics) {
+    Geometry.Width = width < TMainGeometry::MinWidth ? TMainGeometry::MinWidth : width;
+    Geometry.Height = height < TMainGeometry::MinHeight ? TMainGeometry::MinHeight : height;
+    FixWorkshopSizes(toolBarWidth, gridWidth, metrics);
+    FixMainButtonSizes(panel5Width);
+}
+
+void TForm1::FixMainButtonSizes(int panel5Width) {
+    const int w = panel5Width / 4 - 18;
+    int left = TMainGeometry::ButtonStripLeft;
+    for (std::size_t i = 0; i < Geometry.ButtonWidth.size(); ++i) {
+        Geometry.ButtonWidth[i] = w;
+        Geometry.ButtonLeft[i] = left;
+        left += w + TMainGeometry::ButtonGap;
+    }
+}
+
+void TForm1::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& metrics) {
+    const int b = toolBarWidth / 7;
+    Geometry.ToolButtonWidth.fill(b);
+    Geometry.ToolButtonWidth[6] = toolBarWidth - 6 * b;
+    Geometry.ColumnWidth[0] = metrics.TextWidth("Seq.") + 8;
+    Geometry.ColumnWidth[1] = metrics.TextWidth("Parameter") + 8;
+    Geometry.ColumnWidth[2] = gridWidth - Geometry.ColumnWidth[0] - Geometry.ColumnWidth[1] - 3;
+    Workshop.StringGridZero();
+}
+
+void TForm1::Options1Click() {
+    const TDialogResult result = services_.Host.ShowOptionsModal();
+    ApplyOptions(options_, result, Config.Amplitude, Config.Clip);
+}
+
+TCallerIdTab* TForm1::GeneratingTab() {
+    switch (Page) {
+        case TPage::Sdmf:
+            return &Tabs.Sdmf;
+        case TPage::Mdmf:
+            return &Tabs.Mdmf;
+        case TPage::Cwcid:
+            return &Tabs.Cwcid;
+        default:
+            return nullptr;
+    }
+}
+
+void TForm1::TransferCIDtoWorkshop1Click() {
+    if (Page == TPage::Mdmf || Page == TPage::Cwcid) {
+        const TSignalling signalling =
+            Page == TPage::Cwcid ? TSignalling::CallWaiting : TSignalling::OnHook;
+        Workshop.TransferCIDtoWorkshop(*GeneratingTab(), signalling);
+        Page = TPage::Workshop;  // the commands keep the source tab's states
+    } else if (Page == TPage::Workshop) {
+        Workshop.WorkshopSave();
+    }
+}
+
+void TForm1::SaveWorkshopScript1Click() {
+    if (Page == TPage::Mdmf || Page == TPage::Cwcid) {
+        const TPage source = Page;
+        const TSignalling signalling =
+            Page == TPage::Cwcid ? TSignalling::CallWaiting : TSignalling::OnHook;
+        const TCallerIdTab tab = *GeneratingTab();
+        bool written = false;
+        try {
+            Page = TPage::Workshop;
+            written = Workshop.SaveWorkshopScriptFrom(tab, signalling);
+        } catch (...) {
+            Page = source;
+            throw;
+        }
+        if (!written) {
+            Page = source;  // the user's list, signalling and tab come back
+        }
+    } else if (Page == TPage::Workshop) {
+        Workshop.WorkshopSave();  // once
+    }
+}
+
+void TForm1::UsingRinglark1Click() {
+    std::string folder = services_.Host.ExecutableFolder();
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    HelpFile = folder + std::string(HelpFileName);
+    services_.Host.ShowHelpContents(HelpFile);
+}
+
+void TForm1::ShowAboutPage(TAboutMode mode) {
+    About.Show(mode);
+    AboutVisible = true;
+    Page = TPage::About;
+    Commands = CommandsForPage(TPage::About);
+}
+
+void TForm1::About1Click() {
+    ShowAboutPage(TAboutMode::About);
+}
+void TForm1::ContactSupport1Click() {
+    ShowAboutPage(TAboutMode::Support);
+}
+
+void TForm1::RefreshMRUs() {
+    Refill(NumberItems, Config.NumberMRU,
+           {&Tabs.Sdmf.NumberText, &Tabs.Mdmf.NumberText, &Tabs.Cwcid.NumberText});
+    Refill(NameItems, Config.NameMRU, {&Tabs.Mdmf.NameText, &Tabs.Cwcid.NameText});
+    Refill(AnalystItems, Config.AnalystMRU, {&AnalystFileText});
+}
+
+TCidRequest TForm1::ReadCurrentTab() {
+    TCidRequest request;
+    if (Page == TPage::Workshop) {
+        request.Workshop = true;
+        request.Rows = Workshop.List.Rows();
+        request.Signalling = Workshop.Signalling;
+        return request;
+    }
+    if (Page == TPage::Misc) {
+        // tested in this order; the last one found checked wins
+        if (Tabs.VmwiOn) {
+            request.Kind = TMessageKind::VmwiOn;
+        }
+        if (Tabs.VmwiOff) {
+            request.Kind = TMessageKind::VmwiOff;
+        }
+        if (Tabs.TestMessage) {
+            request.Kind = TMessageKind::Test;
+        }
+        return request;
+    }
+    const TCallerIdTab* tab = GeneratingTab();
+    if (tab == nullptr) {
+        return request;
+    }
+    request.Kind = Page == TPage::Sdmf ? TMessageKind::Sdmf : TMessageKind::Mdmf;
+    request.NumberText = tab->NumberText;
+    request.NameText = Page == TPage::Sdmf ? Bytes() : tab->NameText;
+    request.DateText = tab->DateText;
+    request.TimeText = tab->TimeText;
+    request.OutOfArea = tab->OutOfArea;
+    request.Private = tab->Private;
+    request.LongDistance = tab->LongDistance;
+    request.NumberDisabled = Page != TPage::Sdmf && tab->NumberDisabled;
+    request.NameDisabled = Page != TPage::Sdmf && tab->NameDisabled;
+    request.Signalling = Page == TPage::Cwcid ? TSignalling::CallWaiting : TSignalling::OnHook;
+    Tabs.RememberGenerated(*tab);
+    return request;
+}
+
+TGenerationOptions TForm1::CurrentOptions() {
+    return {options_.Filters(), Config.Amplitude, Config.Clip};
+}
+
+void TForm1::BubbleMRU(TMruList list, const Bytes& entry) {
+    TMRU& mru = list == TMruList::Numbers ? Config.NumberMRU : Config.NameMRU;
+    if (ringlark::BubbleMRU(mru, entry)) {
+        RefreshMRUs();
+    }
+    // The typed text goes back into the box of the tab generated from.
+    if (TCallerIdTab* tab = GeneratingTab()) {
+        (list == TMruList::Numbers ? tab->NumberText : tab->NameText) = entry;
+    }
+}
+
+void TForm1::SetStatusText(const Bytes& text) {
+    StatusText = text;
+    services_.Host.RepaintStatusBar();
+}
+
+void TForm1::OutputButtonsChanged(const TOutputButtons& buttons) {
+    Commands.SaveButton = buttons.Save;
+    Commands.PlayButton = buttons.Play;
+    Commands.InspectButton = buttons.Inspect;
+}
+
+void TForm1::PlayFailed(const std::string& reason) {
+    StatusText += "  [" + reason + "]";
+    services_.Host.RepaintStatusBar();
+}
+
+void TForm1::PrepareInspector() {
+    EmptyInspectorRows(Inspector, PreparedInspectorRows);
+}
+
+void TForm1::RefreshInspector(const Bytes& message) {
+    Inspector = BuildInspector(message);
+}
+
+}  // namespace ringlark

@@ -1,0 +1,216 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "About.h"
+#include "CallerIdTabs.h"
+#include "Config.h"
+#include "GenerationDriver.h"
+#include "Inspector.h"
+#include "Options.h"
+#include "Services.h"
+#include "Workshop.h"
+
+// TForm1, the main window, as a model: controls are plain states, handlers are
+// methods. The Qt binding copies states to widgets and forwards events.
+namespace ringlark {
+
+enum class TPage : int {
+    Sdmf = 0,
+    Mdmf = 1,
+    Cwcid = 2,
+    Workshop = 3,
+    Analyst = 4,
+    Misc = 5,
+    About = 6
+};
+
+struct TPageInfo {
+    std::string_view SheetName;
+    std::string_view Caption;
+    std::string_view Heading;
+};
+// Tabs 0 to 5; the about page (6) has its caption set by its mode.
+const std::array<TPageInfo, 6>& PageTable();
+inline constexpr std::string_view MiscLowerHeading = "Subscriber-Initiated Test";
+
+// Enabled states of the commands that depend on the tab.
+struct TMainCommands {
+    bool SaveWorkshopScript = true;
+    bool TransferCID = true;
+    bool SaveWav = true;
+    bool InspectMenu = true;
+    bool SaveButton = true;
+    bool PlayButton = true;
+    bool InspectButton = true;
+    bool operator==(const TMainCommands&) const = default;
+};
+TMainCommands CommandsForPage(TPage page);
+
+struct TButtonInfo {
+    std::string_view Name, Caption, Hint;
+};
+inline constexpr std::array<TButtonInfo, 4> OutputButtons = {{
+    {"ButtonSave", "&Save", "Save the currently shown Caller ID stream to a WAV file"},
+    {"ButtonPlay", "&Play", "Play the currently shown Caller ID Stream through your sound card"},
+    {"ButtonInspect", "&Inspect", "Examine the currently-shown Caller ID Stream byte-by-byte"},
+    {"ButtonQuit", "&Quit", "Exit Ringlark"},
+}};
+
+struct TMenuItemInfo {
+    std::string_view Menu, Name, Caption;
+};
+// "-" is a separator. Hot keys are exactly the letters after "&".
+inline constexpr std::array<TMenuItemInfo, 10> MainMenuItems = {{
+    {"&File", "Save1", "&Save WAV File"},
+    {"&File", "SaveWorkshopScript1", "Save &Workshop Script"},
+    {"&File", "Inspect1", "&Inspect"},
+    {"&File", "N1", "-"},
+    {"&File", "Exit1", "&Exit"},
+    {"&Options", "Preferences1", "&Preferences"},
+    {"&Options", "TransferCIDtoWorkshop1", "&Transfer CID to Workshop"},
+    {"&Help", "UsingRinglark1", "&Using Ringlark"},
+    {"&Help", "About1", "&About Ringlark"},
+    {"&Help", "ContactSupport1", "&Contact/Support"},
+}};
+
+// A combo box of recently used entries: its text and its drop-down items.
+struct TComboItems {
+    std::vector<Bytes> Items;
+};
+
+// Window geometry that the layout rules work on, in pixels.
+struct TMainGeometry {
+    static constexpr int DesignWidth = 459;
+    static constexpr int DesignHeight = 454;
+    static constexpr int MinWidth = 440;
+    static constexpr int MinHeight = 450;
+    static constexpr int Panel5Height = 66;
+    static constexpr int StatusPanelWidth = 1024;
+    static constexpr int ButtonStripLeft = 12;
+    static constexpr int ButtonGap = 16;
+
+    int Width = DesignWidth;
+    int Height = DesignHeight;
+    std::array<int, 4> ButtonLeft{};
+    std::array<int, 4> ButtonWidth{};
+    std::array<int, 7> ToolButtonWidth{};
+    std::array<int, 3> ColumnWidth{};
+};
+
+class ITextMetrics {
+  public:
+    virtual ~ITextMetrics() = default;
+    virtual int TextWidth(std::string_view text) = 0;
+};
+
+// What only the toolkit can do for the main window.
+class IMainWindowHost {
+  public:
+    virtual ~IMainWindowHost() = default;
+    virtual void ShowInspectorModal() = 0;
+    virtual TDialogResult ShowOptionsModal() = 0;
+    // Closing runs FormClose, then the application ends.
+    virtual void CloseMainWindow() = 0;
+    virtual void ShowHelpContents(const std::string& helpFile) = 0;
+    virtual std::string ExecutableFolder() = 0;
+    // The status bar is repainted at once, so that it shows while a sound plays.
+    virtual void RepaintStatusBar() = 0;
+};
+
+struct TMainServices {
+    IMainWindowHost& Host;
+    IErrorReporter& Errors;
+    INotices& Notices;
+    IFileDialog& SaveDialog1;
+    IFileDialog& OpenDialog1;
+    TTickTimer& Timer1;
+    ISoundPlayer& Sound;
+    IConfigStore& Store;
+    IShell& Shell;
+    IClock& Clock;
+    IParameterDialog& EditParameter;
+};
+
+class TForm1 : public IGenerationHost {
+  public:
+    static constexpr std::string_view Title = "Ringlark";
+    static constexpr std::string_view HelpFileName = "RINGLARK.HLP";
+
+    TForm1(TMainServices services, TFormOptions& options);
+
+    // --- state shown by the window
+    std::string Caption;
+    TPage Page = TPage::Sdmf;
+    bool AboutVisible = false;
+    TAboutPage About;
+    TMainCommands Commands;
+    Bytes StatusText;
+    TCallerIdTabs Tabs;
+    TComboItems NumberItems, NameItems, AnalystItems;
+    Bytes AnalystFileText;  // ComboBox5
+    TConfigValues Config;
+    TWorkshop Workshop;
+    TInspectorTable Inspector;
+    Bytes AnalystInspectText;
+    TMainGeometry Geometry;
+    std::string HelpFile;
+
+    const TGenerationDriver& Driver() const { return driver_; }
+
+    // --- handlers; errors they do not handle travel as RinglarkError
+    void FormCreate();
+    void FormShow();
+    void PageControl1Change(TPage page);
+    void ButtonPlayClick();
+    void ButtonSaveClick();
+    void Save1Click() { ButtonSaveClick(); }
+    void ButtonInspectClick();
+    void ButtonQuitClick();
+    void Button2Click() { ButtonQuitClick(); }
+    // Saves the configuration; a failure is reported and the window still closes.
+    void FormClose();
+    void FormResize(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
+                    ITextMetrics& metrics);
+    void FixMainButtonSizes(int panel5Width);
+    void FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& metrics);
+    void Options1Click();
+    void TransferCIDtoWorkshop1Click();
+    void SaveWorkshopScript1Click();
+    void UsingRinglark1Click();
+    void About1Click();
+    void ContactSupport1Click();
+    void Label22Click() { About.ClickLine(1, services_.Shell); }
+    void Label23Click() { About.ClickLine(2, services_.Shell); }
+    void Timer1Timer() { Tabs.Timer1Timer(); }
+    void RefreshMRUs();
+
+    // --- IGenerationHost
+    TCidRequest ReadCurrentTab() override;
+    TGenerationOptions CurrentOptions() override;
+    void BubbleMRU(TMruList list, const Bytes& entry) override;
+    void SetStatusText(const Bytes& text) override;
+    void OutputButtonsChanged(const TOutputButtons& buttons) override;
+    void PlayFailed(const std::string& reason) override;
+    void PrepareInspector() override;
+    void RefreshInspector(const Bytes& message) override;
+
+  private:
+    void ShowAboutPage(TAboutMode mode);
+    TCallerIdTab* GeneratingTab();
+
+    TMainServices services_;
+    TFormOptions& options_;
+    TGenerationDriver driver_;
+};
+
+// The start sequence: the application title, then the six windows created once,
+// in this order, the main window first.
+inline constexpr std::array<std::string_view, 6> WindowCreationOrder = {
+    "TForm1",        "TFormOptions",  "TFormInspect",
+    "TFormProgress", "TFormSigscope", "TFormEditParameter"};
+
+}  // namespace ringlark
