@@ -1,5 +1,6 @@
 #include "RegistryFile.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ringlark {
@@ -112,6 +113,8 @@ TRegValue ParseData(std::string_view data) {
     if (!data.empty() && data.front() == '"') {
         Bytes text;
         if (ReadQuoted(data, 0, text) == data.size()) {
+            // a string value ends at a zero byte, as it does in the registry
+            text.resize(std::min(text.size(), text.find('\0')));
             value.Type = TRegType::String;
             value.Text = std::move(text);
         }

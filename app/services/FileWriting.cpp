@@ -99,6 +99,26 @@ mode_t NewFileMode(const std::string& target) {
     return 0666 & ~mask;
 }
 
+void WriteInPlace(const std::string& path, const std::string& target, std::string_view bytes) {
+    const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            close(fd);
+            throw RinglarkError(std::string(msg::StreamWriteError));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    close(fd);
+}
+
 }  // namespace
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes) {
@@ -107,6 +127,12 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     const bool exists = stat(target.c_str(), &info) == 0;
     if (path.empty() || (exists && (S_ISDIR(info.st_mode) || access(target.c_str(), W_OK) != 0))) {
         throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device or a pipe (/dev/stdout, a FIFO) is written in place: it
+        // cannot be replaced by a renamed file, and it keeps no old content.
+        WriteInPlace(path, target, bytes);
+        return;
     }
     const std::string folder = FolderOf(target);
     const auto slash = target.find_last_of('/');

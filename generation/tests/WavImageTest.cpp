@@ -148,3 +148,23 @@ TEST(WavImageSave, KeepsModeOfReplacedFile) {
 
 }  // namespace
 }  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+TEST(WavImageSave, DevicesAreWrittenInPlaceNotReplaced) {
+    SaveImageToFile("/dev/null", "image bytes");
+    struct stat info {};
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    std::string full;
+    try {
+        SaveImageToFile("/dev/full", "x");
+    } catch (const RinglarkError& error) {
+        full = error.what();
+    }
+    EXPECT_EQ(full, "Stream write error");
+}
+
+}  // namespace
+}  // namespace ringlark
