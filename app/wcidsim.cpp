@@ -61,6 +61,8 @@ TForm1::TForm1(TMainServices services, TFormOptions& options)
     : Tabs(services.Clock),
       Workshop(services.EditParameter, services.SaveDialog1, services.OpenDialog1,
                services.Notices),
+      Sigscope(services.ViewerOpenDialog, services.Notices, services.Progress),
+      Analyst(*this, Sigscope, services.OpenDialog1),
       services_(services),
       options_(options),
       driver_(*this, services.Timer1, services.Sound, services.SaveDialog1) {
@@ -108,8 +110,8 @@ void TForm1::ButtonSaveClick() {
 
 void TForm1::ButtonInspectClick() {
     if (Page == TPage::Analyst) {
-        if (!AnalystInspectText.empty()) {
-            Inspector = BuildInspector(AnalystInspectText);
+        if (!Analyst.AnalystInspectText.empty()) {
+            Inspector = BuildInspector(Analyst.AnalystInspectText);
         }
     } else {
         driver_.GoButton(std::string(TGenerationDriver::InspectOnly));
@@ -319,6 +321,16 @@ void TForm1::PrepareInspector() {
 
 void TForm1::RefreshInspector(const Bytes& message) {
     Inspector = BuildInspector(message);
+}
+
+void TForm1::BubbleAnalystMRU(const Bytes& fileName) {
+    if (ringlark::BubbleMRU(Config.AnalystMRU, fileName)) {
+        RefreshMRUs();
+    }
+}
+
+void TForm1::ClearInspector() {
+    EmptyInspectorRows(Inspector, PreparedInspectorRows);
 }
 
 }  // namespace ringlark

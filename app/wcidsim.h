@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "About.h"
+#include "AnalystTab.h"
 #include "CallerIdTabs.h"
 #include "Config.h"
 #include "GenerationDriver.h"
@@ -133,9 +134,11 @@ struct TMainServices {
     IShell& Shell;
     IClock& Clock;
     IParameterDialog& EditParameter;
+    IFileDialog& ViewerOpenDialog;  // OpenDialog1 of the waveform viewer
+    IProgress& Progress;
 };
 
-class TForm1 : public IGenerationHost {
+class TForm1 : public IGenerationHost, public IAnalystHost {
   public:
     static constexpr std::string_view Title = "Ringlark";
     static constexpr std::string_view HelpFileName = "RINGLARK.HLP";
@@ -155,7 +158,8 @@ class TForm1 : public IGenerationHost {
     TConfigValues Config;
     TWorkshop Workshop;
     TInspectorTable Inspector;
-    Bytes AnalystInspectText;
+    TSigscope Sigscope;  // the waveform viewer's core: it owns the analyst's image
+    TAnalystTab Analyst;
     TMainGeometry Geometry;
     std::string HelpFile;
 
@@ -197,6 +201,11 @@ class TForm1 : public IGenerationHost {
     void PlayFailed(const std::string& reason) override;
     void PrepareInspector() override;
     void RefreshInspector(const Bytes& message) override;
+
+    // --- IAnalystHost
+    Bytes& AnalystFileName() override { return AnalystFileText; }
+    void BubbleAnalystMRU(const Bytes& fileName) override;
+    void ClearInspector() override;
 
   private:
     void ShowAboutPage(TAboutMode mode);

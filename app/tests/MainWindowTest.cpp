@@ -6,6 +6,7 @@
 #include "Application.h"
 #include "RinglarkError.h"
 #include "TestSupport.h"
+#include "WavImage.h"
 
 namespace ringlark {
 namespace {
@@ -36,6 +37,13 @@ class TNoDialog : public IParameterDialog {
     bool Execute() override { return false; }
 };
 
+class TNoProgress : public IProgress {
+  public:
+    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
+    void Position(int64_t) override {}
+    void End() override {}
+};
+
 class TFixedMetrics : public ITextMetrics {
   public:
     int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * 7; }
@@ -45,7 +53,7 @@ class MainWindowTest : public ::testing::Test {
   protected:
     MainWindowTest()
         : app(TMainServices{host, errors, notices, saveDialog, openDialog, timer, sound, store,
-                            shell, clock, editParameter}),
+                            shell, clock, editParameter, viewerOpenDialog, progress}),
           form(app.Form1) {}
 
     void Start() {
@@ -64,6 +72,8 @@ class MainWindowTest : public ::testing::Test {
     TRecordingShell shell;
     test::TFixedClock clock;
     TNoDialog editParameter;
+    test::TScriptedFileDialog viewerOpenDialog;
+    TNoProgress progress;
     TRinglarkApplication app;
     TForm1& form;
 };
@@ -191,10 +201,31 @@ TEST_F(MainWindowTest, InspectOnAnalystTabShowsTheLastAnalysis) {
     EXPECT_EQ(host.InspectorShown, 1);
     EXPECT_EQ(form.Inspector.Rows.size(), 99u);
     EXPECT_EQ(form.Driver().Synth().BitCounter(), 0);
-    form.AnalystInspectText = test::HexBytes("82 03 0B 01 FF 70");
+    form.Analyst.AnalystInspectText = test::HexBytes("82 03 0B 01 FF 70");
     form.ButtonInspectClick();
     EXPECT_EQ(form.Inspector.Rows.size(), 6u);
     EXPECT_EQ(form.Inspector.Rows[4].Notes(), "VMWI Status: On");
+    form.Analyst.Button1Click();  // "Clear"
+    form.ButtonInspectClick();
+    EXPECT_EQ(form.Inspector.Rows.size(), 199u);
+    EXPECT_TRUE(form.Inspector.Rows[0].Notes().empty());
+}
+
+TEST_F(MainWindowTest, AnalyzeBubblesTheFileIntoTheAnalystList) {
+    Start();
+    test::TTempDir dir;
+    TFskSynth synth;
+    const auto path = (dir / "rec.wav").string();
+    SaveImageToFile(
+        path, SynthesiseImage(synth, test::HexBytes("82 03 0B 01 FF 70"), TSignalling::OnHook));
+    form.PageControl1Change(TPage::Analyst);
+    form.AnalystFileText = path;
+    form.Analyst.Button3Click();
+    EXPECT_EQ(form.Config.AnalystMRU[0], path);
+    EXPECT_EQ(form.AnalystItems.Items, std::vector<Bytes>{path});
+    EXPECT_EQ(form.Analyst.Report[0], "Here is what I decoded:");
+    form.ButtonInspectClick();
+    EXPECT_EQ(form.Inspector.Rows[0].Notes(), "Message Type $82 - VMWI");
 }
 
 TEST_F(MainWindowTest, InspectOnACallerIdTabGeneratesTheCurrentFields) {

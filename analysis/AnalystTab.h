@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Bytes.h"
+#include "Services.h"
+#include "WavLoader.h"
+
+namespace ringlark {
+
+// What the analyst tab needs of the main window.
+class IAnalystHost {
+  public:
+    virtual ~IAnalystHost() = default;
+    // ComboBox5, the file-name box.
+    virtual Bytes& AnalystFileName() = 0;
+    // Puts a file name at the front of the analyst list and refills the boxes.
+    virtual void BubbleAnalystMRU(const Bytes& fileName) = 0;
+    // "Clear" empties the inspector to 199 byte rows.
+    virtual void ClearInspector() = 0;
+};
+
+// The "FSK Analyst" tab: the report shown in the results box and the bytes
+// that Inspect shows.
+class TAnalystTab {
+  public:
+    static constexpr std::string_view BrowseFilter = "WAV files (*.WAV)|*.WAV";
+
+    TAnalystTab(IAnalystHost& host, TSigscope& viewer, IFileDialog& openDialog);
+
+    std::vector<Bytes> Report;  // the lines of the results box
+    Bytes AnalystInspectText;
+
+    void ButtonOpenAnalystWAVClick();  // "Browse..."
+    // "Analyze...": loads, analyses and reports. Throws RinglarkError when the
+    // file cannot be opened; a refused file ends it after the loader's notice.
+    void Button3Click();
+    void Button1Click();  // "Clear"
+
+  private:
+    IAnalystHost& host_;
+    TSigscope& viewer_;
+    IFileDialog& openDialog_;
+};
+
+// The report lines of an automatic analysis.
+std::vector<Bytes> ReportLines(const TAutoResult& result);
+
+}  // namespace ringlark

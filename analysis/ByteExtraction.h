@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Bytes.h"
+#include "Demodulator.h"
+
+namespace ringlark {
+
+// Receives the frame listing of an analysis; the window shows it modally.
+using TListingSink = std::function<void(const std::vector<Bytes>& lines)>;
+
+// Characters 2 to 9 of a frame are the data bits, least significant first.
+uint8_t FrameToByte(std::string_view frame);
+
+// The result of the automatic analysis.
+struct TAutoResult {
+    Bytes MethodTag;  // "ZCA", "PEAK", or "FAIL: " + the method-0 text
+    Bytes Text;       // the accepted text, or the method-1 text after a failure
+    bool Failed() const { return MethodTag.rfind("FAIL: ", 0) == 0; }
+    // The method-0 text of a failure.
+    Bytes ZeroCrossingText() const { return Failed() ? MethodTag.substr(6) : Bytes(); }
+};
+
+// The analysis state that outlives a call: the demodulator's method and offset,
+// and whether the frame listing is shown.
+struct TByteAnalyzer {
+    TDemodulator Demodulator;
+    bool QuietAnalysis = false;
+    TListingSink ShowListing;
+
+    // Skips the seizure and the mark, cuts 10-bit frames and takes their bytes.
+    // Unless QuietAnalysis, the listing is shown.
+    Bytes StringAnalyze(std::string_view bits);
+
+    // Both methods; the first result whose first byte is a message type wins.
+    TAutoResult AutoAnalyze(const Bytes& image);
+};
+
+}  // namespace ringlark

@@ -1,0 +1,118 @@
+#include "Demodulator.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "WavImage.h"
+
+namespace ringlark {
+
+int32_t EstimateOffset(const Bytes& image) {
+    if (image.size() <= WavHeaderSize) {
+        return 0;  // no samples: no mean
+    }
+    const std::size_t n = image.size() - WavHeaderSize;
+    double sum = 0.0;
+    for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
+        sum += ByteAt(image, i);
+    }
+    return static_cast<int32_t>(std::nearbyint(sum / static_cast<double>(n))) - 128;
+}
+
+namespace {
+
+int RunBits(std::size_t samples) {
+    return static_cast<int>(std::lround(static_cast<double>(samples) /
+                                        static_cast<double>(TDemodulator::SamplesPerBit)));
+}
+
+}  // namespace
+
+Bytes TDemodulator::Analyze(const Bytes& image,
+                            const std::function<void(const TDemodEvent&)>& onEvent) {
+    if (AnalysisMethod != AnalysisZeroCrossing && AnalysisMethod != AnalysisPeak) {
+        AnalysisMethod = AnalysisZeroCrossing;
+    }
+    SignalOffset = EstimateOffset(image);
+    const int t = SignalOffset + 127;
+    const bool peak = AnalysisMethod == AnalysisPeak;
+
+    std::size_t lastEvent = WavHeaderSize;
+    std::size_t lastChange = WavHeaderSize;
+    TToneClass previous = TToneClass::NoTone;
+    int p1 = 0;
+    int p2 = 0;
+    Bytes bits;
+    std::vector<Bytes> candidates;
+
+    const auto closeRun = [&](TToneClass run, int k) {
+        if (k <= 0) {
+            return;
+        }
+        switch (run) {
+            case TToneClass::SpaceTone:
+                if (k <= LongestSpaceRun) {
+                    bits.append(static_cast<std::size_t>(k), '0');
+                }
+                break;
+            case TToneClass::MarkTone:
+                bits.append(static_cast<std::size_t>(k), '1');
+                break;
+            case TToneClass::NoTone:
+                candidates.push_back(std::move(bits));
+                bits.clear();
+                break;
+        }
+    };
+
+    for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
+        const int x = ByteAt(image, i);
+        bool event = false;
+        if (!peak) {
+            event = (p1 < t && t <= x) || (x < t && t <= p1);
+        } else if (i - lastEvent >= static_cast<std::size_t>(PeakSpacing)) {
+            event = (x < t && p1 < x && p2 >= p1) || (x > t && p1 > x && p2 <= p1);
+        }
+        if (!event) {
+            p2 = p1;
+            p1 = x;
+            continue;
+        }
+        const std::size_t d = i - lastEvent;
+        TToneClass tone;
+        if (d >= SpaceMin && d <= SpaceMax) {
+            tone = TToneClass::SpaceTone;
+        } else if (d >= MarkMin && d <= MarkMax) {
+            tone = TToneClass::MarkTone;
+        } else {
+            tone = i - lastChange >= static_cast<std::size_t>(NoToneHoldOff) ? TToneClass::NoTone
+                                                                             : previous;
+        }
+        int k = 0;
+        const bool changed = tone != previous;
+        if (changed) {
+            k = RunBits(i - lastChange);
+            closeRun(previous, k);
+            lastChange = i;
+        }
+        if (onEvent) {
+            onEvent({i, d, tone, changed, k});
+        }
+        previous = tone;
+        p2 = p1;
+        p1 = x;
+        lastEvent = i;
+    }
+    closeRun(previous, RunBits(std::max(image.size(), WavHeaderSize) - lastChange));
+    candidates.push_back(std::move(bits));
+
+    const Bytes* longest = &candidates.front();
+    for (const Bytes& candidate : candidates) {
+        if (candidate.size() > longest->size()) {
+            longest = &candidate;
+        }
+    }
+    return *longest;
+}
+
+}  // namespace ringlark
