@@ -41,6 +41,7 @@ void TAnalystTab::Button3Click() {
     }
     host_.BubbleAnalystMRU(host_.AnalystFileName());
     const TAutoResult result = viewer_.Analyzer.AutoAnalyze(viewer_.LoadedImage);
+    LastResult = result;
     Report = ReportLines(result);
     // After a failure Inspect gets the method-0 text itself (not the results
     // box's fifth line, which a line-feed byte in the text would cut short).

@@ -31,6 +31,7 @@ class TAnalystTab {
 
     std::vector<Bytes> Report;  // the lines of the results box
     Bytes AnalystInspectText;
+    TAutoResult LastResult;  // of the last completed analysis
 
     void ButtonOpenAnalystWAVClick();  // "Browse..."
     // "Analyze...": loads, analyses and reports. Throws RinglarkError when the

@@ -138,6 +138,14 @@ TLoadResult TSigscope::LoadWAV(const std::string& fileName) {
         throw RinglarkError(msg::CannotOpenFile(path));
     }
 
+    return LoadFileBytes(std::move(file));
+}
+
+TLoadResult TSigscope::LoadFileBytes(Bytes file) {
+    if (file.size() > static_cast<std::size_t>(loader::MaxImageSize)) {
+        notices_.ShowNotice(std::string(loader::TooLarge));
+        return TLoadResult::Refused;
+    }
     if (file.size() < WavHeaderSize || Get16(file, 32) != 1) {
         notices_.ShowNotice(std::string(loader::UnsupportedFormat));
         return TLoadResult::Refused;

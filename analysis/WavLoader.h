@@ -69,6 +69,8 @@ class TSigscope {
     // count change together, only when the file is accepted; a refused file is
     // told in a notice. Throws RinglarkError "Cannot open file %s".
     TLoadResult LoadWAV(const std::string& fileName);
+    // The checks and conversion of LoadWAV on the bytes of a file already read.
+    TLoadResult LoadFileBytes(Bytes file);
 
     bool Converting() const { return converting_; }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "AnalystTab.h"
 #include "CallerIdTab.h"
 #include "CliFormat.h"
 #include "ClockText.h"
@@ -74,6 +75,51 @@ struct TWorkshopArgs {
     std::string Output;
     bool Force = false;
 };
+
+struct TAnalyzeArgs {
+    std::string File;
+    bool Hex = false, Inspect = false, Json = false;
+    std::string Method;
+};
+
+constexpr int ExitNotUnderstood = 3;
+
+// Loader notices go to stderr, one line per line of the box.
+class TStderrNotices : public INotices {
+  public:
+    void ShowNotice(const std::string& text) override {
+        std::string shown = text;
+        for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) {
+            shown.replace(at, 2, "\n");
+        }
+        std::cerr << shown << '\n';
+    }
+    TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
+};
+
+class TNoDialog : public IFileDialog {
+  public:
+    bool Execute() override { return false; }
+};
+
+class TNoProgress : public IProgress {
+  public:
+    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
+    void Position(int64_t) override {}
+    void End() override {}
+};
+
+// A text as a results box line: control bytes shown as spaces, as the
+// inspector's ASCII column shows them.
+std::string ShownLine(const Bytes& line) {
+    Bytes shown = line;
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 32) {
+            c = ' ';
+        }
+    }
+    return Cp1252ToUtf8(shown);
+}
 
 struct TInspectArgs {
     std::vector<std::string> Hex;
@@ -188,6 +234,72 @@ int RunWorkshop(const TWorkshopArgs& args) {
     return 0;
 }
 
+class TCliAnalystHost : public IAnalystHost {
+  public:
+    explicit TCliAnalystHost(std::string file) : file_(std::move(file)) {}
+    Bytes& AnalystFileName() override { return file_; }
+    void BubbleAnalystMRU(const Bytes&) override {}
+    void ClearInspector() override {}
+
+  private:
+    Bytes file_;
+};
+
+int RunAnalyze(const TAnalyzeArgs& args) {
+    TNoDialog dialog;
+    TStderrNotices notices;
+    TNoProgress progress;
+    TSigscope viewer(dialog, notices, progress);
+    if (!args.Method.empty()) {
+        if (viewer.LoadWAV(args.File) != TLoadResult::Loaded) {
+            return ExitRuntime;
+        }
+        viewer.Analyzer.QuietAnalysis = false;
+        viewer.Analyzer.ShowListing = [](const std::vector<Bytes>& lines) {
+            for (const auto& line : lines) {
+                std::cout << ShownLine(line) << '\n';
+            }
+        };
+        viewer.Analyzer.Demodulator.AnalysisMethod =
+            args.Method == "zc" ? AnalysisZeroCrossing : AnalysisPeak;
+        viewer.Analyzer.StringAnalyze(viewer.Analyzer.Demodulator.Analyze(viewer.LoadedImage));
+        return 0;
+    }
+    TCliAnalystHost host(args.File);
+    TAnalystTab tab(host, viewer, dialog);
+    tab.Button3Click();
+    if (tab.Report.empty()) {
+        return ExitRuntime;  // refused: the notice is on stderr
+    }
+    const TAutoResult& result = tab.LastResult;
+    const bool failed = result.Failed();
+    if (args.Json) {
+        nlohmann::json out = {
+            {"tag", failed ? "FAIL" : result.MethodTag},
+            {"bytes", cli::HexString(result.Text)},
+            {"inspector", cli::InspectorJson(BuildInspector(tab.AnalystInspectText))}};
+        if (failed) {
+            out["method0"] = cli::HexString(result.ZeroCrossingText());
+        }
+        std::cout << out.dump(2) << '\n';
+    } else if (args.Hex) {
+        std::string line = failed ? "FAIL " + cli::HexString(result.ZeroCrossingText()) + " | " +
+                                        cli::HexString(result.Text)
+                                  : result.MethodTag + " " + cli::HexString(result.Text);
+        while (!line.empty() && line.back() == ' ') {
+            line.pop_back();
+        }
+        std::cout << line << '\n';
+    } else if (args.Inspect) {
+        std::cout << cli::InspectorText(BuildInspector(tab.AnalystInspectText));
+    } else {
+        for (const auto& line : tab.Report) {
+            std::cout << ShownLine(line) << '\n';
+        }
+    }
+    return failed ? ExitNotUnderstood : 0;
+}
+
 int RunInspect(const TInspectArgs& args) {
     std::string error;
     const auto bytes = cli::ParseHexArguments(args.Hex, error);
@@ -250,6 +362,25 @@ void AddWorkshop(CLI::App& app, TWorkshopArgs& args) {
     workshop->add_flag("--force", args.Force, "Replace an existing file");
 }
 
+void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
+    CLI::App* analyze =
+        app.add_subcommand("analyze", "Decode the caller-ID message in a recorded WAV file");
+    analyze->add_option("FILE", args.File, "8-bit mono WAV at 11025, 22050 or 44100 samples/s")
+        ->required();
+    auto* hex =
+        analyze->add_flag("--hex", args.Hex, "Print the method tag and the decoded bytes in hex");
+    auto* inspect =
+        analyze->add_flag("--inspect", args.Inspect, "Print the inspector table of the result");
+    auto* json = analyze->add_flag("--json", args.Json, "Print JSON");
+    analyze
+        ->add_option("--method", args.Method,
+                     "Run one method and print its frame listing: zc or peak")
+        ->check(CLI::IsMember({"zc", "peak"}))
+        ->excludes(hex)
+        ->excludes(inspect)
+        ->excludes(json);
+}
+
 void AddInspect(CLI::App& app, TInspectArgs& args) {
     CLI::App* inspect = app.add_subcommand("inspect", "Explain a caller-ID message byte by byte");
     inspect->add_option("HEX", args.Hex, "Message bytes as hex pairs, e.g. \"82 03 0B 01 FF 70\"")
@@ -265,7 +396,9 @@ int main(int argc, char** argv) {
     TGenerateArgs generateArgs;
     TInspectArgs inspectArgs;
     TWorkshopArgs workshopArgs;
+    TAnalyzeArgs analyzeArgs;
     AddGenerate(app, generateArgs);
+    AddAnalyze(app, analyzeArgs);
     AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
     try {
@@ -281,6 +414,9 @@ int main(int argc, char** argv) {
     try {
         if (app.got_subcommand("generate")) {
             return RunGenerate(generateArgs);
+        }
+        if (app.got_subcommand("analyze")) {
+            return RunAnalyze(analyzeArgs);
         }
         if (app.got_subcommand("workshop")) {
             return RunWorkshop(workshopArgs);

@@ -8,6 +8,7 @@
 #include "FskSynth.h"
 #include "GenerationDriver.h"
 #include "TestSupport.h"
+#include "WavImage.h"
 
 namespace ringlark {
 namespace {
@@ -154,6 +155,80 @@ TEST(CliWorkshop, TransferWritesTheScript) {
     ASSERT_EQ(forced.Status, 0) << forced.Err;
     EXPECT_EQ(test::ReadFile(path), "$01=12070930\r\n$04=P\r\n$08=P\r\n$06=L\r\n");
     EXPECT_EQ(RunCli("workshop --from sdmf -o " + path).Status, 2);
+}
+
+}  // namespace
+}  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+class CliAnalyze : public ::testing::Test {
+  protected:
+    std::string Generate(const std::string& kind, const std::string& options = "") {
+        const auto path = (dir / (kind + ".wav")).string();
+        const TRun run = RunCli("generate " + kind + " " + options + " -o " + path);
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        return path;
+    }
+    test::TTempDir dir;
+};
+
+TEST_F(CliAnalyze, ReportOfAGeneratedFile) {
+    const auto path = Generate("vmwi-on");
+    const TRun run = RunCli("analyze " + path);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    // the control bytes 03, 0B and 01 show as spaces, 82 and FF as their characters
+    EXPECT_EQ(run.Out,
+              "Here is what I decoded:\n(Using Analysis Method 1)\n \n\xE2\x80\x9A   \xC3\xBFp\n \n"
+              "Click INSPECT to see a detailed analysis!\n");
+}
+
+TEST_F(CliAnalyze, HexAndInspectAndJson) {
+    const auto path = Generate("sdmf", "--number 12-34 --date 0101 --time 1200");
+    EXPECT_EQ(RunCli("analyze --hex " + path).Out,
+              "ZCA 04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1\n");
+    const TRun inspect = RunCli("analyze --inspect " + path);
+    EXPECT_NE(inspect.Out.find("Checksum (Passed)"), std::string::npos) << inspect.Out;
+    const auto json = nlohmann::json::parse(RunCli("analyze --json " + path).Out);
+    EXPECT_EQ(json["tag"], "ZCA");
+    EXPECT_EQ(json["inspector"]["rows"][10]["notes"], "Number: 1234");
+}
+
+TEST_F(CliAnalyze, UnderstoodNothingExitsWith3) {
+    Bytes silence(44, '\0');
+    silence += Bytes(44100, '\x80');
+    WriteWavHeader(silence);
+    const auto path = (dir / "silence.wav").string();
+    test::WriteFile(path, silence);
+    const TRun run = RunCli("analyze --hex " + path);
+    EXPECT_EQ(run.Status, 3);
+    EXPECT_EQ(run.Out, "FAIL  |\n");
+}
+
+TEST_F(CliAnalyze, RefusedMissingAndUsage) {
+    Bytes stereo(44, '\0');
+    stereo += "\x80\x80\x80\x80";
+    WriteWavHeader(stereo);
+    stereo[32] = 2;
+    const auto path = (dir / "stereo.wav").string();
+    test::WriteFile(path, stereo);
+    const TRun refused = RunCli("analyze " + path);
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_EQ(refused.Err, "Unsupported format!\nWAV file must be 8-bit mono.\n");
+    EXPECT_EQ(refused.Out, "");
+    const TRun missing = RunCli("analyze " + (dir / "none.wav").string());
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err, "Cannot open file " + (dir / "none.wav").string() + "\n");
+    EXPECT_EQ(RunCli("analyze").Status, 2);
+    EXPECT_EQ(RunCli("analyze x.wav --method fsk").Status, 2);
+}
+
+TEST_F(CliAnalyze, OneMethodPrintsItsFrameListing) {
+    const auto path = Generate("vmwi-off");
+    const TRun run = RunCli("analyze --method peak " + path);
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out.substr(0, 31), "0010000011  Dec: 130  ASC: \xE2\x80\x9A\n");
 }
 
 }  // namespace

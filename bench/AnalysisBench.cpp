@@ -1,0 +1,116 @@
+// AutoAnalyze of a 60-second 44100/s image holding one MDMF burst in low-level
+// noise, and loading plus converting a 60-second 11025/s file. Target: the whole
+// auto analysis of 60 s of audio in under 60 ms.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "ByteExtraction.h"
+#include "FskSynth.h"
+#include "GenerationDriver.h"
+#include "MessageBuilder.h"
+#include "WavImage.h"
+#include "WavLoader.h"
+
+namespace {
+
+using namespace ringlark;
+
+constexpr std::size_t kSeconds = 60;
+
+// Deterministic noise of a few steps around the zero line.
+class TNoise {
+  public:
+    int Next() {
+        state_ = state_ * 1103515245u + 12345u;
+        return static_cast<int>((state_ >> 16) % 5) - 2;
+    }
+
+  private:
+    uint32_t state_ = 1;
+};
+
+Bytes NoisyImage() {
+    TCidRequest request;
+    request.Kind = TMessageKind::Mdmf;
+    request.NumberText = "8005551212";
+    request.NameText = "JOHN DOE";
+    request.DateText = "1207";
+    request.TimeText = "0930";
+    TFskSynth synth;
+    const Bytes burst = SynthesiseImage(synth, BuildCidMessage(request, {}), TSignalling::OnHook);
+    Bytes image(WavHeaderSize, '\0');
+    image.reserve(WavHeaderSize + kSeconds * SampleRate);
+    TNoise noise;
+    const std::size_t burstStart = 10 * SampleRate;
+    for (std::size_t i = 0; i < kSeconds * SampleRate; ++i) {
+        int v = 128;
+        if (i >= burstStart && i - burstStart < burst.size() - WavHeaderSize) {
+            v = ByteAt(burst, WavHeaderSize + i - burstStart);
+        }
+        image += static_cast<char>(std::clamp(v + noise.Next(), 0, 255));
+    }
+    WriteWavHeader(image);
+    return image;
+}
+
+class TNoDialog : public IFileDialog {
+  public:
+    bool Execute() override { return false; }
+};
+class TNoNotices : public INotices {
+  public:
+    void ShowNotice(const std::string&) override {}
+    TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
+};
+class TNoProgress : public IProgress {
+  public:
+    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
+    void Position(int64_t) override {}
+    void End() override {}
+};
+
+void BM_AutoAnalyze60s(benchmark::State& state) {
+    const Bytes image = NoisyImage();
+    TByteAnalyzer analyzer;
+    bool decoded = false;
+    for (auto _ : state) {
+        const TAutoResult result = analyzer.AutoAnalyze(image);
+        decoded = !result.Failed();
+        benchmark::DoNotOptimize(result.Text.data());
+    }
+    state.counters["decoded"] = decoded ? 1 : 0;
+    state.counters["samples_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kSeconds * SampleRate,
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AutoAnalyze60s)->Unit(benchmark::kMillisecond);
+
+void BM_Load11025File60s(benchmark::State& state) {
+    Bytes samples;
+    TNoise noise;
+    for (std::size_t i = 0; i < kSeconds * 11025; ++i) {
+        samples += static_cast<char>(128 + noise.Next());
+    }
+    Bytes file(WavHeaderSize, '\0');
+    file += samples;
+    WriteWavHeader(file);
+    file.replace(24, 4, std::string("\x11\x2B\x00\x00", 4));  // 11025
+    const auto path = (std::filesystem::temp_directory_path() / "ringlark-bench-11k.wav").string();
+    SaveImageToFile(path, file);
+    TNoDialog dialog;
+    TNoNotices notices;
+    TNoProgress progress;
+    TSigscope viewer(dialog, notices, progress);
+    for (auto _ : state) {
+        viewer.LoadWAV(path);
+        benchmark::DoNotOptimize(viewer.LoadedImage.data());
+    }
+    std::remove(path.c_str());
+    state.counters["input_samples_per_second"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kSeconds * 11025, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Load11025File60s)->Unit(benchmark::kMillisecond);
+
+}  // namespace

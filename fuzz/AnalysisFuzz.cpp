@@ -1,0 +1,45 @@
+// Any file content: the loader accepts or refuses it, and whatever it accepts is
+// analysed and inspected without fault.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ByteExtraction.h"
+#include "Inspector.h"
+#include "WavLoader.h"
+
+namespace {
+class TNoDialog : public ringlark::IFileDialog {
+  public:
+    bool Execute() override { return false; }
+};
+class TQuietNotices : public ringlark::INotices {
+  public:
+    void ShowNotice(const std::string&) override {}
+    ringlark::TDialogAnswer AskYesNoCancel(const std::string&) override {
+        return ringlark::TDialogAnswer::Cancel;
+    }
+};
+class TNoProgress : public ringlark::IProgress {
+  public:
+    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
+    void Position(int64_t) override {}
+    void End() override {}
+};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    TNoDialog dialog;
+    TQuietNotices notices;
+    TNoProgress progress;
+    ringlark::TSigscope viewer(dialog, notices, progress);
+    if (viewer.LoadFileBytes(std::string(reinterpret_cast<const char*>(data), size)) ==
+        ringlark::TLoadResult::Loaded) {
+        const auto result = viewer.Analyzer.AutoAnalyze(viewer.LoadedImage);
+        ringlark::BuildInspector(result.Text);
+        if (viewer.SampleByteCount != static_cast<int32_t>(viewer.LoadedImage.size() - 44)) {
+            __builtin_trap();
+        }
+    }
+    return 0;
+}
