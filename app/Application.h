@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Options.h"
-#include "wcidsim.h"
+#include "OptionsModel.h"
+#include "MainWindowModel.h"
 
 namespace ringlark {
 

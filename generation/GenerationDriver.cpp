@@ -1,5 +1,6 @@
 #include "GenerationDriver.h"
 
+#include "FileWriting.h"
 #include "WavImage.h"
 
 namespace ringlark {
@@ -47,8 +48,8 @@ bool FollowsLastSignalling(const TCidRequest& request) {
 }
 
 TGenerationDriver::TGenerationDriver(IGenerationHost& host, TTickTimer& timer, ISoundPlayer& sound,
-                                     IFileDialog& saveDialog)
-    : host_(host), timer_(timer), sound_(sound), saveDialog_(saveDialog) {}
+                                     IFileDialog& saveDialog, INotices& notices)
+    : host_(host), timer_(timer), sound_(sound), saveDialog_(saveDialog), notices_(notices) {}
 
 void TGenerationDriver::SetButtons(bool enabled) {
     buttons_ = {enabled, enabled, enabled};
@@ -106,10 +107,20 @@ void TGenerationDriver::ButtonSaveClick() {
     saveDialog_.Title = SaveTitle;
     saveDialog_.DefaultExt = SaveDefaultExt;
     saveDialog_.Filter = SaveFilter;
-    if (!saveDialog_.Execute()) {
+    while (saveDialog_.Execute()) {
+        const std::string path = saveDialog_.FileName;
+        if (FileExists(path)) {
+            const TDialogAnswer answer = notices_.AskYesNoCancel("File " + path + " exists.  Replace?");
+            if (answer == TDialogAnswer::No) {
+                continue;
+            }
+            if (answer == TDialogAnswer::Cancel) {
+                return;
+            }
+        }
+        GoButton(path);
         return;
     }
-    GoButton(saveDialog_.FileName);
 }
 
 }  // namespace ringlark

@@ -71,7 +71,7 @@ class TGenerationDriver {
     static constexpr std::string_view SaveFilter = "WAV Files (*.wav)|*.WAV|All Files (*.*)|*.*";
 
     TGenerationDriver(IGenerationHost& host, TTickTimer& timer, ISoundPlayer& sound,
-                      IFileDialog& saveDialog);
+                      IFileDialog& saveDialog, INotices& notices);
 
     // Empty destination: play; InspectOnly: inspect; anything else: the WAV path.
     // Throws RinglarkError when the file cannot be written; the buttons, the timer
@@ -79,7 +79,10 @@ class TGenerationDriver {
     void GoButton(const std::string& destination);
 
     void ButtonPlayClick() { GoButton(""); }
-    // The save action: asks for a path, then generates into it.
+    // The save action: asks for a path, then generates into it. The dialog is
+    // shared with the workshop's script save and offers the last name again, so
+    // an existing file is replaced only when the user says Yes; No asks for
+    // another name, Cancel ends the save.
     void ButtonSaveClick();
 
     TSignalling LastSignalling() const { return lastSignalling_; }
@@ -93,6 +96,7 @@ class TGenerationDriver {
     TTickTimer& timer_;
     ISoundPlayer& sound_;
     IFileDialog& saveDialog_;
+    INotices& notices_;
     TSignalling lastSignalling_ = TSignalling::OnHook;
     TFskSynth synth_;
     TOutputButtons buttons_;

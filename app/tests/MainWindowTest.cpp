@@ -1,4 +1,4 @@
-#include "wcidsim.h"
+#include "MainWindowModel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "OptionsModel.h"
 
 #include <gtest/gtest.h>
 

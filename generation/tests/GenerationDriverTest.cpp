@@ -72,7 +72,7 @@ class TObservingSound : public ISoundPlayer {
 
 class GenerationDriverTest : public ::testing::Test {
   protected:
-    GenerationDriverTest() : sound(host, timer), driver(host, timer, sound, saveDialog) {
+    GenerationDriverTest() : sound(host, timer), driver(host, timer, sound, saveDialog, notices) {
         timer.SetHandler([this] { ++ticks; });
         UseSdmfTab("12-34");
     }
@@ -99,6 +99,7 @@ class GenerationDriverTest : public ::testing::Test {
     TTickTimer timer;
     int ticks = 0;
     test::TScriptedFileDialog saveDialog;
+    test::TScriptedNotices notices;
     TObservingSound sound;
     TGenerationDriver driver;
 };
@@ -244,6 +245,30 @@ TEST_F(GenerationDriverTest, SaveDialogOffersTheLastNameAgain) {
     EXPECT_EQ(saveDialog.Showings[1].FileName, (dir / "a.wav").string());
     EXPECT_EQ(saveDialog.Showings[1].Title, "Save Caller ID Audio File");
     EXPECT_EQ(saveDialog.Showings[1].Filter, "WAV Files (*.wav)|*.WAV|All Files (*.*)|*.*");
+}
+
+TEST_F(GenerationDriverTest, ExistingFileIsReplacedOnlyAfterYes) {
+    TTempDir dir;
+    const auto path = (dir / "script.CID").string();
+    test::WriteFile(path, "$07=keep\r\n");
+    saveDialog.Answers = {path};
+    notices.Answers = {TDialogAnswer::Cancel};
+    driver.ButtonSaveClick();
+    EXPECT_EQ(notices.Questions, std::vector<std::string>{"File " + path + " exists.  Replace?"});
+    EXPECT_EQ(ReadFile(path), "$07=keep\r\n");
+    EXPECT_FALSE(host.Inspected.has_value());
+
+    const auto other = (dir / "other.wav").string();
+    saveDialog.Answers = {path, other};
+    notices.Answers = {TDialogAnswer::No};
+    driver.ButtonSaveClick();
+    EXPECT_EQ(ReadFile(path), "$07=keep\r\n");
+    EXPECT_EQ(ReadFile(other).size(), 23197u);
+
+    saveDialog.Answers = {path};
+    notices.Answers = {TDialogAnswer::Yes};
+    driver.ButtonSaveClick();
+    EXPECT_EQ(ReadFile(path).substr(0, 4), "RIFF");
 }
 
 TEST_F(GenerationDriverTest, CancelledSaveChangesNothing) {

@@ -1,4 +1,4 @@
-#include "wcidsim.h"
+#include "MainWindowModel.h"
 
 #include "RinglarkError.h"
 
@@ -65,7 +65,7 @@ TForm1::TForm1(TMainServices services, TFormOptions& options)
       Analyst(*this, Sigscope, services.OpenDialog1),
       services_(services),
       options_(options),
-      driver_(*this, services.Timer1, services.Sound, services.SaveDialog1) {
+      driver_(*this, services.Timer1, services.Sound, services.SaveDialog1, services.Notices) {
     EmptyInspectorRows(Inspector, InitialInspectorRows);
     services_.Timer1.SetHandler([this] { Timer1Timer(); });
     // The window layout's texts, until start-up replaces them.

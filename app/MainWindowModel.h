@@ -11,7 +11,7 @@
 #include "Config.h"
 #include "GenerationDriver.h"
 #include "Inspector.h"
-#include "Options.h"
+#include "OptionsModel.h"
 #include "Services.h"
 #include "Workshop.h"
 
