@@ -1,7 +1,6 @@
 #include "wcidsim.h"
 
 #include <QAbstractItemDelegate>
-#include <cmath>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -32,6 +31,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "InspectUnit.h"
 #include "Options.h"
@@ -163,7 +163,8 @@ TForm1Window::TForm1Window(TDesktopServices services) : services_(services) {
     PageControl1->setUsesScrollButtons(false);
     PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 7px; }"));
     for (int i = 0; i < 3; ++i) {
-        PageControl1->addTab(BuildCallerIdTab(i), Q(PageTable()[static_cast<std::size_t>(i)].Caption));
+        PageControl1->addTab(BuildCallerIdTab(i),
+                             Q(PageTable()[static_cast<std::size_t>(i)].Caption));
     }
     PageControl1->addTab(BuildWorkshopTab(), Q(PageTable()[3].Caption));
     PageControl1->addTab(BuildAnalystTab(), Q(PageTable()[4].Caption));
@@ -236,7 +237,7 @@ QWidget* TForm1Window::BuildCallerIdTab(int index) {
     if (id != TTabId::Sdmf) {
         w.NumberDisabled = box("Disable", TTabBox::NumberDisabled);
         w.NumberDisabled->setLayoutDirection(Qt::RightToLeft);  // caption left of the box
-        numberLayout->addWidget(w.NumberDisabled, 1, 1);
+        numberLayout->addWidget(w.NumberDisabled, 1, 1, Qt::AlignRight);
     }
     layout->addWidget(numberPanel);
 
@@ -255,7 +256,7 @@ QWidget* TForm1Window::BuildCallerIdTab(int index) {
         });
         w.NameDisabled = box("Disable", TTabBox::NameDisabled);
         w.NameDisabled->setLayoutDirection(Qt::RightToLeft);
-        nameLayout->addWidget(w.NameDisabled, 1, 1);
+        nameLayout->addWidget(w.NameDisabled, 1, 1, Qt::AlignRight);
         layout->addWidget(namePanel);
     }
 
@@ -278,7 +279,8 @@ QWidget* TForm1Window::BuildCallerIdTab(int index) {
     auto* flags = new QHBoxLayout();
     w.OutOfArea = box("Out of Area", TTabBox::OutOfArea);
     w.Private = box("Private", TTabBox::Private);
-    w.LongDistance = box(id == TTabId::Sdmf ? "Long Distance" : "LD Indicator", TTabBox::LongDistance);
+    w.LongDistance =
+        box(id == TTabId::Sdmf ? "Long Distance" : "LD Indicator", TTabBox::LongDistance);
     flags->addWidget(w.OutOfArea);
     flags->addWidget(w.Private);
     flags->addWidget(w.LongDistance);
@@ -319,23 +321,28 @@ QWidget* TForm1Window::BuildWorkshopTab() {
     layout->addWidget(ToolBar1);
 
     StringGrid1 = new QTableWidget(1, 3, page);
-    StringGrid1->setHorizontalHeaderLabels({QString(), QStringLiteral("Parameter"), QStringLiteral("Message String")});
+    StringGrid1->setHorizontalHeaderLabels(
+        {QString(), QStringLiteral("Parameter"), QStringLiteral("Message String")});
     StringGrid1->verticalHeader()->setVisible(false);
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    StringGrid1->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
+    StringGrid1->setEditTriggers(QAbstractItemView::EditKeyPressed |
+                                 QAbstractItemView::AnyKeyPressed |
                                  QAbstractItemView::SelectedClicked);
     StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(StringGrid1, 1);
     connect(StringGrid1, &QTableWidget::cellChanged, this, [this](int row, int column) {
         if (!refreshing_) {
-            Model().Workshop.EditCell(row + 1, column, ToCp1252(StringGrid1->item(row, column)->text()));
+            Model().Workshop.EditCell(row + 1, column,
+                                      ToCp1252(StringGrid1->item(row, column)->text()));
+            RefreshWorkshop();  // the command states follow the edit
         }
     });
-    connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int row, int column, int, int) {
-        if (!refreshing_ && row >= 0) {
-            Run([&] { Model().Workshop.StringGrid1Click(row + 1, column); });
-        }
-    });
+    connect(StringGrid1, &QTableWidget::currentCellChanged, this,
+            [this](int row, int column, int, int) {
+                if (!refreshing_ && row >= 0) {
+                    Run([&] { Model().Workshop.StringGrid1Click(row + 1, column); });
+                }
+            });
     connect(StringGrid1, &QTableWidget::cellDoubleClicked, this,
             [this](int, int) { Run([this] { Model().Workshop.StringGrid1DblClick(); }); });
     // Enter on a cell: after an edit it closes the editor, otherwise it reaches the grid.
@@ -351,19 +358,24 @@ QWidget* TForm1Window::BuildWorkshopTab() {
         WorkshopMenuActions[i] = WorkshopMenu->addAction(QString::fromUtf8(items[i]));
         connect(WorkshopMenuActions[i], &QAction::triggered, WorkshopActions[i], &QAction::trigger);
     }
-    connect(StringGrid1, &QTableWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        const QModelIndex index = StringGrid1->indexAt(pos);
-        if (index.isValid()) {
-            Run([&] { Model().Workshop.StringGrid1MouseDown(index.row() + 1, index.column()); });
-        }
-        WorkshopMenu->popup(StringGrid1->viewport()->mapToGlobal(pos));
-    });
+    connect(StringGrid1, &QTableWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) {
+                const QModelIndex index = StringGrid1->indexAt(pos);
+                if (index.isValid()) {
+                    Run([&] {
+                        Model().Workshop.StringGrid1MouseDown(index.row() + 1, index.column());
+                    });
+                }
+                WorkshopMenu->popup(StringGrid1->viewport()->mapToGlobal(pos));
+            });
 
     auto* signalling = new QHBoxLayout();
     RadioButton4 = new QRadioButton(QStringLiteral("On-Hook Signaling"), page);
-    RadioButton4->setToolTip(QStringLiteral("Select to include the signaling method used in regular On-Hook Caller ID"));
+    RadioButton4->setToolTip(
+        QStringLiteral("Select to include the signaling method used in regular On-Hook Caller ID"));
     RadioButton5 = new QRadioButton(QStringLiteral("Call Waiting Signaling"), page);
-    RadioButton5->setToolTip(QStringLiteral("Select to include the special signaling used in Call Waiting Caller ID"));
+    RadioButton5->setToolTip(
+        QStringLiteral("Select to include the special signaling used in Call Waiting Caller ID"));
     connect(RadioButton4, &QRadioButton::clicked, this,
             [this] { Run([this] { Model().Workshop.Signalling = TSignalling::OnHook; }); });
     connect(RadioButton5, &QRadioButton::clicked, this,
@@ -403,8 +415,10 @@ QWidget* TForm1Window::BuildAnalystTab() {
     });
     connect(ButtonOpenAnalystWAV, &QPushButton::clicked, this,
             [this] { Run([this] { Model().Analyst.ButtonOpenAnalystWAVClick(); }); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Run([this] { Model().Analyst.Button1Click(); }); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Run([this] { Model().Analyst.Button3Click(); }); });
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { Run([this] { Model().Analyst.Button1Click(); }); });
+    connect(Button3, &QPushButton::clicked, this,
+            [this] { Run([this] { Model().Analyst.Button3Click(); }); });
     return page;
 }
 
@@ -452,12 +466,15 @@ QWidget* TForm1Window::BuildAboutPage() {
         QFont font(QStringLiteral("Arial"));
         font.setPixelSize(TAboutPage::FontPixels);
         label->setFont(font);
-        label->OnClick = [this, i] { Run([this, i] { Model().About.ClickLine(static_cast<int>(i), services_.Shell); }); };
+        label->OnClick = [this, i] {
+            Run([this, i] { Model().About.ClickLine(static_cast<int>(i), services_.Shell); });
+        };
         layout->addWidget(label, static_cast<int>(i) + 1, 0, 1, 2);
         AboutLines[i] = label;
     }
     Button2 = new QPushButton(QStringLiteral("OK"), page);
-    connect(Button2, &QPushButton::clicked, this, [this] { Run([this] { Model().Button2Click(); }); });
+    connect(Button2, &QPushButton::clicked, this,
+            [this] { Run([this] { Model().Button2Click(); }); });
     layout->addWidget(Button2, 5, 1, Qt::AlignRight | Qt::AlignBottom);
     layout->setRowStretch(5, 1);
     return page;
@@ -466,7 +483,8 @@ QWidget* TForm1Window::BuildAboutPage() {
 QWidget* TForm1Window::BuildButtonStrip() {
     panel5_ = new QWidget(this);
     panel5_->setFixedHeight(TMainGeometry::Panel5Height);
-    const std::array<QPushButton**, 4> buttons = {&ButtonSave, &ButtonPlay, &ButtonInspect, &ButtonQuit};
+    const std::array<QPushButton**, 4> buttons = {&ButtonSave, &ButtonPlay, &ButtonInspect,
+                                                  &ButtonQuit};
     const std::array<std::function<void(TForm1&)>, 4> actions = {
         [](TForm1& f) { f.ButtonSaveClick(); }, [](TForm1& f) { f.ButtonPlayClick(); },
         [](TForm1& f) { f.ButtonInspectClick(); }, [](TForm1& f) { f.ButtonQuitClick(); }};
@@ -506,7 +524,8 @@ void TForm1Window::BuildMenu() {
         {ContactSupport1, [](TForm1& f) { f.ContactSupport1Click(); }},
     };
     for (const auto& [action, handler] : bindings) {
-        connect(action, &QAction::triggered, this, [this, handler = handler] { Run([&] { handler(Model()); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler = handler] { Run([&] { handler(Model()); }); });
     }
 }
 
@@ -576,7 +595,8 @@ void TForm1Window::RefreshWorkshop() {
     }
     StringGrid1->setCurrentCell(w.CurrentRow() - 1, w.CurrentColumn());
     const TWorkshopCommands& commands = w.Commands();
-    const std::array<bool, 5> enabled = {true, commands.Del, commands.Edit, commands.Up, commands.Down};
+    const std::array<bool, 5> enabled = {true, commands.Del, commands.Edit, commands.Up,
+                                         commands.Down};
     for (std::size_t i = 0; i < enabled.size(); ++i) {
         WorkshopActions[i]->setEnabled(enabled[i]);
         WorkshopMenuActions[i]->setEnabled(enabled[i]);
@@ -588,16 +608,18 @@ void TForm1Window::RefreshWorkshop() {
 
 void TForm1Window::RefreshAbout() {
     const TAboutPage& about = Model().About;
-    PageControl1->setTabText(static_cast<int>(TPage::About), QString::fromStdString(about.TabCaption));
+    PageControl1->setTabText(static_cast<int>(TPage::About),
+                             QString::fromStdString(about.TabCaption));
     for (std::size_t i = 0; i < AboutLines.size(); ++i) {
         const TAboutLine& line = about.Lines[i];
         TClickLabel* label = AboutLines[i];
         label->setText(QString::fromStdString(line.Text));
-        label->setStyleSheet(QStringLiteral("color: rgb(%1, %2, %3); text-decoration: %4;")
-                                 .arg(line.Color.R)
-                                 .arg(line.Color.G)
-                                 .arg(line.Color.B)
-                                 .arg(line.Underlined ? QStringLiteral("underline") : QStringLiteral("none")));
+        label->setStyleSheet(
+            QStringLiteral("color: rgb(%1, %2, %3); text-decoration: %4;")
+                .arg(line.Color.R)
+                .arg(line.Color.G)
+                .arg(line.Color.B)
+                .arg(line.Underlined ? QStringLiteral("underline") : QStringLiteral("none")));
         label->setCursor(line.Cursor == TCursor::Hand ? Qt::PointingHandCursor : Qt::ArrowCursor);
     }
 }
@@ -647,7 +669,8 @@ void TForm1Window::ApplyGeometry() {
     const TMainGeometry& g = Model().Geometry;
     const std::array<QPushButton*, 4> buttons = {ButtonSave, ButtonPlay, ButtonInspect, ButtonQuit};
     for (std::size_t i = 0; i < buttons.size(); ++i) {
-        buttons[i]->setGeometry(g.ButtonLeft[i], (TMainGeometry::Panel5Height - 32) / 2, g.ButtonWidth[i], 32);
+        buttons[i]->setGeometry(g.ButtonLeft[i], (TMainGeometry::Panel5Height - 32) / 2,
+                                g.ButtonWidth[i], 32);
     }
     for (std::size_t i = 0; i < WorkshopActions.size(); ++i) {
         if (QWidget* tool = ToolBar1->widgetForAction(WorkshopActions[i])) {
@@ -687,7 +710,9 @@ TDialogResult TForm1Window::ShowOptionsModal() {
     return options_ != nullptr ? options_->Run() : TDialogResult::Cancel;
 }
 
-void TForm1Window::CloseMainWindow() { close(); }
+void TForm1Window::CloseMainWindow() {
+    close();
+}
 
 void TForm1Window::ShowHelpContents(const std::string& helpFile) {
     QDialog help(this);
@@ -705,7 +730,9 @@ void TForm1Window::ShowHelpContents(const std::string& helpFile) {
     help.exec();
 }
 
-std::string TForm1Window::ExecutableFolder() { return ToPath(QCoreApplication::applicationDirPath()); }
+std::string TForm1Window::ExecutableFolder() {
+    return ToPath(QCoreApplication::applicationDirPath());
+}
 
 void TForm1Window::RepaintStatusBar() {
     StatusPanel->setText(FromCp1252(Model().StatusText));
