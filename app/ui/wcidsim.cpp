@@ -161,7 +161,7 @@ TForm1Window::TForm1Window(TDesktopServices services) : services_(services) {
     layout->setSpacing(0);
     PageControl1 = new QTabWidget(central);
     PageControl1->setUsesScrollButtons(false);
-    PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 7px; }"));
+    PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     for (int i = 0; i < 3; ++i) {
         PageControl1->addTab(BuildCallerIdTab(i),
                              Q(PageTable()[static_cast<std::size_t>(i)].Caption));
@@ -183,6 +183,9 @@ TForm1Window::TForm1Window(TDesktopServices services) : services_(services) {
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
         if (!refreshing_) {
             Run([this, index] { Model().PageControl1Change(static_cast<TPage>(index)); });
+            if (index == static_cast<int>(TPage::Workshop)) {
+                ApplyGeometry();  // the workshop's widgets have their real sizes only when shown
+            }
         }
     });
 
@@ -237,7 +240,8 @@ QWidget* TForm1Window::BuildCallerIdTab(int index) {
     if (id != TTabId::Sdmf) {
         w.NumberDisabled = box("Disable", TTabBox::NumberDisabled);
         w.NumberDisabled->setLayoutDirection(Qt::RightToLeft);  // caption left of the box
-        numberLayout->addWidget(w.NumberDisabled, 1, 1, Qt::AlignRight);
+        numberLayout->addWidget(w.NumberDisabled, 1, 1, Qt::AlignAbsolute | Qt::AlignRight);
+        numberLayout->setColumnStretch(0, 1);
     }
     layout->addWidget(numberPanel);
 
@@ -256,7 +260,8 @@ QWidget* TForm1Window::BuildCallerIdTab(int index) {
         });
         w.NameDisabled = box("Disable", TTabBox::NameDisabled);
         w.NameDisabled->setLayoutDirection(Qt::RightToLeft);
-        nameLayout->addWidget(w.NameDisabled, 1, 1, Qt::AlignRight);
+        nameLayout->addWidget(w.NameDisabled, 1, 1, Qt::AlignAbsolute | Qt::AlignRight);
+        nameLayout->setColumnStretch(0, 1);
         layout->addWidget(namePanel);
     }
 
@@ -663,6 +668,9 @@ void TForm1Window::RefreshAll() {
 }
 
 void TForm1Window::ApplyGeometry() {
+    if (QLayout* workshop = StringGrid1->parentWidget()->layout()) {
+        workshop->activate();
+    }
     TQtMetrics metrics(StringGrid1->horizontalHeader()->font());
     Model().FormResize(width(), height(), panel5_->width(), ToolBar1->width(),
                        StringGrid1->viewport()->width() + 3, metrics);
