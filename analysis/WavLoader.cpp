@@ -9,6 +9,7 @@
 #include "RinglarkError.h"
 #include "UserMessages.h"
 #include "WavImage.h"
+#include "Waveform.h"
 
 namespace ringlark {
 
@@ -187,6 +188,41 @@ TLoadResult TSigscope::LoadFileBytes(Bytes file) {
         OnLoaded();
     }
     return TLoadResult::Loaded;
+}
+
+void TSigscope::Button2Click() {
+    if (!HasImage() || Sound == nullptr || converting_) {
+        return;
+    }
+    if (const auto failure = Sound->Play(ImageFrom(LoadedImage, ScrollPosition))) {
+        notices_.ShowNotice(*failure);
+    }
+}
+
+void TSigscope::Button3Click() {
+    if (converting_) {
+        return;
+    }
+    Analyzer.Demodulator.AnalysisMethod = AnalysisZeroCrossing;
+    Analyzer.QuietAnalysis = false;
+    Analyzer.StringAnalyze(Analyzer.Demodulator.Analyze(LoadedImage));
+}
+
+void TSigscope::Button4Click() {
+    if (converting_) {
+        return;
+    }
+    Analyzer.Demodulator.AnalysisMethod = AnalysisPeak;
+    Analyzer.QuietAnalysis = false;
+    Analyzer.StringAnalyze(Analyzer.Demodulator.Analyze(LoadedImage));
+}
+
+void TSigscope::Button5Click() {
+    if (converting_) {
+        return;
+    }
+    const TAutoResult result = Analyzer.AutoAnalyze(LoadedImage);
+    notices_.ShowNotice(result.Text + "\r\n" + result.MethodTag);
 }
 
 }  // namespace ringlark

@@ -74,6 +74,17 @@ class TSigscope {
 
     bool Converting() const { return converting_; }
 
+    // The viewer's buttons. "Play" plays from the scroll position (nothing when
+    // no image is loaded; a failure is told in a notice); the analysis buttons
+    // show the frame listing of one method; "Auto Analyze" tells its result in a
+    // notice, the decoded bytes first and the tag on the second line.
+    ISoundPlayer* Sound = nullptr;
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    bool HasImage() const { return LoadedImage.size() > 44; }
+
   private:
     IFileDialog& openDialog_;
     INotices& notices_;

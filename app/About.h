@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "Color.h"
+
 namespace ringlark {
 
 // This project's own maker's notice and support contacts (no real company).
@@ -28,11 +30,6 @@ class IShell {
 inline constexpr std::size_t ShellTextLimit = 79;
 void ShellOpen(IShell& shell, std::string_view target);
 
-struct TColor {
-    uint8_t R, G, B;
-    bool operator==(const TColor&) const = default;
-};
-inline constexpr TColor White{255, 255, 255};
 inline constexpr TColor LinkBlue{166, 202, 240};
 inline constexpr TColor PhoneBlue{128, 128, 255};
 
