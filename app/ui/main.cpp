@@ -10,6 +10,7 @@
 #include "PortAudioPlayer.h"
 #include "ProgressUnit.h"
 #include "QtServices.h"
+#include "SigscopeMain.h"
 #include "UnitEditParameter.h"
 #include "wcidsim.h"
 
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Ringlark"));
     QApplication::setOrganizationName(QStringLiteral("Ringlark"));
 
-    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString configFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     TRegFileStore store(ToPath(QDir(configFolder).filePath(QStringLiteral("ringlark.reg"))));
     TQtErrorReporter errors(nullptr);
     TQtNotices notices(nullptr);
@@ -36,8 +38,8 @@ int main(int argc, char** argv) {
     TLateProgress progress;
 
     // The windows, each created once, in order: the main window first.
-    TForm1Window form1(TDesktopServices{errors, notices, saveDialog, openDialog, viewerOpenDialog, sound,
-                                        store, shell, clock, editParameter, progress});
+    TForm1Window form1(TDesktopServices{errors, notices, saveDialog, openDialog, viewerOpenDialog,
+                                        sound, store, shell, clock, editParameter, progress});
     errors.SetParent(&form1);
     notices.SetParent(&form1);
     saveDialog.SetParent(&form1);
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
     form1.SetInspectWindow(&inspect);
     TFormProgress progressWindow(&form1);
     progress.Target = &progressWindow;
+    TFormSigscope sigscope(form1.Model().Sigscope, errors, &form1);
+    form1.SetSigscopeWindow(&sigscope);
     TFormEditParameter editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;
 

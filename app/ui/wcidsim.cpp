@@ -36,6 +36,7 @@
 #include "InspectUnit.h"
 #include "Options.h"
 #include "QtServices.h"
+#include "SigscopeMain.h"
 
 namespace ringlark::ui {
 
@@ -196,6 +197,7 @@ TForm1Window::TForm1Window(TDesktopServices services) : services_(services) {
         RefreshTabs();
     });
 
+    app_->Form1.Sigscope.Sound = &services_.Sound;
     // The start sequence of the model: configuration, state, date and time.
     RunHandler(services_.Errors, [this] { app_->Start(); });
     resize(TMainGeometry::DesignWidth, TMainGeometry::DesignHeight);
@@ -408,6 +410,9 @@ QWidget* TForm1Window::BuildAnalystTab() {
     Button3 = new QPushButton(QStringLiteral("Analyze..."), page);
     layout->addWidget(Button1, 3, 1);
     layout->addWidget(Button3, 3, 2);
+    ButtonViewer = new QPushButton(QStringLiteral("Viewer..."), page);
+    layout->addWidget(ButtonViewer, 3, 0, Qt::AlignRight);
+    connect(ButtonViewer, &QPushButton::clicked, this, [this] { ShowViewer(); });
     Memo1 = new QPlainTextEdit(page);
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -517,6 +522,10 @@ void TForm1Window::BuildMenu() {
     UsingRinglark1 = help->addAction(QStringLiteral("&Using Ringlark"));
     About1 = help->addAction(QStringLiteral("&About Ringlark"));
     ContactSupport1 = help->addAction(QStringLiteral("&Contact/Support"));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    WaveformViewer1 = view->addAction(QStringLiteral("&Waveform Viewer"));
+    connect(WaveformViewer1, &QAction::triggered, this, [this] { ShowViewer(); });
+    menuBar()->insertMenu(help->menuAction(), view);
     const std::vector<std::pair<QAction*, std::function<void(TForm1&)>>> bindings = {
         {Save1, [](TForm1& f) { f.Save1Click(); }},
         {SaveWorkshopScript1, [](TForm1& f) { f.SaveWorkshopScript1Click(); }},
@@ -699,6 +708,12 @@ void TForm1Window::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1Window::closeEvent(QCloseEvent* event) {
+    if (Model().Sigscope.Converting()) {
+        // the conversion processes events; the window closes once it has ended
+        event->ignore();
+        QTimer::singleShot(100, this, [this] { close(); });
+        return;
+    }
     if (!closing_) {
         closing_ = true;
         Model().FormClose();  // a failed save is reported; the window still closes
@@ -745,6 +760,14 @@ std::string TForm1Window::ExecutableFolder() {
 void TForm1Window::RepaintStatusBar() {
     StatusPanel->setText(FromCp1252(Model().StatusText));
     StatusPanel->repaint();
+}
+
+void TForm1Window::ShowViewer() {
+    if (sigscope_ != nullptr) {
+        sigscope_->UpdateScreen();
+        sigscope_->show();
+        sigscope_->raise();
+    }
 }
 
 }  // namespace ringlark::ui

@@ -29,6 +29,7 @@ namespace ringlark::ui {
 
 class TFormInspect;
 class TFormOptionsWindow;
+class TFormSigscope;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -48,17 +49,17 @@ struct TDesktopServices {
 
 // A label that runs an action when clicked.
 class TClickLabel : public QLabel {
-public:
+  public:
     using QLabel::QLabel;
     std::function<void()> OnClick;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
 // TForm1: binds the main window model to Qt widgets.
 class TForm1Window : public QMainWindow, public IMainWindowHost {
-public:
+  public:
     explicit TForm1Window(TDesktopServices services);
     ~TForm1Window() override;
 
@@ -66,6 +67,7 @@ public:
     TForm1& Model() { return app_->Form1; }
     void SetOptionsWindow(TFormOptionsWindow* window) { options_ = window; }
     void SetInspectWindow(TFormInspect* window) { inspect_ = window; }
+    void SetSigscopeWindow(TFormSigscope* window) { sigscope_ = window; }
 
     // FormShow: caption, place, grid titles, sizes and the MDMF tab.
     void FormShow();
@@ -108,6 +110,7 @@ public:
     QAction* UsingRinglark1 = nullptr;
     QAction* About1 = nullptr;
     QAction* ContactSupport1 = nullptr;
+    QAction* WaveformViewer1 = nullptr;  // "&View", "&Waveform Viewer"
     QLabel* StatusPanel = nullptr;
     QTableWidget* StringGrid1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
@@ -119,18 +122,19 @@ public:
     std::array<QRadioButton*, 3> MiscChoices{};
     QComboBox* ComboBox5 = nullptr;
     QPushButton* ButtonOpenAnalystWAV = nullptr;
-    QPushButton* Button1 = nullptr;  // Clear
-    QPushButton* Button3 = nullptr;  // Analyze...
+    QPushButton* Button1 = nullptr;       // Clear
+    QPushButton* Button3 = nullptr;       // Analyze...
+    QPushButton* ButtonViewer = nullptr;  // Viewer...
     QPlainTextEdit* Memo1 = nullptr;
     std::array<TClickLabel*, 4> AboutLines{};
     QPushButton* Button2 = nullptr;  // the about page's OK
     QTimer* Timer1 = nullptr;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     // Runs a handler of the model: an error it does not handle is shown by the
     // general error reporting; then the widgets show the new state.
     void Run(const std::function<void()>& handler);
@@ -151,6 +155,8 @@ private:
     std::unique_ptr<TRinglarkApplication> app_;
     TFormOptionsWindow* options_ = nullptr;
     TFormInspect* inspect_ = nullptr;
+    TFormSigscope* sigscope_ = nullptr;
+    void ShowViewer();
     QWidget* panel5_ = nullptr;
     bool refreshing_ = false;
     bool closing_ = false;

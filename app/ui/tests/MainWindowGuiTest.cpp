@@ -7,7 +7,9 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -21,6 +23,7 @@
 #include "Options.h"
 #include "PortAudioPlayer.h"
 #include "QtServices.h"
+#include "SigscopeMain.h"
 #include "TestSupport.h"
 #include "WavImage.h"
 #include "wcidsim.h"
@@ -50,9 +53,11 @@ class GuiTest : public ::testing::Test {
           window(TDesktopServices{errors, notices, saveDialog, openDialog, viewerOpenDialog, sound,
                                   store, shell, clock, editParameter, progress}),
           options(window.App().FormOptions, &window),
-          inspect(&window) {
+          inspect(&window),
+          sigscope(window.Model().Sigscope, errors, &window) {
         window.SetOptionsWindow(&options);
         window.SetInspectWindow(&inspect);
+        window.SetSigscopeWindow(&sigscope);
         window.show();
         window.FormShow();
     }
@@ -92,7 +97,20 @@ class GuiTest : public ::testing::Test {
     TForm1Window window;
     TFormOptionsWindow options;
     TFormInspect inspect;
+    TFormSigscope sigscope;
 };
+
+std::string WriteRecording(const test::TTempDir& dir, const Bytes& message,
+                           TSignalling signalling) {
+    TFskSynth synth;
+    const auto path = (dir / "recording.wav").string();
+    SaveImageToFile(path, SynthesiseImage(synth, message, signalling));
+    return path;
+}
+
+QColor Pixel(const QImage& image, int x, int y) {
+    return image.pixelColor(x, y);
+}
 
 TEST_F(GuiTest, PlayOnTheSdmfTabPlaysTheExactImage) {
     UseFixedSdmfFields();
@@ -210,6 +228,94 @@ TEST_F(GuiTest, WorkshopGridEditsReachTheModel) {
     window.StringGrid1->item(0, 2)->setText(QStringLiteral("AB"));
     EXPECT_EQ(window.Model().Workshop.List.Rows(), (std::vector<TWorkshopRow>{{"11", "AB"}}));
     EXPECT_TRUE(window.WorkshopActions[2]->isEnabled());  // Edit: the list is no longer empty
+}
+
+TEST_F(GuiTest, AnalyzeOnTheTabThenInspectAndClear) {
+    test::TTempDir dir;
+    const Bytes message = test::HexBytes("82 03 0B 01 FF 70");
+    const auto path = WriteRecording(dir, message, TSignalling::OnHook);
+    SelectTab(TPage::Analyst);
+    window.ComboBox5->setEditText(QString::fromStdString(path));
+    Click(window.Button3);
+    const QStringList lines = window.Memo1->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], QStringLiteral("Here is what I decoded:"));
+    EXPECT_EQ(lines[1], QStringLiteral("(Using Analysis Method 1)"));
+    EXPECT_EQ(lines[3], QStringLiteral("\u201A   \u00FFp"));  // control bytes as spaces
+    EXPECT_EQ(window.ComboBox5->itemText(0), QString::fromStdString(path));
+
+    QString note;
+    WhenModalOpens([&] {
+        note = inspect.Table()->item(4, 5)->text();
+        Click(inspect.OkButton());
+    });
+    Click(window.ButtonInspect);
+    EXPECT_EQ(note, QStringLiteral("VMWI Status: On"));
+
+    Click(window.Button1);
+    EXPECT_TRUE(window.Memo1->toPlainText().isEmpty());
+    int rows = 0;
+    WhenModalOpens([&] {
+        rows = inspect.Table()->rowCount();
+        Click(inspect.OkButton());
+    });
+    Click(window.ButtonInspect);
+    EXPECT_EQ(rows, 199);
+}
+
+TEST_F(GuiTest, ViewerDrawsTheLoadedRecording) {
+    test::TTempDir dir;
+    const auto path =
+        WriteRecording(dir, test::HexBytes("82 03 0B 01 FF 70"), TSignalling::CallWaiting);
+    ASSERT_EQ(window.Model().Sigscope.LoadWAV(path), TLoadResult::Loaded);
+    EXPECT_EQ(sigscope.ScrollBar1()->minimum(), 44);
+    EXPECT_EQ(sigscope.ScrollBar1()->value(), 44);
+    EXPECT_EQ(sigscope.windowTitle(), QStringLiteral("Sigscope 1.0 - recording.wav"));
+
+    // in the silence of the call-waiting preamble: the centre line, the flat
+    // waveform just under it, white elsewhere, and a grid line where the offset
+    // is a multiple of 350
+    const int silenceStart = 44 + 13230 + 4410 + 200;
+    sigscope.ScrollBar1()->setValue(silenceStart);
+    const QImage silence = sigscope.Picture();
+    EXPECT_EQ(Pixel(silence, 400, 131), QColor(0, 0, 128));
+    EXPECT_EQ(Pixel(silence, 400, 132), QColor(0, 0, 0));
+    EXPECT_EQ(Pixel(silence, 400, 200), QColor(255, 255, 255));
+    const int gridX = (silenceStart / 350 + 1) * 350 - silenceStart;
+    EXPECT_EQ(Pixel(silence, gridX, 250), QColor(128, 0, 0));
+
+    // in the mark run before the message: events with aqua lines and fuchsia bars
+    sigscope.ScrollBar1()->setValue(44 + 29547 - 1000);
+    const QImage mark = sigscope.Picture();
+    int aqua = 0;
+    int fuchsia = 0;
+    for (int x = 0; x < 771; ++x) {
+        aqua += Pixel(mark, x, 250) == QColor(0, 255, 255) ? 1 : 0;
+        fuchsia += Pixel(mark, x, 20) == QColor(255, 0, 255) ? 1 : 0;
+    }
+    EXPECT_GT(aqua, 30);
+    EXPECT_GT(fuchsia, 600);
+
+    // scrolling past the end draws the same picture as the limit
+    const int imageSize = static_cast<int>(window.Model().Sigscope.LoadedImage.size());
+    sigscope.ScrollBar1()->setValue(imageSize - 771);
+    const QImage limit = sigscope.Picture();
+    sigscope.ScrollBar1()->setValue(imageSize);
+    EXPECT_EQ(sigscope.Picture(), limit);
+}
+
+TEST_F(GuiTest, ViewerAnalysisShowsTheFrameListingModally) {
+    test::TTempDir dir;
+    window.Model().Sigscope.LoadWAV(
+        WriteRecording(dir, test::HexBytes("82 03 0B 01 00 6F"), TSignalling::OnHook));
+    int lines = 0;
+    WhenModalOpens([&] {
+        lines = static_cast<int>(
+            sigscope.DebugAnalyst().Memo()->toPlainText().split(QLatin1Char('\n')).size());
+        Click(sigscope.DebugAnalyst().ContinueButton());
+    });
+    Click(sigscope.AnalyzeZcButton());
+    EXPECT_EQ(lines, 6);
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+#include "UnitDebugAnalyst.h"
+
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "Cp1252.h"
+
+namespace ringlark::ui {
+
+namespace {
+// A listing line: the byte's own character may be a control byte, shown as a
+// space as the inspector's ASCII column shows it.
+QString Shown(const Bytes& line) {
+    Bytes shown = line;
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 32) {
+            c = ' ';
+        }
+    }
+    return QString::fromStdString(Cp1252ToUtf8(shown));
+}
+}  // namespace
+
+TFormDebugAnalyst::TFormDebugAnalyst(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("FormDebugAnalyst"));
+    auto* layout = new QVBoxLayout(this);
+    memo_ = new QPlainTextEdit(this);
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont fixed(QStringLiteral("Monospace"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    memo_->setFont(fixed);
+    layout->addWidget(memo_, 1);
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    continue_ = new QPushButton(QStringLiteral("Continue"), this);
+    buttons->addWidget(continue_);
+    layout->addLayout(buttons);
+    connect(continue_, &QPushButton::clicked, this, &QDialog::accept);
+    resize(783, 540);
+}
+
+void TFormDebugAnalyst::ShowListing(const std::vector<Bytes>& lines) {
+    QStringList text;
+    for (const auto& line : lines) {
+        text << Shown(line);
+    }
+    memo_->setPlainText(text.join(QLatin1Char('\n')));
+    exec();
+}
+
+}  // namespace ringlark::ui
