@@ -52,6 +52,35 @@ Bytes TByteAnalyzer::StringAnalyze(std::string_view bits) {
     return result;
 }
 
+bool ChecksumPasses(std::string_view text) {
+    if (text.size() < 3) {
+        return false;
+    }
+    const std::size_t total = static_cast<std::size_t>(static_cast<uint8_t>(text[1])) + 3;
+    return text.size() >= total &&
+           CidChecksum(text.substr(0, total - 1)) == static_cast<uint8_t>(text[total - 1]);
+}
+
+namespace {
+Bytes ListingLine(std::string_view frame, uint8_t b) {
+    return Bytes(frame) + "  Dec: " + std::to_string(b) + "  ASC: " + static_cast<char>(b);
+}
+}  // namespace
+
+Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
+    const auto messages = TCorrelationDecoder().DecodeImage(image);
+    std::vector<Bytes> listing;
+    for (const auto& message : messages) {
+        for (std::size_t i = 0; i < message.Frames.size(); ++i) {
+            listing.push_back(ListingLine(message.Frames[i], ByteAt(message.Message, i)));
+        }
+    }
+    if (!QuietAnalysis && ShowListing) {
+        ShowListing(listing);
+    }
+    return messages.empty() ? Bytes() : messages.front().Message;
+}
+
 TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
     Demodulator.AnalysisMethod = AnalysisZeroCrossing;
     const Bytes zeroCrossing = Demodulator.Analyze(image);
@@ -63,6 +92,16 @@ TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
     const auto accepted = [](const Bytes& text) {
         return !text.empty() && IsKnownMessageType(ByteAt(text, 0));
     };
+    if (accepted(a) && ChecksumPasses(a)) {
+        return {"ZCA", a};
+    }
+    if (accepted(b) && ChecksumPasses(b)) {
+        return {"PEAK", b};
+    }
+    const auto messages = TCorrelationDecoder().DecodeImage(image);
+    if (!messages.empty()) {
+        return {"CORR", messages.front().Message};
+    }
     if (accepted(a)) {
         return {"ZCA", a};
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Bytes.h"
+#include "CorrelationDecoder.h"
 #include "Demodulator.h"
 
 namespace ringlark {
@@ -18,12 +19,18 @@ uint8_t FrameToByte(std::string_view frame);
 
 // The result of the automatic analysis.
 struct TAutoResult {
-    Bytes MethodTag;  // "ZCA", "PEAK", or "FAIL: " + the method-0 text
+    Bytes MethodTag;  // "ZCA", "PEAK", "CORR", or "FAIL: " + the method-0 text
     Bytes Text;       // the accepted text, or the method-1 text after a failure
     bool Failed() const { return MethodTag.rfind("FAIL: ", 0) == 0; }
     // The method-0 text of a failure.
     Bytes ZeroCrossingText() const { return Failed() ? MethodTag.substr(6) : Bytes(); }
 };
+
+inline constexpr int32_t AnalysisCorrelation = 2;  // method 3
+
+// True when the text holds a whole message by its length byte and the checksum
+// over type, length and body passes.
+bool ChecksumPasses(std::string_view text);
 
 // The analysis state that outlives a call: the demodulator's method and offset,
 // and whether the frame listing is shown.
@@ -36,8 +43,16 @@ struct TByteAnalyzer {
     // Unless QuietAnalysis, the listing is shown.
     Bytes StringAnalyze(std::string_view bits);
 
-    // Both methods; the first result whose first byte is a message type wins.
+    // The zero-crossing result when it is a known message whose checksum passes,
+    // else the peak result on the same condition, else the first message the
+    // correlation decoder (method 3) finds, else the first of the two results
+    // whose first byte is a known type, else a failure. A recording that the
+    // first two methods decode correctly is reported as before.
     TAutoResult AutoAnalyze(const Bytes& image);
+
+    // Method 3 by hand: the frame listing of the bit decisions of every message
+    // found (shown unless QuietAnalysis); returns the first message.
+    Bytes CorrelationAnalyze(const Bytes& image);
 };
 
 }  // namespace ringlark

@@ -50,13 +50,13 @@ class RoundTripTest : public ::testing::TestWithParam<TKind> {};
 
 TEST_P(RoundTripTest, At44100EveryMessageComesBack) {
     const auto result = RoundTrip(GetParam(), 1);
-    EXPECT_FALSE(result.Failed());
+    EXPECT_TRUE(result.MethodTag == "ZCA" || result.MethodTag == "PEAK") << result.MethodTag;
     EXPECT_EQ(test::ToHex(result.Text), test::ToHex(Message(GetParam())));
 }
 
 TEST_P(RoundTripTest, At22050EveryMessageComesBack) {
     const auto result = RoundTrip(GetParam(), 2);
-    EXPECT_FALSE(result.Failed());
+    EXPECT_TRUE(result.MethodTag == "ZCA" || result.MethodTag == "PEAK") << result.MethodTag;
     EXPECT_EQ(test::ToHex(result.Text), test::ToHex(Message(GetParam())));
 }
 
@@ -64,22 +64,28 @@ TEST_P(RoundTripTest, At22050EveryMessageComesBack) {
 // between events is a multiple of 4: the half periods of the tones (10.02 and
 // 18.375 samples) land on 8/12 and 16/20, half periods across a tone change
 // are misclassified and single mark bits round to nothing. The seizure strip
-// then stops at the first defect and the frames are misaligned.
-TEST_P(RoundTripTest, At11025RepeatedSamplesShiftEveryFrameSoTheMessageIsLost) {
-    const auto result = RoundTrip(GetParam(), 4);
+// then stops at the first defect and the frames are misaligned: neither
+// specified method recovers the message, and the correlation decoder does.
+TEST_P(RoundTripTest, At11025OnlyTheCorrelationDecoderRecoversTheMessage) {
+    test::TTempDir dir;
+    TFskSynth synth;
     const Bytes message = Message(GetParam());
-    EXPECT_NE(result.Text, message);
-    EXPECT_NE(result.ZeroCrossingText(), message);
-    if (GetParam().Signalling == TSignalling::OnHook) {
-        // the on-hook seizure comes out as misaligned alternating bytes
-        EXPECT_TRUE(result.Failed());
-        EXPECT_EQ(test::ToHex(result.ZeroCrossingText().substr(0, 4)), "AA 54 A9 AA");
-    } else {
-        // after the call-waiting preamble the first frame survives, the rest
-        // slips: accepted by its type byte, wrong from the third byte on
-        EXPECT_EQ(result.MethodTag, "ZCA");
-        EXPECT_EQ(test::ToHex(result.Text.substr(0, 2)), "80 20");
+    const auto path = (dir / "rt.wav").string();
+    SaveImageToFile(path,
+                    test::Decimated(SynthesiseImage(synth, message, GetParam().Signalling), 4));
+    test::TViewerFixture f;
+    ASSERT_EQ(f.viewer.LoadWAV(path), TLoadResult::Loaded);
+    TByteAnalyzer& analyzer = f.viewer.Analyzer;
+    analyzer.QuietAnalysis = true;
+    for (int method : {AnalysisZeroCrossing, AnalysisPeak}) {
+        analyzer.Demodulator.AnalysisMethod = method;
+        const Bytes text =
+            analyzer.StringAnalyze(analyzer.Demodulator.Analyze(f.viewer.LoadedImage));
+        EXPECT_NE(text.substr(0, message.size()), message) << "method " << method;
     }
+    const auto result = analyzer.AutoAnalyze(f.viewer.LoadedImage);
+    EXPECT_EQ(result.MethodTag, "CORR");
+    EXPECT_EQ(test::ToHex(result.Text), test::ToHex(message));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, RoundTripTest, ::testing::ValuesIn(kKinds),
@@ -98,6 +104,18 @@ TEST(RoundTrip, CallWaitingIsFoundByThePeakMethod) {
     // seizure strip cannot remove; the peak method's burst starts clean.
     const auto result = RoundTrip(kKinds[2], 1);
     EXPECT_EQ(result.MethodTag, "PEAK");
+}
+
+// The test message's first frame begins with the characters 0 and 1, which
+// the seizure strip takes for a seizure pair when no seizure precedes it, as
+// after the call-waiting preamble: only method 3 decodes it there.
+TEST(RoundTrip, TestMessageWithCallWaitingComesBackThroughMethod3AtEveryRate) {
+    const TKind kind{"test-cw", TMessageKind::Test, TSignalling::CallWaiting};
+    for (int factor : {1, 2, 4}) {
+        const auto result = RoundTrip(kind, factor);
+        EXPECT_EQ(result.MethodTag, "CORR") << factor;
+        EXPECT_EQ(test::ToHex(result.Text), test::ToHex(Message(kind))) << factor;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Bytes.h"
+
+namespace ringlark {
+
+// One message found by the correlation decoder.
+struct TCorrMessage {
+    double Seconds = 0;         // time of its first start bit from the start of the samples
+    Bytes Message;              // type, length, body, checksum: the checksum passes
+    std::vector<Bytes> Frames;  // the ten bit decisions of each byte, start bit first
+};
+
+// Analysis Method 3: a non-coherent correlation decoder for Bell 202 caller ID.
+//
+// The samples are high-passed and decimated to a working rate near 11025/s;
+// each working sample gets the energies of 1200 Hz and 2200 Hz correlated in
+// quadrature over one bit, and their normalised difference (mark minus space
+// over mark plus space, in -1 to 1, so level, twist and DC do not matter). Each
+// byte's start-bit edge is found with sub-sample timing where that difference
+// crosses zero, and its bits are read at their centres; the edge of every
+// following byte is re-estimated. A message is taken only when its type is
+// known, the received length fits, the checksum passes, the stop bits are
+// marks, and the decisions are clear; where a candidate fails, alternative
+// timings and slicer thresholds are tried. All messages are returned, in order.
+class TCorrelationDecoder {
+  public:
+    std::vector<TCorrMessage> Decode(const std::vector<float>& samples, double sampleRate) const;
+    // An 8-bit image at 44100/s (samples from offset 44).
+    std::vector<TCorrMessage> DecodeImage(const Bytes& image) const;
+};
+
+}  // namespace ringlark
