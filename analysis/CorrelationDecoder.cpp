@@ -163,8 +163,9 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, const TTry& t) {
     double clarity = 0;
     int bits = 0;
     for (std::size_t byte = 0; byte < expected; ++byte) {
-        const double lastSample = edge + (kBitsPerFrame - 0.5 + std::fabs(t.Offset)) * bit;
-        if (edge < 0 || lastSample >= static_cast<double>(s.D.size())) {
+        // The stop bit must begin inside the recording; a recording that ends
+        // with it is read with the last decision held.
+        if (edge < 0 || edge + (kBitsPerFrame - 1) * bit >= static_cast<double>(s.D.size())) {
             return attempt;  // the recording ends inside the message
         }
         Bytes frame;
