@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <complex>
 
 #include "MessageBuilder.h"
 #include "WavImage.h"
@@ -18,28 +17,53 @@ constexpr double kSpace = 2200.0;
 constexpr double kTargetRate = 11025.0;
 constexpr double kHighPassHz = 300.0;
 constexpr int kBitsPerFrame = 10;
-constexpr double kMinLeadMark = 0.35;  // mean decision over the bits before a message
-constexpr int kLeadBits = 8;
+constexpr double kMinLeadMark = 0.5;  // mean decision over the bits before a message
+constexpr int kLeadBits = 16;
 constexpr double kMinClarity = 0.45;    // mean |decision| over a message's bits
 constexpr double kMinStopMarks = 0.75;  // share of stop bits read as marks
 
-// The working signal: one decision value per working sample.
+// The working signal: per working sample the energies of the two tones over
+// the last bit, and each tone's recent level. The decision value, mark minus
+// space over mark plus space (in -1 to 1), is formed where it is read.
 struct TDiscriminator {
-    std::vector<float> D;
+    std::vector<float> Mark;
+    std::vector<float> Space;
+    // Each tone's level follows its energy while it is the stronger tone; the
+    // balanced decision takes each energy relative to its own level, so that a
+    // weaker space tone (twist) counts as much as the mark.
+    std::vector<float> MarkLevel;
+    std::vector<float> SpaceLevel;
     double Rate = 0;
     double BitLength = 0;  // working samples per bit
     int Window = 0;
 
-    float At(double position) const {
+    std::size_t Size() const { return Mark.size(); }
+
+    float D(std::size_t i, bool balanced = false) const {
+        const double m = balanced ? static_cast<double>(Mark[i]) * SpaceLevel[i] : Mark[i];
+        const double sp = balanced ? static_cast<double>(Space[i]) * MarkLevel[i] : Space[i];
+        return m + sp > 1e-30 ? static_cast<float>((m - sp) / (m + sp)) : 0.0f;
+    }
+
+    // Mark minus space, compared with a decision level without a division.
+    bool Above(std::size_t i, float level) const {
+        return Mark[i] - Space[i] > level * (Mark[i] + Space[i]);
+    }
+
+    float At(double position, bool balanced = false) const {
+        if (Mark.empty()) {
+            return 0.0f;
+        }
         if (position <= 0) {
-            return D.empty() ? 0.0f : D.front();
+            return D(0, balanced);
         }
         const auto i = static_cast<std::size_t>(position);
-        if (i + 1 >= D.size()) {
-            return D.empty() ? 0.0f : D.back();
+        if (i + 1 >= Size()) {
+            return D(Size() - 1, balanced);
         }
         const float f = static_cast<float>(position - static_cast<double>(i));
-        return D[i] + (D[i + 1] - D[i]) * f;
+        const float a = D(i, balanced);
+        return a + (D(i + 1, balanced) - a) * f;
     }
 };
 
@@ -65,14 +89,21 @@ TDiscriminator Discriminate(const std::vector<float>& input, double rate) {
     }
     const std::size_t outputs = input.size() / static_cast<std::size_t>(factor);
     std::vector<float> x(outputs);
+    const auto last = static_cast<std::ptrdiff_t>(input.size()) - 1;
     for (std::size_t o = 0; o < outputs; ++o) {
-        const std::size_t centre = o * static_cast<std::size_t>(factor);
+        const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(o) * factor - (factor - 1);
         float acc = 0;
-        for (std::size_t k = 0; k < taps.size(); ++k) {
-            const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(centre + k) - (factor - 1);
-            const std::size_t at = static_cast<std::size_t>(
-                std::clamp<std::ptrdiff_t>(i, 0, static_cast<std::ptrdiff_t>(input.size()) - 1));
-            acc += taps[k] * input[at];
+        if (first >= 0 && first + static_cast<std::ptrdiff_t>(taps.size()) - 1 <= last) {
+            const float* in = input.data() + first;
+            for (std::size_t k = 0; k < taps.size(); ++k) {
+                acc += taps[k] * in[k];
+            }
+        } else {
+            for (std::size_t k = 0; k < taps.size(); ++k) {
+                const std::ptrdiff_t i =
+                    std::clamp<std::ptrdiff_t>(first + static_cast<std::ptrdiff_t>(k), 0, last);
+                acc += taps[k] * input[static_cast<std::size_t>(i)];
+            }
         }
         x[o] = acc;
     }
@@ -87,40 +118,74 @@ TDiscriminator Discriminate(const std::vector<float>& input, double rate) {
     // Quadrature correlation over one bit for each tone, as running sums.
     const std::size_t n = x.size();
     const auto window = static_cast<std::size_t>(out.Window);
-    out.D.assign(n, 0.0f);
-    std::array<std::complex<double>, 2> step = {std::polar(1.0, -2.0 * M_PI * kMark / out.Rate),
-                                                std::polar(1.0, -2.0 * M_PI * kSpace / out.Rate)};
-    std::array<std::complex<double>, 2> osc = {1.0, 1.0};
-    std::array<std::complex<double>, 2> sum = {0.0, 0.0};
-    std::vector<std::array<std::complex<float>, 2>> ring(window);
+    out.Mark.assign(n, 0.0f);
+    out.Space.assign(n, 0.0f);
+    out.MarkLevel.assign(n, 0.0f);
+    out.SpaceLevel.assign(n, 0.0f);
+    // Each tone's level follows its energy while it is the stronger tone.
+    const double levelRate = 1.0 / (16.0 * out.BitLength);
+    double markLevel = 0;
+    double spaceLevel = 0;
+    // Oscillators e^(-j w n) for both tones, in plain real arithmetic (complex
+    // products with their infinity checks would cost more than the rest).
+    double stepRe[2], stepIm[2], oscRe[2] = {1.0, 1.0}, oscIm[2] = {0.0, 0.0};
+    double sumRe[2] = {0.0, 0.0}, sumIm[2] = {0.0, 0.0};
+    const double tones[2] = {kMark, kSpace};
+    for (int t = 0; t < 2; ++t) {
+        stepRe[t] = std::cos(-2.0 * M_PI * tones[t] / out.Rate);
+        stepIm[t] = std::sin(-2.0 * M_PI * tones[t] / out.Rate);
+    }
+    std::vector<double> ring(4 * window, 0.0);  // the products inside the window
+    std::size_t slot = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t slot = i % window;
+        const double sample = x[i];
+        double* old = &ring[4 * slot];
         for (int t = 0; t < 2; ++t) {
-            const std::complex<double> product = static_cast<double>(x[i]) * osc[t];
-            sum[t] += product - std::complex<double>(ring[slot][t]);
-            ring[slot][t] = std::complex<float>(product);
-            osc[t] *= step[t];
+            const double re = sample * oscRe[t];
+            const double im = sample * oscIm[t];
+            sumRe[t] += re - old[2 * t];
+            sumIm[t] += im - old[2 * t + 1];
+            old[2 * t] = re;
+            old[2 * t + 1] = im;
+            const double nextRe = oscRe[t] * stepRe[t] - oscIm[t] * stepIm[t];
+            oscIm[t] = oscRe[t] * stepIm[t] + oscIm[t] * stepRe[t];
+            oscRe[t] = nextRe;
+        }
+        if (++slot == window) {
+            slot = 0;
         }
         if ((i & 1023) == 0) {
-            for (auto& o : osc) {
-                o /= std::abs(o);  // keep the oscillators on the unit circle
+            for (int t = 0; t < 2; ++t) {  // keep the oscillators on the unit circle
+                const double norm = std::sqrt(oscRe[t] * oscRe[t] + oscIm[t] * oscIm[t]);
+                oscRe[t] /= norm;
+                oscIm[t] /= norm;
             }
         }
-        const double mark = std::norm(sum[0]);
-        const double space = std::norm(sum[1]);
-        const double total = mark + space;
-        out.D[i] = total > 1e-12 ? static_cast<float>((mark - space) / total) : 0.0f;
+        const double mark = sumRe[0] * sumRe[0] + sumIm[0] * sumIm[0];
+        const double space = sumRe[1] * sumRe[1] + sumIm[1] * sumIm[1];
+        if (mark > space) {
+            markLevel += levelRate * (mark - markLevel);
+        } else {
+            spaceLevel += levelRate * (space - spaceLevel);
+        }
+        out.Mark[i] = static_cast<float>(mark);
+        out.Space[i] = static_cast<float>(space);
+        out.MarkLevel[i] = static_cast<float>(markLevel);
+        out.SpaceLevel[i] = static_cast<float>(spaceLevel);
     }
     return out;
 }
 
 struct TTry {
-    double Offset;    // shift of the sampling points, in bits
-    float Threshold;  // slicer level
-    double Gain;      // how far each byte's edge follows the measured crossing
+    double Offset;          // shift of the sampling points, in bits
+    float Threshold;        // slicer level
+    double Gain;            // how far each byte's edge follows the measured crossing
+    bool Balanced = false;  // read the tones relative to their own levels
 };
 
-constexpr std::array<TTry, 9> kTries = {{
+// Tried in order until one gives a valid message. Higher slicer levels suit a
+// space tone weaker than the mark (twist), lower ones the reverse.
+constexpr std::array<TTry, 17> kTries = {{
     {0.0, 0.0f, 0.5},
     {0.0, 0.0f, 0.0},
     {0.0, 0.0f, 1.0},
@@ -130,19 +195,32 @@ constexpr std::array<TTry, 9> kTries = {{
     {0.0, -0.15f, 0.5},
     {0.12, 0.0f, 0.0},
     {-0.12, 0.0f, 0.0},
+    {0.0, 0.3f, 0.5},
+    {0.0, -0.3f, 0.5},
+    {0.0, 0.45f, 0.5},
+    {0.0, -0.45f, 0.5},
+    {0.0, 0.0f, 0.5, true},
+    {0.12, 0.0f, 0.5, true},
+    {-0.12, 0.0f, 0.5, true},
+    {0.0, 0.0f, 0.0, true},
 }};
 
-// The first downward zero crossing of d in [from, to), to a fraction of a sample.
-double FindCrossing(const TDiscriminator& s, double from, double to) {
+// The first downward crossing of d through the level in [from, to), to a
+// fraction of a sample.
+double FindCrossing(const TDiscriminator& s, double from, double to, float level = 0.0f) {
     auto i = static_cast<std::ptrdiff_t>(std::max(1.0, std::floor(from)));
-    const auto end = std::min(static_cast<std::ptrdiff_t>(s.D.size()),
-                              static_cast<std::ptrdiff_t>(std::ceil(to)));
+    const auto end =
+        std::min(static_cast<std::ptrdiff_t>(s.Size()), static_cast<std::ptrdiff_t>(std::ceil(to)));
+    bool above = i - 1 < end && s.Above(static_cast<std::size_t>(i - 1), level);
     for (; i < end; ++i) {
-        const float a = s.D[static_cast<std::size_t>(i - 1)];
-        const float b = s.D[static_cast<std::size_t>(i)];
-        if (a > 0 && b <= 0) {
-            return static_cast<double>(i - 1) + static_cast<double>(a / (a - b));
+        const bool now = s.Above(static_cast<std::size_t>(i), level);
+        if (above && !now) {
+            const float a = s.D(static_cast<std::size_t>(i - 1)) - level;
+            const float b = s.D(static_cast<std::size_t>(i)) - level;
+            return static_cast<double>(i - 1) +
+                   (a - b > 0 ? static_cast<double>(a / (a - b)) : 0.0);
         }
+        above = now;
     }
     return -1;
 }
@@ -152,6 +230,10 @@ struct TAttempt {
     std::vector<Bytes> Frames;
     double End = 0;
     bool Valid = false;
+    // Mean decisions over the bits read as marks and as spaces: their midpoint
+    // is the slicer level that suits the tones' levels (a twist moves it).
+    double MarkMean = 0;
+    double SpaceMean = 0;
 };
 
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, const TTry& t) {
@@ -162,20 +244,25 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, const TTry& t) {
     int stopMarks = 0;
     double clarity = 0;
     int bits = 0;
+    double markSum = 0;
+    double spaceSum = 0;
+    int marks = 0;
     for (std::size_t byte = 0; byte < expected; ++byte) {
         // The stop bit must begin inside the recording; a recording that ends
         // with it is read with the last decision held.
-        if (edge < 0 || edge + (kBitsPerFrame - 1) * bit >= static_cast<double>(s.D.size())) {
+        if (edge < 0 || edge + (kBitsPerFrame - 1) * bit >= static_cast<double>(s.Size())) {
             return attempt;  // the recording ends inside the message
         }
         Bytes frame;
         unsigned value = 0;
         for (int k = 0; k < kBitsPerFrame; ++k) {
-            const float d = s.At(edge + (k + 0.5 + t.Offset) * bit);
+            const float d = s.At(edge + (k + 0.5 + t.Offset) * bit, t.Balanced);
             const bool mark = d > t.Threshold;
             frame += mark ? '1' : '0';
-            clarity += std::fabs(d);
+            clarity += std::fabs(d - t.Threshold);
             ++bits;
+            (mark ? markSum : spaceSum) += d;
+            marks += mark ? 1 : 0;
             if (k >= 1 && k <= 8 && mark) {
                 value |= 1u << (k - 1);
             }
@@ -192,15 +279,19 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, const TTry& t) {
         // The next start bit: predicted ten bits on, pulled towards the crossing
         // found near there (a pause of idle marks between bytes is allowed).
         const double predicted = edge + kBitsPerFrame * bit;
-        const double measured = FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit);
+        const double measured =
+            FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Threshold);
         if (measured >= 0) {
             edge = predicted + t.Gain * (measured - predicted);
         } else {
-            const double later = FindCrossing(s, predicted + 0.5 * bit, predicted + 20 * bit);
+            const double later =
+                FindCrossing(s, predicted + 0.5 * bit, predicted + 20 * bit, t.Threshold);
             edge = byte + 1 < expected && later >= 0 ? later : predicted;
         }
     }
     attempt.End = edge;
+    attempt.MarkMean = marks > 0 ? markSum / marks : 1.0;
+    attempt.SpaceMean = bits > marks ? spaceSum / (bits - marks) : -1.0;
     const auto length = attempt.Message.size();
     const bool checksum = CidChecksum(std::string_view(attempt.Message).substr(0, length - 1)) ==
                           ByteAt(attempt.Message, length - 1);
@@ -229,7 +320,7 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
     const TDiscriminator s = Discriminate(samples, sampleRate);
     double position = kLeadBits * s.BitLength;
     while (true) {
-        const double edge = FindCrossing(s, position, static_cast<double>(s.D.size()));
+        const double edge = FindCrossing(s, position, static_cast<double>(s.Size()));
         if (edge < 0) {
             break;
         }
@@ -237,8 +328,15 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
         if (!MarkBefore(s, edge)) {
             continue;
         }
-        for (const TTry& t : kTries) {
-            const TAttempt attempt = DecodeFrom(s, edge, t);
+        std::vector<TTry> tries(kTries.begin(), kTries.end());
+        for (std::size_t i = 0; i < tries.size(); ++i) {
+            const TTry& t = tries[i];
+            // A start found at the slicer level of this try.
+            const double start =
+                t.Threshold == 0.0f
+                    ? edge
+                    : FindCrossing(s, edge - s.BitLength, edge + s.BitLength, t.Threshold);
+            const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, t);
             if (attempt.Valid) {
                 found.push_back({edge / s.Rate, attempt.Message, attempt.Frames});
                 position = std::max(position, attempt.End - 0.5 * s.BitLength);
@@ -247,18 +345,28 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
             if (attempt.Message.empty()) {
                 break;  // too near the end of the recording for any message
             }
+            if (i == 0 && attempt.Message.size() > 2) {
+                // A whole message was read but did not check: retry at the
+                // slicer level its own decisions suggest (tones of unequal level).
+                const auto level = static_cast<float>((attempt.MarkMean + attempt.SpaceMean) / 2);
+                for (double offset : {0.0, 0.12, -0.12}) {
+                    for (double gain : {0.5, 0.0}) {
+                        tries.push_back({offset, level, gain});
+                    }
+                }
+                tries.push_back({0.0, level + 0.15f, 0.5});
+                tries.push_back({0.0, level - 0.15f, 0.5});
+            }
         }
     }
     return found;
 }
 
 std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) const {
-    std::vector<float> samples;
-    if (image.size() > WavHeaderSize) {
-        samples.reserve(image.size() - WavHeaderSize);
-        for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
-            samples.push_back((static_cast<float>(ByteAt(image, i)) - 128.0f) / 128.0f);
-        }
+    std::vector<float> samples(image.size() > WavHeaderSize ? image.size() - WavHeaderSize : 0);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] =
+            (static_cast<float>(ByteAt(image, WavHeaderSize + i)) - 128.0f) * (1.0f / 128.0f);
     }
     return Decode(samples, 44100.0);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "ByteExtraction.h"
+#include "CorrelationDecoder.h"
 #include "FskSynth.h"
 #include "GenerationDriver.h"
 #include "MessageBuilder.h"
@@ -112,5 +113,24 @@ void BM_Load11025File60s(benchmark::State& state) {
         static_cast<double>(state.iterations()) * kSeconds * 11025, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Load11025File60s)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+void BM_CorrelationDecoder60s(benchmark::State& state) {
+    const Bytes image = NoisyImage();
+    std::size_t found = 0;
+    for (auto _ : state) {
+        const auto messages = TCorrelationDecoder().DecodeImage(image);
+        found = messages.size();
+        benchmark::DoNotOptimize(messages.data());
+    }
+    state.counters["messages"] = static_cast<double>(found);
+    state.counters["samples_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kSeconds * SampleRate,
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CorrelationDecoder60s)->Unit(benchmark::kMillisecond);
 
 }  // namespace
