@@ -4,13 +4,14 @@ namespace ringlark {
 
 std::vector<Bytes> ReportLines(const TAutoResult& result) {
     if (!result.Failed()) {
-        return {
-            "Here is what I decoded:",
-            result.MethodTag == "ZCA" ? "(Using Analysis Method 1)" : "(Using Analysis Method 2)",
-            " ",
-            result.Text,
-            " ",
-            "Click INSPECT to see a detailed analysis!"};
+        return {"Here is what I decoded:",
+                result.MethodTag == "ZCA"    ? "(Using Analysis Method 1)"
+                : result.MethodTag == "PEAK" ? "(Using Analysis Method 2)"
+                                             : "(Using Analysis Method 3)",
+                " ",
+                result.Text,
+                " ",
+                "Click INSPECT to see a detailed analysis!"};
     }
     return {"Sorry, I could not make sense of this file.",
             "Here's what it looks like to me:",

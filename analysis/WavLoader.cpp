@@ -225,4 +225,13 @@ void TSigscope::Button5Click() {
     notices_.ShowNotice(result.Text + "\r\n" + result.MethodTag);
 }
 
+void TSigscope::ButtonCorrClick() {
+    if (converting_) {
+        return;
+    }
+    Analyzer.Demodulator.AnalysisMethod = AnalysisCorrelation;
+    Analyzer.QuietAnalysis = false;
+    Analyzer.CorrelationAnalyze(LoadedImage);
+}
+
 }  // namespace ringlark

@@ -83,6 +83,8 @@ class TSigscope {
     void Button3Click();
     void Button4Click();
     void Button5Click();
+    // "Analyze Corr": method 3's bit decisions in the frame listing.
+    void ButtonCorrClick();
     bool HasImage() const { return LoadedImage.size() > 44; }
 
   private:

@@ -2,15 +2,18 @@
 // core libraries. Exit status: 0 success, 1 runtime error, 2 usage error.
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "AnalystTab.h"
+#include "AnyFormat.h"
 #include "CallerIdTab.h"
 #include "CliFormat.h"
 #include "ClockText.h"
+#include "CorrelationDecoder.h"
 #include "Cp1252.h"
 #include "FileWriting.h"
 #include "GenerationDriver.h"
@@ -78,7 +81,7 @@ struct TWorkshopArgs {
 
 struct TAnalyzeArgs {
     std::string File;
-    bool Hex = false, Inspect = false, Json = false;
+    bool Hex = false, Inspect = false, Json = false, All = false, AnyFormat = false;
     std::string Method;
 };
 
@@ -245,39 +248,56 @@ class TCliAnalystHost : public IAnalystHost {
     Bytes file_;
 };
 
-int RunAnalyze(const TAnalyzeArgs& args) {
-    TNoDialog dialog;
-    TStderrNotices notices;
-    TNoProgress progress;
-    TSigscope viewer(dialog, notices, progress);
-    if (!args.Method.empty()) {
-        if (viewer.LoadWAV(args.File) != TLoadResult::Loaded) {
-            return ExitRuntime;
+// The fields a message holds, from the inspector's notes on its values.
+std::string Fields(const Bytes& message) {
+    std::string fields;
+    for (const auto& row : BuildInspector(message).Rows) {
+        const Bytes& note = row.Notes();
+        const bool structural =
+            note.empty() || note.rfind("Message ", 0) == 0 || note.rfind("Parameter ", 0) == 0 ||
+            note.rfind("MDMF Parameter", 0) == 0 || note.rfind("Checksum", 0) == 0;
+        if (!structural) {
+            fields += (fields.empty() ? "" : "; ") + ShownLine(note);
         }
-        viewer.Analyzer.QuietAnalysis = false;
-        viewer.Analyzer.ShowListing = [](const std::vector<Bytes>& lines) {
-            for (const auto& line : lines) {
-                std::cout << ShownLine(line) << '\n';
-            }
-        };
-        viewer.Analyzer.Demodulator.AnalysisMethod =
-            args.Method == "zc" ? AnalysisZeroCrossing : AnalysisPeak;
-        viewer.Analyzer.StringAnalyze(viewer.Analyzer.Demodulator.Analyze(viewer.LoadedImage));
-        return 0;
     }
-    TCliAnalystHost host(args.File);
-    TAnalystTab tab(host, viewer, dialog);
-    tab.Button3Click();
-    if (tab.Report.empty()) {
-        return ExitRuntime;  // refused: the notice is on stderr
+    return fields;
+}
+
+void PrintListing(const std::vector<Bytes>& lines) {
+    for (const auto& line : lines) {
+        std::cout << ShownLine(line) << '\n';
     }
-    const TAutoResult& result = tab.LastResult;
+}
+
+int PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
+    if (json) {
+        nlohmann::json out = nlohmann::json::array();
+        for (const auto& m : messages) {
+            out.push_back({{"seconds", m.Seconds},
+                           {"tag", "CORR"},
+                           {"bytes", cli::HexString(m.Message)},
+                           {"fields", Fields(m.Message)}});
+        }
+        std::cout << out.dump(2) << '\n';
+    } else {
+        for (const auto& m : messages) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%.3fs", m.Seconds);
+            std::cout << seconds << " CORR " << cli::HexString(m.Message) << " | "
+                      << Fields(m.Message) << '\n';
+        }
+    }
+    return messages.empty() ? ExitNotUnderstood : 0;
+}
+
+// Prints one analysis result the way the options ask for.
+int PrintResult(const TAnalyzeArgs& args, const TAutoResult& result, const Bytes& inspectText,
+                const std::vector<Bytes>& report) {
     const bool failed = result.Failed();
     if (args.Json) {
-        nlohmann::json out = {
-            {"tag", failed ? "FAIL" : result.MethodTag},
-            {"bytes", cli::HexString(result.Text)},
-            {"inspector", cli::InspectorJson(BuildInspector(tab.AnalystInspectText))}};
+        nlohmann::json out = {{"tag", failed ? "FAIL" : result.MethodTag},
+                              {"bytes", cli::HexString(result.Text)},
+                              {"inspector", cli::InspectorJson(BuildInspector(inspectText))}};
         if (failed) {
             out["method0"] = cli::HexString(result.ZeroCrossingText());
         }
@@ -291,13 +311,78 @@ int RunAnalyze(const TAnalyzeArgs& args) {
         }
         std::cout << line << '\n';
     } else if (args.Inspect) {
-        std::cout << cli::InspectorText(BuildInspector(tab.AnalystInspectText));
+        std::cout << cli::InspectorText(BuildInspector(inspectText));
     } else {
-        for (const auto& line : tab.Report) {
+        for (const auto& line : report) {
             std::cout << ShownLine(line) << '\n';
         }
     }
     return failed ? ExitNotUnderstood : 0;
+}
+
+// Any sound file, straight to method 3.
+int RunAnyFormat(const TAnalyzeArgs& args) {
+    if (args.Method == "zc" || args.Method == "peak") {
+        throw TUsageError("--method " + args.Method +
+                          " reads only files the analyst loads; leave out --any-format");
+    }
+    const cli::TSoundFile sound = cli::ReadAnyFormat(args.File);
+    const auto messages = TCorrelationDecoder().Decode(sound.Samples, sound.SampleRate);
+    if (args.Method == "corr") {
+        std::vector<Bytes> listing;
+        for (const auto& m : messages) {
+            for (std::size_t i = 0; i < m.Frames.size(); ++i) {
+                const auto b = static_cast<uint8_t>(m.Message[i]);
+                listing.push_back(m.Frames[i] + "  Dec: " + std::to_string(b) +
+                                  "  ASC: " + static_cast<char>(b));
+            }
+        }
+        PrintListing(listing);
+        return 0;
+    }
+    if (args.All) {
+        return PrintAll(messages, args.Json);
+    }
+    const TAutoResult result = messages.empty() ? TAutoResult{"FAIL: ", ""}
+                                                : TAutoResult{"CORR", messages.front().Message};
+    const Bytes inspectText = result.Failed() ? Bytes(" ") : result.Text;
+    return PrintResult(args, result, inspectText, ReportLines(result));
+}
+
+int RunAnalyze(const TAnalyzeArgs& args) {
+    if (args.AnyFormat) {
+        return RunAnyFormat(args);
+    }
+    TNoDialog dialog;
+    TStderrNotices notices;
+    TNoProgress progress;
+    TSigscope viewer(dialog, notices, progress);
+    if (!args.Method.empty() || args.All) {
+        if (viewer.LoadWAV(args.File) != TLoadResult::Loaded) {
+            return ExitRuntime;
+        }
+        TByteAnalyzer& analyzer = viewer.Analyzer;
+        if (args.All) {
+            return PrintAll(TCorrelationDecoder().DecodeImage(viewer.LoadedImage), args.Json);
+        }
+        analyzer.QuietAnalysis = false;
+        analyzer.ShowListing = PrintListing;
+        if (args.Method == "corr") {
+            analyzer.CorrelationAnalyze(viewer.LoadedImage);
+            return 0;
+        }
+        analyzer.Demodulator.AnalysisMethod =
+            args.Method == "zc" ? AnalysisZeroCrossing : AnalysisPeak;
+        analyzer.StringAnalyze(analyzer.Demodulator.Analyze(viewer.LoadedImage));
+        return 0;
+    }
+    TCliAnalystHost host(args.File);
+    TAnalystTab tab(host, viewer, dialog);
+    tab.Button3Click();
+    if (tab.Report.empty()) {
+        return ExitRuntime;  // refused: the notice is on stderr
+    }
+    return PrintResult(args, tab.LastResult, tab.AnalystInspectText, tab.Report);
 }
 
 int RunInspect(const TInspectArgs& args) {
@@ -372,10 +457,14 @@ void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
     auto* inspect =
         analyze->add_flag("--inspect", args.Inspect, "Print the inspector table of the result");
     auto* json = analyze->add_flag("--json", args.Json, "Print JSON");
+    analyze->add_flag("--all", args.All,
+                      "List every valid message (method 3): time, tag, hex, fields");
+    analyze->add_flag("--any-format", args.AnyFormat,
+                      "Read any sound file libsndfile reads and decode it with method 3");
     analyze
         ->add_option("--method", args.Method,
-                     "Run one method and print its frame listing: zc or peak")
-        ->check(CLI::IsMember({"zc", "peak"}))
+                     "Run one method and print its frame listing: zc, peak or corr")
+        ->check(CLI::IsMember({"zc", "peak", "corr"}))
         ->excludes(hex)
         ->excludes(inspect)
         ->excludes(json);

@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ByteExtraction.h"
+#include "CorrelationDecoder.h"
 #include "Inspector.h"
 #include "WavLoader.h"
 
@@ -39,6 +41,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ringlark::BuildInspector(result.Text);
         if (viewer.SampleByteCount != static_cast<int32_t>(viewer.LoadedImage.size() - 44)) {
             __builtin_trap();
+        }
+    }
+    // Method 3 on the raw bytes as float samples at a rate taken from them, as
+    // the command line reads any sound file.
+    if (size >= 2) {
+        std::vector<float> samples(size - 2);
+        for (std::size_t i = 2; i < size; ++i) {
+            samples[i - 2] = (static_cast<float>(data[i]) - 128.0f) / 128.0f;
+        }
+        const double rate = 4000.0 + 200.0 * ((data[0] << 8 | data[1]) % 1000);
+        for (const auto& message : ringlark::TCorrelationDecoder().Decode(samples, rate)) {
+            if (!ringlark::ChecksumPasses(message.Message)) {
+                __builtin_trap();
+            }
         }
     }
     return 0;

@@ -70,8 +70,8 @@ TFormSigscope::TFormSigscope(TSigscope& model, IErrorReporter& errors, QWidget* 
     scroll_->setSingleStep(50);
     layout->addWidget(scroll_);
     auto* row = new QHBoxLayout();
-    const std::array<const char*, 5> captions = {"Load...", "Play", "Analyze ZC", "Analyze Peak",
-                                                 "Auto Analyze"};
+    const std::array<const char*, 6> captions = {"Load...",      "Play",         "Analyze ZC",
+                                                 "Analyze Peak", "Auto Analyze", "Analyze Corr"};
     for (std::size_t i = 0; i < captions.size(); ++i) {
         buttons_[i] = new QPushButton(QString::fromUtf8(captions[i]), this);
         row->addWidget(buttons_[i]);
@@ -101,6 +101,8 @@ TFormSigscope::TFormSigscope(TSigscope& model, IErrorReporter& errors, QWidget* 
             [this] { Run([this] { model_.Button3Click(); }); });
     connect(buttons_[3], &QPushButton::clicked, this,
             [this] { Run([this] { model_.Button4Click(); }); });
+    connect(buttons_[5], &QPushButton::clicked, this,
+            [this] { Run([this] { model_.ButtonCorrClick(); }); });
     connect(buttons_[4], &QPushButton::clicked, this,
             [this] { Run([this] { model_.Button5Click(); }); });
     resize(783, 397);

@@ -33,6 +33,7 @@ class TFormSigscope : public QDialog {
     QPushButton* AnalyzeZcButton() const { return buttons_[2]; }
     QPushButton* AnalyzePeakButton() const { return buttons_[3]; }
     QPushButton* AutoAnalyzeButton() const { return buttons_[4]; }
+    QPushButton* AnalyzeCorrButton() const { return buttons_[5]; }
     TFormDebugAnalyst& DebugAnalyst() { return *debug_; }
 
   private:
@@ -43,7 +44,7 @@ class TFormSigscope : public QDialog {
     IErrorReporter& errors_;
     QLabel* image_;
     QScrollBar* scroll_;
-    std::array<QPushButton*, 5> buttons_{};
+    std::array<QPushButton*, 6> buttons_{};
     TFormDebugAnalyst* debug_;
     QImage picture_;
 };

@@ -7,6 +7,7 @@
 
 #include "FskSynth.h"
 #include "GenerationDriver.h"
+#include "MessageBuilder.h"
 #include "TestSupport.h"
 #include "WavImage.h"
 
@@ -229,6 +230,105 @@ TEST_F(CliAnalyze, OneMethodPrintsItsFrameListing) {
     const TRun run = RunCli("analyze --method peak " + path);
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Out.substr(0, 31), "0010000011  Dec: 130  ASC: \xE2\x80\x9A\n");
+}
+
+}  // namespace
+}  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+// A 16-bit stereo WAV at 48000/s made from a generated 44100 image.
+void WriteStereo48k(const std::filesystem::path& path, const Bytes& image) {
+    std::vector<int16_t> frames;
+    const std::size_t n = image.size() - 44;
+    for (std::size_t i = 0;; ++i) {
+        const double position = static_cast<double>(i) * 44100.0 / 48000.0;
+        const auto k = static_cast<std::size_t>(position);
+        if (k + 1 >= n) {
+            break;
+        }
+        const double f = position - static_cast<double>(k);
+        const double v =
+            ((ByteAt(image, 44 + k) - 128) * (1 - f) + (ByteAt(image, 45 + k) - 128) * f) / 128.0;
+        frames.push_back(static_cast<int16_t>(v * 20000));
+        frames.push_back(static_cast<int16_t>(v * 20000));
+    }
+    const auto dataBytes = static_cast<uint32_t>(frames.size() * 2);
+    Bytes file = "RIFF";
+    const auto put32 = [&file](uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            file += static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+    };
+    const auto put16 = [&file](uint16_t v) {
+        file += static_cast<char>(v & 0xFF);
+        file += static_cast<char>(v >> 8);
+    };
+    put32(dataBytes + 36);
+    file += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(2);
+    put32(48000);
+    put32(48000 * 4);
+    put16(4);
+    put16(16);
+    file += "data";
+    put32(dataBytes);
+    file.append(reinterpret_cast<const char*>(frames.data()), dataBytes);
+    test::WriteFile(path, file);
+}
+
+TEST(CliMethod3, AnyFormatAllAndListing) {
+    test::TTempDir dir;
+    const auto path8 = (dir / "test-cw.wav").string();
+    ASSERT_EQ(RunCli("generate test --call-waiting -o " + path8).Status, 0);
+    EXPECT_EQ(RunCli("analyze --hex " + path8).Out,
+              "CORR 81 0C 02 0A 30 31 32 33 34 35 36 37 38 39 5A\n");
+    EXPECT_EQ(RunCli("analyze " + path8).Out.substr(0, 50),
+              "Here is what I decoded:\n(Using Analysis Method 3)\n");
+    const TRun all = RunCli("analyze --all " + path8);
+    EXPECT_EQ(
+        all.Out,
+        "0.670s CORR 81 0C 02 0A 30 31 32 33 34 35 36 37 38 39 5A | Calling Number: 0123456789\n");
+    const TRun listing = RunCli("analyze --method corr " + path8);
+    EXPECT_EQ(listing.Out.substr(0, 29), "0100000011  Dec: 129  ASC: \xC2\x81");
+
+    const auto path16 = dir / "stereo48k.wav";
+    TFskSynth synth;
+    WriteStereo48k(
+        path16, SynthesiseImage(synth, test::HexBytes("82 03 0B 01 FF 70"), TSignalling::OnHook));
+    const TRun refused = RunCli("analyze " + path16.string());
+    EXPECT_EQ(refused.Status, 1);
+    const TRun any = RunCli("analyze --any-format --hex " + path16.string());
+    EXPECT_EQ(any.Status, 0) << any.Err;
+    EXPECT_EQ(any.Out, "CORR 82 03 0B 01 FF 70\n");
+    const auto json =
+        nlohmann::json::parse(RunCli("analyze --any-format --all --json " + path16.string()).Out);
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(json[0]["fields"], "VMWI Status: On");
+    EXPECT_NEAR(json[0]["seconds"].get<double>(), 0.4, 0.01);
+    EXPECT_EQ(RunCli("analyze --any-format --method zc " + path16.string()).Status, 2);
+    const TRun missing = RunCli("analyze --any-format " + (dir / "none.flac").string());
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err, "Cannot open file " + (dir / "none.flac").string() + "\n");
+}
+
+TEST(CliMethod3, NoiseGivesNoMessages) {
+    test::TTempDir dir;
+    Bytes noise(44, '\0');
+    uint32_t state = 7;
+    for (int i = 0; i < 44100; ++i) {
+        state = state * 1664525u + 1013904223u;
+        noise += static_cast<char>(96 + (state >> 26));
+    }
+    WriteWavHeader(noise);
+    const auto path = (dir / "noise.wav").string();
+    test::WriteFile(path, noise);
+    const TRun all = RunCli("analyze --all " + path);
+    EXPECT_EQ(all.Status, 3);
+    EXPECT_EQ(all.Out, "");
 }
 
 }  // namespace

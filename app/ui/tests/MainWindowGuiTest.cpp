@@ -316,6 +316,15 @@ TEST_F(GuiTest, ViewerAnalysisShowsTheFrameListingModally) {
     });
     Click(sigscope.AnalyzeZcButton());
     EXPECT_EQ(lines, 6);
+    lines = 0;
+    WhenModalOpens([&] {
+        lines = static_cast<int>(
+            sigscope.DebugAnalyst().Memo()->toPlainText().split(QLatin1Char('\n')).size());
+        Click(sigscope.DebugAnalyst().ContinueButton());
+    });
+    Click(sigscope.AnalyzeCorrButton());
+    EXPECT_EQ(lines, 6);
+    EXPECT_EQ(window.Model().Sigscope.Analyzer.Demodulator.AnalysisMethod, AnalysisCorrelation);
 }
 
 }  // namespace
