@@ -11,17 +11,6 @@
 
 namespace ringlark {
 
-// The progress window of a conversion: shown without being modal; each position
-// update lets the window system process pending events.
-class IProgress {
-  public:
-    virtual ~IProgress() = default;
-    virtual void Begin(const std::string& text, int64_t minimum, int64_t maximum,
-                       int64_t position) = 0;
-    virtual void Position(int64_t value) = 0;
-    virtual void End() = 0;
-};
-
 enum class TLoadResult { Cancelled, Refused, Loaded };
 
 namespace loader {

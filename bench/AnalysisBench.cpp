@@ -11,6 +11,7 @@
 #include "FskSynth.h"
 #include "GenerationDriver.h"
 #include "MessageBuilder.h"
+#include "NullServices.h"
 #include "WavImage.h"
 #include "WavLoader.h"
 
@@ -56,22 +57,6 @@ Bytes NoisyImage() {
     return image;
 }
 
-class TNoDialog : public IFileDialog {
-  public:
-    bool Execute() override { return false; }
-};
-class TNoNotices : public INotices {
-  public:
-    void ShowNotice(const std::string&) override {}
-    TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
-};
-class TNoProgress : public IProgress {
-  public:
-    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
-    void Position(int64_t) override {}
-    void End() override {}
-};
-
 void BM_AutoAnalyze60s(benchmark::State& state) {
     const Bytes image = NoisyImage();
     TByteAnalyzer analyzer;
@@ -100,8 +85,8 @@ void BM_Load11025File60s(benchmark::State& state) {
     file.replace(24, 4, std::string("\x11\x2B\x00\x00", 4));  // 11025
     const auto path = (std::filesystem::temp_directory_path() / "ringlark-bench-11k.wav").string();
     SaveImageToFile(path, file);
-    TNoDialog dialog;
-    TNoNotices notices;
+    TCancelledFileDialog dialog;
+    TSilentNotices notices;
     TNoProgress progress;
     TSigscope viewer(dialog, notices, progress);
     for (auto _ : state) {

@@ -13,6 +13,7 @@
 #include "FskSynth.h"
 #include "GenerationDriver.h"
 #include "MessageBuilder.h"
+#include "NullServices.h"
 #include "SignalTools.h"
 #include "WavImage.h"
 #include "WavLoader.h"
@@ -69,22 +70,6 @@ std::vector<float> Fsk(const Bytes& message, double toneFactor, double spaceLeve
     return out;
 }
 
-class TNoDialog : public IFileDialog {
-  public:
-    bool Execute() override { return false; }
-};
-class TNoNotices : public INotices {
-  public:
-    void ShowNotice(const std::string&) override {}
-    TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
-};
-class TNoProgress : public IProgress {
-  public:
-    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
-    void Position(int64_t) override {}
-    void End() override {}
-};
-
 bool Exact(const Bytes& text, const Bytes& message) {
     return text.substr(0, message.size()) == message;
 }
@@ -104,8 +89,8 @@ int main(int argc, char** argv) {
     sdmf.Kind = TMessageKind::Sdmf;
     const std::pair<const char*, Bytes> kinds[] = {{"MDMF", BuildCidMessage(mdmf, {})},
                                                    {"SDMF", BuildCidMessage(sdmf, {})}};
-    TNoDialog dialog;
-    TNoNotices notices;
+    TCancelledFileDialog dialog;
+    TSilentNotices notices;
     TNoProgress progress;
     std::printf(
         "exact decodes in %%, %d seeds per point; methods 1 (zero crossing), 2 (peak), 3 "

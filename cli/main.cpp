@@ -19,6 +19,7 @@
 #include "GenerationDriver.h"
 #include "Inspector.h"
 #include "MessageBuilder.h"
+#include "NullServices.h"
 #include "PortAudioPlayer.h"
 #include "RinglarkError.h"
 #include "WavImage.h"
@@ -98,18 +99,6 @@ class TStderrNotices : public INotices {
         std::cerr << shown << '\n';
     }
     TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
-};
-
-class TNoDialog : public IFileDialog {
-  public:
-    bool Execute() override { return false; }
-};
-
-class TNoProgress : public IProgress {
-  public:
-    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
-    void Position(int64_t) override {}
-    void End() override {}
 };
 
 // A text as a results box line: control bytes shown as spaces, as the
@@ -353,7 +342,7 @@ int RunAnalyze(const TAnalyzeArgs& args) {
     if (args.AnyFormat) {
         return RunAnyFormat(args);
     }
-    TNoDialog dialog;
+    TCancelledFileDialog dialog;
     TStderrNotices notices;
     TNoProgress progress;
     TSigscope viewer(dialog, notices, progress);

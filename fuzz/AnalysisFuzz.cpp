@@ -8,32 +8,13 @@
 #include "ByteExtraction.h"
 #include "CorrelationDecoder.h"
 #include "Inspector.h"
+#include "NullServices.h"
 #include "WavLoader.h"
 
-namespace {
-class TNoDialog : public ringlark::IFileDialog {
-  public:
-    bool Execute() override { return false; }
-};
-class TQuietNotices : public ringlark::INotices {
-  public:
-    void ShowNotice(const std::string&) override {}
-    ringlark::TDialogAnswer AskYesNoCancel(const std::string&) override {
-        return ringlark::TDialogAnswer::Cancel;
-    }
-};
-class TNoProgress : public ringlark::IProgress {
-  public:
-    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
-    void Position(int64_t) override {}
-    void End() override {}
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    TNoDialog dialog;
-    TQuietNotices notices;
-    TNoProgress progress;
+    ringlark::TCancelledFileDialog dialog;
+    ringlark::TSilentNotices notices;
+    ringlark::TNoProgress progress;
     ringlark::TSigscope viewer(dialog, notices, progress);
     if (viewer.LoadFileBytes(std::string(reinterpret_cast<const char*>(data), size)) ==
         ringlark::TLoadResult::Loaded) {

@@ -51,6 +51,17 @@ class ISoundPlayer {
     virtual std::optional<std::string> Play(const Bytes& wavImage) = 0;
 };
 
+// The progress window of a conversion: shown without being modal; each position
+// update lets the window system process pending events.
+class IProgress {
+  public:
+    virtual ~IProgress() = default;
+    virtual void Begin(const std::string& text, int64_t minimum, int64_t maximum,
+                       int64_t position) = 0;
+    virtual void Position(int64_t value) = 0;
+    virtual void End() = 0;
+};
+
 // The main window's tick timer. The toolkit calls Tick every 500 ms; the handler
 // can be detached while a generation plays or saves, and ticks then do nothing.
 class TTickTimer {

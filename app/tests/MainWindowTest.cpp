@@ -1,4 +1,5 @@
 #include "MainWindowModel.h"
+#include "NullServices.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +36,6 @@ class TRecordingShell : public IShell {
 class TNoDialog : public IParameterDialog {
   public:
     bool Execute() override { return false; }
-};
-
-class TNoProgress : public IProgress {
-  public:
-    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
-    void Position(int64_t) override {}
-    void End() override {}
 };
 
 class TFixedMetrics : public ITextMetrics {

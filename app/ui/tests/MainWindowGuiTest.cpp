@@ -20,6 +20,7 @@
 #include "FskSynth.h"
 #include "GenerationDriver.h"
 #include "InspectUnit.h"
+#include "NullServices.h"
 #include "Options.h"
 #include "PortAudioPlayer.h"
 #include "QtServices.h"
@@ -37,13 +38,6 @@ std::filesystem::path gCapture;
 class TNoParameterDialog : public IParameterDialog {
   public:
     bool Execute() override { return false; }
-};
-
-class TNoProgress : public IProgress {
-  public:
-    void Begin(const std::string&, int64_t, int64_t, int64_t) override {}
-    void Position(int64_t) override {}
-    void End() override {}
 };
 
 class GuiTest : public ::testing::Test {
