@@ -40,8 +40,17 @@ struct TDiscriminator {
     std::size_t Size() const { return Mark.size(); }
 
     float D(std::size_t i, bool balanced = false) const {
-        const double m = balanced ? static_cast<double>(Mark[i]) * SpaceLevel[i] : Mark[i];
-        const double sp = balanced ? static_cast<double>(Space[i]) * MarkLevel[i] : Space[i];
+        if (balanced) {
+            // Each tone's correlation amplitude weighted by that tone's own
+            // amplitude, less half its energy: the likelihood comparison of two
+            // tones received at different levels.
+            const double mark = std::sqrt(static_cast<double>(Mark[i]) * MarkLevel[i]) - MarkLevel[i] / 2;
+            const double space = std::sqrt(static_cast<double>(Space[i]) * SpaceLevel[i]) - SpaceLevel[i] / 2;
+            const double scale = (static_cast<double>(MarkLevel[i]) + SpaceLevel[i]) / 2;
+            return scale > 1e-30 ? static_cast<float>(std::clamp((mark - space) / scale, -1.0, 1.0)) : 0.0f;
+        }
+        const double m = Mark[i];
+        const double sp = Space[i];
         return m + sp > 1e-30 ? static_cast<float>((m - sp) / (m + sp)) : 0.0f;
     }
 
