@@ -82,10 +82,11 @@ Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
 }
 
 TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
+    const int32_t offset = EstimateOffset(image);
     Demodulator.AnalysisMethod = AnalysisZeroCrossing;
-    const Bytes zeroCrossing = Demodulator.Analyze(image);
+    const Bytes zeroCrossing = Demodulator.AnalyzeWithOffset(image, offset);
     Demodulator.AnalysisMethod = AnalysisPeak;
-    const Bytes peak = Demodulator.Analyze(image);
+    const Bytes peak = Demodulator.AnalyzeWithOffset(image, offset);
     QuietAnalysis = true;
     const Bytes a = StringAnalyze(zeroCrossing);
     const Bytes b = StringAnalyze(peak);

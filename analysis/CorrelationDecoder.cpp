@@ -44,10 +44,13 @@ struct TDiscriminator {
             // Each tone's correlation amplitude weighted by that tone's own
             // amplitude, less half its energy: the likelihood comparison of two
             // tones received at different levels.
-            const double mark = std::sqrt(static_cast<double>(Mark[i]) * MarkLevel[i]) - MarkLevel[i] / 2;
-            const double space = std::sqrt(static_cast<double>(Space[i]) * SpaceLevel[i]) - SpaceLevel[i] / 2;
+            const double mark =
+                std::sqrt(static_cast<double>(Mark[i]) * MarkLevel[i]) - MarkLevel[i] / 2;
+            const double space =
+                std::sqrt(static_cast<double>(Space[i]) * SpaceLevel[i]) - SpaceLevel[i] / 2;
             const double scale = (static_cast<double>(MarkLevel[i]) + SpaceLevel[i]) / 2;
-            return scale > 1e-30 ? static_cast<float>(std::clamp((mark - space) / scale, -1.0, 1.0)) : 0.0f;
+            return scale > 1e-30 ? static_cast<float>(std::clamp((mark - space) / scale, -1.0, 1.0))
+                                 : 0.0f;
         }
         const double m = Mark[i];
         const double sp = Space[i];
@@ -333,7 +336,8 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
         if (edge < 0) {
             break;
         }
-        position = edge + 0.25 * s.BitLength;
+        // always onwards, also when the crossing lies just before `position`
+        position = std::max(position + 1.0, edge + 0.25 * s.BitLength);
         if (!MarkBefore(s, edge)) {
             continue;
         }

@@ -30,10 +30,15 @@ int RunBits(std::size_t samples) {
 
 Bytes TDemodulator::Analyze(const Bytes& image,
                             const std::function<void(const TDemodEvent&)>& onEvent) {
+    return AnalyzeWithOffset(image, EstimateOffset(image), onEvent);
+}
+
+Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
+                                      const std::function<void(const TDemodEvent&)>& onEvent) {
     if (AnalysisMethod != AnalysisZeroCrossing && AnalysisMethod != AnalysisPeak) {
         AnalysisMethod = AnalysisZeroCrossing;
     }
-    SignalOffset = EstimateOffset(image);
+    SignalOffset = offset;
     const int t = SignalOffset + 127;
     const bool peak = AnalysisMethod == AnalysisPeak;
 

@@ -40,6 +40,10 @@ struct TDemodulator {
     // Turns the samples of a 44100/s image (offset 44 on) into a bit text, one
     // character per bit. Sets SignalOffset; an unknown method becomes 0.
     Bytes Analyze(const Bytes& image, const std::function<void(const TDemodEvent&)>& onEvent = {});
+    // The same with the image's offset already known (it depends on the image
+    // alone, so two analyses of one image need it once).
+    Bytes AnalyzeWithOffset(const Bytes& image, int32_t offset,
+                            const std::function<void(const TDemodEvent&)>& onEvent = {});
 };
 
 // The rounded mean of the samples minus 128 (halves to even); 0 for no samples.

@@ -134,3 +134,27 @@ TEST(GaussianNoise, SameNumbersEveryTimeWithUnitVariance) {
 
 }  // namespace
 }  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+// Telephone-rate recordings have fewer than 8 samples per bit.
+TEST(CorrelationDecoder, DecodesAt8000PerSecond) {
+    const Bytes message = test::HexBytes("82 03 0B 01 FF 70");
+    TFskSynth synth;
+    const std::vector<float> at44100 =
+        ImageSamples(SynthesiseImage(synth, message, TSignalling::OnHook));
+    std::vector<float> at8000;
+    for (double position = 0; position + 1 < static_cast<double>(at44100.size());
+         position += 44100.0 / 8000.0) {
+        const auto k = static_cast<std::size_t>(position);
+        const auto f = static_cast<float>(position - static_cast<double>(k));
+        at8000.push_back(at44100[k] * (1 - f) + at44100[k + 1] * f);
+    }
+    const auto found = TCorrelationDecoder().Decode(AddNoise(at8000, 10.0, 800, 3), 8000.0);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Message, message);
+}
+
+}  // namespace
+}  // namespace ringlark
