@@ -62,6 +62,21 @@ struct TDiscriminator {
         return Mark[i] - Space[i] > level * (Mark[i] + Space[i]);
     }
 
+    // The weighted decision with the tones' levels given, at a fraction of a sample.
+    float AtWithLevels(double position, double markLevel, double spaceLevel) const {
+        if (Mark.empty() || markLevel <= 0 || spaceLevel <= 0) {
+            return At(position);
+        }
+        const auto i = std::min(static_cast<std::size_t>(std::max(0.0, position)), Size() - 1);
+        const std::size_t j = std::min(i + 1, Size() - 1);
+        const double f = std::clamp(position - static_cast<double>(i), 0.0, 1.0);
+        const double mark = Mark[i] + (Mark[j] - Mark[i]) * f;
+        const double space = Space[i] + (Space[j] - Space[i]) * f;
+        const double m = std::sqrt(std::max(0.0, mark) * markLevel) - markLevel / 2;
+        const double sp = std::sqrt(std::max(0.0, space) * spaceLevel) - spaceLevel / 2;
+        return static_cast<float>(std::clamp((m - sp) / ((markLevel + spaceLevel) / 2), -1.0, 1.0));
+    }
+
     float At(double position, bool balanced = false) const {
         if (Mark.empty()) {
             return 0.0f;
@@ -193,6 +208,9 @@ struct TTry {
     float Threshold;        // slicer level
     double Gain;            // how far each byte's edge follows the measured crossing
     bool Balanced = false;  // read the tones relative to their own levels
+    // Levels measured on a first reading of the message (0: not used).
+    double MarkLevel = 0;
+    double SpaceLevel = 0;
 };
 
 // Tried in order until one gives a valid message. Higher slicer levels suit a
@@ -246,6 +264,11 @@ struct TAttempt {
     // is the slicer level that suits the tones' levels (a twist moves it).
     double MarkMean = 0;
     double SpaceMean = 0;
+    // Sums of each tone's energy over the bits read as that tone.
+    double MarkEnergy = 0;
+    double SpaceEnergy = 0;
+    int MarkBits = 0;
+    int Bits = 0;
 };
 
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, const TTry& t) {
@@ -268,13 +291,18 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, const TTry& t) {
         Bytes frame;
         unsigned value = 0;
         for (int k = 0; k < kBitsPerFrame; ++k) {
-            const float d = s.At(edge + (k + 0.5 + t.Offset) * bit, t.Balanced);
+            const double at = edge + (k + 0.5 + t.Offset) * bit;
+            const float d = t.MarkLevel > 0 ? s.AtWithLevels(at, t.MarkLevel, t.SpaceLevel)
+                                            : s.At(at, t.Balanced);
+            const auto sample = std::min(static_cast<std::size_t>(std::max(0.0, at)), s.Size() - 1);
             const bool mark = d > t.Threshold;
             frame += mark ? '1' : '0';
             clarity += std::fabs(d - t.Threshold);
             ++bits;
             (mark ? markSum : spaceSum) += d;
             marks += mark ? 1 : 0;
+            (mark ? attempt.MarkEnergy : attempt.SpaceEnergy) +=
+                mark ? s.Mark[sample] : s.Space[sample];
             if (k >= 1 && k <= 8 && mark) {
                 value |= 1u << (k - 1);
             }
@@ -302,6 +330,8 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, const TTry& t) {
         }
     }
     attempt.End = edge;
+    attempt.MarkBits = marks;
+    attempt.Bits = bits;
     attempt.MarkMean = marks > 0 ? markSum / marks : 1.0;
     attempt.SpaceMean = bits > marks ? spaceSum / (bits - marks) : -1.0;
     const auto length = attempt.Message.size();
@@ -369,6 +399,15 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
                 }
                 tries.push_back({0.0, level + 0.15f, 0.5});
                 tries.push_back({0.0, level - 0.15f, 0.5});
+                // and with each tone weighted by the level it had in that reading
+                const int spaceBits = attempt.Bits - attempt.MarkBits;
+                if (attempt.MarkBits > 0 && spaceBits > 0) {
+                    const double markLevel = attempt.MarkEnergy / attempt.MarkBits;
+                    const double spaceLevel = attempt.SpaceEnergy / spaceBits;
+                    for (double offset : {0.0, 0.12, -0.12}) {
+                        tries.push_back({offset, 0.0f, 0.5, false, markLevel, spaceLevel});
+                    }
+                }
             }
         }
     }
