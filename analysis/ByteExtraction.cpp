@@ -4,6 +4,20 @@
 
 namespace ringlark {
 
+Bytes FrameListingLine(std::string_view frame, uint8_t byte) {
+    return Bytes(frame) + "  Dec: " + std::to_string(byte) + "  ASC: " + static_cast<char>(byte);
+}
+
+std::vector<Bytes> CorrelationListing(const std::vector<TCorrMessage>& messages) {
+    std::vector<Bytes> listing;
+    for (const auto& message : messages) {
+        for (std::size_t i = 0; i < message.Frames.size(); ++i) {
+            listing.push_back(FrameListingLine(message.Frames[i], ByteAt(message.Message, i)));
+        }
+    }
+    return listing;
+}
+
 uint8_t FrameToByte(std::string_view frame) {
     unsigned value = 0;
     unsigned weight = 1;
@@ -42,8 +56,7 @@ Bytes TByteAnalyzer::StringAnalyze(std::string_view bits) {
     for (std::size_t start = 0; start < bits.size(); start += 10) {
         const std::string_view frame = bits.substr(start, 10);
         const uint8_t b = FrameToByte(frame);
-        listing.push_back(Bytes(frame) + "  Dec: " + std::to_string(b) +
-                          "  ASC: " + static_cast<char>(b));
+        listing.push_back(FrameListingLine(frame, b));
         result += static_cast<char>(b);
     }
     if (!QuietAnalysis && ShowListing) {
@@ -61,20 +74,9 @@ bool ChecksumPasses(std::string_view text) {
            CidChecksum(text.substr(0, total - 1)) == static_cast<uint8_t>(text[total - 1]);
 }
 
-namespace {
-Bytes ListingLine(std::string_view frame, uint8_t b) {
-    return Bytes(frame) + "  Dec: " + std::to_string(b) + "  ASC: " + static_cast<char>(b);
-}
-}  // namespace
-
 Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
     const auto messages = TCorrelationDecoder().DecodeImage(image);
-    std::vector<Bytes> listing;
-    for (const auto& message : messages) {
-        for (std::size_t i = 0; i < message.Frames.size(); ++i) {
-            listing.push_back(ListingLine(message.Frames[i], ByteAt(message.Message, i)));
-        }
-    }
+    const std::vector<Bytes> listing = CorrelationListing(messages);
     if (!QuietAnalysis && ShowListing) {
         ShowListing(listing);
     }

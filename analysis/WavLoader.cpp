@@ -15,22 +15,6 @@ namespace ringlark {
 
 namespace {
 
-uint32_t Get32(const Bytes& bytes, std::size_t offset) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value = (value << 8) | ByteAt(bytes, offset + static_cast<std::size_t>(i));
-    }
-    return value;
-}
-void Put32(Bytes& bytes, std::size_t offset, uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-uint16_t Get16(const Bytes& bytes, std::size_t offset) {
-    return static_cast<uint16_t>(ByteAt(bytes, offset) | ByteAt(bytes, offset + 1) << 8);
-}
-
 std::string NamePart(const std::string& path) {
     const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -57,7 +41,7 @@ class TSampleCursor {
 // The number of input samples a conversion reads: the header's data size, but
 // a shortfall of more than a second is not made up.
 uint32_t InputSamples(const Bytes& file) {
-    const uint32_t claimed = Get32(file, 40);
+    const uint32_t claimed = ReadLe32(file, 40);
     const uint64_t available = file.size() - WavHeaderSize;
     if (claimed > available + loader::MaxRepeatedShortfall) {
         return static_cast<uint32_t>(available);
@@ -72,9 +56,9 @@ Bytes Convert(const Bytes& file, IProgress& progress, uint32_t factor, std::stri
     Bytes out;
     out.reserve(static_cast<std::size_t>(n) * factor + WavHeaderSize);
     out.append(file, 0, WavHeaderSize);
-    Put32(out, 24, 44100);
-    Put32(out, 28, Get32(file, 28) * factor);
-    Put32(out, 40, n * factor);
+    WriteLe32(out, 24, 44100);
+    WriteLe32(out, 28, ReadLe32(file, 28) * factor);
+    WriteLe32(out, 40, n * factor);
     TSampleCursor cursor(file);
     int previous = 127;  // the first midpoint is taken with 127
     for (uint32_t i = 1; i <= n; ++i) {
@@ -147,11 +131,11 @@ TLoadResult TSigscope::LoadFileBytes(Bytes file) {
         notices_.ShowNotice(std::string(loader::TooLarge));
         return TLoadResult::Refused;
     }
-    if (file.size() < WavHeaderSize || Get16(file, 32) != 1) {
+    if (file.size() < WavHeaderSize || ReadLe16(file, 32) != 1) {
         notices_.ShowNotice(std::string(loader::UnsupportedFormat));
         return TLoadResult::Refused;
     }
-    const uint32_t rate = Get32(file, 24);
+    const uint32_t rate = ReadLe32(file, 24);
     uint32_t factor = 1;
     if (rate == 11025) {
         factor = 4;

@@ -31,15 +31,21 @@ int64_t ClampStart(int64_t start, std::size_t imageSize) {
     return std::max(start, static_cast<int64_t>(WavHeaderSize));
 }
 
-TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, int32_t method, int32_t signalOffset) {
+TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, int32_t method,
+                              int32_t signalOffset) {
     using K = TPrimitive::Kind;
     TWaveformPicture picture;
     auto& out = picture.Primitives;
     start = ClampStart(start, image.size());
     picture.Start = start;
     out.push_back({K::Rect, 0, 0, TWaveformPicture::Width, TWaveformPicture::Height, White, {}});
-    out.push_back({K::Line, 0, TWaveformPicture::CentreY, TWaveformPicture::Width - 1,
-                   TWaveformPicture::CentreY, Navy, {}});
+    out.push_back({K::Line,
+                   0,
+                   TWaveformPicture::CentreY,
+                   TWaveformPicture::Width - 1,
+                   TWaveformPicture::CentreY,
+                   Navy,
+                   {}});
 
     const int t = signalOffset + 127;
     const bool peak = method == AnalysisPeak;
@@ -82,18 +88,32 @@ TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, int32_t method,
             out.push_back({K::Line, j, 4, j, TWaveformPicture::Height, Aqua, {}});
             if (d >= TDemodulator::MarkMin && d <= TDemodulator::MarkMax) {
                 if (lastBar == Lime) {
-                    out.push_back({K::Text, labelX, TWaveformPicture::LabelY, 0, 0, Black, BitsLabel(j - labelX, "x0")});
+                    out.push_back({K::Text, labelX, TWaveformPicture::LabelY, 0, 0, Black,
+                                   BitsLabel(j - labelX, "x0")});
                     labelX = j;
                 }
-                out.push_back({K::Line, lastEvent, TWaveformPicture::BarY, j, TWaveformPicture::BarY, Fuchsia, {}});
+                out.push_back({K::Line,
+                               lastEvent,
+                               TWaveformPicture::BarY,
+                               j,
+                               TWaveformPicture::BarY,
+                               Fuchsia,
+                               {}});
                 lastBar = Fuchsia;
             }
             if (d >= 7 && d <= TDemodulator::SpaceMax) {
                 if (lastBar == Fuchsia) {
-                    out.push_back({K::Text, labelX, TWaveformPicture::LabelY, 0, 0, Black, BitsLabel(j - labelX, "x1")});
+                    out.push_back({K::Text, labelX, TWaveformPicture::LabelY, 0, 0, Black,
+                                   BitsLabel(j - labelX, "x1")});
                     labelX = j;
                 }
-                out.push_back({K::Line, lastEvent, TWaveformPicture::BarY, j, TWaveformPicture::BarY, Lime, {}});
+                out.push_back({K::Line,
+                               lastEvent,
+                               TWaveformPicture::BarY,
+                               j,
+                               TWaveformPicture::BarY,
+                               Lime,
+                               {}});
                 lastBar = Lime;
             }
             lastEvent = j;
@@ -111,10 +131,7 @@ Bytes ImageFrom(const Bytes& image, int64_t offset) {
     const auto from = static_cast<std::size_t>(std::clamp<int64_t>(
         offset, static_cast<int64_t>(WavHeaderSize), static_cast<int64_t>(image.size())));
     Bytes out = image.substr(0, WavHeaderSize) + image.substr(from);
-    const auto dataSize = static_cast<uint32_t>(out.size() - WavHeaderSize);
-    for (std::size_t i = 0; i < 4; ++i) {
-        out[40 + i] = static_cast<char>((dataSize >> (8 * i)) & 0xFF);
-    }
+    WriteLe32(out, 40, static_cast<uint32_t>(out.size() - WavHeaderSize));
     return out;
 }
 

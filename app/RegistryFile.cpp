@@ -47,26 +47,13 @@ std::size_t ReadQuoted(std::string_view text, std::size_t pos, Bytes& out) {
     return std::string_view::npos;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<uint32_t> ParseDword(std::string_view digits) {
     if (digits.empty() || digits.size() > 8) {
         return std::nullopt;
     }
     uint32_t value = 0;
     for (char c : digits) {
-        const int d = HexDigit(c);
+        const int d = HexDigitValue(c);
         if (d < 0) {
             return std::nullopt;
         }
@@ -84,8 +71,8 @@ std::optional<Bytes> ParseHexString(std::string_view data) {
         if (i + 1 >= data.size()) {
             return std::nullopt;
         }
-        const int high = HexDigit(data[i]);
-        const int low = HexDigit(data[i + 1]);
+        const int high = HexDigitValue(data[i]);
+        const int low = HexDigitValue(data[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

@@ -10,19 +10,6 @@ namespace ringlark::cli {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::string ShownCharacter(char c) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 32 && byte < 127) {
@@ -42,16 +29,6 @@ std::size_t Width(std::string_view utf8) {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
-}
-
-std::string ShownText(std::string_view bytes) {
-    std::string shown(bytes);
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 32) {
-            c = ' ';
-        }
-    }
-    return Cp1252ToUtf8(shown);
 }
 
 }  // namespace
@@ -74,7 +51,7 @@ std::optional<Bytes> ParseHexArguments(const std::vector<std::string>& arguments
                 groupStart = i + 1;
                 continue;
             }
-            const int digit = HexDigit(text[i]);
+            const int digit = HexDigitValue(text[i]);
             if (digit < 0) {
                 error = "malformed hex in argument " + std::to_string(a + 1) + " at character " +
                         std::to_string(i + 1) + ": " + ShownCharacter(text[i]) +

@@ -101,18 +101,6 @@ class TStderrNotices : public INotices {
     TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
 };
 
-// A text as a results box line: control bytes shown as spaces, as the
-// inspector's ASCII column shows them.
-std::string ShownLine(const Bytes& line) {
-    Bytes shown = line;
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 32) {
-            c = ' ';
-        }
-    }
-    return Cp1252ToUtf8(shown);
-}
-
 struct TInspectArgs {
     std::vector<std::string> Hex;
     bool Json = false;
@@ -246,7 +234,7 @@ std::string Fields(const Bytes& message) {
             note.empty() || note.rfind("Message ", 0) == 0 || note.rfind("Parameter ", 0) == 0 ||
             note.rfind("MDMF Parameter", 0) == 0 || note.rfind("Checksum", 0) == 0;
         if (!structural) {
-            fields += (fields.empty() ? "" : "; ") + ShownLine(note);
+            fields += (fields.empty() ? "" : "; ") + ShownText(note);
         }
     }
     return fields;
@@ -254,7 +242,7 @@ std::string Fields(const Bytes& message) {
 
 void PrintListing(const std::vector<Bytes>& lines) {
     for (const auto& line : lines) {
-        std::cout << ShownLine(line) << '\n';
+        std::cout << ShownText(line) << '\n';
     }
 }
 
@@ -303,7 +291,7 @@ int PrintResult(const TAnalyzeArgs& args, const TAutoResult& result, const Bytes
         std::cout << cli::InspectorText(BuildInspector(inspectText));
     } else {
         for (const auto& line : report) {
-            std::cout << ShownLine(line) << '\n';
+            std::cout << ShownText(line) << '\n';
         }
     }
     return failed ? ExitNotUnderstood : 0;
@@ -318,15 +306,7 @@ int RunAnyFormat(const TAnalyzeArgs& args) {
     const cli::TSoundFile sound = cli::ReadAnyFormat(args.File);
     const auto messages = TCorrelationDecoder().Decode(sound.Samples, sound.SampleRate);
     if (args.Method == "corr") {
-        std::vector<Bytes> listing;
-        for (const auto& m : messages) {
-            for (std::size_t i = 0; i < m.Frames.size(); ++i) {
-                const auto b = static_cast<uint8_t>(m.Message[i]);
-                listing.push_back(m.Frames[i] + "  Dec: " + std::to_string(b) +
-                                  "  ASC: " + static_cast<char>(b));
-            }
-        }
-        PrintListing(listing);
+        PrintListing(CorrelationListing(messages));
         return 0;
     }
     if (args.All) {

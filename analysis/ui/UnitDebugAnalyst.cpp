@@ -9,20 +9,6 @@
 
 namespace ringlark::ui {
 
-namespace {
-// A listing line: the byte's own character may be a control byte, shown as a
-// space as the inspector's ASCII column shows it.
-QString Shown(const Bytes& line) {
-    Bytes shown = line;
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 32) {
-            c = ' ';
-        }
-    }
-    return QString::fromStdString(Cp1252ToUtf8(shown));
-}
-}  // namespace
-
 TFormDebugAnalyst::TFormDebugAnalyst(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("FormDebugAnalyst"));
     auto* layout = new QVBoxLayout(this);
@@ -44,7 +30,7 @@ TFormDebugAnalyst::TFormDebugAnalyst(QWidget* parent) : QDialog(parent) {
 void TFormDebugAnalyst::ShowListing(const std::vector<Bytes>& lines) {
     QStringList text;
     for (const auto& line : lines) {
-        text << Shown(line);
+        text << QString::fromStdString(ShownText(line));
     }
     memo_->setPlainText(text.join(QLatin1Char('\n')));
     exec();

@@ -89,6 +89,16 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string ShownText(std::string_view bytes) {
+    std::string shown(bytes);
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 32) {
+            c = ' ';
+        }
+    }
+    return Cp1252ToUtf8(shown);
+}
+
 std::string Utf8ToCp1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());

@@ -17,4 +17,9 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // UTF-8 are kept as they are, so raw single-byte input passes unchanged.
 std::string Utf8ToCp1252(std::string_view utf8);
 
+// A byte text as a text box or terminal line shows it: bytes below 32, which
+// cannot be shown, appear as spaces (as the inspector's ASCII column shows
+// them); the rest as with Cp1252ToUtf8.
+std::string ShownText(std::string_view bytes);
+
 }  // namespace ringlark

@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "Cp1252.h"
 #include "InspectUnit.h"
 #include "Options.h"
 #include "QtServices.h"
@@ -48,13 +49,7 @@ QString Q(std::string_view text) {
 
 // A text box line: control bytes shown as the inspector's ASCII column shows them.
 QString Line(const Bytes& bytes) {
-    Bytes shown = bytes;
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 32) {
-            c = ' ';
-        }
-    }
-    return FromCp1252(shown);
+    return QString::fromStdString(ShownText(bytes));
 }
 
 QLabel* Heading(const QString& text, QWidget* parent) {

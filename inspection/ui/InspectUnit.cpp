@@ -17,15 +17,7 @@ namespace ringlark::ui {
 
 namespace {
 QString Text(const Bytes& bytes) {
-    // Control bytes cannot be shown in a cell; they appear as the ASCII column
-    // shows them, as spaces.
-    Bytes shown = bytes;
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 32) {
-            c = ' ';
-        }
-    }
-    return QString::fromStdString(Cp1252ToUtf8(shown));
+    return QString::fromStdString(ShownText(bytes));
 }
 }  // namespace
 
@@ -36,7 +28,8 @@ TFormInspect::TFormInspect(QWidget* parent) : QDialog(parent) {
     layout->setSpacing(0);
 
     auto* title = new QLabel(QStringLiteral("  Data Stream Inspector"), this);
-    title->setStyleSheet(QStringLiteral("background: grey; color: white; font: bold 14pt 'Arial'; padding: 4px;"));
+    title->setStyleSheet(
+        QStringLiteral("background: grey; color: white; font: bold 14pt 'Arial'; padding: 4px;"));
     layout->addWidget(title);
 
     auto* rawBand = new QWidget(this);
