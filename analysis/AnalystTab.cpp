@@ -1,4 +1,4 @@
-#include "AnalystTab.h"
+#include "analysis/AnalystTab.h"
 
 namespace ringlark {
 
@@ -23,10 +23,10 @@ std::vector<Bytes> ReportLines(const TAutoResult& result) {
             result.Text};
 }
 
-TAnalystTab::TAnalystTab(IAnalystHost& host, TSigscope& viewer, IFileDialog& openDialog)
+TAnalystTab::TAnalystTab(IAnalystHost& host, TWaveformViewer& viewer, IFileDialog& openDialog)
     : host_(host), viewer_(viewer), openDialog_(openDialog) {}
 
-void TAnalystTab::ButtonOpenAnalystWAVClick() {
+void TAnalystTab::BrowseForRecording() {
     openDialog_.InitialDir = ".\\";
     openDialog_.Filter = std::string(BrowseFilter);
     if (openDialog_.Execute()) {
@@ -34,7 +34,7 @@ void TAnalystTab::ButtonOpenAnalystWAVClick() {
     }
 }
 
-void TAnalystTab::Button3Click() {
+void TAnalystTab::AnalyzeRecording() {
     host_.BubbleAnalystMRU(host_.AnalystFileName());
     Report.clear();
     if (viewer_.LoadWAV(host_.AnalystFileName()) != TLoadResult::Loaded) {
@@ -50,7 +50,7 @@ void TAnalystTab::Button3Click() {
         result.Failed() ? result.ZeroCrossingText() + " " + result.Text : result.Text;
 }
 
-void TAnalystTab::Button1Click() {
+void TAnalystTab::ClearResults() {
     Report.clear();
     AnalystInspectText.clear();
     host_.ClearInspector();

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "Bytes.h"
-#include "Services.h"
-#include "WavLoader.h"
+#include "core/Bytes.h"
+#include "core/Services.h"
+#include "analysis/WaveformViewer.h"
 
 namespace ringlark {
 
@@ -27,21 +27,27 @@ class TAnalystTab {
   public:
     static constexpr std::string_view BrowseFilter = "WAV files (*.WAV)|*.WAV";
 
-    TAnalystTab(IAnalystHost& host, TSigscope& viewer, IFileDialog& openDialog);
+    TAnalystTab(IAnalystHost& host, TWaveformViewer& viewer, IFileDialog& openDialog);
 
     std::vector<Bytes> Report;  // the lines of the results box
     Bytes AnalystInspectText;
     TAutoResult LastResult;  // of the last completed analysis
 
-    void ButtonOpenAnalystWAVClick();  // "Browse..."
-    // "Analyze...": loads, analyses and reports. Throws RinglarkError when the
-    // file cannot be opened; a refused file ends it after the loader's notice.
-    void Button3Click();
-    void Button1Click();  // "Clear"
+    // Asks for a recording with the open dialog and puts its name in the box.
+    void BrowseForRecording();
+    // Loads, analyses and reports. Throws RinglarkError when the file cannot be
+    // opened; a refused file ends it after the loader's notice.
+    void AnalyzeRecording();
+    void ClearResults();
+
+    // The tab's buttons: "Browse...", "Analyze...", "Clear".
+    void ButtonOpenAnalystWAVClick() { BrowseForRecording(); }
+    void Button3Click() { AnalyzeRecording(); }
+    void Button1Click() { ClearResults(); }
 
   private:
     IAnalystHost& host_;
-    TSigscope& viewer_;
+    TWaveformViewer& viewer_;
     IFileDialog& openDialog_;
 };
 

@@ -1,6 +1,6 @@
-#include "ByteExtraction.h"
+#include "analysis/ByteExtraction.h"
 
-#include "MessageBuilder.h"
+#include "generation/MessageBuilder.h"
 
 namespace ringlark {
 
@@ -85,9 +85,9 @@ Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
 
 TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
     const int32_t offset = EstimateOffset(image);
-    Demodulator.AnalysisMethod = AnalysisZeroCrossing;
+    Demodulator.AnalysisMethod = TAnalysisMethod::ZeroCrossing;
     const Bytes zeroCrossing = Demodulator.AnalyzeWithOffset(image, offset);
-    Demodulator.AnalysisMethod = AnalysisPeak;
+    Demodulator.AnalysisMethod = TAnalysisMethod::Peak;
     const Bytes peak = Demodulator.AnalyzeWithOffset(image, offset);
     QuietAnalysis = true;
     const Bytes a = StringAnalyze(zeroCrossing);

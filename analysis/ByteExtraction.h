@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
-#include "CorrelationDecoder.h"
-#include "Demodulator.h"
+#include "core/Bytes.h"
+#include "analysis/CorrelationDecoder.h"
+#include "analysis/Demodulator.h"
 
 namespace ringlark {
 
@@ -31,8 +31,6 @@ struct TAutoResult {
     // The method-0 text of a failure.
     Bytes ZeroCrossingText() const { return Failed() ? MethodTag.substr(6) : Bytes(); }
 };
-
-inline constexpr int32_t AnalysisCorrelation = 2;  // method 3
 
 // True when the text holds a whole message by its length byte and the checksum
 // over type, length and body passes.

@@ -1,11 +1,11 @@
-#include "CorrelationDecoder.h"
+#include "analysis/CorrelationDecoder.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "MessageBuilder.h"
-#include "WavImage.h"
+#include "generation/MessageBuilder.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bytes.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 

@@ -1,9 +1,9 @@
-#include "Demodulator.h"
+#include "analysis/Demodulator.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "WavImage.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 
@@ -35,12 +35,12 @@ Bytes TDemodulator::Analyze(const Bytes& image,
 
 Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
                                       const std::function<void(const TDemodEvent&)>& onEvent) {
-    if (AnalysisMethod != AnalysisZeroCrossing && AnalysisMethod != AnalysisPeak) {
-        AnalysisMethod = AnalysisZeroCrossing;
+    if (AnalysisMethod != TAnalysisMethod::ZeroCrossing && AnalysisMethod != TAnalysisMethod::Peak) {
+        AnalysisMethod = TAnalysisMethod::ZeroCrossing;
     }
     SignalOffset = offset;
     const int t = SignalOffset + 127;
-    const bool peak = AnalysisMethod == AnalysisPeak;
+    const bool peak = AnalysisMethod == TAnalysisMethod::Peak;
 
     std::size_t lastEvent = WavHeaderSize;
     std::size_t lastChange = WavHeaderSize;

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "Bytes.h"
+#include "analysis/AnalysisMethod.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 
 enum class TToneClass : int { SpaceTone = 0, MarkTone = 1, NoTone = 2 };
-
-inline constexpr int AnalysisZeroCrossing = 0;
-inline constexpr int AnalysisPeak = 1;
 
 // One event the demodulator found: its image offset, the distance to the
 // previous event and the class given to it. The waveform viewer draws them.
@@ -34,7 +32,7 @@ struct TDemodulator {
     static constexpr int PeakSpacing = 4;
     static constexpr int LongestSpaceRun = 9;
 
-    int32_t AnalysisMethod = AnalysisZeroCrossing;
+    TAnalysisMethod AnalysisMethod = TAnalysisMethod::ZeroCrossing;
     int32_t SignalOffset = 0;
 
     // Turns the samples of a 44100/s image (offset 44 on) into a bit text, one

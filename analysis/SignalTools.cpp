@@ -1,9 +1,9 @@
-#include "SignalTools.h"
+#include "analysis/SignalTools.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "WavImage.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bytes.h"
+#include "core/Bytes.h"
 
 // Signal helpers shared by the tests and the robustness sweep: a deterministic
 // Gaussian noise source (the same numbers on every machine) and conversions

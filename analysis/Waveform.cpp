@@ -1,11 +1,11 @@
-#include "Waveform.h"
+#include "analysis/Waveform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "Demodulator.h"
-#include "WavImage.h"
+#include "analysis/Demodulator.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 
@@ -31,7 +31,7 @@ int64_t ClampStart(int64_t start, std::size_t imageSize) {
     return std::max(start, static_cast<int64_t>(WavHeaderSize));
 }
 
-TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, int32_t method,
+TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, TAnalysisMethod method,
                               int32_t signalOffset) {
     using K = TPrimitive::Kind;
     TWaveformPicture picture;
@@ -48,7 +48,7 @@ TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, int32_t method,
                    {}});
 
     const int t = signalOffset + 127;
-    const bool peak = method == AnalysisPeak;
+    const bool peak = method == TAnalysisMethod::Peak;
     int penX = 0;
     int penY = TWaveformPicture::CentreY;
     int p1 = 127;

@@ -1,4 +1,4 @@
-#include "About.h"
+#include "app/About.h"
 
 namespace ringlark {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "Color.h"
+#include "core/Color.h"
 
 namespace ringlark {
 

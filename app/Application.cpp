@@ -1,4 +1,4 @@
-#include "Application.h"
+#include "app/Application.h"
 
 namespace ringlark {
 
@@ -7,9 +7,9 @@ TRinglarkApplication::TRinglarkApplication(TMainServices services) : Form1(servi
 void TRinglarkApplication::Start() {
     Title = std::string(TForm1::Title);
     HelpFile.clear();
-    Form1.FormCreate();
+    Form1.Initialise();
     Created.emplace_back(WindowCreationOrder[0]);
-    FormOptions.FormCreate(Form1.Config.Amplitude, Form1.Config.Clip);
+    FormOptions.Initialise(Form1.Config.Amplitude, Form1.Config.Clip);
     Created.emplace_back(WindowCreationOrder[1]);
     for (std::size_t i = 2; i < WindowCreationOrder.size(); ++i) {
         Created.emplace_back(WindowCreationOrder[i]);

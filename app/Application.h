@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "OptionsModel.h"
-#include "MainWindowModel.h"
+#include "app/OptionsModel.h"
+#include "app/MainWindowModel.h"
 
 namespace ringlark {
 

@@ -1,4 +1,4 @@
-#include "CallerIdTabs.h"
+#include "app/CallerIdTabs.h"
 
 namespace ringlark {
 
@@ -58,12 +58,12 @@ void TCallerIdTabs::SetChecked(TTabId tab, TTabBox box, bool checked) {
 
 void TCallerIdTabs::RunOperation(TTabId tab, TTabBox box) {
     if (box == TTabBox::UseCurrent) {
-        UseCurrentClick(tab);
+        ApplyUseCurrentRule(tab);
         return;
     }
     if (box == TTabBox::NumberDisabled || box == TTabBox::NameDisabled) {
         if (tab != TTabId::Sdmf) {
-            CheckBox1Click();  // shared by all four Disable boxes
+            ApplyCwcidDisableRule();  // shared by all four Disable boxes
         }
         return;
     }
@@ -92,9 +92,9 @@ void TCallerIdTabs::RunOperation(TTabId tab, TTabBox box) {
             break;
         case TTabId::Cwcid:
             if (box == TTabBox::LongDistance) {
-                LDBoxClick();
+                ApplyCwcidLongDistanceRule();
             } else {
-                CwcidWithheldClick(box == TTabBox::OutOfArea);
+                ApplyCwcidWithheldRule(box == TTabBox::OutOfArea);
             }
             break;
     }
@@ -102,7 +102,7 @@ void TCallerIdTabs::RunOperation(TTabId tab, TTabBox box) {
 
 // CheckBox3Click (Out of Area) and CheckBox4Click (Private), the same five steps
 // with the roles exchanged.
-void TCallerIdTabs::CwcidWithheldClick(bool outOfArea) {
+void TCallerIdTabs::ApplyCwcidWithheldRule(bool outOfArea) {
     bool& remembered = outOfArea ? RememberedOutOfArea : RememberedPrivate;
     bool& rememberedOther = outOfArea ? RememberedPrivate : RememberedOutOfArea;
     const TTabBox other = outOfArea ? TTabBox::Private : TTabBox::OutOfArea;
@@ -121,7 +121,7 @@ void TCallerIdTabs::CwcidWithheldClick(bool outOfArea) {
     RememberedLongDistance = Cwcid.LongDistance;
 }
 
-void TCallerIdTabs::LDBoxClick() {
+void TCallerIdTabs::ApplyCwcidLongDistanceRule() {
     RememberedLongDistance = Cwcid.LongDistance;
     if (Cwcid.LongDistance && Cwcid.NameDisabled) {
         SetChecked(TTabId::Cwcid, TTabBox::OutOfArea, false);
@@ -132,7 +132,7 @@ void TCallerIdTabs::LDBoxClick() {
 }
 
 // Shared by all four Disable boxes; it always looks at the CWCID name box.
-void TCallerIdTabs::CheckBox1Click() {
+void TCallerIdTabs::ApplyCwcidDisableRule() {
     if (RememberedLongDistance && (RememberedPrivate || RememberedOutOfArea)) {
         RememberedLongDistance = false;
         SetChecked(TTabId::Cwcid, TTabBox::LongDistance, false);
@@ -143,8 +143,8 @@ void TCallerIdTabs::CheckBox1Click() {
     }
 }
 
-void TCallerIdTabs::UseCurrentClick(TTabId tab) {
-    Timer1Timer();
+void TCallerIdTabs::ApplyUseCurrentRule(TTabId tab) {
+    RefreshClock();
     TCallerIdTab& t = Tab(tab);
     t.DateTimeEnabled = !t.UseCurrent;
 }
@@ -156,7 +156,7 @@ void TCallerIdTabs::ClickMisc(TMiscChoice choice) {
     TestMessage = choice == TMiscChoice::TestMessage;
 }
 
-void TCallerIdTabs::Timer1Timer() {
+void TCallerIdTabs::RefreshClock() {
     const TClockTexts now = ClockTexts(clock_.LocalNow());
     for (TCallerIdTab* tab : {&Sdmf, &Mdmf, &Cwcid}) {
         if (tab->UseCurrent) {

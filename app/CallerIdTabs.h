@@ -3,8 +3,8 @@
 #include <ctime>
 #include <functional>
 
-#include "CallerIdTab.h"
-#include "ClockText.h"
+#include "generation/workflow/CallerIdTab.h"
+#include "generation/workflow/ClockText.h"
 
 namespace ringlark {
 
@@ -50,7 +50,9 @@ class TCallerIdTabs {
     void SetChecked(TTabId tab, TTabBox box, bool checked);
     void ClickMisc(TMiscChoice choice);
 
-    void Timer1Timer();
+    // Writes the clock into the date and time fields of every tab that uses it.
+    void RefreshClock();
+    void Timer1Timer() { RefreshClock(); }
 
     // Every SDMF, MDMF and CWCID generation copies its tab's three flags.
     void RememberGenerated(const TCallerIdTab& tab);
@@ -58,10 +60,10 @@ class TCallerIdTabs {
   private:
     bool& Box(TTabId tab, TTabBox box);
     void RunOperation(TTabId tab, TTabBox box);
-    void CheckBox1Click();
-    void CwcidWithheldClick(bool outOfArea);
-    void LDBoxClick();
-    void UseCurrentClick(TTabId tab);
+    void ApplyCwcidDisableRule();
+    void ApplyCwcidWithheldRule(bool outOfArea);
+    void ApplyCwcidLongDistanceRule();
+    void ApplyUseCurrentRule(TTabId tab);
 
     IClock& clock_;
 };

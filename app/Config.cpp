@@ -1,11 +1,11 @@
-#include "Config.h"
+#include "app/Config.h"
 
 #include <filesystem>
 #include <fstream>
 
-#include "FileWriting.h"
-#include "RinglarkError.h"
-#include "UserMessages.h"
+#include "core/FileWriting.h"
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
 
 namespace ringlark {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "Bytes.h"
-#include "RegistryFile.h"
+#include "core/Bytes.h"
+#include "app/RegistryFile.h"
 
 namespace ringlark {
 

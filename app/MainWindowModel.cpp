@@ -1,6 +1,8 @@
-#include "MainWindowModel.h"
+#include "app/MainWindowModel.h"
 
-#include "RinglarkError.h"
+#include "generation/workflow/TabRequest.h"
+
+#include "core/RinglarkError.h"
 
 namespace ringlark {
 
@@ -61,13 +63,13 @@ TForm1::TForm1(TMainServices services, TFormOptions& options)
     : Tabs(services.Clock),
       Workshop(services.EditParameter, services.SaveDialog1, services.OpenDialog1,
                services.Notices),
-      Sigscope(services.ViewerOpenDialog, services.Notices, services.Progress),
-      Analyst(*this, Sigscope, services.OpenDialog1),
+      Viewer(services.ViewerOpenDialog, services.Notices, services.Progress, services.Sound),
+      Analyst(*this, Viewer, services.OpenDialog1),
       services_(services),
       options_(options),
       driver_(*this, services.Timer1, services.Sound, services.SaveDialog1, services.Notices) {
     EmptyInspectorRows(Inspector, InitialInspectorRows);
-    services_.Timer1.SetHandler([this] { Timer1Timer(); });
+    services_.Timer1.SetHandler([this] { RefreshClock(); });
     // The window layout's texts, until start-up replaces them.
     for (TCallerIdTab* tab : {&Tabs.Sdmf, &Tabs.Mdmf, &Tabs.Cwcid}) {
         tab->NumberText = "800-555-1212";
@@ -76,7 +78,7 @@ TForm1::TForm1(TMainServices services, TFormOptions& options)
     Tabs.Sdmf.NameText.clear();
 }
 
-void TForm1::FormCreate() {
+void TForm1::Initialise() {
     // Every value has its initial state before the configuration is read, and a
     // value that cannot be read is reported and keeps its default.
     for (const std::string& error : GetConfig(services_.Store, Config)) {
@@ -85,30 +87,30 @@ void TForm1::FormCreate() {
     RefreshMRUs();
     Tabs.RememberedOutOfArea = false;
     Tabs.RememberedPrivate = false;
-    Timer1Timer();
+    RefreshClock();
 }
 
-void TForm1::FormShow() {
+void TForm1::ShowFirstTime() {
     Caption = std::string(Title);
     Page = TPage::Mdmf;
     Commands = CommandsForPage(TPage::Mdmf);
 }
 
-void TForm1::PageControl1Change(TPage page) {
+void TForm1::ChangePage(TPage page) {
     AboutVisible = false;
     Page = page;
     Commands = CommandsForPage(page);
 }
 
-void TForm1::ButtonPlayClick() {
-    driver_.ButtonPlayClick();
+void TForm1::PlayMessage() {
+    driver_.PlayMessage();
 }
 
-void TForm1::ButtonSaveClick() {
-    driver_.ButtonSaveClick();
+void TForm1::SaveMessageAs() {
+    driver_.SaveMessageAs();
 }
 
-void TForm1::ButtonInspectClick() {
+void TForm1::InspectMessage() {
     if (Page == TPage::Analyst) {
         if (!Analyst.AnalystInspectText.empty()) {
             Inspector = BuildInspector(Analyst.AnalystInspectText);
@@ -119,15 +121,15 @@ void TForm1::ButtonInspectClick() {
     services_.Host.ShowInspectorModal();
 }
 
-void TForm1::ButtonQuitClick() {
+void TForm1::QuitProgram() {
     if (Page == TPage::About) {
-        PageControl1Change(TPage::Mdmf);
+        ChangePage(TPage::Mdmf);
         return;
     }
     services_.Host.CloseMainWindow();
 }
 
-void TForm1::FormClose() {
+void TForm1::SaveConfigOnClose() {
     try {
         SaveConfig(services_.Store, Config);
     } catch (const RinglarkError& error) {
@@ -135,7 +137,7 @@ void TForm1::FormClose() {
     }
 }
 
-void TForm1::FormResize(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
+void TForm1::ResizeTo(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
                         ITextMetrics& metrics) {
     Geometry.Width = width < TMainGeometry::MinWidth ? TMainGeometry::MinWidth : width;
     Geometry.Height = height < TMainGeometry::MinHeight ? TMainGeometry::MinHeight : height;
@@ -163,7 +165,7 @@ void TForm1::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& met
     Workshop.StringGridZero();
 }
 
-void TForm1::Options1Click() {
+void TForm1::ShowOptions() {
     const TDialogResult result = services_.Host.ShowOptionsModal();
     ApplyOptions(options_, result, Config.Amplitude, Config.Clip);
 }
@@ -181,7 +183,7 @@ TCallerIdTab* TForm1::GeneratingTab() {
     }
 }
 
-void TForm1::TransferCIDtoWorkshop1Click() {
+void TForm1::TransferToWorkshop() {
     if (Page == TPage::Mdmf || Page == TPage::Cwcid) {
         const TSignalling signalling =
             Page == TPage::Cwcid ? TSignalling::CallWaiting : TSignalling::OnHook;
@@ -192,7 +194,7 @@ void TForm1::TransferCIDtoWorkshop1Click() {
     }
 }
 
-void TForm1::SaveWorkshopScript1Click() {
+void TForm1::SaveWorkshopScript() {
     if (Page == TPage::Mdmf || Page == TPage::Cwcid) {
         const TPage source = Page;
         const TSignalling signalling =
@@ -214,7 +216,7 @@ void TForm1::SaveWorkshopScript1Click() {
     }
 }
 
-void TForm1::UsingRinglark1Click() {
+void TForm1::ShowHelp() {
     std::string folder = services_.Host.ExecutableFolder();
     if (!folder.empty() && folder.back() != '/') {
         folder += '/';
@@ -230,10 +232,10 @@ void TForm1::ShowAboutPage(TAboutMode mode) {
     Commands = CommandsForPage(TPage::About);
 }
 
-void TForm1::About1Click() {
+void TForm1::ShowAbout() {
     ShowAboutPage(TAboutMode::About);
 }
-void TForm1::ContactSupport1Click() {
+void TForm1::ShowSupport() {
     ShowAboutPage(TAboutMode::Support);
 }
 
@@ -269,17 +271,10 @@ TCidRequest TForm1::ReadCurrentTab() {
     if (tab == nullptr) {
         return request;
     }
-    request.Kind = Page == TPage::Sdmf ? TMessageKind::Sdmf : TMessageKind::Mdmf;
-    request.NumberText = tab->NumberText;
-    request.NameText = Page == TPage::Sdmf ? Bytes() : tab->NameText;
-    request.DateText = tab->DateText;
-    request.TimeText = tab->TimeText;
-    request.OutOfArea = tab->OutOfArea;
-    request.Private = tab->Private;
-    request.LongDistance = tab->LongDistance;
-    request.NumberDisabled = Page != TPage::Sdmf && tab->NumberDisabled;
-    request.NameDisabled = Page != TPage::Sdmf && tab->NameDisabled;
-    request.Signalling = Page == TPage::Cwcid ? TSignalling::CallWaiting : TSignalling::OnHook;
+    const TCallerIdTabKind kind = Page == TPage::Sdmf    ? TCallerIdTabKind::Sdmf
+                                  : Page == TPage::Cwcid ? TCallerIdTabKind::Cwcid
+                                                         : TCallerIdTabKind::Mdmf;
+    request = RequestFromTab(*tab, kind);
     Tabs.RememberGenerated(*tab);
     return request;
 }

@@ -5,15 +5,15 @@
 #include <string_view>
 #include <vector>
 
-#include "About.h"
-#include "AnalystTab.h"
-#include "CallerIdTabs.h"
-#include "Config.h"
-#include "GenerationDriver.h"
-#include "Inspector.h"
-#include "OptionsModel.h"
-#include "Services.h"
-#include "Workshop.h"
+#include "app/About.h"
+#include "analysis/AnalystTab.h"
+#include "app/CallerIdTabs.h"
+#include "app/Config.h"
+#include "generation/workflow/GenerationDriver.h"
+#include "inspection/Inspector.h"
+#include "app/OptionsModel.h"
+#include "core/Services.h"
+#include "workshop/Workshop.h"
 
 // TForm1, the main window, as a model: controls are plain states, handlers are
 // methods. The Qt binding copies states to widgets and forwards events.
@@ -114,7 +114,7 @@ class IMainWindowHost {
     virtual ~IMainWindowHost() = default;
     virtual void ShowInspectorModal() = 0;
     virtual TDialogResult ShowOptionsModal() = 0;
-    // Closing runs FormClose, then the application ends.
+    // Closing runs SaveConfigOnClose, then the application ends.
     virtual void CloseMainWindow() = 0;
     virtual void ShowHelpContents(const std::string& helpFile) = 0;
     virtual std::string ExecutableFolder() = 0;
@@ -158,38 +158,59 @@ class TForm1 : public IGenerationHost, public IAnalystHost {
     TConfigValues Config;
     TWorkshop Workshop;
     TInspectorTable Inspector;
-    TSigscope Sigscope;  // the waveform viewer's core: it owns the analyst's image
+    TWaveformViewer Viewer;  // the waveform viewer's core: it owns the analyst's image
     TAnalystTab Analyst;
     TMainGeometry Geometry;
     std::string HelpFile;
 
     const TGenerationDriver& Driver() const { return driver_; }
 
-    // --- handlers; errors they do not handle travel as RinglarkError
-    void FormCreate();
-    void FormShow();
-    void PageControl1Change(TPage page);
-    void ButtonPlayClick();
-    void ButtonSaveClick();
-    void Save1Click() { ButtonSaveClick(); }
-    void ButtonInspectClick();
-    void ButtonQuitClick();
-    void Button2Click() { ButtonQuitClick(); }
+    // --- operations; errors they do not handle travel as RinglarkError
+    // Loads the configuration, fills the recently-used lists and the clock.
+    void Initialise();
+    // Caption, grid titles and the MDMF tab, when the window first shows.
+    void ShowFirstTime();
+    void ChangePage(TPage page);
+    void PlayMessage();
+    void SaveMessageAs();
+    void InspectMessage();
+    void QuitProgram();
     // Saves the configuration; a failure is reported and the window still closes.
-    void FormClose();
-    void FormResize(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
-                    ITextMetrics& metrics);
+    void SaveConfigOnClose();
+    void ResizeTo(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
+                  ITextMetrics& metrics);
     void FixMainButtonSizes(int panel5Width);
     void FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& metrics);
-    void Options1Click();
-    void TransferCIDtoWorkshop1Click();
-    void SaveWorkshopScript1Click();
-    void UsingRinglark1Click();
-    void About1Click();
-    void ContactSupport1Click();
-    void Label22Click() { About.ClickLine(1, services_.Shell); }
-    void Label23Click() { About.ClickLine(2, services_.Shell); }
-    void Timer1Timer() { Tabs.Timer1Timer(); }
+    void ShowOptions();
+    void TransferToWorkshop();
+    void SaveWorkshopScript();
+    void ShowHelp();
+    void ShowAbout();
+    void ShowSupport();
+    // A click on one of the about page's lines (1 to 4).
+    void OpenAboutLine(int line) { About.ClickLine(line, services_.Shell); }
+    void RefreshClock() { Tabs.RefreshClock(); }
+
+    // --- the window's handlers, by the names its controls give them
+    void FormCreate() { Initialise(); }
+    void FormShow() { ShowFirstTime(); }
+    void PageControl1Change(TPage page) { ChangePage(page); }
+    void ButtonPlayClick() { PlayMessage(); }
+    void ButtonSaveClick() { SaveMessageAs(); }
+    void Save1Click() { SaveMessageAs(); }
+    void ButtonInspectClick() { InspectMessage(); }
+    void ButtonQuitClick() { QuitProgram(); }
+    void Button2Click() { QuitProgram(); }
+    void FormClose() { SaveConfigOnClose(); }
+    void Options1Click() { ShowOptions(); }
+    void TransferCIDtoWorkshop1Click() { TransferToWorkshop(); }
+    void SaveWorkshopScript1Click() { SaveWorkshopScript(); }
+    void UsingRinglark1Click() { ShowHelp(); }
+    void About1Click() { ShowAbout(); }
+    void ContactSupport1Click() { ShowSupport(); }
+    void Label22Click() { OpenAboutLine(1); }
+    void Label23Click() { OpenAboutLine(2); }
+    void Timer1Timer() { RefreshClock(); }
     void RefreshMRUs();
 
     // --- IGenerationHost
@@ -219,7 +240,7 @@ class TForm1 : public IGenerationHost, public IAnalystHost {
 // The start sequence: the application title, then the six windows created once,
 // in this order, the main window first.
 inline constexpr std::array<std::string_view, 6> WindowCreationOrder = {
-    "TForm1",        "TFormOptions",  "TFormInspect",
-    "TFormProgress", "TFormSigscope", "TFormEditParameter"};
+    "TForm1",        "TFormOptions",  "InspectorWindow",
+    "ProgressWindow", "WaveformViewerWindow", "TFormEditParameter"};
 
 }  // namespace ringlark

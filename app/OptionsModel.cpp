@@ -1,8 +1,8 @@
-#include "OptionsModel.h"
+#include "app/OptionsModel.h"
 
-#include "IntegerText.h"
-#include "RinglarkError.h"
-#include "UserMessages.h"
+#include "core/IntegerText.h"
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
 
 namespace ringlark {
 
@@ -16,7 +16,7 @@ int32_t IntegerValue(const Bytes& text) {
 }
 }  // namespace
 
-void TFormOptions::FormCreate(int32_t amplitude, int32_t clip) {
+void TFormOptions::Initialise(int32_t amplitude, int32_t clip) {
     Settings.OptionAmplitude = std::to_string(amplitude);
     Settings.DisableClipping = clip >= NoClipping;
     Settings.OptionClip = std::to_string(clip);
@@ -77,7 +77,7 @@ void ApplyOptions(const TFormOptions& dialog, TDialogResult result, int32_t& amp
                   int32_t& clip) {
     const TOptionsSettings& s = dialog.Settings;
     if (s.DisableClipping) {
-        clip = TFormOptions::NoClipping;  // FormClose runs first, whatever the result
+        clip = TFormOptions::NoClipping;  // SaveConfigOnClose runs first, whatever the result
     }
     if (result != TDialogResult::Ok) {
         return;

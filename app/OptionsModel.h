@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Bytes.h"
-#include "MessageBuilder.h"
+#include "core/Bytes.h"
+#include "generation/MessageBuilder.h"
 
 namespace ringlark {
 
@@ -32,10 +32,11 @@ class TFormOptions {
     static constexpr std::string_view RangeLabel = "(0...127)";
     static constexpr int32_t NoClipping = 128;
 
-    // FormCreate: the edits show the values in force. "Disable Clipping" is
+    // The edits show the values in force. "Disable Clipping" is
     // checked exactly when the clip level in force is 128 or more, so that
     // opening the dialog and pressing Cancel keeps the user's clip level.
-    void FormCreate(int32_t amplitude, int32_t clip);
+    void Initialise(int32_t amplitude, int32_t clip);
+    void FormCreate(int32_t amplitude, int32_t clip) { Initialise(amplitude, clip); }
 
     TOptionsSettings Settings;
 
@@ -50,7 +51,7 @@ class TFormOptions {
     void RunRule(TOptionsBox box);
 };
 
-// What the dialog's closing does to the audio values: FormClose first, then the
+// What the dialog's closing does to the audio values: SaveConfigOnClose first, then the
 // edits when the result is OK. Throws RinglarkError "'%s' is not a valid integer
 // value" for a text that is not an integer; assignments made before it stay.
 void ApplyOptions(const TFormOptions& dialog, TDialogResult result, int32_t& amplitude,

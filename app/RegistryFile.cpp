@@ -1,4 +1,4 @@
-#include "RegistryFile.h"
+#include "app/RegistryFile.h"
 
 #include <algorithm>
 #include <cstdio>

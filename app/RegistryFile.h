@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
+#include "core/Bytes.h"
 
 // The configuration keeps the layout of a registry hive: keys holding named values
 // of a type. It is written in the registry's own plain-text export format:

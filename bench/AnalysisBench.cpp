@@ -6,14 +6,14 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "ByteExtraction.h"
-#include "CorrelationDecoder.h"
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "MessageBuilder.h"
-#include "NullServices.h"
-#include "WavImage.h"
-#include "WavLoader.h"
+#include "analysis/ByteExtraction.h"
+#include "analysis/CorrelationDecoder.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "generation/MessageBuilder.h"
+#include "core/NullServices.h"
+#include "generation/WavImage.h"
+#include "analysis/WaveformViewer.h"
 
 namespace {
 
@@ -88,7 +88,8 @@ void BM_Load11025File60s(benchmark::State& state) {
     TCancelledFileDialog dialog;
     TSilentNotices notices;
     TNoProgress progress;
-    TSigscope viewer(dialog, notices, progress);
+    TSilentSound sound;
+    TWaveformViewer viewer(dialog, notices, progress, sound);
     for (auto _ : state) {
         viewer.LoadWAV(path);
         benchmark::DoNotOptimize(viewer.LoadedImage.data());

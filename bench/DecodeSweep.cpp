@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "ByteExtraction.h"
-#include "CorrelationDecoder.h"
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "MessageBuilder.h"
-#include "NullServices.h"
-#include "SignalTools.h"
-#include "WavImage.h"
-#include "WavLoader.h"
+#include "analysis/ByteExtraction.h"
+#include "analysis/CorrelationDecoder.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "generation/MessageBuilder.h"
+#include "core/NullServices.h"
+#include "analysis/SignalTools.h"
+#include "generation/WavImage.h"
+#include "analysis/WaveformViewer.h"
 
 namespace {
 
@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
     TCancelledFileDialog dialog;
     TSilentNotices notices;
     TNoProgress progress;
+    TSilentSound sound;
     std::printf(
         "exact decodes in %%, %d seeds per point; methods 1 (zero crossing), 2 (peak), 3 "
         "(correlation)\n",
@@ -120,15 +121,15 @@ int main(int argc, char** argv) {
                             s += static_cast<float>(condition.Dc / 128.0);
                         }
                         const Bytes file = SamplesImage(noisy, static_cast<uint32_t>(rate));
-                        TSigscope viewer(dialog, notices, progress);
+                        TWaveformViewer viewer(dialog, notices, progress, sound);
                         viewer.LoadFileBytes(file);
                         TByteAnalyzer& analyzer = viewer.Analyzer;
                         analyzer.QuietAnalysis = true;
-                        for (int method : {0, 1}) {
+                        for (TAnalysisMethod method : {TAnalysisMethod::ZeroCrossing, TAnalysisMethod::Peak}) {
                             analyzer.Demodulator.AnalysisMethod = method;
                             const Bytes text = analyzer.StringAnalyze(
                                 analyzer.Demodulator.Analyze(viewer.LoadedImage));
-                            exact[method] += Exact(text, message) ? 1 : 0;
+                            exact[static_cast<int>(method)] += Exact(text, message) ? 1 : 0;
                         }
                         const auto found = TCorrelationDecoder().Decode(ImageSamples(file), rate);
                         exact[2] += !found.empty() && found.front().Message == message ? 1 : 0;

@@ -1,9 +1,9 @@
-#include "AnyFormat.h"
+#include "cli/AnyFormat.h"
 
 #include <sndfile.h>
 
-#include "RinglarkError.h"
-#include "UserMessages.h"
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
 
 namespace ringlark::cli {
 

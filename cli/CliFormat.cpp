@@ -1,10 +1,12 @@
-#include "CliFormat.h"
+#include "cli/CliFormat.h"
+
+#include <iostream>
 
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
 
-#include "Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace ringlark::cli {
 
@@ -129,6 +131,14 @@ std::string HexString(std::string_view bytes) {
         out += text;
     }
     return out;
+}
+
+void PrintInspectorTable(const TInspectorTable& table, bool json) {
+    if (json) {
+        std::cout << InspectorJson(table).dump(2) << '\n';
+    } else {
+        std::cout << InspectorText(table);
+    }
 }
 
 }  // namespace ringlark::cli

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "Bytes.h"
-#include "Inspector.h"
+#include "core/Bytes.h"
+#include "inspection/Inspector.h"
 
 namespace ringlark::cli {
 
@@ -24,5 +24,8 @@ std::string InspectorText(const TInspectorTable& table);
 nlohmann::json InspectorJson(const TInspectorTable& table);
 
 std::string HexString(std::string_view bytes);
+
+// The inspector table on standard output, as text or as JSON.
+void PrintInspectorTable(const TInspectorTable& table, bool json);
 
 }  // namespace ringlark::cli

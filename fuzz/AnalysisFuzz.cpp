@@ -5,17 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "ByteExtraction.h"
-#include "CorrelationDecoder.h"
-#include "Inspector.h"
-#include "NullServices.h"
-#include "WavLoader.h"
+#include "analysis/ByteExtraction.h"
+#include "analysis/CorrelationDecoder.h"
+#include "inspection/Inspector.h"
+#include "core/NullServices.h"
+#include "analysis/WaveformViewer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ringlark::TCancelledFileDialog dialog;
     ringlark::TSilentNotices notices;
     ringlark::TNoProgress progress;
-    ringlark::TSigscope viewer(dialog, notices, progress);
+    ringlark::TSilentSound sound;
+    ringlark::TWaveformViewer viewer(dialog, notices, progress, sound);
     if (viewer.LoadFileBytes(std::string(reinterpret_cast<const char*>(data), size)) ==
         ringlark::TLoadResult::Loaded) {
         const auto result = viewer.Analyzer.AutoAnalyze(viewer.LoadedImage);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Config.h"
-#include "RegistryFile.h"
+#include "app/Config.h"
+#include "app/RegistryFile.h"
 
 namespace {
 class TDocumentStore : public ringlark::IConfigStore {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Inspector.h"
+#include "inspection/Inspector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view message(reinterpret_cast<const char*>(data), size);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "MessageBuilder.h"
-#include "WorkshopScript.h"
+#include "generation/MessageBuilder.h"
+#include "workshop/WorkshopScript.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view content(reinterpret_cast<const char*>(data), size);

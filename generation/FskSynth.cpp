@@ -1,4 +1,4 @@
-#include "FskSynth.h"
+#include "generation/FskSynth.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Bytes.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 

@@ -1,4 +1,4 @@
-#include "MessageBuilder.h"
+#include "generation/MessageBuilder.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 

@@ -1,6 +1,6 @@
-#include "WavImage.h"
+#include "generation/WavImage.h"
 
-#include "FileWriting.h"
+#include "core/FileWriting.h"
 
 namespace ringlark {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Bytes.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 

@@ -1,8 +1,8 @@
-#include "Inspector.h"
+#include "inspection/Inspector.h"
 
 #include <cstdio>
 
-#include "MessageBuilder.h"
+#include "generation/MessageBuilder.h"
 
 namespace ringlark {
 
@@ -36,11 +36,13 @@ class TNoteWriter {
         return Bytes(m_.substr(position - 1, count));
     }
 
-    void Note(std::size_t row, Bytes text) {
+    void Note(std::size_t row, Bytes text, bool field = false) {
         if (Has(row)) {
             table_.Rows[row - 1].Cells[5] = std::move(text);
+            table_.Rows[row - 1].Field = field;
         }
     }
+    void Field(std::size_t row, Bytes text) { Note(row, std::move(text), true); }
     void AppendToNote(std::size_t row, std::string_view text) {
         if (Has(row)) {
             table_.Rows[row - 1].Cells[5] += text;
@@ -53,8 +55,8 @@ class TNoteWriter {
 };
 
 void DateNotes(TNoteWriter& w, std::size_t dateRow) {
-    w.Note(dateRow, "Date: " + w.Chars(dateRow, 2) + "/" + w.Chars(dateRow + 2, 2));
-    w.Note(dateRow + 4, "Time: " + w.Chars(dateRow + 4, 2) + ":" + w.Chars(dateRow + 6, 2));
+    w.Field(dateRow, "Date: " + w.Chars(dateRow, 2) + "/" + w.Chars(dateRow + 2, 2));
+    w.Field(dateRow + 4, "Time: " + w.Chars(dateRow + 4, 2) + ":" + w.Chars(dateRow + 6, 2));
 }
 
 void FrameNotes(TNoteWriter& w, unsigned length) {
@@ -73,7 +75,7 @@ void SdmfNotes(TNoteWriter& w) {
         // length byte says; at most 255 bytes are taken before that one is dropped.
         Bytes number = w.Chars(11, 255);
         number.pop_back();
-        w.Note(11, "Number: " + number);
+        w.Field(11, "Number: " + number);
     }
 }
 
@@ -149,34 +151,34 @@ void ParameterWalk(TNoteWriter& w, unsigned length) {
                 DateNotes(w, v);
                 break;
             case cid::ParamCallingNumber:
-                w.Note(v, "Calling Number: " + value);
+                w.Field(v, "Calling Number: " + value);
                 break;
             case cid::ParamDialableNumber:
-                w.Note(v, "DDN: " + value);
+                w.Field(v, "DDN: " + value);
                 break;
             case cid::ParamNumberNotSent:
-                w.Note(v, BlockReason(first, "Number",
+                w.Field(v, BlockReason(first, "Number",
                                       "Reason for Number Block Undetermined (Invalid)"));
                 break;
             case cid::ParamCallQualifier:
-                w.Note(v,
+                w.Field(v,
                        first == 'L' ? "Call Qualifier: Long Distance" : "Call Qualifier: Unknown");
                 break;
             case cid::ParamCallingName:
-                w.Note(v, "Calling Name: " + value);
+                w.Field(v, "Calling Name: " + value);
                 break;
             case cid::ParamNameNotSent:
-                w.Note(v, BlockReason(first, "Calling Name",
+                w.Field(v, BlockReason(first, "Calling Name",
                                       "Reason for Name Block Undetermined (Invalid)"));
                 break;
             case cid::ParamCallType:
-                w.Note(v, CallType(first));
+                w.Field(v, CallType(first));
                 break;
             case cid::ParamVmwi:
-                w.Note(v, VmwiStatus(first));
+                w.Field(v, VmwiStatus(first));
                 break;
             default:
-                w.Note(v, "Message Content: " + value);
+                w.Field(v, "Message Content: " + value);
                 break;
         }
         p += n + 2;
@@ -192,7 +194,7 @@ void VmwiNotes(TNoteWriter& w) {
         w.Note(4, "Parameter Length: " + Dec(w.At(4)) + " bytes");
     }
     if (w.Has(5)) {
-        w.Note(5, VmwiStatus(w.At(5)));
+        w.Field(5, VmwiStatus(w.At(5)));
     }
 }
 
@@ -259,6 +261,16 @@ TInspectorTable BuildInspector(std::string_view message) {
 }  // namespace ringlark
 
 namespace ringlark {
+
+std::vector<Bytes> InspectorFields(const TInspectorTable& table) {
+    std::vector<Bytes> fields;
+    for (const auto& row : table.Rows) {
+        if (row.Field && !row.Notes().empty()) {
+            fields.push_back(row.Notes());
+        }
+    }
+    return fields;
+}
 
 void EmptyInspectorRows(TInspectorTable& table, int byteRows) {
     table.Rows.assign(static_cast<std::size_t>(byteRows), TInspectorRow{});

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 
@@ -16,6 +16,9 @@ inline constexpr std::array<std::string_view, 6> InspectorTitles = {
 // may hold bytes above 127).
 struct TInspectorRow {
     std::array<Bytes, 6> Cells;
+    // True when the note tells a value the message carries (a date, a number,
+    // a name, a status) rather than its structure (type, lengths, checksum).
+    bool Field = false;
     const Bytes& Notes() const { return Cells[5]; }
     bool operator==(const TInspectorRow&) const = default;
 };
@@ -31,6 +34,9 @@ Bytes BinaryLsbLeft(uint8_t byte);
 // Explains a framed caller-ID message byte by byte. Never fails: anomalies become
 // notes, and input shorter than its declared structure is never read past its end.
 TInspectorTable BuildInspector(std::string_view message);
+
+// The notes of the rows that tell the message's values, in order.
+std::vector<Bytes> InspectorFields(const TInspectorTable& table);
 
 }  // namespace ringlark
 

@@ -1,10 +1,10 @@
-#include "Workshop.h"
+#include "workshop/Workshop.h"
 
 #include <cstdio>
 
-#include "FileWriting.h"
-#include "IntegerText.h"
-#include "WorkshopScript.h"
+#include "core/FileWriting.h"
+#include "core/IntegerText.h"
+#include "workshop/WorkshopScript.h"
 
 namespace ringlark {
 
@@ -134,7 +134,7 @@ void TWorkshop::WorkshopEdit() {
     StringGridZero();
 }
 
-void TWorkshop::StringGrid1DblClick() {
+void TWorkshop::EditSelectedRow() {
     if (!StringGridZero()) {
         WorkshopEdit();
     }
@@ -175,15 +175,15 @@ void TWorkshop::WorkshopMoveDown() {
     Move(currentRow_ + 1);
 }
 
-void TWorkshop::StringGrid1Click(int position, int column) {
+void TWorkshop::SelectCell(int position, int column) {
     SetCurrent(position, column);
 }
 
-void TWorkshop::StringGrid1MouseDown(int position, int column) {
+void TWorkshop::SelectCellUnderPointer(int position, int column) {
     SetCurrent(position, column);
 }
 
-void TWorkshop::StringGrid1KeyPress(char key) {
+void TWorkshop::PressKey(char key) {
     if (key != '\r' || currentColumn_ != TWorkshopList::ParameterColumn) {
         return;
     }

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
-#include "CallerIdTab.h"
-#include "MessageBuilder.h"
-#include "Services.h"
+#include "core/Bytes.h"
+#include "generation/workflow/CallerIdTab.h"
+#include "generation/MessageBuilder.h"
+#include "core/Services.h"
 
 namespace ringlark {
 
@@ -110,15 +110,21 @@ class TWorkshop {
     void WorkshopMoveUp();
     void WorkshopMoveDown();
     // A click on a cell of the list (positions 1 to R, columns 0 to 2).
-    void StringGrid1Click(int position, int column);
-    void StringGrid1DblClick();
+    void SelectCell(int position, int column);
+    void EditSelectedRow();
     // The right button selects the cell under the pointer before the pop-up menu;
     // where there is no cell the current cell stays.
-    void StringGrid1MouseDown(int position, int column);
+    void SelectCellUnderPointer(int position, int column);
     // The Enter key on the Parameter column turns a typed number into "$hh".
-    void StringGrid1KeyPress(char key);
+    void PressKey(char key);
     // Text typed in place into column 1 or 2.
     void EditCell(int position, int column, Bytes text);
+
+    // The list's handlers, by the names its control gives them.
+    void StringGrid1Click(int position, int column) { SelectCell(position, column); }
+    void StringGrid1DblClick() { EditSelectedRow(); }
+    void StringGrid1MouseDown(int position, int column) { SelectCellUnderPointer(position, column); }
+    void StringGrid1KeyPress(char key) { PressKey(key); }
 
     // Returns true when the list was written.
     bool WorkshopSave();

@@ -1,4 +1,4 @@
-#include "WorkshopScript.h"
+#include "workshop/WorkshopScript.h"
 
 namespace ringlark {
 

@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
-#include "CallerIdTab.h"
-#include "MessageBuilder.h"
+#include "core/Bytes.h"
+#include "generation/workflow/CallerIdTab.h"
+#include "generation/MessageBuilder.h"
 
 // The workshop script (.CID): one line per row, Parameter "=" Message String,
 // each line ended by CR LF.

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "TestSupport.h"
-#include "WavImage.h"
-#include "WavLoader.h"
+#include "tests/support/TestSupport.h"
+#include "generation/WavImage.h"
+#include "analysis/WaveformViewer.h"
 
 namespace ringlark::test {
 
@@ -47,7 +47,8 @@ struct TViewerFixture {
     TScriptedFileDialog openDialog;
     TScriptedNotices notices;
     TRecordingProgress progress;
-    TSigscope viewer{openDialog, notices, progress};
+    TRecordingSound sound;
+    TWaveformViewer viewer{openDialog, notices, progress, sound};
 };
 
 }  // namespace ringlark::test

@@ -1,11 +1,11 @@
-#include "AnalystTab.h"
+#include "analysis/AnalystTab.h"
 
 #include <gtest/gtest.h>
 
-#include "AnalysisTestSupport.h"
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "RinglarkError.h"
+#include "analysis/tests/AnalysisTestSupport.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "core/RinglarkError.h"
 
 namespace ringlark {
 namespace {
@@ -44,7 +44,7 @@ class AnalystTabTest : public ::testing::Test, protected test::TViewerFixture {
 TEST_F(AnalystTabTest, SuccessReport) {
     const Bytes message = test::HexBytes("82 03 0B 01 FF 70");
     host.FileName = WriteImage(message);
-    tab.Button3Click();
+    tab.AnalyzeRecording();
     EXPECT_EQ(tab.Report,
               (std::vector<Bytes>{"Here is what I decoded:", "(Using Analysis Method 1)", " ",
                                   message, " ", "Click INSPECT to see a detailed analysis!"}));
@@ -56,7 +56,7 @@ TEST_F(AnalystTabTest, SuccessReport) {
 TEST_F(AnalystTabTest, PeakReportNamesMethod2) {
     const Bytes message = test::HexBytes("82 03 0B 01 00 6F");
     host.FileName = WriteImage(message, TSignalling::CallWaiting);
-    tab.Button3Click();
+    tab.AnalyzeRecording();
     EXPECT_EQ(tab.Report[1], "(Using Analysis Method 2)");
     EXPECT_EQ(tab.Report[3], message);
 }
@@ -66,7 +66,7 @@ TEST_F(AnalystTabTest, FailureReportAndInspectTextFromTheMethod0Text) {
     // it, neither is accepted. Its 0x0A byte is a line feed.
     const Bytes message = test::HexBytes("41 0A 02 0A 30 31");
     host.FileName = WriteImage(message);
-    tab.Button3Click();
+    tab.AnalyzeRecording();
     ASSERT_EQ(tab.Report.size(), 8u);
     EXPECT_EQ(tab.Report[0], "Sorry, I could not make sense of this file.");
     EXPECT_EQ(tab.Report[1], "Here's what it looks like to me:");
@@ -80,7 +80,7 @@ TEST_F(AnalystTabTest, FailureReportAndInspectTextFromTheMethod0Text) {
 
 TEST_F(AnalystTabTest, EmptyNameUsesTheLoaderDialogAndKeepsTheList) {
     openDialog.Answers = {WriteImage(test::HexBytes("82 03 0B 01 FF 70"))};
-    tab.Button3Click();
+    tab.AnalyzeRecording();
     EXPECT_EQ(tab.Report.size(), 6u);
     EXPECT_EQ(host.FileName, "");
     EXPECT_EQ(host.List[0], "");
@@ -90,11 +90,11 @@ TEST_F(AnalystTabTest, CancelledOrRefusedLoadLeavesTheReportEmpty) {
     tab.AnalystInspectText = "previous";
     openDialog.Answers = {std::nullopt};
     tab.Report = {"old"};
-    tab.Button3Click();
+    tab.AnalyzeRecording();
     EXPECT_TRUE(tab.Report.empty());
     host.FileName = (dir / "bad.wav").string();
     test::WriteFile(host.FileName, test::WavFile("\x80\x80", 8000));
-    tab.Button3Click();
+    tab.AnalyzeRecording();
     EXPECT_TRUE(tab.Report.empty());
     EXPECT_EQ(tab.AnalystInspectText, "previous");
     EXPECT_EQ(notices.Notices.size(), 1u);
@@ -103,22 +103,22 @@ TEST_F(AnalystTabTest, CancelledOrRefusedLoadLeavesTheReportEmpty) {
 TEST_F(AnalystTabTest, CannotOpenLeavesInspectTextAsItWas) {
     tab.AnalystInspectText = "previous";
     host.FileName = (dir / "missing.wav").string();
-    EXPECT_THROW(tab.Button3Click(), RinglarkError);
+    EXPECT_THROW(tab.AnalyzeRecording(), RinglarkError);
     EXPECT_TRUE(tab.Report.empty());
     EXPECT_EQ(tab.AnalystInspectText, "previous");
 }
 
 TEST_F(AnalystTabTest, BrowseAndClear) {
     mainOpenDialog.Answers = {"/data/rec.wav", std::nullopt};
-    tab.ButtonOpenAnalystWAVClick();
+    tab.BrowseForRecording();
     EXPECT_EQ(host.FileName, "/data/rec.wav");
     EXPECT_EQ(mainOpenDialog.Showings[0].Filter, "WAV files (*.WAV)|*.WAV");
     EXPECT_EQ(mainOpenDialog.Showings[0].InitialDir, ".\\");
-    tab.ButtonOpenAnalystWAVClick();
+    tab.BrowseForRecording();
     EXPECT_EQ(host.FileName, "/data/rec.wav");
     tab.Report = {"x"};
     tab.AnalystInspectText = "y";
-    tab.Button1Click();
+    tab.ClearResults();
     EXPECT_TRUE(tab.Report.empty());
     EXPECT_TRUE(tab.AnalystInspectText.empty());
     EXPECT_EQ(host.InspectorClears, 1);

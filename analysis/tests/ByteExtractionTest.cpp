@@ -1,8 +1,8 @@
-#include "ByteExtraction.h"
+#include "analysis/ByteExtraction.h"
 
 #include <gtest/gtest.h>
 
-#include "AnalysisTestSupport.h"
+#include "analysis/tests/AnalysisTestSupport.h"
 
 namespace ringlark {
 namespace {
@@ -113,7 +113,7 @@ TEST(AutoAnalyze, NeitherAcceptedGivesFailWithBothTexts) {
     EXPECT_EQ(result.MethodTag, "FAIL: ");
     EXPECT_EQ(result.Text, "");
     EXPECT_TRUE(result.Failed());
-    EXPECT_EQ(f.viewer.Analyzer.Demodulator.AnalysisMethod, 1);
+    EXPECT_EQ(f.viewer.Analyzer.Demodulator.AnalysisMethod, TAnalysisMethod::Peak);
     EXPECT_TRUE(f.viewer.Analyzer.QuietAnalysis);
 }
 

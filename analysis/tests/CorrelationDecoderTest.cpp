@@ -1,13 +1,13 @@
-#include "CorrelationDecoder.h"
+#include "analysis/CorrelationDecoder.h"
 
 #include <gtest/gtest.h>
 
-#include "AnalysisTestSupport.h"
-#include "ByteExtraction.h"
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "MessageBuilder.h"
-#include "SignalTools.h"
+#include "analysis/tests/AnalysisTestSupport.h"
+#include "analysis/ByteExtraction.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "generation/MessageBuilder.h"
+#include "analysis/SignalTools.h"
 
 namespace ringlark {
 namespace {

@@ -1,10 +1,10 @@
-#include "Demodulator.h"
+#include "analysis/Demodulator.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "AnalysisTestSupport.h"
+#include "analysis/tests/AnalysisTestSupport.h"
 
 namespace ringlark {
 namespace {
@@ -22,7 +22,7 @@ Bytes SquareImage(const std::vector<std::pair<int, int>>& runs, int high = 160, 
     return image;
 }
 
-Bytes Analyze(const Bytes& image, int method) {
+Bytes Analyze(const Bytes& image, TAnalysisMethod method) {
     TDemodulator demodulator;
     demodulator.AnalysisMethod = method;
     return demodulator.Analyze(image);
@@ -47,7 +47,7 @@ TEST(Analyze, MeanOf140GivesThreshold139) {
     for (int i = 0; i < 200; ++i) {
         image += static_cast<char>(i % 20 < 10 ? 150 : 130);  // mean 140
     }
-    for (int method : {0, 1}) {
+    for (TAnalysisMethod method : {TAnalysisMethod::ZeroCrossing, TAnalysisMethod::Peak}) {
         TDemodulator demodulator;
         demodulator.AnalysisMethod = method;
         demodulator.Analyze(image);
@@ -75,7 +75,7 @@ TEST(Analyze, SpaceRunsOver9BitsLeaveNoTrace) {
     // marks, then space half periods whose run spans 349 or 350 samples from its
     // first space event to the next mark event, then marks again
     const auto run = [](int lastHalf) {
-        return Analyze(SquareImage({{18, 30}, {10, 1}, {10, 32}, {lastHalf, 1}, {18, 30}}), 0);
+        return Analyze(SquareImage({{18, 30}, {10, 1}, {10, 32}, {lastHalf, 1}, {18, 30}}), TAnalysisMethod::ZeroCrossing);
     };
     const Bytes shortRun = run(11);  // 331 + 18 = 349 samples: 9.50 bits
     const Bytes longRun = run(12);   // 332 + 18 = 350 samples: 9.52 bits
@@ -95,7 +95,7 @@ TEST(Analyze, AlternatingBitsGiveAlternatingCharacters) {
             phase += 2 * M_PI * f / 44100;
         }
     }
-    const Bytes bits = Analyze(image, 0);
+    const Bytes bits = Analyze(image, TAnalysisMethod::ZeroCrossing);
     EXPECT_NE(bits.find("0101010101010101"), std::string::npos) << bits;
 }
 
@@ -107,7 +107,7 @@ TEST(Analyze, EarliestOfEquallyLongBurstsWins) {
     runs.push_back({10, 30});
     runs.push_back({18, 40});
     runs.push_back({1, 60});
-    const Bytes bits = Analyze(SquareImage(runs), 0);
+    const Bytes bits = Analyze(SquareImage(runs), TAnalysisMethod::ZeroCrossing);
     ASSERT_FALSE(bits.empty());
     EXPECT_EQ(bits.front(), '1') << bits;
 }
@@ -127,7 +127,7 @@ TEST(Analyze, ZeroCrossingCountsTheThresholdAsAbove) {
 TEST(Analyze, NeverCrossingGivesEmptyTextPeakStillSeesCrests) {
     // a constant image never crosses its own threshold; a 1200 Hz tone wholly
     // above the threshold still makes one crest event per period
-    EXPECT_EQ(Analyze(Bytes(WavHeaderSize, '\0') + Bytes(500, '\x90'), 0), "");
+    EXPECT_EQ(Analyze(Bytes(WavHeaderSize, '\0') + Bytes(500, '\x90'), TAnalysisMethod::ZeroCrossing), "");
     Bytes image(WavHeaderSize, '\0');
     for (int i = 0; i < 2000; ++i) {
         image += static_cast<char>(
@@ -135,7 +135,7 @@ TEST(Analyze, NeverCrossingGivesEmptyTextPeakStillSeesCrests) {
     }
     image += Bytes(20000, static_cast<char>(20));  // pull the mean (and threshold) below the tone
     TDemodulator demodulator;
-    demodulator.AnalysisMethod = 1;
+    demodulator.AnalysisMethod = TAnalysisMethod::Peak;
     std::vector<TDemodEvent> events;
     demodulator.Analyze(image, [&](const TDemodEvent& e) { events.push_back(e); });
     ASSERT_GT(events.size(), 30u);
@@ -151,7 +151,7 @@ TEST(Analyze, PeakNeedsFourSamplesSinceTheLastEvent) {
     image += "\x90\xA0\x90\x98\xA0\x90";
     image += Bytes(20, '\x80');
     TDemodulator demodulator;
-    demodulator.AnalysisMethod = 1;
+    demodulator.AnalysisMethod = TAnalysisMethod::Peak;
     std::vector<std::size_t> events;
     demodulator.Analyze(image, [&](const TDemodEvent& e) { events.push_back(e.Offset); });
     EXPECT_EQ(events, (std::vector<std::size_t>{66}));
@@ -159,9 +159,9 @@ TEST(Analyze, PeakNeedsFourSamplesSinceTheLastEvent) {
 
 TEST(Analyze, UnknownMethodBecomesZero) {
     TDemodulator demodulator;
-    demodulator.AnalysisMethod = 7;
+    demodulator.AnalysisMethod = static_cast<TAnalysisMethod>(7);
     demodulator.Analyze(Bytes(WavHeaderSize, '\0') + "\x80");
-    EXPECT_EQ(demodulator.AnalysisMethod, 0);
+    EXPECT_EQ(demodulator.AnalysisMethod, TAnalysisMethod::ZeroCrossing);
 }
 
 }  // namespace

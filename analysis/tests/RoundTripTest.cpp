@@ -1,11 +1,11 @@
 // Generate, save, reduce the rate, load, analyse: the bytes must come back.
 #include <gtest/gtest.h>
 
-#include "AnalysisTestSupport.h"
-#include "ByteExtraction.h"
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "MessageBuilder.h"
+#include "analysis/tests/AnalysisTestSupport.h"
+#include "analysis/ByteExtraction.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "generation/MessageBuilder.h"
 
 namespace ringlark {
 namespace {
@@ -77,7 +77,7 @@ TEST_P(RoundTripTest, At11025OnlyTheCorrelationDecoderRecoversTheMessage) {
     ASSERT_EQ(f.viewer.LoadWAV(path), TLoadResult::Loaded);
     TByteAnalyzer& analyzer = f.viewer.Analyzer;
     analyzer.QuietAnalysis = true;
-    for (int method : {AnalysisZeroCrossing, AnalysisPeak}) {
+    for (TAnalysisMethod method : {TAnalysisMethod::ZeroCrossing, TAnalysisMethod::Peak}) {
         analyzer.Demodulator.AnalysisMethod = method;
         const Bytes text =
             analyzer.StringAnalyze(analyzer.Demodulator.Analyze(f.viewer.LoadedImage));

@@ -1,9 +1,9 @@
-#include "WavLoader.h"
+#include "analysis/WaveformViewer.h"
 
 #include <gtest/gtest.h>
 
-#include "AnalysisTestSupport.h"
-#include "RinglarkError.h"
+#include "analysis/tests/AnalysisTestSupport.h"
+#include "core/RinglarkError.h"
 
 namespace ringlark {
 namespace {
@@ -35,7 +35,7 @@ TEST_F(WavLoaderTest, File44100IsTakenWholeWithoutProgress) {
     EXPECT_EQ(viewer.LoadedImage, file);
     EXPECT_EQ(viewer.SampleByteCount, 7);
     EXPECT_TRUE(progress.Log.empty());
-    EXPECT_EQ(viewer.Caption, "Sigscope 1.0 - a.wav");
+    EXPECT_EQ(viewer.Caption, "Waveform Viewer - a.wav");
     EXPECT_EQ(viewer.ScrollMin, 44);
     EXPECT_EQ(viewer.ScrollMax, static_cast<int64_t>(file.size()));
     EXPECT_EQ(viewer.ScrollPosition, 44);
@@ -120,7 +120,7 @@ TEST_F(WavLoaderTest, MissingFileCannotBeOpened) {
         error = e.what();
     }
     EXPECT_EQ(error, "Cannot open file " + path);
-    EXPECT_EQ(viewer.Caption, "Sigscope 1.0 - none.wav");
+    EXPECT_EQ(viewer.Caption, "Waveform Viewer - none.wav");
 }
 
 TEST_F(WavLoaderTest, EmptyNameAsksAndCancelChangesNothing) {
@@ -128,10 +128,10 @@ TEST_F(WavLoaderTest, EmptyNameAsksAndCancelChangesNothing) {
     EXPECT_EQ(viewer.LoadWAV(""), TLoadResult::Cancelled);
     EXPECT_EQ(openDialog.Showings[0].InitialDir, ".\\");
     EXPECT_EQ(openDialog.Showings[0].Filter, "WAV Files (*.WAV)|*.WAV");
-    EXPECT_EQ(viewer.Caption, "Sigscope 1.0");
+    EXPECT_EQ(viewer.Caption, "Waveform Viewer");
     openDialog.Answers = {Write("chosen.wav", WavFile("\x80", 44100))};
     EXPECT_EQ(viewer.LoadWAV(""), TLoadResult::Loaded);
-    EXPECT_EQ(viewer.Caption, "Sigscope 1.0 - chosen.wav");
+    EXPECT_EQ(viewer.Caption, "Waveform Viewer - chosen.wav");
 }
 
 TEST(WavConversion, NoSamplesAtAllRepeatSilence) {

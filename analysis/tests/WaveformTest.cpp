@@ -1,11 +1,11 @@
-#include "Waveform.h"
+#include "analysis/Waveform.h"
 
 #include <gtest/gtest.h>
 
-#include "AnalysisTestSupport.h"
-#include "Demodulator.h"
-#include "FskSynth.h"
-#include "GenerationDriver.h"
+#include "analysis/tests/AnalysisTestSupport.h"
+#include "analysis/Demodulator.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
 
 namespace ringlark {
 namespace {
@@ -46,7 +46,7 @@ Bytes Square(const std::vector<std::pair<int, int>>& runs, std::size_t totalSamp
 
 TEST(Waveform, BackgroundCentreLineAndWaveform) {
     const Bytes image = Square({{18, 100}}, 3000);
-    const auto picture = DrawWaveform(image, 44, AnalysisZeroCrossing, 0);
+    const auto picture = DrawWaveform(image, 44, TAnalysisMethod::ZeroCrossing, 0);
     EXPECT_TRUE(Has(picture, {K::Rect, 0, 0, 771, 299, White, {}}));
     EXPECT_TRUE(Has(picture, {K::Line, 0, 131, 770, 131, Navy, {}}));
     // the first sample, 86, is drawn at 260 - 86 from the pen's start on the centre line
@@ -55,11 +55,11 @@ TEST(Waveform, BackgroundCentreLineAndWaveform) {
 
 TEST(Waveform, GridLinesAndTheirLabels) {
     const Bytes image = Square({{18, 2000}}, 30000);
-    auto picture = DrawWaveform(image, 44, AnalysisZeroCrossing, 0);
+    auto picture = DrawWaveform(image, 44, TAnalysisMethod::ZeroCrossing, 0);
     EXPECT_TRUE(Has(picture, {K::Line, 306, 0, 306, 299, Maroon, {}}));  // o = 350
     EXPECT_TRUE(Has(picture, {K::Text, 308, 2, 0, 0, Maroon, "350"}));
     EXPECT_TRUE(Has(picture, {K::Text, 308, 14, 0, 0, Maroon, "0.0069s"}));
-    picture = DrawWaveform(image, 22050 - 100, AnalysisZeroCrossing, 0);
+    picture = DrawWaveform(image, 22050 - 100, TAnalysisMethod::ZeroCrossing, 0);
     EXPECT_TRUE(Has(picture, {K::Text, 102, 2, 0, 0, Maroon, "22050"}));
     EXPECT_TRUE(Has(picture, {K::Text, 102, 14, 0, 0, Maroon, "0.5s"}));  // (22050 - 44) / 44100
 }
@@ -67,7 +67,7 @@ TEST(Waveform, GridLinesAndTheirLabels) {
 TEST(Waveform, EventsBarsAndBitLabels) {
     // 20 mark half periods (18 samples), then 30 space half periods (10)
     const Bytes image = Square({{18, 20}, {10, 30}, {18, 20}}, 2000);
-    const auto picture = DrawWaveform(image, 44, AnalysisZeroCrossing, 0);
+    const auto picture = DrawWaveform(image, 44, TAnalysisMethod::ZeroCrossing, 0);
     // the first crossing upward is at column 19 (sample 18 of the image)
     EXPECT_TRUE(Has(picture, {K::Rect, 19, 2, 21, 5, Black, {}}));
     EXPECT_TRUE(Has(picture, {K::Line, 19, 4, 19, 299, Aqua, {}}));
@@ -85,23 +85,23 @@ TEST(Waveform, PeakGateLeavesOutWigglesAroundTheThreshold) {
     for (int i = 0; i < 2000; ++i) {
         image += static_cast<char>(i % 8 < 4 ? 131 : 124);  // wiggles inside 122..134
     }
-    auto picture = DrawWaveform(image, 44, AnalysisPeak, 0);
+    auto picture = DrawWaveform(image, 44, TAnalysisMethod::Peak, 0);
     EXPECT_EQ(CountColor(picture, Aqua, K::Line), 0);
     // the same wiggles with the offset of a signal centred on 160 lie in the band too
     Bytes shifted(WavHeaderSize, '\0');
     for (int i = 0; i < 2000; ++i) {
         shifted += static_cast<char>(i % 8 < 4 ? 131 + 32 : 124 + 32);
     }
-    picture = DrawWaveform(shifted, 44, AnalysisPeak, EstimateOffset(shifted));
+    picture = DrawWaveform(shifted, 44, TAnalysisMethod::Peak, EstimateOffset(shifted));
     EXPECT_EQ(CountColor(picture, Aqua, K::Line), 0);
-    picture = DrawWaveform(shifted, 44, AnalysisZeroCrossing, EstimateOffset(shifted));
+    picture = DrawWaveform(shifted, 44, TAnalysisMethod::ZeroCrossing, EstimateOffset(shifted));
     EXPECT_GT(CountColor(picture, Aqua, K::Line), 100);
 }
 
 TEST(Waveform, ScrollPastTheEndDrawsTheLastPicture) {
     const Bytes image = Square({{18, 200}}, 5000);
-    const auto limit = DrawWaveform(image, static_cast<int64_t>(image.size()) - 771, 0, 0);
-    const auto beyond = DrawWaveform(image, 100000, 0, 0);
+    const auto limit = DrawWaveform(image, static_cast<int64_t>(image.size()) - 771, TAnalysisMethod::ZeroCrossing, 0);
+    const auto beyond = DrawWaveform(image, 100000, TAnalysisMethod::ZeroCrossing, 0);
     EXPECT_EQ(beyond.Start, static_cast<int64_t>(image.size()) - 771);
     EXPECT_EQ(beyond.Primitives.size(), limit.Primitives.size());
     // the last column shows the last sample
@@ -111,15 +111,15 @@ TEST(Waveform, ScrollPastTheEndDrawsTheLastPicture) {
 
 TEST(Waveform, ShortAndEmptyImagesStayInsideTheirBytes) {
     const Bytes shortImage = Square({{18, 10}}, 100);
-    const auto picture = DrawWaveform(shortImage, 5000, 0, 0);
+    const auto picture = DrawWaveform(shortImage, 5000, TAnalysisMethod::ZeroCrossing, 0);
     EXPECT_EQ(picture.Start, 44);
     for (const auto& p : picture.Primitives) {
         if (p.Type == K::Line && p.Color == Black) {
             EXPECT_LE(p.X2, 100);
         }
     }
-    EXPECT_EQ(DrawWaveform(Bytes(WavHeaderSize, '\0'), 0, 0, 0).Primitives.size(), 2u);
-    EXPECT_EQ(DrawWaveform(Bytes(), 0, 0, 0).Primitives.size(), 2u);
+    EXPECT_EQ(DrawWaveform(Bytes(WavHeaderSize, '\0'), 0, TAnalysisMethod::ZeroCrossing, 0).Primitives.size(), 2u);
+    EXPECT_EQ(DrawWaveform(Bytes(), 0, TAnalysisMethod::ZeroCrossing, 0).Primitives.size(), 2u);
 }
 
 TEST(Waveform, PlayImageFromAnOffset) {
@@ -142,23 +142,20 @@ protected:
         const auto path = (dir / "v.wav").string();
         SaveImageToFile(path, SynthesiseImage(synth, message, TSignalling::OnHook));
         viewer.LoadWAV(path);
-        viewer.Sound = &sound;
     }
     test::TTempDir dir;
-    test::TRecordingSound sound;
 };
 
 TEST_F(ViewerButtons, PlayFromTheScrollPosition) {
-    viewer.Sound = &sound;
-    viewer.Button2Click();  // no image: nothing
+    viewer.PlayFromScroll();  // no image: nothing
     EXPECT_TRUE(sound.Played.empty());
     Load(test::HexBytes("82 03 0B 01 FF 70"));
     viewer.ScrollPosition = 1044;
-    viewer.Button2Click();
+    viewer.PlayFromScroll();
     ASSERT_EQ(sound.Played.size(), 1u);
     EXPECT_EQ(sound.Played[0].size(), viewer.LoadedImage.size() - 1000);
     sound.Failure = "Sound could not be played: Device unavailable";
-    viewer.Button2Click();
+    viewer.PlayFromScroll();
     EXPECT_EQ(notices.Notices.back(), "Sound could not be played: Device unavailable");
 }
 
@@ -166,14 +163,14 @@ TEST_F(ViewerButtons, AnalysisButtonsShowTheListingAndAutoAnalyzeTellsTheResult)
     Load(test::HexBytes("82 03 0B 01 FF 70"));
     std::vector<std::vector<Bytes>> listings;
     viewer.Analyzer.ShowListing = [&](const std::vector<Bytes>& lines) { listings.push_back(lines); };
-    viewer.Button4Click();
+    viewer.AnalyzePeak();
     ASSERT_EQ(listings.size(), 1u);
     EXPECT_EQ(listings[0].size(), 6u);
-    EXPECT_EQ(viewer.Analyzer.Demodulator.AnalysisMethod, AnalysisPeak);
-    viewer.Button5Click();
+    EXPECT_EQ(viewer.Analyzer.Demodulator.AnalysisMethod, TAnalysisMethod::Peak);
+    viewer.AutoAnalyzeToNotice();
     EXPECT_EQ(notices.Notices.back(), test::HexBytes("82 03 0B 01 FF 70") + "\r\nZCA");
     EXPECT_EQ(listings.size(), 1u);  // the automatic analysis is quiet
-    viewer.Button3Click();
+    viewer.AnalyzeZeroCrossing();
     EXPECT_EQ(listings.size(), 2u);
 }
 

@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "CallerIdTabs.h"
-#include "Config.h"
+#include "app/CallerIdTabs.h"
+#include "app/Config.h"
 
 namespace ringlark::test {
 

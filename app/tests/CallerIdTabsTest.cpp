@@ -1,8 +1,8 @@
-#include "CallerIdTabs.h"
+#include "app/CallerIdTabs.h"
 
 #include <gtest/gtest.h>
 
-#include "AppTestSupport.h"
+#include "app/tests/AppTestSupport.h"
 
 namespace ringlark {
 namespace {
@@ -90,13 +90,13 @@ TEST_F(CallerIdTabsTest, MdmfNameDisableWithCwcidNameDisabledUnchecksMdmfOutOfAr
 }
 
 TEST_F(CallerIdTabsTest, UseCurrentFreezesAndResumes) {
-    tabs.Timer1Timer();
+    tabs.RefreshClock();
     EXPECT_EQ(tabs.Mdmf.DateText, "1207");
     EXPECT_EQ(tabs.Mdmf.TimeText, "0930");
     tabs.Click(TTabId::Mdmf, TTabBox::UseCurrent);
     EXPECT_TRUE(tabs.Mdmf.DateTimeEnabled);
     clock.Set(2026, 12, 7, 9, 31);
-    tabs.Timer1Timer();
+    tabs.RefreshClock();
     EXPECT_EQ(tabs.Mdmf.TimeText, "0930");
     EXPECT_EQ(tabs.Sdmf.TimeText, "0931");
     tabs.Mdmf.TimeText = "1515";
@@ -108,9 +108,9 @@ TEST_F(CallerIdTabsTest, UseCurrentFreezesAndResumes) {
 
 TEST_F(CallerIdTabsTest, MidnightChangesEveryCurrentField) {
     clock.Set(2026, 12, 31, 23, 59);
-    tabs.Timer1Timer();
+    tabs.RefreshClock();
     clock.Set(2027, 1, 1, 0, 0);
-    tabs.Timer1Timer();
+    tabs.RefreshClock();
     for (const TCallerIdTab* tab : {&tabs.Sdmf, &tabs.Mdmf, &tabs.Cwcid}) {
         EXPECT_EQ(tab->DateText, "0101");
         EXPECT_EQ(tab->TimeText, "0000");

@@ -1,10 +1,10 @@
-#include "Config.h"
+#include "app/Config.h"
 
 #include <gtest/gtest.h>
 
-#include "AppTestSupport.h"
-#include "RegistryFile.h"
-#include "TestSupport.h"
+#include "app/tests/AppTestSupport.h"
+#include "app/RegistryFile.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {

@@ -1,13 +1,13 @@
-#include "MainWindowModel.h"
-#include "NullServices.h"
+#include "app/MainWindowModel.h"
+#include "core/NullServices.h"
 
 #include <gtest/gtest.h>
 
-#include "AppTestSupport.h"
-#include "Application.h"
-#include "RinglarkError.h"
-#include "TestSupport.h"
-#include "WavImage.h"
+#include "app/tests/AppTestSupport.h"
+#include "app/Application.h"
+#include "core/RinglarkError.h"
+#include "tests/support/TestSupport.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 namespace {
@@ -52,7 +52,7 @@ class MainWindowTest : public ::testing::Test {
 
     void Start() {
         app.Start();
-        form.FormShow();
+        form.ShowFirstTime();
     }
 
     TScriptedHost host;
@@ -76,8 +76,8 @@ TEST_F(MainWindowTest, StartSequence) {
     Start();
     EXPECT_EQ(app.Title, "Ringlark");
     EXPECT_EQ(app.Created,
-              (std::vector<std::string>{"TForm1", "TFormOptions", "TFormInspect", "TFormProgress",
-                                        "TFormSigscope", "TFormEditParameter"}));
+              (std::vector<std::string>{"TForm1", "TFormOptions", "InspectorWindow", "ProgressWindow",
+                                        "WaveformViewerWindow", "TFormEditParameter"}));
     EXPECT_EQ(form.Caption, "Ringlark");
     EXPECT_EQ(form.Page, TPage::Mdmf);
     EXPECT_EQ(form.Commands, TMainCommands{});
@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, BadStoredValueIsReportedAndStartUpCompletes) {
     EXPECT_EQ(errors.Errors, std::vector<std::string>{"Invalid data type for 'Amplitude'"});
     EXPECT_EQ(form.Config.Amplitude, 63);
     EXPECT_EQ(form.Tabs.Mdmf.NumberText, "555");
-    form.ButtonPlayClick();
+    form.PlayMessage();
     ASSERT_EQ(sound.Played.size(), 1u);
     EXPECT_NE(sound.Played[0].find_first_not_of('\x80', 44), std::string::npos);  // not silent
 }
@@ -134,42 +134,42 @@ TEST_F(MainWindowTest, CommandTablePerTab) {
         {TPage::Misc, {false, false, true, true, true, true, true}},
     };
     for (const auto& [page, commands] : table) {
-        form.PageControl1Change(page);
+        form.ChangePage(page);
         EXPECT_EQ(form.Commands, commands) << static_cast<int>(page);
     }
 }
 
 TEST_F(MainWindowTest, AboutPageAndQuit) {
     Start();
-    form.PageControl1Change(TPage::Misc);
-    form.About1Click();
+    form.ChangePage(TPage::Misc);
+    form.ShowAbout();
     EXPECT_TRUE(form.AboutVisible);
     EXPECT_EQ(form.Page, TPage::About);
     EXPECT_EQ(form.About.TabCaption, "About Ringlark");
     EXPECT_EQ(form.Commands, (TMainCommands{false, false, false, false, false, false, false}));
-    form.ContactSupport1Click();
+    form.ShowSupport();
     EXPECT_EQ(form.About.TabCaption, "Contact/Support");
     EXPECT_TRUE(form.About.Lines[1].Underlined);
-    form.About1Click();
+    form.ShowAbout();
     EXPECT_FALSE(form.About.Lines[1].Underlined);
     EXPECT_EQ(form.About.Lines[1].Action, TLineAction::None);
     EXPECT_EQ(form.About.Lines[1].Text, "Version 1.3.1 Build 037");
-    form.ButtonQuitClick();
+    form.QuitProgram();
     EXPECT_EQ(form.Page, TPage::Mdmf);
     EXPECT_FALSE(form.AboutVisible);
     EXPECT_EQ(host.Closed, 0);
-    form.ButtonQuitClick();
+    form.QuitProgram();
     EXPECT_EQ(host.Closed, 1);
 }
 
 TEST_F(MainWindowTest, SupportLinksGoThroughTheShell) {
     Start();
-    form.ContactSupport1Click();
+    form.ShowSupport();
     EXPECT_EQ(form.About.Lines[1].Color, (TColor{166, 202, 240}));
     EXPECT_EQ(form.About.Lines[3].Color, (TColor{128, 128, 255}));
     EXPECT_EQ(form.About.Lines[1].Cursor, TCursor::Hand);
-    form.Label22Click();
-    form.Label23Click();
+    form.OpenAboutLine(1);
+    form.OpenAboutLine(2);
     ASSERT_EQ(shell.Opened.size(), 2u);
     EXPECT_EQ(shell.Opened[0],
               "mailto:support@ringlark.invalid?subject=Ringlark%20Support%20Inquiry");
@@ -184,23 +184,23 @@ TEST_F(MainWindowTest, SupportLinksGoThroughTheShell) {
 
 TEST_F(MainWindowTest, HelpFileBesideTheExecutable) {
     Start();
-    form.UsingRinglark1Click();
+    form.ShowHelp();
     EXPECT_EQ(host.HelpShown, std::vector<std::string>{"/opt/ringlark/bin/RINGLARK.HLP"});
 }
 
 TEST_F(MainWindowTest, InspectOnAnalystTabShowsTheLastAnalysis) {
     Start();
-    form.PageControl1Change(TPage::Analyst);
-    form.ButtonInspectClick();
+    form.ChangePage(TPage::Analyst);
+    form.InspectMessage();
     EXPECT_EQ(host.InspectorShown, 1);
     EXPECT_EQ(form.Inspector.Rows.size(), 99u);
     EXPECT_EQ(form.Driver().Synth().BitCounter(), 0);
     form.Analyst.AnalystInspectText = test::HexBytes("82 03 0B 01 FF 70");
-    form.ButtonInspectClick();
+    form.InspectMessage();
     EXPECT_EQ(form.Inspector.Rows.size(), 6u);
     EXPECT_EQ(form.Inspector.Rows[4].Notes(), "VMWI Status: On");
-    form.Analyst.Button1Click();  // "Clear"
-    form.ButtonInspectClick();
+    form.Analyst.ClearResults();  // "Clear"
+    form.InspectMessage();
     EXPECT_EQ(form.Inspector.Rows.size(), 199u);
     EXPECT_TRUE(form.Inspector.Rows[0].Notes().empty());
 }
@@ -212,13 +212,13 @@ TEST_F(MainWindowTest, AnalyzeBubblesTheFileIntoTheAnalystList) {
     const auto path = (dir / "rec.wav").string();
     SaveImageToFile(
         path, SynthesiseImage(synth, test::HexBytes("82 03 0B 01 FF 70"), TSignalling::OnHook));
-    form.PageControl1Change(TPage::Analyst);
+    form.ChangePage(TPage::Analyst);
     form.AnalystFileText = path;
-    form.Analyst.Button3Click();
+    form.Analyst.AnalyzeRecording();
     EXPECT_EQ(form.Config.AnalystMRU[0], path);
     EXPECT_EQ(form.AnalystItems.Items, std::vector<Bytes>{path});
     EXPECT_EQ(form.Analyst.Report[0], "Here is what I decoded:");
-    form.ButtonInspectClick();
+    form.InspectMessage();
     EXPECT_EQ(form.Inspector.Rows[0].Notes(), "Message Type $82 - VMWI");
 }
 
@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, InspectOnACallerIdTabGeneratesTheCurrentFields) {
     form.Tabs.Mdmf.UseCurrent = false;
     form.Tabs.Mdmf.DateText = "0101";
     form.Tabs.Mdmf.TimeText = "1200";
-    form.ButtonInspectClick();
+    form.InspectMessage();
     EXPECT_EQ(host.InspectorShown, 1);
     EXPECT_EQ(form.Inspector.Rows.size(), 24u);
     EXPECT_EQ(form.StatusText, "\x80...01011200..1234..BOB0");
@@ -241,14 +241,14 @@ TEST_F(MainWindowTest, GenerationBubblesAndRefillsEveryBox) {
     form.Tabs.Sdmf.NumberText = "typed but not used";
     form.Tabs.Mdmf.NumberText = "800-555-1212";
     form.Tabs.Mdmf.NameText = "John Doe";
-    form.ButtonPlayClick();
+    form.PlayMessage();
     EXPECT_EQ(form.Config.NumberMRU[0], "800-555-1212");
     EXPECT_EQ(form.Config.NameMRU[0], "John Doe");
     EXPECT_EQ(form.Tabs.Sdmf.NumberText, "800-555-1212");
     EXPECT_EQ(form.Tabs.Cwcid.NameText, "John Doe");
     EXPECT_EQ(form.NumberItems.Items, std::vector<Bytes>{"800-555-1212"});
     form.Tabs.Mdmf.NameText = "";
-    form.ButtonPlayClick();
+    form.PlayMessage();
     EXPECT_EQ(form.Tabs.Mdmf.NameText, "");  // the typed (empty) name is written back
     EXPECT_EQ(form.Tabs.Cwcid.NameText, "John Doe");
 }
@@ -257,8 +257,8 @@ TEST_F(MainWindowTest, GenerationOverwritesRememberedFlags) {
     Start();
     form.Tabs.Click(TTabId::Cwcid, TTabBox::OutOfArea);
     form.Tabs.Click(TTabId::Cwcid, TTabBox::LongDistance);
-    form.PageControl1Change(TPage::Sdmf);
-    form.ButtonPlayClick();
+    form.ChangePage(TPage::Sdmf);
+    form.PlayMessage();
     EXPECT_FALSE(form.Tabs.RememberedOutOfArea);
     EXPECT_FALSE(form.Tabs.RememberedLongDistance);
     form.Tabs.Click(TTabId::Mdmf, TTabBox::NumberDisabled);
@@ -267,7 +267,7 @@ TEST_F(MainWindowTest, GenerationOverwritesRememberedFlags) {
 
 TEST_F(MainWindowTest, MiscTabLastCheckedChoiceWins) {
     Start();
-    form.PageControl1Change(TPage::Misc);
+    form.ChangePage(TPage::Misc);
     form.Tabs.ClickMisc(TMiscChoice::TestMessage);
     EXPECT_EQ(form.ReadCurrentTab().Kind, TMessageKind::Test);
     form.Tabs.VmwiOn = true;  // never both through the rules, but the order decides
@@ -277,13 +277,13 @@ TEST_F(MainWindowTest, MiscTabLastCheckedChoiceWins) {
 TEST_F(MainWindowTest, CloseSavesAndAFailedSaveStillCloses) {
     Start();
     form.Config.NumberMRU[0] = "kept";
-    form.FormClose();
+    form.SaveConfigOnClose();
     EXPECT_EQ(store.Document->FindKey("HKEY_LOCAL_MACHINE\\Software\\Ringlark\\NumberMRU")
                   ->Find("1")
                   ->Text,
               "kept");
     store.Writable = false;
-    form.FormClose();
+    form.SaveConfigOnClose();
     EXPECT_EQ(errors.Errors, std::vector<std::string>{"Failed to set data for '1'"});
 }
 
@@ -294,7 +294,7 @@ TEST_F(MainWindowTest, OptionsApplyAndBadTextIsReported) {
         app.FormOptions.Click(TOptionsBox::DisableClipping);
         return TDialogResult::Ok;
     };
-    form.Options1Click();
+    form.ShowOptions();
     EXPECT_EQ(form.Config.Amplitude, 100);
     EXPECT_EQ(form.Config.Clip, 128);
     host.OptionsAnswer = [&] {
@@ -302,7 +302,7 @@ TEST_F(MainWindowTest, OptionsApplyAndBadTextIsReported) {
         app.FormOptions.Settings.OptionClip = "abc";
         return TDialogResult::Ok;
     };
-    RunHandler(errors, [&] { form.Options1Click(); });
+    RunHandler(errors, [&] { form.ShowOptions(); });
     EXPECT_EQ(errors.Errors, std::vector<std::string>{"'abc' is not a valid integer value"});
     EXPECT_EQ(form.Config.Clip, 128);
     EXPECT_EQ(form.Config.Amplitude, 100);
@@ -311,7 +311,7 @@ TEST_F(MainWindowTest, OptionsApplyAndBadTextIsReported) {
 TEST_F(MainWindowTest, ResizeKeepsTheMinimumAndSharesTheStrip) {
     Start();
     TFixedMetrics metrics;
-    form.FormResize(300, 200, 443, 400, 420, metrics);
+    form.ResizeTo(300, 200, 443, 400, 420, metrics);
     EXPECT_EQ(form.Geometry.Width, 440);
     EXPECT_EQ(form.Geometry.Height, 450);
     EXPECT_EQ(form.Geometry.ButtonWidth, (std::array<int, 4>{92, 92, 92, 92}));
@@ -322,9 +322,9 @@ TEST_F(MainWindowTest, ResizeKeepsTheMinimumAndSharesTheStrip) {
 
 TEST_F(MainWindowTest, TransferSwitchesToTheWorkshopWithoutChangingCommands) {
     Start();
-    form.PageControl1Change(TPage::Cwcid);
+    form.ChangePage(TPage::Cwcid);
     form.Tabs.Cwcid.NumberText = "555";
-    form.TransferCIDtoWorkshop1Click();
+    form.TransferToWorkshop();
     EXPECT_EQ(form.Page, TPage::Workshop);
     EXPECT_TRUE(form.Commands.TransferCID);  // still the CWCID tab's state
     EXPECT_EQ(form.Workshop.Signalling, TSignalling::CallWaiting);
@@ -333,15 +333,15 @@ TEST_F(MainWindowTest, TransferSwitchesToTheWorkshopWithoutChangingCommands) {
 
 TEST_F(MainWindowTest, CancelledScriptSaveRestoresListAndTab) {
     Start();
-    form.PageControl1Change(TPage::Mdmf);
+    form.ChangePage(TPage::Mdmf);
     saveDialog.Answers = {std::nullopt};
-    form.SaveWorkshopScript1Click();
+    form.SaveWorkshopScript();
     EXPECT_EQ(form.Page, TPage::Mdmf);
     EXPECT_TRUE(form.Workshop.List.IsEmpty());
     test::TTempDir dir;
-    form.PageControl1Change(TPage::Workshop);
+    form.ChangePage(TPage::Workshop);
     saveDialog.Answers = {(dir / "w.CID").string()};
-    form.SaveWorkshopScript1Click();
+    form.SaveWorkshopScript();
     EXPECT_EQ(saveDialog.Showings.size(), 2u);  // once on the workshop tab
     EXPECT_EQ(test::ReadFile(dir / "w.CID"), "=\r\n");
 }

@@ -1,8 +1,8 @@
-#include "OptionsModel.h"
+#include "app/OptionsModel.h"
 
 #include <gtest/gtest.h>
 
-#include "RinglarkError.h"
+#include "core/RinglarkError.h"
 
 namespace ringlark {
 namespace {
@@ -19,20 +19,20 @@ std::string Apply(const TFormOptions& dialog, TDialogResult result, int32_t& amp
 
 TEST(OptionsDialog, ShowsTheValuesInForce) {
     TFormOptions dialog;
-    dialog.FormCreate(40, 20);
+    dialog.Initialise(40, 20);
     EXPECT_EQ(dialog.Settings.OptionAmplitude, "40");
     EXPECT_EQ(dialog.Settings.OptionClip, "20");
     EXPECT_FALSE(dialog.Settings.DisableClipping);
     EXPECT_TRUE(dialog.Settings.OptionClipEnabled);
     TFormOptions unclipped;
-    unclipped.FormCreate(63, 128);
+    unclipped.Initialise(63, 128);
     EXPECT_TRUE(unclipped.Settings.DisableClipping);
     EXPECT_FALSE(unclipped.Settings.OptionClipEnabled);
 }
 
 TEST(OptionsDialog, CancelKeepsTheClipLevelOfTheStart) {
     TFormOptions dialog;
-    dialog.FormCreate(63, 63);
+    dialog.Initialise(63, 63);
     int32_t amplitude = 63, clip = 63;
     EXPECT_EQ(Apply(dialog, TDialogResult::Cancel, amplitude, clip), "");
     EXPECT_EQ(clip, 63);
@@ -40,7 +40,7 @@ TEST(OptionsDialog, CancelKeepsTheClipLevelOfTheStart) {
 
 TEST(OptionsDialog, DisableClippingTakesEffectEvenOnCancel) {
     TFormOptions dialog;
-    dialog.FormCreate(63, 63);
+    dialog.Initialise(63, 63);
     dialog.Click(TOptionsBox::DisableClipping);
     EXPECT_FALSE(dialog.Settings.OptionClipEnabled);
     int32_t amplitude = 63, clip = 63;
@@ -51,7 +51,7 @@ TEST(OptionsDialog, DisableClippingTakesEffectEvenOnCancel) {
 
 TEST(OptionsDialog, TypedAmplitudeAppliesOnlyWithOk) {
     TFormOptions dialog;
-    dialog.FormCreate(63, 63);
+    dialog.Initialise(63, 63);
     dialog.Settings.OptionAmplitude = "50";
     int32_t amplitude = 63, clip = 63;
     Apply(dialog, TDialogResult::Cancel, amplitude, clip);
@@ -66,7 +66,7 @@ TEST(OptionsDialog, TypedAmplitudeAppliesOnlyWithOk) {
 
 TEST(OptionsDialog, NotAnIntegerIsReportedAndEarlierAssignmentsStay) {
     TFormOptions dialog;
-    dialog.FormCreate(63, 63);
+    dialog.Initialise(63, 63);
     dialog.Settings.OptionAmplitude = "loud";
     int32_t amplitude = 63, clip = 63;
     EXPECT_EQ(Apply(dialog, TDialogResult::Ok, amplitude, clip),

@@ -1,4 +1,4 @@
-#include "QtServices.h"
+#include "app/ui/QtServices.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace ringlark::ui {
 

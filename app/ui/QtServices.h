@@ -4,10 +4,10 @@
 #include <QString>
 #include <QWidget>
 
-#include "About.h"
-#include "MainWindowModel.h"
-#include "Services.h"
-#include "WavLoader.h"
+#include "app/About.h"
+#include "app/MainWindowModel.h"
+#include "core/Services.h"
+#include "analysis/WavLoader.h"
 
 // The desktop services for real: Qt dialogs and message boxes.
 namespace ringlark::ui {

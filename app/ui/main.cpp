@@ -3,16 +3,16 @@
 #include <QDir>
 #include <QStandardPaths>
 
-#include "CallerIdTabs.h"
-#include "Config.h"
-#include "InspectUnit.h"
-#include "Options.h"
-#include "PortAudioPlayer.h"
-#include "ProgressUnit.h"
-#include "QtServices.h"
-#include "SigscopeMain.h"
-#include "UnitEditParameter.h"
-#include "wcidsim.h"
+#include "app/CallerIdTabs.h"
+#include "app/Config.h"
+#include "inspection/ui/InspectorWindow.h"
+#include "app/ui/OptionsDialog.h"
+#include "generation/sound/PortAudioPlayer.h"
+#include "analysis/ui/ProgressWindow.h"
+#include "app/ui/QtServices.h"
+#include "analysis/ui/WaveformViewerWindow.h"
+#include "workshop/ui/EditParameterDialog.h"
+#include "app/ui/MainWindow.h"
 
 int main(int argc, char** argv) {
     using namespace ringlark;
@@ -38,25 +38,25 @@ int main(int argc, char** argv) {
     TLateProgress progress;
 
     // The windows, each created once, in order: the main window first.
-    TForm1Window form1(TDesktopServices{errors, notices, saveDialog, openDialog, viewerOpenDialog,
+    MainWindow form1(TDesktopServices{errors, notices, saveDialog, openDialog, viewerOpenDialog,
                                         sound, store, shell, clock, editParameter, progress});
     errors.SetParent(&form1);
     notices.SetParent(&form1);
     saveDialog.SetParent(&form1);
     openDialog.SetParent(&form1);
     viewerOpenDialog.SetParent(&form1);
-    TFormOptionsWindow options(form1.App().FormOptions, &form1);
+    OptionsDialog options(form1.App().FormOptions, &form1);
     form1.SetOptionsWindow(&options);
-    TFormInspect inspect(&form1);
+    InspectorWindow inspect(&form1);
     form1.SetInspectWindow(&inspect);
-    TFormProgress progressWindow(&form1);
+    ProgressWindow progressWindow(&form1);
     progress.Target = &progressWindow;
-    TFormSigscope sigscope(form1.Model().Sigscope, errors, &form1);
-    form1.SetSigscopeWindow(&sigscope);
-    TFormEditParameter editParameterWindow(&form1);
+    WaveformViewerWindow viewer(form1.Model().Viewer, errors, &form1);
+    form1.SetViewerWindow(&viewer);
+    EditParameterDialog editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;
 
     form1.show();
-    form1.FormShow();
+    form1.ShowFirstTime();
     return QApplication::exec();
 }

@@ -1,8 +1,8 @@
-#include "CliFormat.h"
+#include "cli/CliFormat.h"
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark::cli {
 namespace {

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "MessageBuilder.h"
-#include "TestSupport.h"
-#include "WavImage.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "generation/MessageBuilder.h"
+#include "tests/support/TestSupport.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 namespace {

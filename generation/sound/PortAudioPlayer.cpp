@@ -1,10 +1,10 @@
-#include "PortAudioPlayer.h"
+#include "generation/sound/PortAudioPlayer.h"
 
 #include <portaudio.h>
 
 #include <algorithm>
 
-#include "WavImage.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 

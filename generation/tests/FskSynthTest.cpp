@@ -1,4 +1,4 @@
-#include "FskSynth.h"
+#include "generation/FskSynth.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <cmath>
 #include <vector>
 
-#include "GenerationDriver.h"
-#include "MessageBuilder.h"
-#include "TestSupport.h"
-#include "WavImage.h"
+#include "generation/workflow/GenerationDriver.h"
+#include "generation/MessageBuilder.h"
+#include "tests/support/TestSupport.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 namespace {

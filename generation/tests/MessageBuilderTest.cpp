@@ -1,10 +1,10 @@
-#include "MessageBuilder.h"
+#include "generation/MessageBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <numeric>
 
-#include "TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {

@@ -2,7 +2,7 @@
 // the bytes the sound card would have been sent can be compared with the image.
 // Each case runs in a child process because ALSA reads its configuration (from
 // $HOME/.asoundrc) once per process.
-#include "PortAudioPlayer.h"
+#include "generation/sound/PortAudioPlayer.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,10 +10,10 @@
 
 #include <cstdlib>
 
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "TestSupport.h"
-#include "WavImage.h"
+#include "generation/FskSynth.h"
+#include "generation/workflow/GenerationDriver.h"
+#include "tests/support/TestSupport.h"
+#include "generation/WavImage.h"
 
 namespace ringlark {
 namespace {

@@ -1,14 +1,14 @@
-#include "WavImage.h"
+#include "generation/WavImage.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "RinglarkError.h"
-#include "TestSupport.h"
+#include "generation/FskSynth.h"
+#include "generation/workflow/GenerationDriver.h"
+#include "core/RinglarkError.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {

@@ -1,11 +1,11 @@
-#include "Inspector.h"
+#include "inspection/Inspector.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "MessageBuilder.h"
-#include "TestSupport.h"
+#include "generation/MessageBuilder.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

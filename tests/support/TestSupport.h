@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Bytes.h"
-#include "Services.h"
+#include "core/Bytes.h"
+#include "core/Services.h"
 
 namespace ringlark::test {
 

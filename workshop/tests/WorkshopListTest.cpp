@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "MessageBuilder.h"
-#include "Workshop.h"
-#include "WorkshopTestSupport.h"
+#include "generation/MessageBuilder.h"
+#include "workshop/Workshop.h"
+#include "workshop/tests/WorkshopTestSupport.h"
 
 namespace ringlark {
 namespace {
@@ -69,12 +69,12 @@ TEST_F(WorkshopListTest, EditRenumbersOnlyTheEditedRow) {
     Add("$01", "a");
     Add("$02", "b");
     Add("$03", "c");
-    workshop.StringGrid1Click(1, 2);
+    workshop.SelectCell(1, 2);
     workshop.WorkshopDelete();  // rows now hold Seq. "2" and "3"
     EXPECT_EQ(Grid(), (Cells{{"2", "$02", "b"}, {"3", "$03", "c"}}));
-    workshop.StringGrid1Click(2, 1);
+    workshop.SelectCell(2, 1);
     dialog.Answers.push_back(TParameterDialogInput{"$07", "Zed"});
-    workshop.StringGrid1DblClick();
+    workshop.EditSelectedRow();
     EXPECT_EQ(dialog.Showings.back().Title, "Edit MDMF Parameter...");
     EXPECT_EQ(dialog.Showings.back().Input.ParameterType, "$03");
     EXPECT_EQ(dialog.Showings.back().Input.MessageText, "c");
@@ -89,7 +89,7 @@ TEST_F(WorkshopListTest, CancelledEditChangesNothing) {
 }
 
 TEST_F(WorkshopListTest, DoubleClickOnEmptyListDoesNotEdit) {
-    workshop.StringGrid1DblClick();
+    workshop.EditSelectedRow();
     EXPECT_TRUE(dialog.Showings.empty());
 }
 
@@ -104,7 +104,7 @@ TEST_F(WorkshopListTest, DeletingTheOnlyRowEmptiesIt) {
 TEST_F(WorkshopListTest, DeletingTheLastRowMovesSelectionAndRefreshes) {
     Add("$01", "a");
     Add("$02", "b");
-    workshop.StringGrid1Click(2, 1);
+    workshop.SelectCell(2, 1);
     EXPECT_EQ(workshop.Commands(), (TWorkshopCommands{true, true, true, false}));
     workshop.WorkshopDelete();
     EXPECT_EQ(workshop.CurrentRow(), 1);
@@ -116,7 +116,7 @@ TEST_F(WorkshopListTest, DeletingTheLastRowMovesSelectionAndRefreshes) {
 TEST_F(WorkshopListTest, MovesKeepTextsExactly) {
     Add("$07", "");
     Add("$02", "5");
-    workshop.StringGrid1Click(1, 2);
+    workshop.SelectCell(1, 2);
     workshop.WorkshopMoveDown();
     EXPECT_EQ(Grid(), (Cells{{"2", "$02", "5"}, {"1", "$07", ""}}));
     EXPECT_EQ(workshop.CurrentRow(), 2);
@@ -131,7 +131,7 @@ TEST_F(WorkshopListTest, MovesKeepTextsExactly) {
 TEST_F(WorkshopListTest, RetainedTextsReturnWhenTheListGrows) {
     Add("$01", "a");
     Add("$02", "b");
-    workshop.StringGrid1Click(1, 1);
+    workshop.SelectCell(1, 1);
     workshop.WorkshopDelete();
     EXPECT_EQ(workshop.List.RowCount(), 1);
     EXPECT_EQ(workshop.List.Cell(0, 2), "2");  // kept outside the list
@@ -143,8 +143,8 @@ TEST_F(WorkshopListTest, EnterKeyOnParameterColumn) {
     Add("$01", "a");
     const auto enter = [&](const std::string& typed) {
         workshop.EditCell(1, 1, typed);
-        workshop.StringGrid1Click(1, 1);
-        workshop.StringGrid1KeyPress('\r');
+        workshop.SelectCell(1, 1);
+        workshop.PressKey('\r');
         return workshop.List.Cell(1, 1);
     };
     EXPECT_EQ(enter("11"), "$0B");
@@ -153,11 +153,11 @@ TEST_F(WorkshopListTest, EnterKeyOnParameterColumn) {
     EXPECT_EQ(enter("abc"), "$00");
     EXPECT_EQ(enter("$7"), "$7");
     workshop.EditCell(1, 1, "11");
-    workshop.StringGrid1Click(1, 2);
-    workshop.StringGrid1KeyPress('\r');
+    workshop.SelectCell(1, 2);
+    workshop.PressKey('\r');
     EXPECT_EQ(workshop.List.Cell(1, 1), "11");
-    workshop.StringGrid1Click(1, 1);
-    workshop.StringGrid1KeyPress('a');
+    workshop.SelectCell(1, 1);
+    workshop.PressKey('a');
     EXPECT_EQ(workshop.List.Cell(1, 1), "11");
     // typed without Enter, 11 is read as hex
     EXPECT_EQ(ByteAt(EncodeWorkshopRows(workshop.List.Rows()), 2), 0x11);
@@ -167,10 +167,10 @@ TEST_F(WorkshopListTest, RightButtonSelectsTheCellUnderThePointer) {
     Add("$01", "a");
     Add("$02", "b");
     Add("$03", "c");
-    workshop.StringGrid1MouseDown(3, 2);
+    workshop.SelectCellUnderPointer(3, 2);
     EXPECT_EQ(workshop.CurrentRow(), 3);
     EXPECT_EQ(workshop.Commands(), (TWorkshopCommands{true, true, true, false}));
-    workshop.StringGrid1MouseDown(7, 1);  // below the last row: no cell there
+    workshop.SelectCellUnderPointer(7, 1);  // below the last row: no cell there
     EXPECT_EQ(workshop.CurrentRow(), 3);
     workshop.WorkshopDelete();
     EXPECT_EQ(Grid(), (Cells{{"1", "$01", "a"}, {"2", "$02", "b"}}));

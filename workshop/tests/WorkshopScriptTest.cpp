@@ -1,10 +1,10 @@
-#include "WorkshopScript.h"
+#include "workshop/WorkshopScript.h"
 
 #include <gtest/gtest.h>
 
-#include "RinglarkError.h"
-#include "Workshop.h"
-#include "WorkshopTestSupport.h"
+#include "core/RinglarkError.h"
+#include "workshop/Workshop.h"
+#include "workshop/tests/WorkshopTestSupport.h"
 
 namespace ringlark {
 namespace {
@@ -161,7 +161,7 @@ TEST_F(WorkshopScriptTest, FewerLinesKeepSeqTextsAndCurrentRowFollows) {
     for (int i = 0; i < 5; ++i) {
         Add("$07", std::to_string(i));
     }
-    workshop.StringGrid1Click(5, 1);
+    workshop.SelectCell(5, 1);
     Load("$01=a\r\n$02=b\r\n$03=c\r\n");
     EXPECT_EQ(Grid(), (Cells{{"1", "$01", "a"}, {"2", "$02", "b"}, {"3", "$03", "c"}}));
     EXPECT_EQ(workshop.CurrentRow(), 3);
@@ -171,7 +171,7 @@ TEST_F(WorkshopScriptTest, FewerLinesKeepSeqTextsAndCurrentRowFollows) {
 TEST_F(WorkshopScriptTest, EmptyFileGivesTheEmptyList) {
     Add("$07", "x");
     Add("$08", "y");
-    workshop.StringGrid1Click(2, 1);
+    workshop.SelectCell(2, 1);
     Load("");
     EXPECT_EQ(workshop.List.RowCount(), 1);
     EXPECT_TRUE(workshop.List.IsEmpty());

@@ -3,8 +3,8 @@
 #include <deque>
 #include <optional>
 
-#include "TestSupport.h"
-#include "Workshop.h"
+#include "tests/support/TestSupport.h"
+#include "workshop/Workshop.h"
 
 namespace ringlark::test {
 

@@ -16,18 +16,18 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "../../tests/AppTestSupport.h"
-#include "FskSynth.h"
-#include "GenerationDriver.h"
-#include "InspectUnit.h"
-#include "NullServices.h"
-#include "Options.h"
-#include "PortAudioPlayer.h"
-#include "QtServices.h"
-#include "SigscopeMain.h"
-#include "TestSupport.h"
-#include "WavImage.h"
-#include "wcidsim.h"
+#include "app/tests/AppTestSupport.h"
+#include "generation/FskSynth.h"
+#include "generation/workflow/GenerationDriver.h"
+#include "inspection/ui/InspectorWindow.h"
+#include "core/NullServices.h"
+#include "app/ui/OptionsDialog.h"
+#include "generation/sound/PortAudioPlayer.h"
+#include "app/ui/QtServices.h"
+#include "analysis/ui/WaveformViewerWindow.h"
+#include "tests/support/TestSupport.h"
+#include "generation/WavImage.h"
+#include "app/ui/MainWindow.h"
 
 namespace ringlark::ui {
 namespace {
@@ -48,16 +48,16 @@ class GuiTest : public ::testing::Test {
                                   store, shell, clock, editParameter, progress}),
           options(window.App().FormOptions, &window),
           inspect(&window),
-          sigscope(window.Model().Sigscope, errors, &window) {
+          viewer(window.Model().Viewer, errors, &window) {
         window.SetOptionsWindow(&options);
         window.SetInspectWindow(&inspect);
-        window.SetSigscopeWindow(&sigscope);
+        window.SetViewerWindow(&viewer);
         window.show();
-        window.FormShow();
+        window.ShowFirstTime();
     }
 
     void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
-    void SelectTab(TPage page) { window.PageControl1->setCurrentIndex(static_cast<int>(page)); }
+    void SelectTab(TPage page) { window.pages->setCurrentIndex(static_cast<int>(page)); }
     void Type(QComboBox* box, const QString& text) { box->setEditText(text); }
     void Type(QLineEdit* edit, const QString& text) {
         edit->clear();
@@ -68,7 +68,7 @@ class GuiTest : public ::testing::Test {
         QTimer::singleShot(0, &window, [answer = std::move(answer)] { answer(); });
     }
     void UseFixedSdmfFields() {
-        auto& sdmf = window.Tabs[0];
+        auto& sdmf = window.tabWidgets[0];
         SelectTab(TPage::Sdmf);
         Click(sdmf.UseCurrent);  // unchecked: the fields become editable
         Type(sdmf.Number, QStringLiteral("12-34"));
@@ -88,10 +88,10 @@ class GuiTest : public ::testing::Test {
     test::TFixedClock clock;
     TNoParameterDialog editParameter;
     TNoProgress progress;
-    TForm1Window window;
-    TFormOptionsWindow options;
-    TFormInspect inspect;
-    TFormSigscope sigscope;
+    MainWindow window;
+    OptionsDialog options;
+    InspectorWindow inspect;
+    WaveformViewerWindow viewer;
 };
 
 std::string WriteRecording(const test::TTempDir& dir, const Bytes& message,
@@ -109,13 +109,13 @@ QColor Pixel(const QImage& image, int x, int y) {
 TEST_F(GuiTest, PlayOnTheSdmfTabPlaysTheExactImage) {
     UseFixedSdmfFields();
     std::filesystem::remove(gCapture);
-    Click(window.ButtonPlay);
-    EXPECT_EQ(window.StatusPanel->text(), QStringLiteral("..010112001234\u00A1"));
+    Click(window.playButton);
+    EXPECT_EQ(window.statusPanel->text(), QStringLiteral("..010112001234\u00A1"));
     TFskSynth fresh;
     const Bytes image = SynthesiseImage(
         fresh, test::HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"), TSignalling::OnHook);
     EXPECT_TRUE(test::ReadFile(gCapture) == image.substr(WavHeaderSize)) << "played bytes differ";
-    EXPECT_TRUE(window.ButtonPlay->isEnabled());
+    EXPECT_TRUE(window.playButton->isEnabled());
     EXPECT_TRUE(window.isEnabled());
 }
 
@@ -123,18 +123,18 @@ TEST_F(GuiTest, SaveWritesTheFileChosenInTheDialog) {
     UseFixedSdmfFields();
     test::TTempDir dir;
     saveDialog.Answers = {(dir / "cid.wav").string()};
-    Click(window.ButtonSave);
+    Click(window.saveButton);
     EXPECT_EQ(test::ReadFile(dir / "cid.wav").size(), 23197u);
 }
 
 TEST_F(GuiTest, SaveToAnUnwritablePathIsReportedAndButtonsStayEnabled) {
     saveDialog.Answers = {"/nonexistent-folder/x.wav"};
-    Click(window.ButtonSave);
+    Click(window.saveButton);
     EXPECT_EQ(errors.Errors,
               std::vector<std::string>{"Cannot create file /nonexistent-folder/x.wav"});
-    EXPECT_TRUE(window.ButtonSave->isEnabled());
-    EXPECT_TRUE(window.ButtonPlay->isEnabled());
-    EXPECT_TRUE(window.ButtonInspect->isEnabled());
+    EXPECT_TRUE(window.saveButton->isEnabled());
+    EXPECT_TRUE(window.playButton->isEnabled());
+    EXPECT_TRUE(window.inspectButton->isEnabled());
 }
 
 TEST_F(GuiTest, InspectOpensTheInspectorWithTheMessageRows) {
@@ -148,7 +148,7 @@ TEST_F(GuiTest, InspectOpensTheInspectorWithTheMessageRows) {
         raw = inspect.RawStream()->text();
         Click(inspect.OkButton());
     });
-    Click(window.ButtonInspect);
+    Click(window.inspectButton);
     EXPECT_EQ(rows, 15);
     EXPECT_EQ(checksum, QStringLiteral("Checksum (Passed)"));
     EXPECT_EQ(raw, QStringLiteral("..010112001234\u00A1"));
@@ -156,14 +156,14 @@ TEST_F(GuiTest, InspectOpensTheInspectorWithTheMessageRows) {
 }
 
 TEST_F(GuiTest, CheckBoxRulesThroughRealClicks) {
-    auto& sdmf = window.Tabs[0];
+    auto& sdmf = window.tabWidgets[0];
     Click(sdmf.Private);
     Click(sdmf.LongDistance);
     EXPECT_FALSE(sdmf.Private->isChecked());
     EXPECT_TRUE(sdmf.LongDistance->isChecked());
 
     SelectTab(TPage::Cwcid);
-    auto& cwcid = window.Tabs[2];
+    auto& cwcid = window.tabWidgets[2];
     Click(cwcid.NameDisabled);
     EXPECT_FALSE(cwcid.Name->isEnabled());
     Click(cwcid.OutOfArea);
@@ -178,30 +178,30 @@ TEST_F(GuiTest, CheckBoxRulesThroughRealClicks) {
 
 TEST_F(GuiTest, TabChangesSetTheCommandStates) {
     SelectTab(TPage::Analyst);
-    EXPECT_FALSE(window.ButtonPlay->isEnabled());
-    EXPECT_FALSE(window.ButtonSave->isEnabled());
-    EXPECT_FALSE(window.Save1->isEnabled());
-    EXPECT_TRUE(window.ButtonInspect->isEnabled());
+    EXPECT_FALSE(window.playButton->isEnabled());
+    EXPECT_FALSE(window.saveButton->isEnabled());
+    EXPECT_FALSE(window.saveAction->isEnabled());
+    EXPECT_TRUE(window.inspectButton->isEnabled());
     SelectTab(TPage::Workshop);
-    EXPECT_TRUE(window.SaveWorkshopScript1->isEnabled());
-    EXPECT_FALSE(window.TransferCIDtoWorkshop1->isEnabled());
+    EXPECT_TRUE(window.saveWorkshopScriptAction->isEnabled());
+    EXPECT_FALSE(window.transferAction->isEnabled());
     SelectTab(TPage::Cwcid);
-    EXPECT_TRUE(window.TransferCIDtoWorkshop1->isEnabled());
-    EXPECT_TRUE(window.ButtonPlay->isEnabled());
+    EXPECT_TRUE(window.transferAction->isEnabled());
+    EXPECT_TRUE(window.playButton->isEnabled());
 }
 
 TEST_F(GuiTest, AboutThenQuitReturnsToMdmfAndASecondQuitCloses) {
     SelectTab(TPage::Misc);
-    window.About1->trigger();
-    EXPECT_EQ(window.PageControl1->currentIndex(), static_cast<int>(TPage::About));
-    EXPECT_TRUE(window.PageControl1->isTabVisible(static_cast<int>(TPage::About)));
-    EXPECT_FALSE(window.ButtonPlay->isEnabled());
-    EXPECT_EQ(window.AboutLines[1]->text(), QStringLiteral("Version 1.3.1 Build 037"));
-    Click(window.ButtonQuit);
-    EXPECT_EQ(window.PageControl1->currentIndex(), static_cast<int>(TPage::Mdmf));
-    EXPECT_FALSE(window.PageControl1->isTabVisible(static_cast<int>(TPage::About)));
+    window.aboutAction->trigger();
+    EXPECT_EQ(window.pages->currentIndex(), static_cast<int>(TPage::About));
+    EXPECT_TRUE(window.pages->isTabVisible(static_cast<int>(TPage::About)));
+    EXPECT_FALSE(window.playButton->isEnabled());
+    EXPECT_EQ(window.aboutLines[1]->text(), QStringLiteral("Version 1.3.1 Build 037"));
+    Click(window.quitButton);
+    EXPECT_EQ(window.pages->currentIndex(), static_cast<int>(TPage::Mdmf));
+    EXPECT_FALSE(window.pages->isTabVisible(static_cast<int>(TPage::About)));
     EXPECT_TRUE(window.isVisible());
-    Click(window.ButtonQuit);
+    Click(window.quitButton);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(store.Saves, 2);  // the first run's defaults, then the close
 }
@@ -211,17 +211,17 @@ TEST_F(GuiTest, OptionsCancelWithDisableClippingSetsClip128) {
         Click(options.DisableClipping());
         Click(options.CancelButton());
     });
-    window.Preferences1->trigger();
+    window.preferencesAction->trigger();
     EXPECT_EQ(window.Model().Config.Clip, 128);
     EXPECT_FALSE(options.Clip()->isEnabled());
 }
 
 TEST_F(GuiTest, WorkshopGridEditsReachTheModel) {
     SelectTab(TPage::Workshop);
-    window.StringGrid1->item(0, 1)->setText(QStringLiteral("11"));
-    window.StringGrid1->item(0, 2)->setText(QStringLiteral("AB"));
+    window.workshopGrid->item(0, 1)->setText(QStringLiteral("11"));
+    window.workshopGrid->item(0, 2)->setText(QStringLiteral("AB"));
     EXPECT_EQ(window.Model().Workshop.List.Rows(), (std::vector<TWorkshopRow>{{"11", "AB"}}));
-    EXPECT_TRUE(window.WorkshopActions[2]->isEnabled());  // Edit: the list is no longer empty
+    EXPECT_TRUE(window.workshopActions[2]->isEnabled());  // Edit: the list is no longer empty
 }
 
 TEST_F(GuiTest, AnalyzeOnTheTabThenInspectAndClear) {
@@ -229,31 +229,31 @@ TEST_F(GuiTest, AnalyzeOnTheTabThenInspectAndClear) {
     const Bytes message = test::HexBytes("82 03 0B 01 FF 70");
     const auto path = WriteRecording(dir, message, TSignalling::OnHook);
     SelectTab(TPage::Analyst);
-    window.ComboBox5->setEditText(QString::fromStdString(path));
-    Click(window.Button3);
-    const QStringList lines = window.Memo1->toPlainText().split(QLatin1Char('\n'));
+    window.analystFileBox->setEditText(QString::fromStdString(path));
+    Click(window.analyzeButton);
+    const QStringList lines = window.resultsBox->toPlainText().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 6);
     EXPECT_EQ(lines[0], QStringLiteral("Here is what I decoded:"));
     EXPECT_EQ(lines[1], QStringLiteral("(Using Analysis Method 1)"));
     EXPECT_EQ(lines[3], QStringLiteral("\u201A   \u00FFp"));  // control bytes as spaces
-    EXPECT_EQ(window.ComboBox5->itemText(0), QString::fromStdString(path));
+    EXPECT_EQ(window.analystFileBox->itemText(0), QString::fromStdString(path));
 
     QString note;
     WhenModalOpens([&] {
         note = inspect.Table()->item(4, 5)->text();
         Click(inspect.OkButton());
     });
-    Click(window.ButtonInspect);
+    Click(window.inspectButton);
     EXPECT_EQ(note, QStringLiteral("VMWI Status: On"));
 
-    Click(window.Button1);
-    EXPECT_TRUE(window.Memo1->toPlainText().isEmpty());
+    Click(window.clearButton);
+    EXPECT_TRUE(window.resultsBox->toPlainText().isEmpty());
     int rows = 0;
     WhenModalOpens([&] {
         rows = inspect.Table()->rowCount();
         Click(inspect.OkButton());
     });
-    Click(window.ButtonInspect);
+    Click(window.inspectButton);
     EXPECT_EQ(rows, 199);
 }
 
@@ -261,17 +261,17 @@ TEST_F(GuiTest, ViewerDrawsTheLoadedRecording) {
     test::TTempDir dir;
     const auto path =
         WriteRecording(dir, test::HexBytes("82 03 0B 01 FF 70"), TSignalling::CallWaiting);
-    ASSERT_EQ(window.Model().Sigscope.LoadWAV(path), TLoadResult::Loaded);
-    EXPECT_EQ(sigscope.ScrollBar1()->minimum(), 44);
-    EXPECT_EQ(sigscope.ScrollBar1()->value(), 44);
-    EXPECT_EQ(sigscope.windowTitle(), QStringLiteral("Sigscope 1.0 - recording.wav"));
+    ASSERT_EQ(window.Model().Viewer.LoadWAV(path), TLoadResult::Loaded);
+    EXPECT_EQ(viewer.ScrollBar()->minimum(), 44);
+    EXPECT_EQ(viewer.ScrollBar()->value(), 44);
+    EXPECT_EQ(viewer.windowTitle(), QStringLiteral("Waveform Viewer - recording.wav"));
 
     // in the silence of the call-waiting preamble: the centre line, the flat
     // waveform just under it, white elsewhere, and a grid line where the offset
     // is a multiple of 350
     const int silenceStart = 44 + 13230 + 4410 + 200;
-    sigscope.ScrollBar1()->setValue(silenceStart);
-    const QImage silence = sigscope.Picture();
+    viewer.ScrollBar()->setValue(silenceStart);
+    const QImage silence = viewer.Picture();
     EXPECT_EQ(Pixel(silence, 400, 131), QColor(0, 0, 128));
     EXPECT_EQ(Pixel(silence, 400, 132), QColor(0, 0, 0));
     EXPECT_EQ(Pixel(silence, 400, 200), QColor(255, 255, 255));
@@ -279,8 +279,8 @@ TEST_F(GuiTest, ViewerDrawsTheLoadedRecording) {
     EXPECT_EQ(Pixel(silence, gridX, 250), QColor(128, 0, 0));
 
     // in the mark run before the message: events with aqua lines and fuchsia bars
-    sigscope.ScrollBar1()->setValue(44 + 29547 - 1000);
-    const QImage mark = sigscope.Picture();
+    viewer.ScrollBar()->setValue(44 + 29547 - 1000);
+    const QImage mark = viewer.Picture();
     int aqua = 0;
     int fuchsia = 0;
     for (int x = 0; x < 771; ++x) {
@@ -291,34 +291,34 @@ TEST_F(GuiTest, ViewerDrawsTheLoadedRecording) {
     EXPECT_GT(fuchsia, 600);
 
     // scrolling past the end draws the same picture as the limit
-    const int imageSize = static_cast<int>(window.Model().Sigscope.LoadedImage.size());
-    sigscope.ScrollBar1()->setValue(imageSize - 771);
-    const QImage limit = sigscope.Picture();
-    sigscope.ScrollBar1()->setValue(imageSize);
-    EXPECT_EQ(sigscope.Picture(), limit);
+    const int imageSize = static_cast<int>(window.Model().Viewer.LoadedImage.size());
+    viewer.ScrollBar()->setValue(imageSize - 771);
+    const QImage limit = viewer.Picture();
+    viewer.ScrollBar()->setValue(imageSize);
+    EXPECT_EQ(viewer.Picture(), limit);
 }
 
 TEST_F(GuiTest, ViewerAnalysisShowsTheFrameListingModally) {
     test::TTempDir dir;
-    window.Model().Sigscope.LoadWAV(
+    window.Model().Viewer.LoadWAV(
         WriteRecording(dir, test::HexBytes("82 03 0B 01 00 6F"), TSignalling::OnHook));
     int lines = 0;
     WhenModalOpens([&] {
         lines = static_cast<int>(
-            sigscope.DebugAnalyst().Memo()->toPlainText().split(QLatin1Char('\n')).size());
-        Click(sigscope.DebugAnalyst().ContinueButton());
+            viewer.FrameListing().ListingBox()->toPlainText().split(QLatin1Char('\n')).size());
+        Click(viewer.FrameListing().ContinueButton());
     });
-    Click(sigscope.AnalyzeZcButton());
+    Click(viewer.AnalyzeZcButton());
     EXPECT_EQ(lines, 6);
     lines = 0;
     WhenModalOpens([&] {
         lines = static_cast<int>(
-            sigscope.DebugAnalyst().Memo()->toPlainText().split(QLatin1Char('\n')).size());
-        Click(sigscope.DebugAnalyst().ContinueButton());
+            viewer.FrameListing().ListingBox()->toPlainText().split(QLatin1Char('\n')).size());
+        Click(viewer.FrameListing().ContinueButton());
     });
-    Click(sigscope.AnalyzeCorrButton());
+    Click(viewer.AnalyzeCorrButton());
     EXPECT_EQ(lines, 6);
-    EXPECT_EQ(window.Model().Sigscope.Analyzer.Demodulator.AnalysisMethod, AnalysisCorrelation);
+    EXPECT_EQ(window.Model().Viewer.Analyzer.Demodulator.AnalysisMethod, TAnalysisMethod::Correlation);
 }
 
 }  // namespace

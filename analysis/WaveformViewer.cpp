@@ -1,0 +1,155 @@
+#include "analysis/WaveformViewer.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "analysis/Waveform.h"
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
+#include "generation/WavImage.h"
+
+namespace ringlark {
+
+namespace {
+
+std::string NamePart(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+TWaveformViewer::TWaveformViewer(IFileDialog& openDialog, INotices& notices, IProgress& progress,
+                                 ISoundPlayer& sound)
+    : openDialog_(openDialog), notices_(notices), progress_(progress), sound_(sound) {}
+
+TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
+    if (converting_) {
+        return TLoadResult::Cancelled;  // never a second load on the same image
+    }
+    Caption = std::string(viewer::Caption);
+    openDialog_.InitialDir = ".\\";
+    openDialog_.Filter = std::string(viewer::OpenFilter);
+    std::string path = fileName;
+    if (path.empty()) {
+        if (!openDialog_.Execute()) {
+            return TLoadResult::Cancelled;
+        }
+        path = openDialog_.FileName;
+    }
+    Caption = std::string(viewer::Caption) + " - " + NamePart(path);
+
+    std::ifstream in(path, std::ios::binary);
+    struct stat info {};
+    if (!in || stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    if (info.st_size > loader::MaxImageSize) {
+        notices_.ShowNotice(std::string(loader::TooLarge));
+        return TLoadResult::Refused;
+    }
+    Bytes file(static_cast<std::size_t>(info.st_size), '\0');
+    in.read(file.data(), static_cast<std::streamsize>(file.size()));
+    file.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+
+    return LoadFileBytes(std::move(file));
+}
+
+TLoadResult TWaveformViewer::LoadFileBytes(Bytes file) {
+    if (file.size() > static_cast<std::size_t>(loader::MaxImageSize)) {
+        notices_.ShowNotice(std::string(loader::TooLarge));
+        return TLoadResult::Refused;
+    }
+    if (file.size() < WavHeaderSize || ReadLe16(file, 32) != 1) {
+        notices_.ShowNotice(std::string(loader::UnsupportedFormat));
+        return TLoadResult::Refused;
+    }
+    const uint32_t rate = ReadLe32(file, 24);
+    uint32_t factor = 1;
+    if (rate == 11025) {
+        factor = 4;
+    } else if (rate == 22050) {
+        factor = 2;
+    } else if (rate != 44100) {
+        notices_.ShowNotice(std::string(loader::UnsupportedRate));
+        return TLoadResult::Refused;
+    }
+    if (factor > 1 &&
+        static_cast<int64_t>(InputSamples(file)) * factor + 44 > loader::MaxImageSize) {
+        notices_.ShowNotice(std::string(loader::TooLarge));
+        return TLoadResult::Refused;
+    }
+
+    Bytes image;
+    if (factor == 1) {
+        image = std::move(file);
+    } else {
+        converting_ = true;
+        struct TEndConversion {
+            bool& flag;
+            ~TEndConversion() { flag = false; }
+        } endConversion{converting_};
+        image = factor == 4 ? ConvertBy4(file, progress_) : ConvertBy2(file, progress_);
+    }
+    LoadedImage = std::move(image);
+    std::memcpy(LoadedHeader.data(), LoadedImage.data(), WavHeaderSize);
+    SampleByteCount = static_cast<int32_t>(LoadedImage.size() - WavHeaderSize);
+    ScrollMin = static_cast<int64_t>(WavHeaderSize);
+    ScrollMax = static_cast<int64_t>(LoadedImage.size());
+    ScrollPosition = static_cast<int64_t>(WavHeaderSize);
+    if (OnLoaded) {
+        OnLoaded();
+    }
+    return TLoadResult::Loaded;
+}
+
+void TWaveformViewer::PlayFromScroll() {
+    if (!HasImage() || converting_) {
+        return;
+    }
+    if (const auto failure = sound_.Play(ImageFrom(LoadedImage, ScrollPosition))) {
+        notices_.ShowNotice(*failure);
+    }
+}
+
+void TWaveformViewer::AnalyzeZeroCrossing() {
+    if (converting_) {
+        return;
+    }
+    Analyzer.Demodulator.AnalysisMethod = TAnalysisMethod::ZeroCrossing;
+    Analyzer.QuietAnalysis = false;
+    Analyzer.StringAnalyze(Analyzer.Demodulator.Analyze(LoadedImage));
+}
+
+void TWaveformViewer::AnalyzePeak() {
+    if (converting_) {
+        return;
+    }
+    Analyzer.Demodulator.AnalysisMethod = TAnalysisMethod::Peak;
+    Analyzer.QuietAnalysis = false;
+    Analyzer.StringAnalyze(Analyzer.Demodulator.Analyze(LoadedImage));
+}
+
+void TWaveformViewer::AutoAnalyzeToNotice() {
+    if (converting_) {
+        return;
+    }
+    const TAutoResult result = Analyzer.AutoAnalyze(LoadedImage);
+    notices_.ShowNotice(result.Text + "\r\n" + result.MethodTag);
+}
+
+void TWaveformViewer::AnalyzeCorrelation() {
+    if (converting_) {
+        return;
+    }
+    Analyzer.Demodulator.AnalysisMethod = TAnalysisMethod::Correlation;
+    Analyzer.QuietAnalysis = false;
+    Analyzer.CorrelationAnalyze(LoadedImage);
+}
+
+}  // namespace ringlark

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/Application.h"
+#include "app/MainWindowModel.h"
+#include "core/Services.h"
+#include "analysis/WaveformViewer.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTableWidget;
+class QToolBar;
+class QWidget;
+
+namespace ringlark::ui {
+
+class InspectorWindow;
+class OptionsDialog;
+class WaveformViewerWindow;
+
+// The services the main window is built with: real ones in the program,
+// scripted ones in tests.
+struct TDesktopServices {
+    IErrorReporter& Errors;
+    INotices& Notices;
+    IFileDialog& SaveDialog1;
+    IFileDialog& OpenDialog1;
+    IFileDialog& ViewerOpenDialog;
+    ISoundPlayer& Sound;
+    IConfigStore& Store;
+    IShell& Shell;
+    IClock& Clock;
+    IParameterDialog& EditParameter;
+    IProgress& Progress;
+};
+
+// A label that runs an action when clicked.
+class TClickLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    std::function<void()> OnClick;
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+// TForm1: binds the main window model to Qt widgets.
+class MainWindow : public QMainWindow, public IMainWindowHost {
+  public:
+    explicit MainWindow(TDesktopServices services);
+    ~MainWindow() override;
+
+    TRinglarkApplication& App() { return *app_; }
+    TForm1& Model() { return app_->Form1; }
+    void SetOptionsWindow(OptionsDialog* window) { options_ = window; }
+    void SetInspectWindow(InspectorWindow* window) { inspect_ = window; }
+    void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }
+
+    // ShowFirstTime: caption, place, grid titles, sizes and the MDMF tab.
+    void ShowFirstTime();
+    // Copies the model's state to every widget.
+    void RefreshAll();
+
+    // --- IMainWindowHost
+    void ShowInspectorModal() override;
+    TDialogResult ShowOptionsModal() override;
+    void CloseMainWindow() override;
+    void ShowHelpContents(const std::string& helpFile) override;
+    std::string ExecutableFolder() override;
+    void RepaintStatusBar() override;
+
+    // --- widgets, named as the window names them
+    struct TTabWidgets {
+        QComboBox* Number = nullptr;
+        QComboBox* Name = nullptr;
+        QLineEdit* Date = nullptr;
+        QLineEdit* Time = nullptr;
+        QCheckBox* UseCurrent = nullptr;
+        QCheckBox* OutOfArea = nullptr;
+        QCheckBox* Private = nullptr;
+        QCheckBox* LongDistance = nullptr;
+        QCheckBox* NumberDisabled = nullptr;
+        QCheckBox* NameDisabled = nullptr;
+    };
+    std::array<TTabWidgets, 3> tabWidgets;  // SDMF, MDMF, CWCID
+    QTabWidget* pages = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* playButton = nullptr;
+    QPushButton* inspectButton = nullptr;
+    QPushButton* quitButton = nullptr;
+    QAction* saveAction = nullptr;
+    QAction* saveWorkshopScriptAction = nullptr;
+    QAction* inspectAction = nullptr;
+    QAction* exitAction = nullptr;
+    QAction* preferencesAction = nullptr;
+    QAction* transferAction = nullptr;
+    QAction* helpAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QAction* supportAction = nullptr;
+    QAction* viewerAction = nullptr;  // "&View", "&Waveform Viewer"
+    QLabel* statusPanel = nullptr;
+    QTableWidget* workshopGrid = nullptr;
+    QToolBar* workshopToolBar = nullptr;
+    std::array<QAction*, 7> workshopActions{};  // Add, Del, Edit, Up, Down, Load, Save
+    QMenu* workshopMenu = nullptr;
+    std::array<QAction*, 5> workshopMenuActions{};  // Add, Delete, Edit, Move Up, Move Down
+    QRadioButton* onHookButton = nullptr;
+    QRadioButton* callWaitingButton = nullptr;
+    std::array<QRadioButton*, 3> miscChoices{};
+    QComboBox* analystFileBox = nullptr;
+    QPushButton* browseButton = nullptr;
+    QPushButton* clearButton = nullptr;       // Clear
+    QPushButton* analyzeButton = nullptr;       // Analyze...
+    QPushButton* viewerButton = nullptr;  // Viewer...
+    QPlainTextEdit* resultsBox = nullptr;
+    std::array<TClickLabel*, 4> aboutLines{};
+    QPushButton* aboutOkButton = nullptr;  // the about page's OK
+    QTimer* tickTimer = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    // Runs a handler of the model: an error it does not handle is shown by the
+    // general error reporting; then the widgets show the new state.
+    void Run(const std::function<void()>& handler);
+    QWidget* BuildCallerIdTab(int index);
+    QWidget* BuildWorkshopTab();
+    QWidget* BuildAnalystTab();
+    QWidget* BuildMiscTab();
+    QWidget* BuildAboutPage();
+    QWidget* BuildButtonStrip();
+    void BuildMenu();
+    void RefreshTabs();
+    void RefreshWorkshop();
+    void RefreshAbout();
+    void ApplyGeometry();
+
+    TDesktopServices services_;
+    TTickTimer timer_;
+    std::unique_ptr<TRinglarkApplication> app_;
+    OptionsDialog* options_ = nullptr;
+    InspectorWindow* inspect_ = nullptr;
+    WaveformViewerWindow* viewer_ = nullptr;
+    void ShowViewer();
+    QWidget* panel5_ = nullptr;
+    bool refreshing_ = false;
+    bool closing_ = false;
+};
+
+}  // namespace ringlark::ui

@@ -1,0 +1,136 @@
+// The main window's menu and what the model asks of the toolkit: modal windows, help, closing, the status bar.
+#include "app/ui/MainWindow.h"
+
+#include <QAbstractItemDelegate>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "core/Cp1252.h"
+#include "inspection/ui/InspectorWindow.h"
+#include "app/ui/OptionsDialog.h"
+#include "app/ui/QtServices.h"
+#include "analysis/ui/WaveformViewerWindow.h"
+
+#include "app/ui/MainWindowWidgets.h"
+#include "analysis/ui/WaveformViewerWindow.h"
+#include "app/ui/OptionsDialog.h"
+#include "app/ui/QtServices.h"
+#include "inspection/ui/InspectorWindow.h"
+
+namespace ringlark::ui {
+
+using namespace widgets;
+
+void MainWindow::BuildMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    saveAction = file->addAction(QStringLiteral("&Save WAV File"));
+    saveWorkshopScriptAction = file->addAction(QStringLiteral("Save &Workshop Script"));
+    inspectAction = file->addAction(QStringLiteral("&Inspect"));
+    file->addSeparator();
+    exitAction = file->addAction(QStringLiteral("&Exit"));
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    preferencesAction = options->addAction(QStringLiteral("&Preferences"));
+    transferAction = options->addAction(QStringLiteral("&Transfer CID to Workshop"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpAction = help->addAction(QStringLiteral("&Using Ringlark"));
+    aboutAction = help->addAction(QStringLiteral("&About Ringlark"));
+    supportAction = help->addAction(QStringLiteral("&Contact/Support"));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    viewerAction = view->addAction(QStringLiteral("&Waveform Viewer"));
+    connect(viewerAction, &QAction::triggered, this, [this] { ShowViewer(); });
+    menuBar()->insertMenu(help->menuAction(), view);
+    const std::vector<std::pair<QAction*, std::function<void(TForm1&)>>> bindings = {
+        {saveAction, [](TForm1& f) { f.SaveMessageAs(); }},
+        {saveWorkshopScriptAction, [](TForm1& f) { f.SaveWorkshopScript(); }},
+        {inspectAction, [](TForm1& f) { f.InspectMessage(); }},
+        {exitAction, [](TForm1& f) { f.QuitProgram(); }},
+        {preferencesAction, [](TForm1& f) { f.ShowOptions(); }},
+        {transferAction, [](TForm1& f) { f.TransferToWorkshop(); }},
+        {helpAction, [](TForm1& f) { f.ShowHelp(); }},
+        {aboutAction, [](TForm1& f) { f.ShowAbout(); }},
+        {supportAction, [](TForm1& f) { f.ShowSupport(); }},
+    };
+    for (const auto& [action, handler] : bindings) {
+        connect(action, &QAction::triggered, this,
+                [this, handler = handler] { Run([&] { handler(Model()); }); });
+    }
+}
+
+void MainWindow::ShowInspectorModal() {
+    if (inspect_ != nullptr) {
+        inspect_->ShowTable(Model().Inspector);
+        inspect_->ExecBeside(this);
+    }
+}
+
+TDialogResult MainWindow::ShowOptionsModal() {
+    return options_ != nullptr ? options_->Run() : TDialogResult::Cancel;
+}
+
+void MainWindow::CloseMainWindow() {
+    close();
+}
+
+void MainWindow::ShowHelpContents(const std::string& helpFile) {
+    QDialog help(this);
+    help.setWindowTitle(QStringLiteral("Ringlark Help"));
+    auto* layout = new QVBoxLayout(&help);
+    auto* browser = new QTextBrowser(&help);
+    const QString path = FromPath(helpFile);
+    if (QFileInfo::exists(path)) {
+        browser->setSource(QUrl::fromLocalFile(path), QTextDocument::HtmlResource);
+    } else {
+        browser->setPlainText(QStringLiteral("Cannot find the help file %1.").arg(path));
+    }
+    layout->addWidget(browser);
+    help.resize(640, 560);
+    help.exec();
+}
+
+std::string MainWindow::ExecutableFolder() {
+    return ToPath(QCoreApplication::applicationDirPath());
+}
+
+void MainWindow::RepaintStatusBar() {
+    statusPanel->setText(FromCp1252(Model().StatusText));
+    statusPanel->repaint();
+}
+
+void MainWindow::ShowViewer() {
+    if (viewer_ != nullptr) {
+        viewer_->UpdateScreen();
+        viewer_->show();
+        viewer_->raise();
+    }
+}
+
+}  // namespace ringlark::ui

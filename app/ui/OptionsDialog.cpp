@@ -1,0 +1,107 @@
+#include "app/ui/OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include "app/ui/QtServices.h"
+
+namespace ringlark::ui {
+
+namespace {
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+}  // namespace
+
+OptionsDialog::OptionsDialog(TFormOptions& model, QWidget* parent)
+    : QDialog(parent), model_(model) {
+    setWindowTitle(Q(TFormOptions::Caption));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* audio = new QGroupBox(Q(TFormOptions::AudioGroupCaption), this);
+    auto* audioLayout = new QGridLayout(audio);
+    audioLayout->addWidget(new QLabel(QStringLiteral("Amplitude"), audio), 0, 0);
+    amplitude_ = new QLineEdit(audio);
+    audioLayout->addWidget(amplitude_, 0, 1);
+    audioLayout->addWidget(new QLabel(Q(TFormOptions::RangeLabel), audio), 0, 2);
+    audioLayout->addWidget(new QLabel(QStringLiteral("Clipping"), audio), 1, 0);
+    clip_ = new QLineEdit(audio);
+    audioLayout->addWidget(clip_, 1, 1);
+    audioLayout->addWidget(new QLabel(Q(TFormOptions::RangeLabel), audio), 1, 2);
+    disableClipping_ = new QCheckBox(QStringLiteral("Disable Clipping"), audio);
+    audioLayout->addWidget(disableClipping_, 1, 3);
+    layout->addWidget(audio);
+
+    auto* filtering = new QGroupBox(Q(TFormOptions::FilteringGroupCaption), this);
+    auto* filteringLayout = new QVBoxLayout(filtering);
+    alphaOnly_ = new QCheckBox(QStringLiteral("Allow only Alphanumerics in Name"), filtering);
+    forceUppercase_ = new QCheckBox(QStringLiteral("Force Uppercase Name"), filtering);
+    noFiltering_ = new QCheckBox(QStringLiteral("No Character Filtering Whatsoever!"), filtering);
+    filteringLayout->addWidget(alphaOnly_);
+    filteringLayout->addWidget(forceUppercase_);
+    filteringLayout->addWidget(noFiltering_);
+    layout->addWidget(filtering);
+
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    layout->addLayout(buttons);
+    ok_->setDefault(true);
+
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(amplitude_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.Settings.OptionAmplitude = ToCp1252(text); });
+    connect(clip_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.Settings.OptionClip = ToCp1252(text); });
+    const std::pair<QCheckBox*, TOptionsBox> boxes[] = {
+        {disableClipping_, TOptionsBox::DisableClipping},
+        {alphaOnly_, TOptionsBox::AlphaOnly},
+        {forceUppercase_, TOptionsBox::ForceUppercaseName},
+        {noFiltering_, TOptionsBox::NoFiltering},
+    };
+    for (const auto& [box, id] : boxes) {
+        connect(box, &QCheckBox::clicked, this, [this, id = id](bool checked) { Clicked(id, checked); });
+    }
+    Refresh();
+    adjustSize();
+    setMinimumSize(size());
+}
+
+void OptionsDialog::Clicked(TOptionsBox box, bool checked) {
+    model_.SetChecked(box, checked);
+    Refresh();
+}
+
+void OptionsDialog::Refresh() {
+    const TOptionsSettings& s = model_.Settings;
+    const QSignalBlocker b1(amplitude_), b2(clip_);
+    if (ToCp1252(amplitude_->text()) != s.OptionAmplitude) {
+        amplitude_->setText(FromCp1252(s.OptionAmplitude));
+    }
+    if (ToCp1252(clip_->text()) != s.OptionClip) {
+        clip_->setText(FromCp1252(s.OptionClip));
+    }
+    clip_->setEnabled(s.OptionClipEnabled);
+    disableClipping_->setChecked(s.DisableClipping);
+    alphaOnly_->setChecked(s.AlphaOnly);
+    forceUppercase_->setChecked(s.ForceUppercaseName);
+    noFiltering_->setChecked(s.NoFiltering);
+}
+
+TDialogResult OptionsDialog::Run() {
+    Refresh();
+    return exec() == QDialog::Accepted ? TDialogResult::Ok : TDialogResult::Cancel;
+}
+
+}  // namespace ringlark::ui

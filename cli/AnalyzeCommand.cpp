@@ -1,0 +1,192 @@
+// analyze: the caller-ID messages in a recording.
+#include <cstdio>
+#include <iostream>
+
+#include "analysis/AnalystTab.h"
+#include "analysis/CorrelationDecoder.h"
+#include "analysis/WaveformViewer.h"
+#include "cli/AnyFormat.h"
+#include "cli/CliFormat.h"
+#include "cli/Commands.h"
+#include "core/Cp1252.h"
+#include "core/NullServices.h"
+#include "inspection/Inspector.h"
+
+namespace ringlark::cli {
+
+namespace {
+
+// Loader notices go to stderr, one line per line of the box.
+class TStderrNotices : public INotices {
+  public:
+    void ShowNotice(const std::string& text) override {
+        std::string shown = text;
+        for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) {
+            shown.replace(at, 2, "\n");
+        }
+        std::cerr << shown << '\n';
+    }
+    TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
+};
+
+class TCliAnalystHost : public IAnalystHost {
+  public:
+    explicit TCliAnalystHost(std::string file) : file_(std::move(file)) {}
+    Bytes& AnalystFileName() override { return file_; }
+    void BubbleAnalystMRU(const Bytes&) override {}
+    void ClearInspector() override {}
+
+  private:
+    Bytes file_;
+};
+
+// The fields a message holds, from the inspector's notes on its values.
+std::string Fields(const Bytes& message) {
+    std::string fields;
+    for (const auto& note : InspectorFields(BuildInspector(message))) {
+        fields += (fields.empty() ? "" : "; ") + ShownText(note);
+    }
+    return fields;
+}
+
+void PrintListing(const std::vector<Bytes>& lines) {
+    for (const auto& line : lines) {
+        std::cout << ShownText(line) << '\n';
+    }
+}
+
+TExitStatus PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
+    if (json) {
+        nlohmann::json out = nlohmann::json::array();
+        for (const auto& m : messages) {
+            out.push_back({{"seconds", m.Seconds},
+                           {"tag", "CORR"},
+                           {"bytes", HexString(m.Message)},
+                           {"fields", Fields(m.Message)}});
+        }
+        std::cout << out.dump(2) << '\n';
+    } else {
+        for (const auto& m : messages) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%.3fs", m.Seconds);
+            std::cout << seconds << " CORR " << HexString(m.Message) << " | "
+                      << Fields(m.Message) << '\n';
+        }
+    }
+    return messages.empty() ? TExitStatus::NotUnderstood : TExitStatus::Success;
+}
+
+// Prints one analysis result the way the options ask for.
+TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result, const Bytes& inspectText,
+                const std::vector<Bytes>& report) {
+    const bool failed = result.Failed();
+    if (args.Json) {
+        nlohmann::json out = {{"tag", failed ? "FAIL" : result.MethodTag},
+                              {"bytes", HexString(result.Text)},
+                              {"inspector", InspectorJson(BuildInspector(inspectText))}};
+        if (failed) {
+            out["method0"] = HexString(result.ZeroCrossingText());
+        }
+        std::cout << out.dump(2) << '\n';
+    } else if (args.Hex) {
+        std::string line = failed ? "FAIL " + HexString(result.ZeroCrossingText()) + " | " +
+                                        HexString(result.Text)
+                                  : result.MethodTag + " " + HexString(result.Text);
+        while (!line.empty() && line.back() == ' ') {
+            line.pop_back();
+        }
+        std::cout << line << '\n';
+    } else if (args.Inspect) {
+        std::cout << InspectorText(BuildInspector(inspectText));
+    } else {
+        for (const auto& line : report) {
+            std::cout << ShownText(line) << '\n';
+        }
+    }
+    return failed ? TExitStatus::NotUnderstood : TExitStatus::Success;
+}
+
+// Any sound file, straight to method 3.
+TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
+    if (args.Method == "zc" || args.Method == "peak") {
+        throw TUsageError("--method " + args.Method +
+                          " reads only files the analyst loads; leave out --any-format");
+    }
+    const TSoundFile sound = ReadAnyFormat(args.File);
+    const auto messages = TCorrelationDecoder().Decode(sound.Samples, sound.SampleRate);
+    if (args.Method == "corr") {
+        PrintListing(CorrelationListing(messages));
+        return TExitStatus::Success;
+    }
+    if (args.All) {
+        return PrintAll(messages, args.Json);
+    }
+    const TAutoResult result = messages.empty() ? TAutoResult{"FAIL: ", ""}
+                                                : TAutoResult{"CORR", messages.front().Message};
+    const Bytes inspectText = result.Failed() ? Bytes(" ") : result.Text;
+    return PrintResult(args, result, inspectText, ReportLines(result));
+}
+
+}  // namespace
+
+TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
+    if (args.AnyFormat) {
+        return RunAnyFormat(args);
+    }
+    TCancelledFileDialog dialog;
+    TStderrNotices notices;
+    TNoProgress progress;
+    TSilentSound sound;
+    TWaveformViewer viewer(dialog, notices, progress, sound);
+    if (!args.Method.empty() || args.All) {
+        if (viewer.LoadWAV(args.File) != TLoadResult::Loaded) {
+            return TExitStatus::RuntimeError;
+        }
+        TByteAnalyzer& analyzer = viewer.Analyzer;
+        if (args.All) {
+            return PrintAll(TCorrelationDecoder().DecodeImage(viewer.LoadedImage), args.Json);
+        }
+        analyzer.QuietAnalysis = false;
+        analyzer.ShowListing = PrintListing;
+        if (args.Method == "corr") {
+            analyzer.CorrelationAnalyze(viewer.LoadedImage);
+            return TExitStatus::Success;
+        }
+        analyzer.Demodulator.AnalysisMethod =
+            args.Method == "zc" ? TAnalysisMethod::ZeroCrossing : TAnalysisMethod::Peak;
+        analyzer.StringAnalyze(analyzer.Demodulator.Analyze(viewer.LoadedImage));
+        return TExitStatus::Success;
+    }
+    TCliAnalystHost host(args.File);
+    TAnalystTab tab(host, viewer, dialog);
+    tab.AnalyzeRecording();
+    if (tab.Report.empty()) {
+        return TExitStatus::RuntimeError;  // refused: the notice is on stderr
+    }
+    return PrintResult(args, tab.LastResult, tab.AnalystInspectText, tab.Report);
+}
+
+void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
+    CLI::App* analyze =
+        app.add_subcommand("analyze", "Decode the caller-ID message in a recorded WAV file");
+    analyze->add_option("FILE", args.File, "8-bit mono WAV at 11025, 22050 or 44100 samples/s")
+        ->required();
+    auto* hex =
+        analyze->add_flag("--hex", args.Hex, "Print the method tag and the decoded bytes in hex");
+    auto* inspect =
+        analyze->add_flag("--inspect", args.Inspect, "Print the inspector table of the result");
+    auto* json = analyze->add_flag("--json", args.Json, "Print JSON");
+    analyze->add_flag("--all", args.All,
+                      "List every valid message (method 3): time, tag, hex, fields");
+    analyze->add_flag("--any-format", args.AnyFormat,
+                      "Read any sound file libsndfile reads and decode it with method 3");
+    analyze
+        ->add_option("--method", args.Method,
+                     "Run one method and print its frame listing: zc, peak or corr")
+        ->check(CLI::IsMember({"zc", "peak", "corr"}))
+        ->excludes(hex)
+        ->excludes(inspect)
+        ->excludes(json);
+}
+
+}  // namespace ringlark::cli

@@ -1,0 +1,84 @@
+#pragma once
+
+// The sub-commands of ringlark-cli: each has its arguments, a function that adds
+// its options to the parser, and a function that runs it and returns the exit
+// status.
+#include <CLI/CLI.hpp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "generation/workflow/CallerIdTab.h"
+
+namespace ringlark::cli {
+
+// The process's exit status.
+enum class TExitStatus : int {
+    Success = 0,
+    RuntimeError = 1,
+    UsageError = 2,
+    NotUnderstood = 3,  // nothing decoded, or the message did not pass its checks
+};
+
+// Wrong use of the options, found after parsing; exits with UsageError.
+struct TUsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The fields of a caller-ID tab, as options.
+struct TTabArgs {
+    std::string Number, Name, Date, Time;
+    bool Private = false, OutOfArea = false, LongDistance = false;
+    bool NoNumber = false, NoName = false;
+
+    // The tab as its fields would stand, texts converted to single bytes and the
+    // date and time taken from the clock unless given.
+    TCallerIdTab Tab() const;
+};
+
+void AddTabOptions(CLI::App& command, TTabArgs& fields);
+
+struct TGenerateArgs {
+    std::string Kind;
+    TTabArgs Fields;
+    std::string Script;
+    int32_t Amplitude = 63;
+    int32_t Clip = 63;
+    bool NoClip = false;
+    bool AlphaOnly = false, NoUppercase = false, NoFilter = false;
+    bool CallWaiting = false;
+    std::string Output;
+    bool Play = false, Inspect = false, Json = false;
+};
+
+void AddGenerate(CLI::App& app, TGenerateArgs& args);
+TExitStatus RunGenerate(const TGenerateArgs& args);
+
+struct TWorkshopArgs {
+    std::string From;
+    TTabArgs Fields;
+    std::string Output;
+    bool Force = false;
+};
+
+void AddWorkshop(CLI::App& app, TWorkshopArgs& args);
+TExitStatus RunWorkshop(const TWorkshopArgs& args);
+
+struct TAnalyzeArgs {
+    std::string File;
+    bool Hex = false, Inspect = false, Json = false, All = false, AnyFormat = false;
+    std::string Method;
+};
+
+void AddAnalyze(CLI::App& app, TAnalyzeArgs& args);
+TExitStatus RunAnalyze(const TAnalyzeArgs& args);
+
+struct TInspectArgs {
+    std::vector<std::string> Hex;
+    bool Json = false;
+};
+
+void AddInspect(CLI::App& app, TInspectArgs& args);
+TExitStatus RunInspect(const TInspectArgs& args);
+
+}  // namespace ringlark::cli

@@ -1,0 +1,190 @@
+// generate and workshop: a caller-ID message from the fields of a tab.
+#include <iostream>
+#include <map>
+
+#include "cli/CliFormat.h"
+#include "cli/Commands.h"
+#include "core/Cp1252.h"
+#include "core/FileWriting.h"
+#include "core/RinglarkError.h"
+#include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
+#include "generation/WavImage.h"
+#include "generation/sound/PortAudioPlayer.h"
+#include "generation/workflow/ClockText.h"
+#include "generation/workflow/TabRequest.h"
+#include "inspection/Inspector.h"
+#include "workshop/WorkshopScript.h"
+
+namespace ringlark::cli {
+
+namespace {
+
+const std::map<std::string, TMessageKind> kKinds = {
+    {"sdmf", TMessageKind::Sdmf},        {"mdmf", TMessageKind::Mdmf},
+    {"cwcid", TMessageKind::Mdmf},       {"vmwi-on", TMessageKind::VmwiOn},
+    {"vmwi-off", TMessageKind::VmwiOff}, {"test", TMessageKind::Test},
+    {"workshop", TMessageKind::Mdmf},
+};
+
+TCidRequest RequestFrom(const TGenerateArgs& args) {
+    TCidRequest request;
+    request.Kind = kKinds.at(args.Kind);
+    request.Workshop = args.Kind == "workshop";
+    const bool ownChoice = request.Workshop || (request.Kind != TMessageKind::Sdmf &&
+                                                request.Kind != TMessageKind::Mdmf);
+    if (args.CallWaiting && !ownChoice) {
+        throw TUsageError("--call-waiting applies only to vmwi-on, vmwi-off, test and workshop; " +
+                          args.Kind + " has its own signalling");
+    }
+    if (request.Workshop != !args.Script.empty()) {
+        throw TUsageError(request.Workshop ? "generate workshop needs --script FILE.CID"
+                                           : "--script applies only to generate workshop");
+    }
+    if (request.Workshop) {
+        request.Rows = ParseWorkshopScript(ReadWholeFile(args.Script));
+        if (request.Rows.empty()) {
+            request.Rows.push_back({});  // an empty script is the empty list: one blank row
+        }
+    }
+    const TCallerIdTabKind tabKind = args.Kind == "sdmf"    ? TCallerIdTabKind::Sdmf
+                                     : args.Kind == "cwcid" ? TCallerIdTabKind::Cwcid
+                                                            : TCallerIdTabKind::Mdmf;
+    TCidRequest fromTab = RequestFromTab(args.Fields.Tab(), tabKind);
+    fromTab.Kind = request.Kind;
+    fromTab.Workshop = request.Workshop;
+    fromTab.Rows = std::move(request.Rows);
+    if (args.CallWaiting) {
+        fromTab.Signalling = TSignalling::CallWaiting;
+    }
+    return fromTab;
+}
+
+}  // namespace
+
+TCallerIdTab TTabArgs::Tab() const {
+    const TClockTexts now = CurrentClockTexts();
+    TCallerIdTab tab;
+    tab.NumberText = Utf8ToCp1252(Number);
+    tab.NameText = Utf8ToCp1252(Name);
+    tab.DateText = Date.empty() ? now.Date : Utf8ToCp1252(Date);
+    tab.TimeText = Time.empty() ? now.Time : Utf8ToCp1252(Time);
+    tab.Private = Private;
+    tab.OutOfArea = OutOfArea;
+    tab.LongDistance = LongDistance;
+    tab.NumberDisabled = NoNumber;
+    tab.NameDisabled = NoName;
+    return tab;
+}
+
+void AddTabOptions(CLI::App& command, TTabArgs& fields) {
+    command.add_option("--number", fields.Number, "Phone number as typed");
+    command.add_option("--name", fields.Name, "Caller name as typed");
+    command.add_option("--date", fields.Date, "Date MMDD (default: today)");
+    command.add_option("--time", fields.Time, "Time HHMM, 24-hour (default: now)");
+    command.add_flag("--private", fields.Private, "Private: sends P");
+    command.add_flag("--out-of-area", fields.OutOfArea, "Out of area: sends O");
+    command.add_flag("--long-distance", fields.LongDistance, "Long distance indicator");
+    command.add_flag("--no-number", fields.NoNumber,
+                     "Leave out the number parameter (MDMF, CWCID)");
+    command.add_flag("--no-name", fields.NoName, "Leave out the name parameter (MDMF, CWCID)");
+}
+
+TExitStatus RunGenerate(const TGenerateArgs& args) {
+    const TCidRequest request = RequestFrom(args);
+    TFilterOptions filters;
+    filters.NoFiltering = args.NoFilter;
+    filters.AlphaOnly = args.AlphaOnly;
+    filters.ForceUppercaseName = !args.NoUppercase;
+    const Bytes message = BuildCidMessage(request, filters);
+
+    TFskSynth synth;
+    synth.Amplitude = args.Amplitude;
+    synth.Clip = args.NoClip ? 128 : args.Clip;
+    const Bytes image = SynthesiseImage(synth, message, request.Signalling);
+
+    if (!args.Output.empty()) {
+        SaveImageToFile(args.Output, image);
+    }
+    TExitStatus status = TExitStatus::Success;
+    if (args.Play) {
+        TPortAudioPlayer player;
+        if (auto failure = player.Play(image)) {
+            std::cerr << *failure << '\n';
+            status = TExitStatus::RuntimeError;
+        }
+    }
+    const bool quiet = !args.Output.empty() || args.Play;
+    if (args.Inspect) {
+        PrintInspectorTable(BuildInspector(message), args.Json);
+    } else if (args.Json) {
+        nlohmann::json out = {{"status", Cp1252ToUtf8(PrintableText(message))},
+                              {"message", HexString(message)},
+                              {"samples", image.size() - WavHeaderSize}};
+        if (!args.Output.empty()) {
+            out["file"] = args.Output;
+        }
+        std::cout << out.dump(2) << '\n';
+    } else if (!quiet) {
+        std::cout << Cp1252ToUtf8(PrintableText(message)) << '\n';
+    }
+    return status;
+}
+
+TExitStatus RunWorkshop(const TWorkshopArgs& args) {
+    std::vector<TWorkshopRow> rows;
+    for (const auto& line : TransferLines(args.Fields.Tab())) {
+        rows.push_back(SplitScriptLine(line));
+    }
+    if (const auto row = FirstRowThatCannotBeStored(rows)) {
+        throw RinglarkError(
+            "Row " + std::to_string(*row) +
+            " holds a line break or a zero byte, which a workshop file cannot keep");
+    }
+    if (FileExists(args.Output) && !args.Force) {
+        throw RinglarkError("File " + args.Output + " exists; use --force to replace it");
+    }
+    WriteFileReplacing(args.Output, FormatWorkshopScript(rows));
+    return TExitStatus::Success;
+}
+
+void AddGenerate(CLI::App& app, TGenerateArgs& args) {
+    CLI::App* generate =
+        app.add_subcommand("generate", "Compose a caller-ID message as Bell 202 FSK audio");
+    std::vector<std::string> kinds;
+    for (const auto& [name, kind] : kKinds) {
+        kinds.push_back(name);
+    }
+    generate
+        ->add_option("KIND", args.Kind, "sdmf, mdmf, cwcid, vmwi-on, vmwi-off, test or workshop")
+        ->required()
+        ->check(CLI::IsMember(kinds));
+    AddTabOptions(*generate, args.Fields);
+    generate->add_option("--script", args.Script, "Workshop script (.CID) for KIND workshop");
+    generate->add_option("--amplitude", args.Amplitude, "Peak deviation from 128 (default 63)");
+    auto* clip = generate->add_option("--clip", args.Clip, "Clipping level (default 63)");
+    generate->add_flag("--no-clip", args.NoClip, "Disable clipping (level 128)")->excludes(clip);
+    generate->add_flag("--alpha-only", args.AlphaOnly,
+                       "Allow only letters, digits and space in the name");
+    generate->add_flag("--no-uppercase", args.NoUppercase, "Do not force the name to upper case");
+    generate->add_flag("--no-filter", args.NoFilter, "No character filtering whatsoever");
+    generate->add_flag("--call-waiting", args.CallWaiting,
+                       "Call-waiting signalling for vmwi-on, vmwi-off, test and workshop");
+    generate->add_option("-o,--output", args.Output, "Write the WAV file");
+    generate->add_flag("--play", args.Play, "Play through the default sound device");
+    generate->add_flag("--inspect", args.Inspect, "Print the inspector table");
+    generate->add_flag("--json", args.Json, "Print JSON");
+}
+
+void AddWorkshop(CLI::App& app, TWorkshopArgs& args) {
+    CLI::App* workshop = app.add_subcommand(
+        "workshop", "Write the workshop script that a transfer from the MDMF or CWCID tab gives");
+    workshop->add_option("--from", args.From, "mdmf or cwcid")
+        ->required()
+        ->check(CLI::IsMember({"mdmf", "cwcid"}));
+    AddTabOptions(*workshop, args.Fields);
+    workshop->add_option("-o,--output", args.Output, "The script file (.CID) to write")->required();
+    workshop->add_flag("--force", args.Force, "Replace an existing file");
+}
+
+}  // namespace ringlark::cli

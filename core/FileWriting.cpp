@@ -1,0 +1,172 @@
+#include "core/FileWriting.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
+
+namespace ringlark {
+
+namespace {
+
+// A symbolic link is followed, so that saving replaces the file it points to.
+std::string ResolveTarget(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        if (realpath(path.c_str(), resolved) != nullptr) {
+            return resolved;
+        }
+    }
+    return path;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+class TempFile {
+  public:
+    explicit TempFile(std::string name) : name_(std::move(name)) {}
+    ~TempFile() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+        if (!kept_) {
+            unlink(name_.c_str());
+        }
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    bool Create() {
+        std::vector<char> pattern(name_.begin(), name_.end());
+        pattern.push_back('\0');
+        fd_ = mkstemp(pattern.data());
+        name_ = pattern.data();
+        kept_ = fd_ < 0;  // nothing to remove when nothing was created
+        return fd_ >= 0;
+    }
+    bool WriteAll(std::string_view bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return fsync(fd_) == 0;
+    }
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+    int Fd() const { return fd_; }
+    const std::string& Name() const { return name_; }
+    void Keep() { kept_ = true; }
+
+  private:
+    std::string name_;
+    int fd_ = -1;
+    bool kept_ = true;
+};
+
+mode_t NewFileMode(const std::string& target) {
+    struct stat info {};
+    if (stat(target.c_str(), &info) == 0) {
+        return info.st_mode & 07777;
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+void WriteInPlace(const std::string& path, const std::string& target, std::string_view bytes) {
+    const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            close(fd);
+            throw RinglarkError(std::string(msg::StreamWriteError));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    close(fd);
+}
+
+}  // namespace
+
+void WriteFileReplacing(const std::string& path, std::string_view bytes) {
+    const std::string target = ResolveTarget(path);
+    struct stat info {};
+    const bool exists = stat(target.c_str(), &info) == 0;
+    if (path.empty() || (exists && (S_ISDIR(info.st_mode) || access(target.c_str(), W_OK) != 0))) {
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device or a pipe (/dev/stdout, a FIFO) is written in place: it
+        // cannot be replaced by a renamed file, and it keeps no old content.
+        WriteInPlace(path, target, bytes);
+        return;
+    }
+    const std::string folder = FolderOf(target);
+    const auto slash = target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    TempFile temp(folder + "/." + base + ".XXXXXX");
+    if (!temp.Create()) {
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    fchmod(temp.Fd(), NewFileMode(target));
+    if (!temp.WriteAll(bytes) || !temp.Close()) {
+        throw RinglarkError(std::string(msg::StreamWriteError));
+    }
+    if (rename(temp.Name().c_str(), target.c_str()) != 0) {
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    temp.Keep();
+}
+
+Bytes ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    struct stat info {};
+    if (!in || (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    Bytes content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    return content;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace ringlark

@@ -1,0 +1,109 @@
+#include "generation/workflow/GenerationDriver.h"
+
+#include "core/FileWriting.h"
+#include "generation/WavImage.h"
+
+namespace ringlark {
+
+namespace {
+
+// Undoes what a generation changed outside itself, also when it ends in an error.
+class TRestoreOnExit {
+  public:
+    TRestoreOnExit(std::function<void()> restore) : restore_(std::move(restore)) {}
+    ~TRestoreOnExit() { restore_(); }
+    TRestoreOnExit(const TRestoreOnExit&) = delete;
+    TRestoreOnExit& operator=(const TRestoreOnExit&) = delete;
+
+  private:
+    std::function<void()> restore_;
+};
+
+bool IsMiscKind(TMessageKind kind) {
+    return kind == TMessageKind::VmwiOn || kind == TMessageKind::VmwiOff ||
+           kind == TMessageKind::Test;
+}
+
+}  // namespace
+
+bool FollowsLastSignalling(const TCidRequest& request) {
+    return !request.Workshop && IsMiscKind(request.Kind);
+}
+
+TGenerationDriver::TGenerationDriver(IGenerationHost& host, TTickTimer& timer, ISoundPlayer& sound,
+                                     IFileDialog& saveDialog, INotices& notices)
+    : host_(host), timer_(timer), sound_(sound), saveDialog_(saveDialog), notices_(notices) {}
+
+void TGenerationDriver::SetButtons(bool enabled) {
+    buttons_ = {enabled, enabled, enabled};
+    host_.OutputButtonsChanged(buttons_);
+}
+
+void TGenerationDriver::GoButton(const std::string& destination) {
+    const bool inspectOnly = destination == InspectOnly;
+    if (inspectOnly) {
+        host_.PrepareInspector();
+    }
+    const TCidRequest request = host_.ReadCurrentTab();
+    if (!request.Workshop && !IsMiscKind(request.Kind)) {
+        host_.BubbleMRU(TMruList::Numbers, request.NumberText);
+        if (request.Kind == TMessageKind::Mdmf) {
+            host_.BubbleMRU(TMruList::Names, request.NameText);
+        }
+    }
+    if (!FollowsLastSignalling(request)) {
+        lastSignalling_ = request.Signalling;
+    }
+    const TGenerationOptions options = host_.CurrentOptions();
+
+    bool timerDetached = false;
+    SetButtons(false);
+    TRestoreOnExit restore([&] {
+        if (timerDetached) {
+            timer_.Reattach();
+        }
+        SetButtons(true);
+    });
+
+    const Bytes message = BuildCidMessage(request, options.Filters);
+    const Bytes status = PrintableText(message);
+    host_.SetStatusText(status);
+
+    synth_.Amplitude = options.Amplitude;
+    synth_.Clip = options.Clip;
+    const Bytes image = SynthesiseImage(synth_, message, lastSignalling_);
+
+    timer_.Detach();
+    timerDetached = true;
+    if (destination.empty()) {
+        if (auto failure = sound_.Play(image)) {
+            host_.PlayFailed(*failure);
+        }
+    } else if (!inspectOnly) {
+        SaveImageToFile(destination, image);
+    }
+    host_.RefreshInspector(message);
+}
+
+void TGenerationDriver::SaveMessageAs() {
+    // The dialog is shared with the workshop's save, so these are set every time.
+    saveDialog_.Title = SaveTitle;
+    saveDialog_.DefaultExt = SaveDefaultExt;
+    saveDialog_.Filter = SaveFilter;
+    while (saveDialog_.Execute()) {
+        const std::string path = saveDialog_.FileName;
+        if (FileExists(path)) {
+            const TDialogAnswer answer = notices_.AskYesNoCancel("File " + path + " exists.  Replace?");
+            if (answer == TDialogAnswer::No) {
+                continue;
+            }
+            if (answer == TDialogAnswer::Cancel) {
+                return;
+            }
+        }
+        GoButton(path);
+        return;
+    }
+}
+
+}  // namespace ringlark

@@ -1,0 +1,311 @@
+#include "generation/workflow/GenerationDriver.h"
+
+#include <gtest/gtest.h>
+
+#include "core/RinglarkError.h"
+#include "tests/support/TestSupport.h"
+#include "generation/WavImage.h"
+
+namespace ringlark {
+namespace {
+
+using test::HexBytes;
+using test::ReadFile;
+using test::TTempDir;
+
+// The main window as a script: the tab to read and a log of what the driver did.
+class TScriptedHost : public IGenerationHost {
+  public:
+    TCidRequest Tab;
+    TGenerationOptions Options;
+    std::vector<std::string> Log;
+    Bytes Status;
+    std::optional<Bytes> Inspected;
+    std::vector<std::string> PlayFailures;
+    TOutputButtons Buttons;
+
+    TCidRequest ReadCurrentTab() override {
+        Log.push_back("read");
+        return Tab;
+    }
+    TGenerationOptions CurrentOptions() override { return Options; }
+    void BubbleMRU(TMruList list, const Bytes& entry) override {
+        Log.push_back((list == TMruList::Numbers ? "number:" : "name:") + entry);
+    }
+    void SetStatusText(const Bytes& text) override {
+        Status = text;
+        Log.push_back("status");
+    }
+    void OutputButtonsChanged(const TOutputButtons& buttons) override {
+        Buttons = buttons;
+        Log.push_back(buttons.Play ? "enable" : "disable");
+    }
+    void PlayFailed(const std::string& reason) override { PlayFailures.push_back(reason); }
+    void PrepareInspector() override { Log.push_back("prepare-inspector"); }
+    void RefreshInspector(const Bytes& message) override {
+        Inspected = message;
+        Log.push_back("inspector");
+    }
+};
+
+// Records the state of the window while the sound plays.
+class TObservingSound : public ISoundPlayer {
+  public:
+    TObservingSound(TScriptedHost& host, TTickTimer& timer) : host_(host), timer_(timer) {}
+    std::vector<Bytes> Played;
+    std::vector<bool> TimerAttachedWhilePlaying;
+    std::vector<TOutputButtons> ButtonsWhilePlaying;
+    std::optional<std::string> Failure;
+
+    std::optional<std::string> Play(const Bytes& image) override {
+        Played.push_back(image);
+        TimerAttachedWhilePlaying.push_back(timer_.Attached());
+        ButtonsWhilePlaying.push_back(host_.Buttons);
+        host_.Log.push_back("play");
+        return Failure;
+    }
+
+  private:
+    TScriptedHost& host_;
+    TTickTimer& timer_;
+};
+
+class GenerationDriverTest : public ::testing::Test {
+  protected:
+    GenerationDriverTest() : sound(host, timer), driver(host, timer, sound, saveDialog, notices) {
+        timer.SetHandler([this] { ++ticks; });
+        UseSdmfTab("12-34");
+    }
+
+    void UseSdmfTab(const std::string& number) {
+        host.Tab = {};
+        host.Tab.Kind = TMessageKind::Sdmf;
+        host.Tab.NumberText = number;
+        host.Tab.DateText = "0101";
+        host.Tab.TimeText = "1200";
+    }
+    void UseMdmfTab(TSignalling signalling) {
+        UseSdmfTab("12-34");
+        host.Tab.Kind = TMessageKind::Mdmf;
+        host.Tab.NameText = "bob";
+        host.Tab.Signalling = signalling;
+    }
+    void UseMiscTab(TMessageKind kind) {
+        host.Tab = {};
+        host.Tab.Kind = kind;
+    }
+
+    TScriptedHost host;
+    TTickTimer timer;
+    int ticks = 0;
+    test::TScriptedFileDialog saveDialog;
+    test::TScriptedNotices notices;
+    TObservingSound sound;
+    TGenerationDriver driver;
+};
+
+TEST_F(GenerationDriverTest, PlayRunsTheWholeSequence) {
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 1u);
+    EXPECT_EQ(sound.Played[0].size(), 23197u);
+    EXPECT_EQ(host.Log, (std::vector<std::string>{"read", "number:12-34", "disable", "status",
+                                                  "play", "inspector", "enable"}));
+    EXPECT_EQ(host.Status, "..010112001234\xA1");
+    EXPECT_EQ(*host.Inspected, HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"));
+    EXPECT_EQ(sound.TimerAttachedWhilePlaying, std::vector<bool>{false});
+    EXPECT_EQ(sound.ButtonsWhilePlaying[0], (TOutputButtons{false, false, false}));
+    EXPECT_TRUE(timer.Attached());
+    EXPECT_EQ(driver.Buttons(), (TOutputButtons{true, true, true}));
+}
+
+TEST_F(GenerationDriverTest, StatusShowsTypeByteAsCharacter) {
+    UseMiscTab(TMessageKind::VmwiOn);
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    EXPECT_EQ(host.Status, "\x82...\xFFp");
+}
+
+TEST_F(GenerationDriverTest, InspectPreparesTheTableAndPlaysNothing) {
+    driver.GoButton("\\\\\\INSPECT");
+    EXPECT_TRUE(sound.Played.empty());
+    EXPECT_EQ(host.Log.front(), "prepare-inspector");
+    EXPECT_EQ(host.Log.back(), "enable");
+    EXPECT_TRUE(host.Inspected.has_value());
+    // An inspect synthesises the whole image: the next play starts one sample
+    // shorter because the bit counter moved on by 450.
+    EXPECT_EQ(driver.Synth().BitCounter(), 450);
+    driver.PlayMessage();
+    EXPECT_EQ(sound.Played[0].size(), 23196u);
+}
+
+TEST_F(GenerationDriverTest, InspectDestinationIsCaseSensitive) {
+    TTempDir dir;
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    driver.GoButton("\\\\\\inspect");
+    std::filesystem::current_path(cwd);
+    EXPECT_TRUE(std::filesystem::exists(dir / "\\\\\\inspect"));
+}
+
+TEST_F(GenerationDriverTest, TwoPlaysDifferInSamples) {
+    driver.PlayMessage();
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 2u);
+    EXPECT_EQ(sound.Played[0].size(), 23197u);
+    EXPECT_EQ(sound.Played[1].size(), 23196u);
+    EXPECT_NE(sound.Played[0].substr(44, 100), sound.Played[1].substr(44, 100));
+}
+
+TEST_F(GenerationDriverTest, OptionsReachTheSynthesiser) {
+    host.Options.Clip = 0;
+    driver.PlayMessage();
+    const Bytes& image = sound.Played[0];
+    EXPECT_EQ(image.find_first_not_of('\x80', 44), std::string::npos);
+    host.Options.Filters.NoFiltering = true;
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    EXPECT_EQ(host.Inspected->substr(10, 5), "12-34");
+}
+
+TEST_F(GenerationDriverTest, MruBubblingPerTab) {
+    UseMdmfTab(TSignalling::OnHook);
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    EXPECT_EQ(host.Log[2], "number:12-34");
+    EXPECT_EQ(host.Log[3], "name:bob");
+
+    host.Log.clear();
+    UseMiscTab(TMessageKind::Test);
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    host.Tab.Workshop = true;
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    for (const auto& entry : host.Log) {
+        EXPECT_EQ(entry.find("number:"), std::string::npos);
+        EXPECT_EQ(entry.find("name:"), std::string::npos);
+    }
+}
+
+TEST_F(GenerationDriverTest, MiscFollowsLastSignalling) {
+    UseMiscTab(TMessageKind::VmwiOn);
+    driver.PlayMessage();
+    EXPECT_EQ(driver.LastSignalling(), TSignalling::OnHook);
+    EXPECT_EQ(sound.Played.back().size() - 44, 19845u);
+
+    UseMdmfTab(TSignalling::CallWaiting);  // the CWCID tab
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    EXPECT_EQ(driver.LastSignalling(), TSignalling::CallWaiting);
+
+    UseMiscTab(TMessageKind::VmwiOff);
+    host.Tab.Signalling = TSignalling::OnHook;  // the Misc. tab has no choice; ignored
+    driver.PlayMessage();
+    EXPECT_EQ(driver.LastSignalling(), TSignalling::CallWaiting);
+    EXPECT_EQ(sound.Played.back().size() - 44, 31752u);
+
+    UseSdmfTab("1");
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    EXPECT_EQ(driver.LastSignalling(), TSignalling::OnHook);
+
+    host.Tab = {};
+    host.Tab.Workshop = true;
+    host.Tab.Rows = {{"$0B", "\xFF"}};
+    host.Tab.Signalling = TSignalling::CallWaiting;
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    EXPECT_EQ(driver.LastSignalling(), TSignalling::CallWaiting);
+}
+
+TEST_F(GenerationDriverTest, PlayFailureIsReportedAndGenerationCompletes) {
+    sound.Failure = "Sound could not be played: Device unavailable";
+    driver.PlayMessage();
+    EXPECT_EQ(host.PlayFailures,
+              std::vector<std::string>{"Sound could not be played: Device unavailable"});
+    EXPECT_TRUE(host.Inspected.has_value());
+    EXPECT_TRUE(timer.Attached());
+}
+
+TEST_F(GenerationDriverTest, SaveWritesTheImageFile) {
+    TTempDir dir;
+    const auto path = (dir / "cid.wav").string();
+    saveDialog.Answers = {path};
+    driver.SaveMessageAs();
+    const Bytes file = ReadFile(path);
+    EXPECT_EQ(file.size(), 23197u);
+    EXPECT_EQ(file.substr(0, 4), "RIFF");
+    ASSERT_EQ(saveDialog.Showings.size(), 1u);
+    EXPECT_EQ(saveDialog.Showings[0].Title, "Save Caller ID Audio File");
+    EXPECT_EQ(saveDialog.Showings[0].DefaultExt, ".WAV");
+    EXPECT_EQ(saveDialog.Showings[0].Filter, "WAV Files (*.wav)|*.WAV|All Files (*.*)|*.*");
+    EXPECT_TRUE(sound.Played.empty());
+    EXPECT_TRUE(host.Inspected.has_value());
+}
+
+TEST_F(GenerationDriverTest, SaveDialogOffersTheLastNameAgain) {
+    TTempDir dir;
+    saveDialog.Answers = {(dir / "a.wav").string(), std::nullopt};
+    driver.SaveMessageAs();
+    saveDialog.Title = "Save Workshop Script";  // another user of the shared dialog
+    saveDialog.Filter = "CID";
+    driver.SaveMessageAs();
+    EXPECT_EQ(saveDialog.Showings[1].FileName, (dir / "a.wav").string());
+    EXPECT_EQ(saveDialog.Showings[1].Title, "Save Caller ID Audio File");
+    EXPECT_EQ(saveDialog.Showings[1].Filter, "WAV Files (*.wav)|*.WAV|All Files (*.*)|*.*");
+}
+
+TEST_F(GenerationDriverTest, ExistingFileIsReplacedOnlyAfterYes) {
+    TTempDir dir;
+    const auto path = (dir / "script.CID").string();
+    test::WriteFile(path, "$07=keep\r\n");
+    saveDialog.Answers = {path};
+    notices.Answers = {TDialogAnswer::Cancel};
+    driver.SaveMessageAs();
+    EXPECT_EQ(notices.Questions, std::vector<std::string>{"File " + path + " exists.  Replace?"});
+    EXPECT_EQ(ReadFile(path), "$07=keep\r\n");
+    EXPECT_FALSE(host.Inspected.has_value());
+
+    const auto other = (dir / "other.wav").string();
+    saveDialog.Answers = {path, other};
+    notices.Answers = {TDialogAnswer::No};
+    driver.SaveMessageAs();
+    EXPECT_EQ(ReadFile(path), "$07=keep\r\n");
+    EXPECT_EQ(ReadFile(other).size(), 23197u);
+
+    saveDialog.Answers = {path};
+    notices.Answers = {TDialogAnswer::Yes};
+    driver.SaveMessageAs();
+    EXPECT_EQ(ReadFile(path).substr(0, 4), "RIFF");
+}
+
+TEST_F(GenerationDriverTest, CancelledSaveChangesNothing) {
+    saveDialog.Answers = {std::nullopt};
+    driver.SaveMessageAs();
+    EXPECT_TRUE(host.Log.empty());
+    EXPECT_TRUE(host.Status.empty());
+    EXPECT_FALSE(host.Inspected.has_value());
+    EXPECT_EQ(driver.Synth().BitCounter(), 0);
+}
+
+TEST_F(GenerationDriverTest, FailedSaveRestoresButtonsAndTimerAndSkipsInspector) {
+    TTempDir dir;
+    const auto path = (dir / "missing" / "x.wav").string();
+    saveDialog.Answers = {path};
+    test::TRecordingErrors errors;
+    RunHandler(errors, [&] { driver.SaveMessageAs(); });
+    EXPECT_EQ(errors.Errors, std::vector<std::string>{"Cannot create file " + path});
+    EXPECT_FALSE(host.Inspected.has_value());
+    EXPECT_TRUE(timer.Attached());
+    EXPECT_EQ(host.Log.back(), "enable");
+    EXPECT_EQ(driver.Buttons(), (TOutputButtons{true, true, true}));
+    timer.Tick();
+    EXPECT_EQ(ticks, 1);
+    // The next generation works as usual.
+    driver.PlayMessage();
+    EXPECT_EQ(sound.Played.size(), 1u);
+}
+
+TEST_F(GenerationDriverTest, TimerTicksOnlyWhileAttached) {
+    timer.Tick();
+    timer.Detach();
+    timer.Tick();
+    timer.Reattach();
+    timer.Tick();
+    EXPECT_EQ(ticks, 2);
+}
+
+}  // namespace
+}  // namespace ringlark
