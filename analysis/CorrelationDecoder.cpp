@@ -5,203 +5,18 @@
 #include <cmath>
 
 #include "generation/MessageBuilder.h"
+#include "analysis/ToneDiscriminator.h"
 #include "generation/WavImage.h"
 
 namespace ringlark {
 
 namespace {
 
-constexpr double kBaud = 1200.0;
-constexpr double kMark = 1200.0;
-constexpr double kSpace = 2200.0;
-constexpr double kTargetRate = 11025.0;
-constexpr double kHighPassHz = 300.0;
 constexpr int kBitsPerFrame = 10;
 constexpr double kMinLeadMark = 0.5;  // mean decision over the bits before a message
 constexpr int kLeadBits = 16;
 constexpr double kMinClarity = 0.45;    // mean |decision| over a message's bits
 constexpr double kMinStopMarks = 0.75;  // share of stop bits read as marks
-
-// The working signal: per working sample the energies of the two tones over
-// the last bit, and each tone's recent level. The decision value, mark minus
-// space over mark plus space (in -1 to 1), is formed where it is read.
-struct TDiscriminator {
-    std::vector<float> Mark;
-    std::vector<float> Space;
-    // Each tone's level follows its energy while it is the stronger tone; the
-    // balanced decision takes each energy relative to its own level, so that a
-    // weaker space tone (twist) counts as much as the mark.
-    std::vector<float> MarkLevel;
-    std::vector<float> SpaceLevel;
-    double Rate = 0;
-    double BitLength = 0;  // working samples per bit
-    int Window = 0;
-
-    std::size_t Size() const { return Mark.size(); }
-
-    float D(std::size_t i, bool balanced = false) const {
-        if (balanced) {
-            // Each tone's correlation amplitude weighted by that tone's own
-            // amplitude, less half its energy: the likelihood comparison of two
-            // tones received at different levels.
-            const double mark =
-                std::sqrt(static_cast<double>(Mark[i]) * MarkLevel[i]) - MarkLevel[i] / 2;
-            const double space =
-                std::sqrt(static_cast<double>(Space[i]) * SpaceLevel[i]) - SpaceLevel[i] / 2;
-            const double scale = (static_cast<double>(MarkLevel[i]) + SpaceLevel[i]) / 2;
-            return scale > 1e-30 ? static_cast<float>(std::clamp((mark - space) / scale, -1.0, 1.0))
-                                 : 0.0f;
-        }
-        const double m = Mark[i];
-        const double sp = Space[i];
-        return m + sp > 1e-30 ? static_cast<float>((m - sp) / (m + sp)) : 0.0f;
-    }
-
-    // Mark minus space, compared with a decision level without a division.
-    bool Above(std::size_t i, float level) const {
-        return Mark[i] - Space[i] > level * (Mark[i] + Space[i]);
-    }
-
-    // The weighted decision with the tones' levels given, at a fraction of a sample.
-    float AtWithLevels(double position, double markLevel, double spaceLevel) const {
-        if (Mark.empty() || markLevel <= 0 || spaceLevel <= 0) {
-            return At(position);
-        }
-        const auto i = std::min(static_cast<std::size_t>(std::max(0.0, position)), Size() - 1);
-        const std::size_t j = std::min(i + 1, Size() - 1);
-        const double f = std::clamp(position - static_cast<double>(i), 0.0, 1.0);
-        const double mark = Mark[i] + (Mark[j] - Mark[i]) * f;
-        const double space = Space[i] + (Space[j] - Space[i]) * f;
-        const double m = std::sqrt(std::max(0.0, mark) * markLevel) - markLevel / 2;
-        const double sp = std::sqrt(std::max(0.0, space) * spaceLevel) - spaceLevel / 2;
-        return static_cast<float>(std::clamp((m - sp) / ((markLevel + spaceLevel) / 2), -1.0, 1.0));
-    }
-
-    float At(double position, bool balanced = false) const {
-        if (Mark.empty()) {
-            return 0.0f;
-        }
-        if (position <= 0) {
-            return D(0, balanced);
-        }
-        const auto i = static_cast<std::size_t>(position);
-        if (i + 1 >= Size()) {
-            return D(Size() - 1, balanced);
-        }
-        const float f = static_cast<float>(position - static_cast<double>(i));
-        const float a = D(i, balanced);
-        return a + (D(i + 1, balanced) - a) * f;
-    }
-};
-
-TDiscriminator Discriminate(const std::vector<float>& input, double rate) {
-    TDiscriminator out;
-    const int factor = std::max(1, static_cast<int>(std::floor(rate / kTargetRate + 0.01)));
-    out.Rate = rate / factor;
-    out.BitLength = out.Rate / kBaud;
-    out.Window = std::max(2, static_cast<int>(std::lround(out.BitLength)));
-    if (input.empty()) {
-        return out;
-    }
-    // Decimation through a triangular low-pass (two cascaded averages of
-    // `factor` samples), computed only where an output is needed.
-    std::vector<float> taps(static_cast<std::size_t>(2 * factor - 1));
-    float tapSum = 0;
-    for (int k = 0; k < 2 * factor - 1; ++k) {
-        taps[static_cast<std::size_t>(k)] = static_cast<float>(factor - std::abs(k - (factor - 1)));
-        tapSum += taps[static_cast<std::size_t>(k)];
-    }
-    for (float& t : taps) {
-        t /= tapSum;
-    }
-    const std::size_t outputs = input.size() / static_cast<std::size_t>(factor);
-    std::vector<float> x(outputs);
-    const auto last = static_cast<std::ptrdiff_t>(input.size()) - 1;
-    for (std::size_t o = 0; o < outputs; ++o) {
-        const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(o) * factor - (factor - 1);
-        float acc = 0;
-        if (first >= 0 && first + static_cast<std::ptrdiff_t>(taps.size()) - 1 <= last) {
-            const float* in = input.data() + first;
-            for (std::size_t k = 0; k < taps.size(); ++k) {
-                acc += taps[k] * in[k];
-            }
-        } else {
-            for (std::size_t k = 0; k < taps.size(); ++k) {
-                const std::ptrdiff_t i =
-                    std::clamp<std::ptrdiff_t>(first + static_cast<std::ptrdiff_t>(k), 0, last);
-                acc += taps[k] * input[static_cast<std::size_t>(i)];
-            }
-        }
-        x[o] = acc;
-    }
-    // A one-pole high-pass takes out DC and hum.
-    const float alpha = static_cast<float>(1.0 - std::exp(-2.0 * M_PI * kHighPassHz / out.Rate));
-    float mean = x.front();
-    for (float& v : x) {
-        mean += alpha * (v - mean);
-        v -= mean;
-    }
-
-    // Quadrature correlation over one bit for each tone, as running sums.
-    const std::size_t n = x.size();
-    const auto window = static_cast<std::size_t>(out.Window);
-    out.Mark.assign(n, 0.0f);
-    out.Space.assign(n, 0.0f);
-    out.MarkLevel.assign(n, 0.0f);
-    out.SpaceLevel.assign(n, 0.0f);
-    // Each tone's level follows its energy while it is the stronger tone.
-    const double levelRate = 1.0 / (16.0 * out.BitLength);
-    double markLevel = 0;
-    double spaceLevel = 0;
-    // Oscillators e^(-j w n) for both tones, in plain real arithmetic (complex
-    // products with their infinity checks would cost more than the rest).
-    double stepRe[2], stepIm[2], oscRe[2] = {1.0, 1.0}, oscIm[2] = {0.0, 0.0};
-    double sumRe[2] = {0.0, 0.0}, sumIm[2] = {0.0, 0.0};
-    const double tones[2] = {kMark, kSpace};
-    for (int t = 0; t < 2; ++t) {
-        stepRe[t] = std::cos(-2.0 * M_PI * tones[t] / out.Rate);
-        stepIm[t] = std::sin(-2.0 * M_PI * tones[t] / out.Rate);
-    }
-    std::vector<double> ring(4 * window, 0.0);  // the products inside the window
-    std::size_t slot = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double sample = x[i];
-        double* old = &ring[4 * slot];
-        for (int t = 0; t < 2; ++t) {
-            const double re = sample * oscRe[t];
-            const double im = sample * oscIm[t];
-            sumRe[t] += re - old[2 * t];
-            sumIm[t] += im - old[2 * t + 1];
-            old[2 * t] = re;
-            old[2 * t + 1] = im;
-            const double nextRe = oscRe[t] * stepRe[t] - oscIm[t] * stepIm[t];
-            oscIm[t] = oscRe[t] * stepIm[t] + oscIm[t] * stepRe[t];
-            oscRe[t] = nextRe;
-        }
-        if (++slot == window) {
-            slot = 0;
-        }
-        if ((i & 1023) == 0) {
-            for (int t = 0; t < 2; ++t) {  // keep the oscillators on the unit circle
-                const double norm = std::sqrt(oscRe[t] * oscRe[t] + oscIm[t] * oscIm[t]);
-                oscRe[t] /= norm;
-                oscIm[t] /= norm;
-            }
-        }
-        const double mark = sumRe[0] * sumRe[0] + sumIm[0] * sumIm[0];
-        const double space = sumRe[1] * sumRe[1] + sumIm[1] * sumIm[1];
-        if (mark > space) {
-            markLevel += levelRate * (mark - markLevel);
-        } else {
-            spaceLevel += levelRate * (space - spaceLevel);
-        }
-        out.Mark[i] = static_cast<float>(mark);
-        out.Space[i] = static_cast<float>(space);
-        out.MarkLevel[i] = static_cast<float>(markLevel);
-        out.SpaceLevel[i] = static_cast<float>(spaceLevel);
-    }
-    return out;
-}
 
 struct TTry {
     double Offset;          // shift of the sampling points, in bits
@@ -359,7 +174,7 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
     if (sampleRate < 4000 || samples.size() < 64) {
         return found;
     }
-    const TDiscriminator s = Discriminate(samples, sampleRate);
+    const TDiscriminator s = Discriminate(samples, sampleRate, kBell202Tones);
     double position = kLeadBits * s.BitLength;
     while (true) {
         const double edge = FindCrossing(s, position, static_cast<double>(s.Size()));

@@ -14,7 +14,7 @@
 #include "generation/SignalImage.h"
 #include "generation/MessageBuilder.h"
 #include "core/NullServices.h"
-#include "analysis/SignalTools.h"
+#include "tests/support/TestSignals.h"
 #include "generation/WavImage.h"
 #include "analysis/WaveformViewer.h"
 

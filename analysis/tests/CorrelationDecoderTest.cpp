@@ -7,7 +7,7 @@
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
 #include "generation/MessageBuilder.h"
-#include "analysis/SignalTools.h"
+#include "tests/support/TestSignals.h"
 
 namespace ringlark {
 namespace {

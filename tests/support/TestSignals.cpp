@@ -1,4 +1,4 @@
-#include "analysis/SignalTools.h"
+#include "tests/support/TestSignals.h"
 
 #include <algorithm>
 #include <cmath>

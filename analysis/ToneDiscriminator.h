@@ -1,0 +1,112 @@
+#pragma once
+
+// The first stage of the correlation decoder: a recording turned into the
+// energies of the two FSK tones over the last bit, at a working rate near
+// 11025/s. Decimation, DC removal and the correlation are separate pieces so
+// that each can be read, tested and replaced on its own.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+namespace ringlark {
+
+// The two tones and the bit rate of an FSK signal.
+struct TFskTones {
+    double Mark = 1200.0;   // Hz
+    double Space = 2200.0;  // Hz
+    double Baud = 1200.0;   // bits per second
+};
+inline constexpr TFskTones kBell202Tones{};
+
+// The working signal: per working sample the energies of the two tones over
+// the last bit, and each tone's recent level. The decision value, mark minus
+// space over mark plus space (in -1 to 1), is formed where it is read.
+struct TDiscriminator {
+    std::vector<float> Mark;
+    std::vector<float> Space;
+    // Each tone's level follows its energy while it is the stronger tone; the
+    // balanced decision takes each energy relative to its own level, so that a
+    // weaker space tone (twist) counts as much as the mark.
+    std::vector<float> MarkLevel;
+    std::vector<float> SpaceLevel;
+    double Rate = 0;
+    double BitLength = 0;  // working samples per bit
+    int Window = 0;
+
+    std::size_t Size() const { return Mark.size(); }
+
+    float D(std::size_t i, bool balanced = false) const {
+        if (balanced) {
+            // Each tone's correlation amplitude weighted by that tone's own
+            // amplitude, less half its energy: the likelihood comparison of two
+            // tones received at different levels.
+            const double mark =
+                std::sqrt(static_cast<double>(Mark[i]) * MarkLevel[i]) - MarkLevel[i] / 2;
+            const double space =
+                std::sqrt(static_cast<double>(Space[i]) * SpaceLevel[i]) - SpaceLevel[i] / 2;
+            const double scale = (static_cast<double>(MarkLevel[i]) + SpaceLevel[i]) / 2;
+            return scale > 1e-30 ? static_cast<float>(std::clamp((mark - space) / scale, -1.0, 1.0))
+                                 : 0.0f;
+        }
+        const double m = Mark[i];
+        const double sp = Space[i];
+        return m + sp > 1e-30 ? static_cast<float>((m - sp) / (m + sp)) : 0.0f;
+    }
+
+    // Mark minus space, compared with a decision level without a division.
+    bool Above(std::size_t i, float level) const {
+        return Mark[i] - Space[i] > level * (Mark[i] + Space[i]);
+    }
+
+    // The weighted decision with the tones' levels given, at a fraction of a sample.
+    float AtWithLevels(double position, double markLevel, double spaceLevel) const {
+        if (Mark.empty() || markLevel <= 0 || spaceLevel <= 0) {
+            return At(position);
+        }
+        const auto i = std::min(static_cast<std::size_t>(std::max(0.0, position)), Size() - 1);
+        const std::size_t j = std::min(i + 1, Size() - 1);
+        const double f = std::clamp(position - static_cast<double>(i), 0.0, 1.0);
+        const double mark = Mark[i] + (Mark[j] - Mark[i]) * f;
+        const double space = Space[i] + (Space[j] - Space[i]) * f;
+        const double m = std::sqrt(std::max(0.0, mark) * markLevel) - markLevel / 2;
+        const double sp = std::sqrt(std::max(0.0, space) * spaceLevel) - spaceLevel / 2;
+        return static_cast<float>(std::clamp((m - sp) / ((markLevel + spaceLevel) / 2), -1.0, 1.0));
+    }
+
+    float At(double position, bool balanced = false) const {
+        if (Mark.empty()) {
+            return 0.0f;
+        }
+        if (position <= 0) {
+            return D(0, balanced);
+        }
+        const auto i = static_cast<std::size_t>(position);
+        if (i + 1 >= Size()) {
+            return D(Size() - 1, balanced);
+        }
+        const float f = static_cast<float>(position - static_cast<double>(i));
+        const float a = D(i, balanced);
+        return a + (D(i + 1, balanced) - a) * f;
+    }
+};
+
+// Every factor-th sample of the input after a triangular low-pass (two cascaded
+// averages of `factor` samples), computed only where an output is needed: it
+// keeps both tones while cutting what would alias onto them.
+std::vector<float> DecimateTriangular(const std::vector<float>& input, int factor);
+
+// A one-pole high-pass at cornerHz, in place: takes out DC and mains hum
+// before the correlation, so that neither leaks into the tone energies.
+void RemoveDc(std::vector<float>& x, double rate, double cornerHz);
+
+// The sliding quadrature correlation of x with both tones over `window`
+// samples, and each tone's level tracked while it is the stronger one.
+TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double bitLength,
+                              int window, const TFskTones& tones);
+
+// The whole first stage: the working rate is the input rate divided by the
+// integer nearest below input / 11025 (at least 1).
+TDiscriminator Discriminate(const std::vector<float>& input, double rate, const TFskTones& tones);
+
+}  // namespace ringlark
