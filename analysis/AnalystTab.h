@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/WaveformViewer.h"
 #include "core/Bytes.h"
 #include "core/Services.h"
-#include "analysis/WaveformViewer.h"
 
 namespace ringlark {
 

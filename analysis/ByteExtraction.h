@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Bytes.h"
 #include "analysis/CorrelationDecoder.h"
 #include "analysis/Demodulator.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 
@@ -50,8 +50,9 @@ struct TByteAnalyzer {
     // The zero-crossing result when it is a known message whose checksum passes,
     // else the peak result on the same condition, else the first message the
     // correlation decoder (method 3) finds, else the first of the two results
-    // whose first byte is a known type, else a failure. A recording that the
-    // first two methods decode correctly is reported as before.
+    // whose first byte is a known type, else a failure. Method 3 runs only when
+    // neither of the first two gives a checked message, so its presence never
+    // changes the report of a recording that they decode.
     TAutoResult AutoAnalyze(const Bytes& image);
 
     // Method 3 by hand: the frame listing of the bit decisions of every message

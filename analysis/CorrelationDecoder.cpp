@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "generation/MessageBuilder.h"
 #include "analysis/ToneDiscriminator.h"
+#include "generation/MessageBuilder.h"
 #include "generation/WavImage.h"
 
 namespace ringlark {

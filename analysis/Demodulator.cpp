@@ -35,7 +35,8 @@ Bytes TDemodulator::Analyze(const Bytes& image,
 
 Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
                                       const std::function<void(const TDemodEvent&)>& onEvent) {
-    if (AnalysisMethod != TAnalysisMethod::ZeroCrossing && AnalysisMethod != TAnalysisMethod::Peak) {
+    if (AnalysisMethod != TAnalysisMethod::ZeroCrossing &&
+        AnalysisMethod != TAnalysisMethod::Peak) {
         AnalysisMethod = TAnalysisMethod::ZeroCrossing;
     }
     SignalOffset = offset;

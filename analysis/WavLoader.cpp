@@ -6,10 +6,10 @@
 #include <cstring>
 #include <fstream>
 
+#include "analysis/Waveform.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
 #include "generation/WavImage.h"
-#include "analysis/Waveform.h"
 
 namespace ringlark {
 

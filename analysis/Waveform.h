@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/AnalysisMethod.h"
 #include "core/Bytes.h"
 #include "core/Color.h"
-#include "analysis/AnalysisMethod.h"
 
 namespace ringlark {
 
@@ -39,7 +39,8 @@ int64_t ClampStart(int64_t start, std::size_t imageSize);
 // UpdateScreen: 771 columns of the image from start, with the events that the
 // given method sees, the half-period bars and the bit-count labels. Nothing
 // outside the image is read: columns past its end stay white.
-TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, TAnalysisMethod method, int32_t signalOffset);
+TWaveformPicture DrawWaveform(const Bytes& image, int64_t start, TAnalysisMethod method,
+                              int32_t signalOffset);
 
 // The "Play" image: the header with its data size rewritten, then the samples
 // from the offset on. The RIFF size is kept.

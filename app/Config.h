@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "core/Bytes.h"
 #include "app/RegistryFile.h"
+#include "core/Bytes.h"
 
 namespace ringlark {
 

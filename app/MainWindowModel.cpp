@@ -138,7 +138,7 @@ void TForm1::SaveConfigOnClose() {
 }
 
 void TForm1::ResizeTo(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
-                        ITextMetrics& metrics) {
+                      ITextMetrics& metrics) {
     Geometry.Width = width < TMainGeometry::MinWidth ? TMainGeometry::MinWidth : width;
     Geometry.Height = height < TMainGeometry::MinHeight ? TMainGeometry::MinHeight : height;
     FixWorkshopSizes(toolBarWidth, gridWidth, metrics);

@@ -5,14 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "app/About.h"
 #include "analysis/AnalystTab.h"
+#include "app/About.h"
 #include "app/CallerIdTabs.h"
 #include "app/Config.h"
-#include "generation/workflow/GenerationDriver.h"
-#include "inspection/Inspector.h"
 #include "app/OptionsModel.h"
 #include "core/Services.h"
+#include "generation/workflow/GenerationDriver.h"
+#include "inspection/Inspector.h"
 #include "workshop/Workshop.h"
 
 // TForm1, the main window, as a model: controls are plain states, handlers are
@@ -236,11 +236,5 @@ class TForm1 : public IGenerationHost, public IAnalystHost {
     TFormOptions& options_;
     TGenerationDriver driver_;
 };
-
-// The start sequence: the application title, then the six windows created once,
-// in this order, the main window first.
-inline constexpr std::array<std::string_view, 6> WindowCreationOrder = {
-    "TForm1",        "TFormOptions",  "InspectorWindow",
-    "ProgressWindow", "WaveformViewerWindow", "TFormEditParameter"};
 
 }  // namespace ringlark

@@ -8,12 +8,12 @@
 
 #include "analysis/ByteExtraction.h"
 #include "analysis/CorrelationDecoder.h"
-#include "generation/FskSynth.h"
-#include "generation/SignalImage.h"
-#include "generation/MessageBuilder.h"
-#include "core/NullServices.h"
-#include "generation/WavImage.h"
 #include "analysis/WaveformViewer.h"
+#include "core/NullServices.h"
+#include "generation/FskSynth.h"
+#include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
+#include "generation/WavImage.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 
 #include "analysis/ByteExtraction.h"
 #include "analysis/CorrelationDecoder.h"
-#include "generation/FskSynth.h"
-#include "generation/SignalImage.h"
-#include "generation/MessageBuilder.h"
-#include "core/NullServices.h"
-#include "tests/support/TestSignals.h"
-#include "generation/WavImage.h"
 #include "analysis/WaveformViewer.h"
+#include "core/NullServices.h"
+#include "generation/FskSynth.h"
+#include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
+#include "generation/WavImage.h"
+#include "tests/support/TestSignals.h"
 
 namespace {
 
@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
                         viewer.LoadFileBytes(file);
                         TByteAnalyzer& analyzer = viewer.Analyzer;
                         analyzer.QuietAnalysis = true;
-                        for (TAnalysisMethod method : {TAnalysisMethod::ZeroCrossing, TAnalysisMethod::Peak}) {
+                        for (TAnalysisMethod method :
+                             {TAnalysisMethod::ZeroCrossing, TAnalysisMethod::Peak}) {
                             analyzer.Demodulator.AnalysisMethod = method;
                             const Bytes text = analyzer.StringAnalyze(
                                 analyzer.Demodulator.Analyze(viewer.LoadedImage));

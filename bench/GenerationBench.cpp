@@ -2,8 +2,8 @@
 // 15-character name, with no output. Target: 20 million samples per second.
 #include <benchmark/benchmark.h>
 
-#include "generation/SignalImage.h"
 #include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
 #include "generation/WavImage.h"
 
 namespace {

@@ -69,16 +69,16 @@ TExitStatus PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
         for (const auto& m : messages) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.3fs", m.Seconds);
-            std::cout << seconds << " CORR " << HexString(m.Message) << " | "
-                      << Fields(m.Message) << '\n';
+            std::cout << seconds << " CORR " << HexString(m.Message) << " | " << Fields(m.Message)
+                      << '\n';
         }
     }
     return messages.empty() ? TExitStatus::NotUnderstood : TExitStatus::Success;
 }
 
 // Prints one analysis result the way the options ask for.
-TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result, const Bytes& inspectText,
-                const std::vector<Bytes>& report) {
+TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
+                        const Bytes& inspectText, const std::vector<Bytes>& report) {
     const bool failed = result.Failed();
     if (args.Json) {
         nlohmann::json out = {{"tag", failed ? "FAIL" : result.MethodTag},
@@ -89,9 +89,9 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result, con
         }
         std::cout << out.dump(2) << '\n';
     } else if (args.Hex) {
-        std::string line = failed ? "FAIL " + HexString(result.ZeroCrossingText()) + " | " +
-                                        HexString(result.Text)
-                                  : result.MethodTag + " " + HexString(result.Text);
+        std::string line =
+            failed ? "FAIL " + HexString(result.ZeroCrossingText()) + " | " + HexString(result.Text)
+                   : result.MethodTag + " " + HexString(result.Text);
         while (!line.empty() && line.back() == ' ') {
             line.pop_back();
         }

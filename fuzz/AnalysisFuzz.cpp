@@ -7,9 +7,9 @@
 
 #include "analysis/ByteExtraction.h"
 #include "analysis/CorrelationDecoder.h"
-#include "inspection/Inspector.h"
-#include "core/NullServices.h"
 #include "analysis/WaveformViewer.h"
+#include "core/NullServices.h"
+#include "inspection/Inspector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ringlark::TCancelledFileDialog dialog;

@@ -9,7 +9,7 @@
 
 namespace {
 class TDocumentStore : public ringlark::IConfigStore {
-public:
+  public:
     std::optional<ringlark::TRegistryDocument> Document;
     std::optional<ringlark::TRegistryDocument> Load() override { return Document; }
     bool Save(const ringlark::TRegistryDocument& document) override {

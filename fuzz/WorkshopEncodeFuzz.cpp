@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "inspection/Inspector.h"
 #include "generation/MessageBuilder.h"
+#include "inspection/Inspector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -158,18 +158,18 @@ void ParameterWalk(TNoteWriter& w, unsigned length) {
                 break;
             case cid::ParamNumberNotSent:
                 w.Field(v, BlockReason(first, "Number",
-                                      "Reason for Number Block Undetermined (Invalid)"));
+                                       "Reason for Number Block Undetermined (Invalid)"));
                 break;
             case cid::ParamCallQualifier:
                 w.Field(v,
-                       first == 'L' ? "Call Qualifier: Long Distance" : "Call Qualifier: Unknown");
+                        first == 'L' ? "Call Qualifier: Long Distance" : "Call Qualifier: Unknown");
                 break;
             case cid::ParamCallingName:
                 w.Field(v, "Calling Name: " + value);
                 break;
             case cid::ParamNameNotSent:
                 w.Field(v, BlockReason(first, "Calling Name",
-                                      "Reason for Name Block Undetermined (Invalid)"));
+                                       "Reason for Name Block Undetermined (Invalid)"));
                 break;
             case cid::ParamCallType:
                 w.Field(v, CallType(first));

@@ -10,6 +10,9 @@ bash scripts/deps.sh
 fuzz_seconds="${RINGLARK_FUZZ_SECONDS:-30}"
 export QT_QPA_PLATFORM=offscreen
 
+echo "== formatting (clang-format)"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
 echo "== normal build"
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build --output-on-failure -j2

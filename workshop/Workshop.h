@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "core/Bytes.h"
-#include "generation/workflow/CallerIdTab.h"
-#include "generation/MessageBuilder.h"
 #include "core/Services.h"
+#include "generation/MessageBuilder.h"
+#include "generation/workflow/CallerIdTab.h"
 
 namespace ringlark {
 
@@ -123,7 +123,9 @@ class TWorkshop {
     // The list's handlers, by the names its control gives them.
     void StringGrid1Click(int position, int column) { SelectCell(position, column); }
     void StringGrid1DblClick() { EditSelectedRow(); }
-    void StringGrid1MouseDown(int position, int column) { SelectCellUnderPointer(position, column); }
+    void StringGrid1MouseDown(int position, int column) {
+        SelectCellUnderPointer(position, column);
+    }
     void StringGrid1KeyPress(char key) { PressKey(key); }
 
     // Returns true when the list was written.

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/Bytes.h"
-#include "generation/workflow/CallerIdTab.h"
 #include "generation/MessageBuilder.h"
+#include "generation/workflow/CallerIdTab.h"
 
 // The workshop script (.CID): one line per row, Parameter "=" Message String,
 // each line ended by CR LF.

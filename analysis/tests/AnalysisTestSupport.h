@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tests/support/TestSupport.h"
-#include "generation/WavImage.h"
 #include "analysis/WaveformViewer.h"
+#include "generation/WavImage.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark::test {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/tests/AnalysisTestSupport.h"
+#include "core/RinglarkError.h"
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
-#include "core/RinglarkError.h"
 
 namespace ringlark {
 namespace {

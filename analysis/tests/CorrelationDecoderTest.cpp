@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/tests/AnalysisTestSupport.h"
 #include "analysis/ByteExtraction.h"
+#include "analysis/tests/AnalysisTestSupport.h"
 #include "generation/FskSynth.h"
-#include "generation/SignalImage.h"
 #include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
 #include "tests/support/TestSignals.h"
 
 namespace ringlark {

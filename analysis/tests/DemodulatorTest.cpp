@@ -75,7 +75,8 @@ TEST(Analyze, SpaceRunsOver9BitsLeaveNoTrace) {
     // marks, then space half periods whose run spans 349 or 350 samples from its
     // first space event to the next mark event, then marks again
     const auto run = [](int lastHalf) {
-        return Analyze(SquareImage({{18, 30}, {10, 1}, {10, 32}, {lastHalf, 1}, {18, 30}}), TAnalysisMethod::ZeroCrossing);
+        return Analyze(SquareImage({{18, 30}, {10, 1}, {10, 32}, {lastHalf, 1}, {18, 30}}),
+                       TAnalysisMethod::ZeroCrossing);
     };
     const Bytes shortRun = run(11);  // 331 + 18 = 349 samples: 9.50 bits
     const Bytes longRun = run(12);   // 332 + 18 = 350 samples: 9.52 bits
@@ -127,7 +128,9 @@ TEST(Analyze, ZeroCrossingCountsTheThresholdAsAbove) {
 TEST(Analyze, NeverCrossingGivesEmptyTextPeakStillSeesCrests) {
     // a constant image never crosses its own threshold; a 1200 Hz tone wholly
     // above the threshold still makes one crest event per period
-    EXPECT_EQ(Analyze(Bytes(WavHeaderSize, '\0') + Bytes(500, '\x90'), TAnalysisMethod::ZeroCrossing), "");
+    EXPECT_EQ(
+        Analyze(Bytes(WavHeaderSize, '\0') + Bytes(500, '\x90'), TAnalysisMethod::ZeroCrossing),
+        "");
     Bytes image(WavHeaderSize, '\0');
     for (int i = 0; i < 2000; ++i) {
         image += static_cast<char>(

@@ -1,11 +1,11 @@
 // Generate, save, reduce the rate, load, analyse: the bytes must come back.
 #include <gtest/gtest.h>
 
-#include "analysis/tests/AnalysisTestSupport.h"
 #include "analysis/ByteExtraction.h"
+#include "analysis/tests/AnalysisTestSupport.h"
 #include "generation/FskSynth.h"
-#include "generation/SignalImage.h"
 #include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
 
 namespace ringlark {
 namespace {
@@ -64,8 +64,9 @@ TEST_P(RoundTripTest, At22050EveryMessageComesBack) {
 // between events is a multiple of 4: the half periods of the tones (10.02 and
 // 18.375 samples) land on 8/12 and 16/20, half periods across a tone change
 // are misclassified and single mark bits round to nothing. The seizure strip
-// then stops at the first defect and the frames are misaligned: neither
-// specified method recovers the message, and the correlation decoder does.
+// then stops at the first defect and the frames are misaligned: neither the
+// zero-crossing nor the peak method recovers the message; the correlation
+// decoder does.
 TEST_P(RoundTripTest, At11025OnlyTheCorrelationDecoderRecoversTheMessage) {
     test::TTempDir dir;
     TFskSynth synth;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/tests/AnalysisTestSupport.h"
 #include "analysis/Demodulator.h"
+#include "analysis/tests/AnalysisTestSupport.h"
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
 
@@ -14,8 +14,10 @@ using K = TPrimitive::Kind;
 
 bool Has(const TWaveformPicture& picture, const TPrimitive& wanted) {
     for (const auto& p : picture.Primitives) {
-        if (p.Type == wanted.Type && p.X1 == wanted.X1 && p.Y1 == wanted.Y1 && p.Color == wanted.Color &&
-            (p.Type == K::Text ? p.Text == wanted.Text : (p.X2 == wanted.X2 && p.Y2 == wanted.Y2))) {
+        if (p.Type == wanted.Type && p.X1 == wanted.X1 && p.Y1 == wanted.Y1 &&
+            p.Color == wanted.Color &&
+            (p.Type == K::Text ? p.Text == wanted.Text
+                               : (p.X2 == wanted.X2 && p.Y2 == wanted.Y2))) {
             return true;
         }
     }
@@ -100,7 +102,8 @@ TEST(Waveform, PeakGateLeavesOutWigglesAroundTheThreshold) {
 
 TEST(Waveform, ScrollPastTheEndDrawsTheLastPicture) {
     const Bytes image = Square({{18, 200}}, 5000);
-    const auto limit = DrawWaveform(image, static_cast<int64_t>(image.size()) - 771, TAnalysisMethod::ZeroCrossing, 0);
+    const auto limit = DrawWaveform(image, static_cast<int64_t>(image.size()) - 771,
+                                    TAnalysisMethod::ZeroCrossing, 0);
     const auto beyond = DrawWaveform(image, 100000, TAnalysisMethod::ZeroCrossing, 0);
     EXPECT_EQ(beyond.Start, static_cast<int64_t>(image.size()) - 771);
     EXPECT_EQ(beyond.Primitives.size(), limit.Primitives.size());
@@ -118,7 +121,9 @@ TEST(Waveform, ShortAndEmptyImagesStayInsideTheirBytes) {
             EXPECT_LE(p.X2, 100);
         }
     }
-    EXPECT_EQ(DrawWaveform(Bytes(WavHeaderSize, '\0'), 0, TAnalysisMethod::ZeroCrossing, 0).Primitives.size(), 2u);
+    EXPECT_EQ(DrawWaveform(Bytes(WavHeaderSize, '\0'), 0, TAnalysisMethod::ZeroCrossing, 0)
+                  .Primitives.size(),
+              2u);
     EXPECT_EQ(DrawWaveform(Bytes(), 0, TAnalysisMethod::ZeroCrossing, 0).Primitives.size(), 2u);
 }
 
@@ -136,7 +141,7 @@ TEST(Waveform, PlayImageFromAnOffset) {
 }
 
 class ViewerButtons : public ::testing::Test, protected test::TViewerFixture {
-protected:
+  protected:
     void Load(const Bytes& message) {
         TFskSynth synth;
         const auto path = (dir / "v.wav").string();
@@ -162,7 +167,9 @@ TEST_F(ViewerButtons, PlayFromTheScrollPosition) {
 TEST_F(ViewerButtons, AnalysisButtonsShowTheListingAndAutoAnalyzeTellsTheResult) {
     Load(test::HexBytes("82 03 0B 01 FF 70"));
     std::vector<std::vector<Bytes>> listings;
-    viewer.Analyzer.ShowListing = [&](const std::vector<Bytes>& lines) { listings.push_back(lines); };
+    viewer.Analyzer.ShowListing = [&](const std::vector<Bytes>& lines) {
+        listings.push_back(lines);
+    };
     viewer.AnalyzePeak();
     ASSERT_EQ(listings.size(), 1u);
     EXPECT_EQ(listings[0].size(), 6u);

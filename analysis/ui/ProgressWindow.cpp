@@ -10,7 +10,7 @@ namespace ringlark::ui {
 namespace {
 // The bar counts in ints; long conversions are scaled to per mille.
 constexpr int kScale = 1000;
-}
+}  // namespace
 
 ProgressWindow::ProgressWindow(QWidget* mainWindow) : QDialog(mainWindow), mainWindow_(mainWindow) {
     setWindowTitle(QStringLiteral("Progress"));
@@ -27,7 +27,8 @@ ProgressWindow::ProgressWindow(QWidget* mainWindow) : QDialog(mainWindow), mainW
     resize(320, 100);
 }
 
-void ProgressWindow::Begin(const std::string& text, int64_t minimum, int64_t maximum, int64_t position) {
+void ProgressWindow::Begin(const std::string& text, int64_t minimum, int64_t maximum,
+                           int64_t position) {
     label_->setText(QString::fromStdString(text));
     label_->repaint();
     minimum_ = minimum;

@@ -13,13 +13,14 @@ namespace ringlark::ui {
 // Each position update lets the window system repaint; the rest of the program
 // is disabled meanwhile, so that nothing touches the image being converted.
 class ProgressWindow : public QDialog, public IProgress {
-public:
+  public:
     explicit ProgressWindow(QWidget* mainWindow);
-    void Begin(const std::string& text, int64_t minimum, int64_t maximum, int64_t position) override;
+    void Begin(const std::string& text, int64_t minimum, int64_t maximum,
+               int64_t position) override;
     void Position(int64_t value) override;
     void End() override;
 
-private:
+  private:
     QWidget* mainWindow_;
     QLabel* label_;
     QProgressBar* bar_;

@@ -55,7 +55,8 @@ QImage RenderWaveform(const TWaveformPicture& picture) {
     return image;
 }
 
-WaveformViewerWindow::WaveformViewerWindow(TWaveformViewer& model, IErrorReporter& errors, QWidget* parent)
+WaveformViewerWindow::WaveformViewerWindow(TWaveformViewer& model, IErrorReporter& errors,
+                                           QWidget* parent)
     : QDialog(parent), model_(model), errors_(errors) {
     setModal(false);
     setWindowTitle(QString::fromStdString(model_.Caption));

@@ -3,10 +3,10 @@
 #include <QDialog>
 #include <QImage>
 
-#include "core/Services.h"
-#include "analysis/ui/FrameListingWindow.h"
-#include "analysis/WaveformViewer.h"
 #include "analysis/Waveform.h"
+#include "analysis/WaveformViewer.h"
+#include "analysis/ui/FrameListingWindow.h"
+#include "core/Services.h"
 
 class QLabel;
 class QPlainTextEdit;

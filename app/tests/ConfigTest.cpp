@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/AppTestSupport.h"
 #include "app/RegistryFile.h"
+#include "app/tests/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {

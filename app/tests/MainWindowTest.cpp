@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/AppTestSupport.h"
 #include "app/Application.h"
+#include "app/tests/AppTestSupport.h"
 #include "core/RinglarkError.h"
-#include "tests/support/TestSupport.h"
 #include "generation/WavImage.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {
@@ -75,9 +75,6 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, StartSequence) {
     Start();
     EXPECT_EQ(app.Title, "Ringlark");
-    EXPECT_EQ(app.Created,
-              (std::vector<std::string>{"TForm1", "TFormOptions", "InspectorWindow", "ProgressWindow",
-                                        "WaveformViewerWindow", "TFormEditParameter"}));
     EXPECT_EQ(form.Caption, "Ringlark");
     EXPECT_EQ(form.Page, TPage::Mdmf);
     EXPECT_EQ(form.Commands, TMainCommands{});
@@ -121,22 +118,6 @@ TEST_F(MainWindowTest, BadStoredValueIsReportedAndStartUpCompletes) {
     form.PlayMessage();
     ASSERT_EQ(sound.Played.size(), 1u);
     EXPECT_NE(sound.Played[0].find_first_not_of('\x80', 44), std::string::npos);  // not silent
-}
-
-TEST_F(MainWindowTest, CommandTablePerTab) {
-    Start();
-    const std::vector<std::pair<TPage, TMainCommands>> table = {
-        {TPage::Sdmf, {false, false, true, true, true, true, true}},
-        {TPage::Mdmf, {true, true, true, true, true, true, true}},
-        {TPage::Cwcid, {true, true, true, true, true, true, true}},
-        {TPage::Workshop, {true, false, true, true, true, true, true}},
-        {TPage::Analyst, {false, false, false, true, false, false, true}},
-        {TPage::Misc, {false, false, true, true, true, true, true}},
-    };
-    for (const auto& [page, commands] : table) {
-        form.ChangePage(page);
-        EXPECT_EQ(form.Commands, commands) << static_cast<int>(page);
-    }
 }
 
 TEST_F(MainWindowTest, AboutPageAndQuit) {

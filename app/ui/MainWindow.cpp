@@ -34,14 +34,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "core/Cp1252.h"
-#include "inspection/ui/InspectorWindow.h"
+#include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "core/Cp1252.h"
+#include "inspection/ui/InspectorWindow.h"
 
-#include "app/ui/MainWindowWidgets.h"
 #include "analysis/ui/WaveformViewerWindow.h"
+#include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "inspection/ui/InspectorWindow.h"
@@ -65,8 +65,7 @@ MainWindow::MainWindow(TDesktopServices services) : services_(services) {
     pages->setUsesScrollButtons(false);
     pages->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     for (int i = 0; i < 3; ++i) {
-        pages->addTab(BuildCallerIdTab(i),
-                             Q(PageTable()[static_cast<std::size_t>(i)].Caption));
+        pages->addTab(BuildCallerIdTab(i), Q(PageTable()[static_cast<std::size_t>(i)].Caption));
     }
     pages->addTab(BuildWorkshopTab(), Q(PageTable()[3].Caption));
     pages->addTab(BuildAnalystTab(), Q(PageTable()[4].Caption));

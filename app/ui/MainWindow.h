@@ -7,10 +7,10 @@
 #include <functional>
 #include <memory>
 
+#include "analysis/WaveformViewer.h"
 #include "app/Application.h"
 #include "app/MainWindowModel.h"
 #include "core/Services.h"
-#include "analysis/WaveformViewer.h"
 
 class QAction;
 class QCheckBox;
@@ -122,9 +122,9 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     std::array<QRadioButton*, 3> miscChoices{};
     QComboBox* analystFileBox = nullptr;
     QPushButton* browseButton = nullptr;
-    QPushButton* clearButton = nullptr;       // Clear
-    QPushButton* analyzeButton = nullptr;       // Analyze...
-    QPushButton* viewerButton = nullptr;  // Viewer...
+    QPushButton* clearButton = nullptr;    // Clear
+    QPushButton* analyzeButton = nullptr;  // Analyze...
+    QPushButton* viewerButton = nullptr;   // Viewer...
     QPlainTextEdit* resultsBox = nullptr;
     std::array<TClickLabel*, 4> aboutLines{};
     QPushButton* aboutOkButton = nullptr;  // the about page's OK

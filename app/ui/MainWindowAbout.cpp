@@ -34,14 +34,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "core/Cp1252.h"
-#include "inspection/ui/InspectorWindow.h"
+#include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "core/Cp1252.h"
+#include "inspection/ui/InspectorWindow.h"
 
-#include "app/ui/MainWindowWidgets.h"
 #include "analysis/ui/WaveformViewerWindow.h"
+#include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "inspection/ui/InspectorWindow.h"

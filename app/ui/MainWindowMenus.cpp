@@ -1,4 +1,5 @@
-// The main window's menu and what the model asks of the toolkit: modal windows, help, closing, the status bar.
+// The main window's menu and what the model asks of the toolkit: modal windows, help, closing, the
+// status bar.
 #include "app/ui/MainWindow.h"
 
 #include <QAbstractItemDelegate>
@@ -34,14 +35,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "core/Cp1252.h"
-#include "inspection/ui/InspectorWindow.h"
+#include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "core/Cp1252.h"
+#include "inspection/ui/InspectorWindow.h"
 
-#include "app/ui/MainWindowWidgets.h"
 #include "analysis/ui/WaveformViewerWindow.h"
+#include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "inspection/ui/InspectorWindow.h"

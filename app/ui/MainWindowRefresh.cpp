@@ -34,14 +34,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "core/Cp1252.h"
-#include "inspection/ui/InspectorWindow.h"
+#include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "core/Cp1252.h"
+#include "inspection/ui/InspectorWindow.h"
 
-#include "app/ui/MainWindowWidgets.h"
 #include "analysis/ui/WaveformViewerWindow.h"
+#include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "inspection/ui/InspectorWindow.h"
@@ -129,8 +129,7 @@ void MainWindow::RefreshWorkshop() {
 
 void MainWindow::RefreshAbout() {
     const TAboutPage& about = Model().About;
-    pages->setTabText(static_cast<int>(TPage::About),
-                             QString::fromStdString(about.TabCaption));
+    pages->setTabText(static_cast<int>(TPage::About), QString::fromStdString(about.TabCaption));
     for (std::size_t i = 0; i < aboutLines.size(); ++i) {
         const TAboutLine& line = about.Lines[i];
         TClickLabel* label = aboutLines[i];
@@ -189,7 +188,7 @@ void MainWindow::ApplyGeometry() {
     }
     TQtMetrics metrics(workshopGrid->horizontalHeader()->font());
     Model().ResizeTo(width(), height(), panel5_->width(), workshopToolBar->width(),
-                       workshopGrid->viewport()->width() + 3, metrics);
+                     workshopGrid->viewport()->width() + 3, metrics);
     const TMainGeometry& g = Model().Geometry;
     const std::array<QPushButton*, 4> buttons = {saveButton, playButton, inspectButton, quitButton};
     for (std::size_t i = 0; i < buttons.size(); ++i) {

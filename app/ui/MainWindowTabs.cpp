@@ -1,4 +1,5 @@
-// The main window's pages: the caller-ID tabs, the workshop, the analyst, the Misc. tab and the output buttons.
+// The main window's pages: the caller-ID tabs, the workshop, the analyst, the Misc. tab and the
+// output buttons.
 #include "app/ui/MainWindow.h"
 
 #include <QAbstractItemDelegate>
@@ -34,14 +35,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "core/Cp1252.h"
-#include "inspection/ui/InspectorWindow.h"
+#include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "core/Cp1252.h"
+#include "inspection/ui/InspectorWindow.h"
 
-#include "app/ui/MainWindowWidgets.h"
 #include "analysis/ui/WaveformViewerWindow.h"
+#include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "inspection/ui/InspectorWindow.h"
@@ -170,8 +171,8 @@ QWidget* MainWindow::BuildWorkshopTab() {
     workshopGrid->verticalHeader()->setVisible(false);
     workshopGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     workshopGrid->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                                 QAbstractItemView::AnyKeyPressed |
-                                 QAbstractItemView::SelectedClicked);
+                                  QAbstractItemView::AnyKeyPressed |
+                                  QAbstractItemView::SelectedClicked);
     workshopGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(workshopGrid, 1);
     connect(workshopGrid, &QTableWidget::cellChanged, this, [this](int row, int column) {

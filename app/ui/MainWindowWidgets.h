@@ -38,7 +38,7 @@ inline void SetText(QLineEdit* edit, const QString& text) {
 }
 
 inline void SetCombo(QComboBox* box, const std::vector<Bytes>& items, const QString& text,
-              QString (*convert)(const Bytes&)) {
+                     QString (*convert)(const Bytes&)) {
     QStringList list;
     for (const auto& item : items) {
         list << convert(item);

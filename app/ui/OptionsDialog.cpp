@@ -71,7 +71,8 @@ OptionsDialog::OptionsDialog(TFormOptions& model, QWidget* parent)
         {noFiltering_, TOptionsBox::NoFiltering},
     };
     for (const auto& [box, id] : boxes) {
-        connect(box, &QCheckBox::clicked, this, [this, id = id](bool checked) { Clicked(id, checked); });
+        connect(box, &QCheckBox::clicked, this,
+                [this, id = id](bool checked) { Clicked(id, checked); });
     }
     Refresh();
     adjustSize();

@@ -12,7 +12,7 @@ namespace ringlark::ui {
 
 // TFormOptions: the audio values and character filtering.
 class OptionsDialog : public QDialog {
-public:
+  public:
     OptionsDialog(TFormOptions& model, QWidget* parent = nullptr);
 
     // Shows the dialog modally with the controls as last left.
@@ -24,7 +24,7 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
-private:
+  private:
     void Refresh();
     void Clicked(TOptionsBox box, bool checked);
 

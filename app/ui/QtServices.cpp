@@ -15,10 +15,18 @@
 
 namespace ringlark::ui {
 
-QString FromCp1252(const Bytes& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
-Bytes ToCp1252(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
-QString FromPath(const Bytes& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-Bytes ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString FromCp1252(const Bytes& text) {
+    return QString::fromStdString(Cp1252ToUtf8(text));
+}
+Bytes ToCp1252(const QString& text) {
+    return Utf8ToCp1252(text.toStdString());
+}
+QString FromPath(const Bytes& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+Bytes ToPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 namespace {
 
@@ -48,7 +56,8 @@ QString QtFilter(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : CaseFreePattern(pattern));
+            patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*")
+                                                          : CaseFreePattern(pattern));
         }
         QString description = parts[i];
         const qsizetype paren = description.indexOf(QLatin1String(" ("));

@@ -4,10 +4,10 @@
 #include <QString>
 #include <QWidget>
 
+#include "analysis/WavLoader.h"
 #include "app/About.h"
 #include "app/MainWindowModel.h"
 #include "core/Services.h"
-#include "analysis/WavLoader.h"
 
 // The desktop services for real: Qt dialogs and message boxes.
 namespace ringlark::ui {
@@ -24,49 +24,49 @@ Bytes ToPath(const QString& path);
 QString QtFilter(const std::string& filter);
 
 class TQtFileDialog : public IFileDialog {
-public:
+  public:
     enum class Mode { Open, Save };
     TQtFileDialog(Mode mode, QWidget* parent) : mode_(mode), parent_(parent) {}
     bool Execute() override;
     void SetParent(QWidget* parent) { parent_ = parent; }
 
-private:
+  private:
     Mode mode_;
     QWidget* parent_;
 };
 
 class TQtNotices : public INotices {
-public:
+  public:
     explicit TQtNotices(QWidget* parent) : parent_(parent) {}
     void ShowNotice(const std::string& text) override;
     TDialogAnswer AskYesNoCancel(const std::string& text) override;
     void SetParent(QWidget* parent) { parent_ = parent; }
 
-private:
+  private:
     QWidget* parent_;
 };
 
 class TQtErrorReporter : public IErrorReporter {
-public:
+  public:
     explicit TQtErrorReporter(QWidget* parent) : parent_(parent) {}
     void ReportError(const std::string& text) override;
     void SetParent(QWidget* parent) { parent_ = parent; }
 
-private:
+  private:
     QWidget* parent_;
 };
 
 class TQtShell : public IShell {
-public:
+  public:
     void Open(const std::string& target) override;
 };
 
 class TQtMetrics : public ITextMetrics {
-public:
+  public:
     explicit TQtMetrics(QFont font) : font_(std::move(font)) {}
     int TextWidth(std::string_view text) override;
 
-private:
+  private:
     QFont font_;
 };
 
@@ -74,26 +74,27 @@ private:
 // is disabled, so that input that arrives meanwhile is dropped instead of
 // starting a command once the sound has ended.
 class TBlockingSound : public ISoundPlayer {
-public:
+  public:
     explicit TBlockingSound(ISoundPlayer& player) : player_(player) {}
     std::optional<std::string> Play(const Bytes& wavImage) override;
 
-private:
+  private:
     ISoundPlayer& player_;
 };
 
 // Forwards to a parameter dialog created later in the start sequence.
 class TLateParameterDialog : public IParameterDialog {
-public:
+  public:
     IParameterDialog* Target = nullptr;
     bool Execute() override;
 };
 
 // Forwards to the progress window, created later in the start sequence.
 class TLateProgress : public IProgress {
-public:
+  public:
     IProgress* Target = nullptr;
-    void Begin(const std::string& text, int64_t minimum, int64_t maximum, int64_t position) override {
+    void Begin(const std::string& text, int64_t minimum, int64_t maximum,
+               int64_t position) override {
         if (Target != nullptr) {
             Target->Begin(text, minimum, maximum, position);
         }

@@ -3,16 +3,16 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include "analysis/ui/ProgressWindow.h"
+#include "analysis/ui/WaveformViewerWindow.h"
 #include "app/CallerIdTabs.h"
 #include "app/Config.h"
-#include "inspection/ui/InspectorWindow.h"
-#include "app/ui/OptionsDialog.h"
-#include "generation/sound/PortAudioPlayer.h"
-#include "analysis/ui/ProgressWindow.h"
-#include "app/ui/QtServices.h"
-#include "analysis/ui/WaveformViewerWindow.h"
-#include "workshop/ui/EditParameterDialog.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/OptionsDialog.h"
+#include "app/ui/QtServices.h"
+#include "generation/sound/PortAudioPlayer.h"
+#include "inspection/ui/InspectorWindow.h"
+#include "workshop/ui/EditParameterDialog.h"
 
 int main(int argc, char** argv) {
     using namespace ringlark;
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
 
     // The windows, each created once, in order: the main window first.
     MainWindow form1(TDesktopServices{errors, notices, saveDialog, openDialog, viewerOpenDialog,
-                                        sound, store, shell, clock, editParameter, progress});
+                                      sound, store, shell, clock, editParameter, progress});
     errors.SetParent(&form1);
     notices.SetParent(&form1);
     saveDialog.SetParent(&form1);

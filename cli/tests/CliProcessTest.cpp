@@ -6,10 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "generation/FskSynth.h"
-#include "generation/SignalImage.h"
 #include "generation/MessageBuilder.h"
-#include "tests/support/TestSupport.h"
+#include "generation/SignalImage.h"
 #include "generation/WavImage.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {

@@ -5,7 +5,8 @@
 namespace ringlark {
 
 std::optional<std::string> TPortAudioPlayer::Play(const Bytes&) {
-    return std::string("This build of Ringlark has no sound output (configured with RINGLARK_SOUND=OFF)");
+    return std::string(
+        "This build of Ringlark has no sound output (configured with RINGLARK_SOUND=OFF)");
 }
 
 }  // namespace ringlark

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <vector>
 
-#include "generation/workflow/GenerationDriver.h"
 #include "generation/MessageBuilder.h"
-#include "tests/support/TestSupport.h"
 #include "generation/WavImage.h"
+#include "generation/workflow/GenerationDriver.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {

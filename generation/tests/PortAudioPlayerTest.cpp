@@ -11,9 +11,9 @@
 #include <cstdlib>
 
 #include "generation/FskSynth.h"
+#include "generation/WavImage.h"
 #include "generation/workflow/GenerationDriver.h"
 #include "tests/support/TestSupport.h"
-#include "generation/WavImage.h"
 
 namespace ringlark {
 namespace {

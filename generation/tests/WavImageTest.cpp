@@ -5,9 +5,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "core/RinglarkError.h"
 #include "generation/FskSynth.h"
 #include "generation/workflow/GenerationDriver.h"
-#include "core/RinglarkError.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {

@@ -93,7 +93,8 @@ void TGenerationDriver::SaveMessageAs() {
     while (saveDialog_.Execute()) {
         const std::string path = saveDialog_.FileName;
         if (FileExists(path)) {
-            const TDialogAnswer answer = notices_.AskYesNoCancel("File " + path + " exists.  Replace?");
+            const TDialogAnswer answer =
+                notices_.AskYesNoCancel("File " + path + " exists.  Replace?");
             if (answer == TDialogAnswer::No) {
                 continue;
             }

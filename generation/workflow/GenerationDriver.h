@@ -4,10 +4,10 @@
 #include <string_view>
 
 #include "core/Bytes.h"
-#include "generation/FskSynth.h"
-#include "generation/SignalImage.h"
-#include "generation/MessageBuilder.h"
 #include "core/Services.h"
+#include "generation/FskSynth.h"
+#include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
 
 namespace ringlark {
 

@@ -14,7 +14,7 @@ namespace ringlark::ui {
 
 // InspectorWindow: the raw stream and the byte table of the last inspection.
 class InspectorWindow : public QDialog {
-public:
+  public:
     static constexpr int RowHeight = 18;
     static constexpr int PlacementOffset = 60;
     static constexpr int DesignWidth = 640;
@@ -29,11 +29,11 @@ public:
     QLineEdit* RawStream() const { return raw_; }
     QPushButton* OkButton() const { return ok_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void FitColumns();
     void ShrinkToRows();
 

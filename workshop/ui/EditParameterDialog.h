@@ -12,7 +12,7 @@ namespace ringlark::ui {
 
 // EditParameterDialog: a parameter code (picked or typed) and its text.
 class EditParameterDialog : public QDialog, public IParameterDialog {
-public:
+  public:
     static constexpr int Offset = 50;
 
     explicit EditParameterDialog(QWidget* mainWindow);
@@ -22,7 +22,7 @@ public:
     QLineEdit* MessageText() const { return text_; }
     QPushButton* OkButton() const { return ok_; }
 
-private:
+  private:
     QWidget* mainWindow_;
     QComboBox* type_;
     QLineEdit* text_;

@@ -16,18 +16,18 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "analysis/ui/WaveformViewerWindow.h"
 #include "app/tests/AppTestSupport.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/OptionsDialog.h"
+#include "app/ui/QtServices.h"
+#include "core/NullServices.h"
 #include "generation/FskSynth.h"
+#include "generation/WavImage.h"
+#include "generation/sound/PortAudioPlayer.h"
 #include "generation/workflow/GenerationDriver.h"
 #include "inspection/ui/InspectorWindow.h"
-#include "core/NullServices.h"
-#include "app/ui/OptionsDialog.h"
-#include "generation/sound/PortAudioPlayer.h"
-#include "app/ui/QtServices.h"
-#include "analysis/ui/WaveformViewerWindow.h"
 #include "tests/support/TestSupport.h"
-#include "generation/WavImage.h"
-#include "app/ui/MainWindow.h"
 
 namespace ringlark::ui {
 namespace {
@@ -318,7 +318,8 @@ TEST_F(GuiTest, ViewerAnalysisShowsTheFrameListingModally) {
     });
     Click(viewer.AnalyzeCorrButton());
     EXPECT_EQ(lines, 6);
-    EXPECT_EQ(window.Model().Viewer.Analyzer.Demodulator.AnalysisMethod, TAnalysisMethod::Correlation);
+    EXPECT_EQ(window.Model().Viewer.Analyzer.Demodulator.AnalysisMethod,
+              TAnalysisMethod::Correlation);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/RinglarkError.h"
-#include "tests/support/TestSupport.h"
 #include "generation/WavImage.h"
+#include "tests/support/TestSupport.h"
 
 namespace ringlark {
 namespace {
@@ -296,15 +296,6 @@ TEST_F(GenerationDriverTest, FailedSaveRestoresButtonsAndTimerAndSkipsInspector)
     // The next generation works as usual.
     driver.PlayMessage();
     EXPECT_EQ(sound.Played.size(), 1u);
-}
-
-TEST_F(GenerationDriverTest, TimerTicksOnlyWhileAttached) {
-    timer.Tick();
-    timer.Detach();
-    timer.Tick();
-    timer.Reattach();
-    timer.Tick();
-    EXPECT_EQ(ticks, 2);
 }
 
 }  // namespace
