@@ -10,8 +10,14 @@ namespace ringlark {
 // One message found by the correlation decoder.
 struct TCorrMessage {
     double Seconds = 0;         // time of its first start bit from the start of the samples
-    Bytes Message;              // type, length, body, checksum: the checksum passes
+    Bytes Message;              // type, length, body, checksum: every rule of the message holds
     std::vector<Bytes> Frames;  // the ten bit decisions of each byte, start bit first
+    // The weakest data bit's decision margin over the mean margin (0 to 1).
+    double Quality = 0;
+    // Another reading of the same signal passes every rule too: the message
+    // cannot be trusted and is returned only when asked for.
+    bool Uncertain = false;
+    Bytes Alternative;
 };
 
 // Analysis Method 3: a non-coherent correlation decoder for Bell 202 caller ID.
@@ -21,13 +27,18 @@ struct TCorrMessage {
 // quadrature over one bit, and their normalised difference (mark minus space
 // over mark plus space, in -1 to 1, so level, twist and DC do not matter). Each
 // byte's start-bit edge is found with sub-sample timing where that difference
-// crosses zero, and its bits are read at their centres; the edge of every
-// following byte is re-estimated. A message is taken only when its type is
-// known, the received length fits, the checksum passes, the stop bits are
-// marks, and the decisions are clear; where a candidate fails, alternative
-// timings and slicer thresholds are tried. All messages are returned, in order.
+// crosses zero, and its bits are read at their centres with the bit length
+// that the channel seizure shows; the edge of every following byte is
+// re-estimated. A message is taken only when its framing holds, every rule of
+// its structure holds (MessageRules), its decisions are clear, and no nearby
+// reading passes too (MessageJudge); where a reading fails, alternative timings
+// and slicer thresholds are tried, and readings of one start that disagree make
+// it uncertain. All messages are returned, in order.
 class TCorrelationDecoder {
   public:
+    // Also return the messages that are uncertain (marked so).
+    bool IncludeUncertain = false;
+
     std::vector<TCorrMessage> Decode(const std::vector<float>& samples, double sampleRate) const;
     // An 8-bit image at 44100/s (samples from offset 44).
     std::vector<TCorrMessage> DecodeImage(const Bytes& image) const;

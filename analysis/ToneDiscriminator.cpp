@@ -63,6 +63,16 @@ TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double b
     out.Rate = rate;
     out.BitLength = bitLength;
     out.Window = windowLength;
+    {
+        const double dw = 2 * M_PI * (tones.Space - tones.Mark) / rate;
+        double re = 0;
+        double im = 0;
+        for (int k = 0; k < windowLength; ++k) {
+            re += std::cos(dw * k);
+            im += std::sin(dw * k);
+        }
+        out.Leakage = std::sqrt(re * re + im * im) / windowLength;
+    }
     const std::size_t n = x.size();
     const auto window = static_cast<std::size_t>(windowLength);
     out.Mark.assign(n, 0.0f);

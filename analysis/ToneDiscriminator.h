@@ -33,6 +33,9 @@ struct TDiscriminator {
     double Rate = 0;
     double BitLength = 0;  // working samples per bit
     int Window = 0;
+    // The amplitude one tone gives in the other tone's correlator over one
+    // window, relative to its own: the two tones are not orthogonal over a bit.
+    double Leakage = 0;
 
     std::size_t Size() const { return Mark.size(); }
 
@@ -52,6 +55,19 @@ struct TDiscriminator {
         const double m = Mark[i];
         const double sp = Space[i];
         return m + sp > 1e-30 ? static_cast<float>((m - sp) / (m + sp)) : 0.0f;
+    }
+
+    // Each tone's energy at a fraction of a sample.
+    double MarkAt(double position) const { return Interpolated(Mark, position); }
+    double SpaceAt(double position) const { return Interpolated(Space, position); }
+    static double Interpolated(const std::vector<float>& v, double position) {
+        if (v.empty()) {
+            return 0;
+        }
+        const auto i = std::min(static_cast<std::size_t>(std::max(0.0, position)), v.size() - 1);
+        const std::size_t j = std::min(i + 1, v.size() - 1);
+        const double f = std::clamp(position - static_cast<double>(i), 0.0, 1.0);
+        return std::max(0.0, v[i] + (v[j] - v[i]) * f);
     }
 
     // Mark minus space, compared with a decision level without a division.

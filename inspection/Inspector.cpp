@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "generation/MessageBuilder.h"
+#include "inspection/MessageRules.h"
 
 namespace ringlark {
 
@@ -90,13 +91,10 @@ Bytes BlockReason(uint8_t value, std::string_view what, std::string_view invalid
 }
 
 Bytes VmwiStatus(uint8_t value) {
-    if (value == 0x00) {
-        return "VMWI Status: Off";
+    if (!IsVmwiValue(value)) {
+        return "VMWI Status: Invalid";
     }
-    if (value == 0xFF) {
-        return "VMWI Status: On";
-    }
-    return "VMWI Status: Invalid";
+    return value == 0xFF ? "VMWI Status: On" : "VMWI Status: Off";
 }
 
 Bytes CallType(uint8_t value) {
@@ -112,21 +110,6 @@ Bytes CallType(uint8_t value) {
     }
 }
 
-// Fixed value lengths; 0 where the length is not checked.
-unsigned FixedLength(uint8_t code) {
-    switch (code) {
-        case cid::ParamDateTime:
-            return 8;
-        case cid::ParamNumberNotSent:
-        case cid::ParamNameNotSent:
-        case cid::ParamCallType:
-        case cid::ParamVmwi:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
 void ParameterWalk(TNoteWriter& w, unsigned length) {
     std::size_t p = 3;
     while (p <= length && w.Has(p)) {
@@ -139,7 +122,7 @@ void ParameterWalk(TNoteWriter& w, unsigned length) {
         }
         const unsigned n = w.At(p + 1);
         w.Note(p + 1, "Parameter Length: " + Dec(n) + " bytes");
-        const unsigned fixed = FixedLength(code);
+        const unsigned fixed = ParameterFixedLength(code);
         if (fixed != 0 && n != fixed) {
             w.AppendToNote(p + 1, " (Invalid Length)");
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "generation/MessageBuilder.h"
 #include "generation/WavImage.h"
 
 namespace ringlark {
@@ -88,6 +89,114 @@ std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std
         out[i] = signal + static_cast<float>(sigma * noise.Next());
     }
     return out;
+}
+
+std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal) {
+    std::vector<bool> bits;
+    const auto frame = [&bits](uint8_t b) {
+        bits.push_back(false);
+        for (int i = 0; i < 8; ++i) {
+            bits.push_back(((b >> i) & 1) != 0);
+        }
+        bits.push_back(true);
+    };
+    for (int i = 0; i < signal.SeizureBits; ++i) {
+        bits.push_back(i % 2 == 1);
+    }
+    bits.insert(bits.end(), static_cast<std::size_t>(signal.MarkBits), true);
+    for (char c : message) {
+        frame(static_cast<uint8_t>(c));
+    }
+    const double samplesPerBit = signal.Rate / (1200.0 * signal.BaudFactor);
+    const double spaceGain = std::pow(10.0, signal.TwistDb / 20.0);
+    std::vector<float> out;
+    double phase = signal.StartPhase;
+    for (std::size_t n = 0;; ++n) {
+        const auto bit = static_cast<std::size_t>(static_cast<double>(n) / samplesPerBit);
+        if (bit >= bits.size()) {
+            break;
+        }
+        const bool mark = bits[bit];
+        const double f = (mark ? 1200.0 : 2200.0) * signal.ToneFactor;
+        out.push_back(
+            static_cast<float>(signal.Amplitude * (mark ? 1.0 : spaceGain) * std::sin(phase)));
+        phase += 2 * M_PI * f / signal.Rate;
+    }
+    return out;
+}
+
+void ClipSamples(std::vector<float>& samples, float level) {
+    for (float& s : samples) {
+        s = std::clamp(s, -level, level);
+    }
+}
+
+void AddHum(std::vector<float>& samples, double rate, double frequency, double levelDb) {
+    const double amplitude = std::sqrt(2.0 * MeanPower(samples) * std::pow(10.0, levelDb / 10.0));
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] += static_cast<float>(
+            amplitude * std::sin(2 * M_PI * frequency * static_cast<double>(i) / rate));
+    }
+}
+
+namespace {
+
+// One biquad section (RBJ cookbook), run in place.
+void Biquad(std::vector<float>& x, double rate, double frequency, bool highPass) {
+    const double w = 2 * M_PI * frequency / rate;
+    const double alpha = std::sin(w) / (2 * M_SQRT1_2);
+    const double c = std::cos(w);
+    const double a0 = 1 + alpha;
+    const double b0 = (highPass ? (1 + c) / 2 : (1 - c) / 2) / a0;
+    const double b1 = (highPass ? -(1 + c) : (1 - c)) / a0;
+    const double b2 = b0;
+    const double a1 = -2 * c / a0;
+    const double a2 = (1 - alpha) / a0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (float& v : x) {
+        const double y = b0 * v + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = v;
+        y2 = y1;
+        y1 = y;
+        v = static_cast<float>(y);
+    }
+}
+
+}  // namespace
+
+std::vector<float> TelephoneBand(const std::vector<float>& samples, double rate) {
+    std::vector<float> out = samples;
+    Biquad(out, rate, 300.0, true);
+    if (rate > 2 * 3400.0) {
+        Biquad(out, rate, 3400.0, false);
+    }
+    return out;
+}
+
+Bytes RandomMdmfMessage(uint64_t seed) {
+    uint64_t state = seed * 0x9E3779B97F4A7C15ull + 12345;
+    const auto next = [&state](uint64_t range) {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return (state * 2685821657736338717ull >> 33) % range;
+    };
+    const auto two = [](uint64_t v) {
+        return std::string(1, static_cast<char>('0' + v / 10)) + static_cast<char>('0' + v % 10);
+    };
+    TCidRequest request;
+    request.Kind = TMessageKind::Mdmf;
+    request.DateText = two(1 + next(12)) + two(1 + next(28));
+    request.TimeText = two(next(24)) + two(next(60));
+    for (int i = 0; i < 10; ++i) {
+        request.NumberText += static_cast<char>('0' + next(10));
+    }
+    const auto nameLength = 4 + next(12);
+    for (uint64_t i = 0; i < nameLength; ++i) {
+        request.NameText += i % 5 == 4 ? ' ' : static_cast<char>('A' + next(26));
+    }
+    return BuildCidMessage(request, {});
 }
 
 }  // namespace ringlark

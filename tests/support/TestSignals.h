@@ -38,4 +38,32 @@ double MeanPower(const std::vector<float>& samples);
 std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std::size_t padding,
                             uint64_t seed);
 
+// A Bell 202 signal at any rate with the impairments real lines and real
+// transmitters show. Phase-continuous; the seizure (alternating bits starting
+// with a space) and the mark run are counted in bits.
+struct TFskSignal {
+    double Rate = 44100;
+    double ToneFactor = 1.0;  // both tones scaled (1.02: 2 % high)
+    double BaudFactor = 1.0;  // bit rate scaled
+    double TwistDb = 0;       // space level over mark level, dB
+    double Amplitude = 63.0 / 128.0;
+    int SeizureBits = 300;
+    int MarkBits = 180;
+    double StartPhase = 0;  // radians
+};
+std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal);
+
+// Hard clipping at a level (a fraction of full scale).
+void ClipSamples(std::vector<float>& samples, float level);
+
+// Mains hum added at a level relative to the signal's mean power, in dB.
+void AddHum(std::vector<float>& samples, double rate, double frequency, double levelDb);
+
+// A telephone channel: 300-3400 Hz, second-order high-pass and low-pass.
+std::vector<float> TelephoneBand(const std::vector<float>& samples, double rate);
+
+// A random MDMF message as a caller would send it (date, 10-digit number, an
+// upper-case name of 4 to 15 characters), from a seed.
+Bytes RandomMdmfMessage(uint64_t seed);
+
 }  // namespace ringlark
