@@ -1,5 +1,7 @@
 #include "analysis/ByteExtraction.h"
 
+#include <cstdio>
+
 #include "generation/MessageBuilder.h"
 
 namespace ringlark {
@@ -14,6 +16,10 @@ std::vector<Bytes> CorrelationListing(const std::vector<TCorrMessage>& messages)
         for (std::size_t i = 0; i < message.Frames.size(); ++i) {
             listing.push_back(FrameListingLine(message.Frames[i], ByteAt(message.Message, i)));
         }
+        char quality[64];
+        std::snprintf(quality, sizeof quality, "Quality: %.2f (weakest bit over mean)",
+                      message.Quality);
+        listing.push_back(quality);
     }
     return listing;
 }

@@ -17,7 +17,8 @@ using TListingSink = std::function<void(const std::vector<Bytes>& lines)>;
 // A line of the frame listing: the frame's characters, its byte in decimal and
 // the byte itself.
 Bytes FrameListingLine(std::string_view frame, uint8_t byte);
-// The listing of method 3's bit decisions for the messages it found.
+// The listing of method 3's bit decisions for the messages it found, each
+// followed by its quality (the weakest bit's decision over the mean).
 std::vector<Bytes> CorrelationListing(const std::vector<TCorrMessage>& messages);
 
 // Characters 2 to 9 of a frame are the data bits, least significant first.

@@ -22,6 +22,10 @@ constexpr double kMinClarity = 0.45;  // mean |decision| over a message's bits
 constexpr double kSeizureSearchBits = 560;
 constexpr std::size_t kMinSeizureCrossings = 40;
 constexpr double kMaxRateError = 0.05;
+// The most a bit with the mean decision margin may cost in log-likelihood: one
+// at a third of the mean then costs about 5, so two such bits that make
+// another message are a contender (see MessageJudge).
+constexpr double kMarginCostScale = 15.0;
 
 struct TTry {
     double Offset;          // shift of the sampling points, in bits
@@ -148,6 +152,7 @@ struct TBitTones {
     double Mark;
     double Space;
     bool ReadAsMark;
+    double Margin;  // |decision - slicer level|
 };
 
 // log I0(x), the modified Bessel function, without overflow for large x.
@@ -183,6 +188,11 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
     // read was tried as the noise measure too: it made weak decisions look up
     // to four times surer than they turned out to be.)
     const double s2 = std::max(noise / n - leaked, 0.1 * leaked + 1e-30) / 2;
+    double meanMargin = 0;
+    for (const auto& t : tones) {
+        meanMargin += t.Margin;
+    }
+    meanMargin = std::max(meanMargin / n, 1e-6);
     std::vector<float> costs;
     costs.reserve(tones.size() / kBitsPerFrame * 8);
     for (std::size_t i = 0; i < tones.size(); ++i) {
@@ -195,7 +205,13 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
                            LogBesselI0(spaceAmplitude * t.Space / s2) -
                            (markAmplitude * markAmplitude - spaceAmplitude * spaceAmplitude) /
                                (2 * s2);
-        costs.push_back(static_cast<float>(t.ReadAsMark ? llr : -llr));
+        // The model knows only Gaussian noise. A bit where the other tone is
+        // far above the noise (an echo, interference, a tone blended in) fits
+        // neither hypothesis, and the model would call it certain; so no bit
+        // is believed beyond what its share of the mean decision margin
+        // supports.
+        const double byMargin = kMarginCostScale * t.Margin / meanMargin;
+        costs.push_back(static_cast<float>(std::min(t.ReadAsMark ? llr : -llr, byMargin)));
     }
     return costs;
 }
@@ -250,7 +266,8 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
             marks += mark ? 1 : 0;
             (mark ? attempt.MarkEnergy : attempt.SpaceEnergy) +=
                 mark ? s.Mark[sample] : s.Space[sample];
-            tones.push_back({std::sqrt(s.MarkAt(at)), std::sqrt(s.SpaceAt(at)), mark});
+            tones.push_back({std::sqrt(s.MarkAt(at)), std::sqrt(s.SpaceAt(at)), mark,
+                             std::fabs(d - t.Threshold)});
             if (k >= 1 && k <= 8 && mark) {
                 value |= 1u << (k - 1);
             }

@@ -1,4 +1,5 @@
 // analyze: the caller-ID messages in a recording.
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -55,34 +56,54 @@ void PrintListing(const std::vector<Bytes>& lines) {
     }
 }
 
+// Every message method 3 finds, in time order; an uncertain one is listed with
+// both readings, marked, and makes the exit status 3.
 TExitStatus PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
+    bool anyUncertain = false;
     if (json) {
         nlohmann::json out = nlohmann::json::array();
         for (const auto& m : messages) {
-            out.push_back({{"seconds", m.Seconds},
-                           {"tag", "CORR"},
-                           {"bytes", HexString(m.Message)},
-                           {"fields", Fields(m.Message)}});
+            nlohmann::json entry = {{"seconds", m.Seconds},
+                                    {"tag", "CORR"},
+                                    {"bytes", HexString(m.Message)},
+                                    {"fields", Fields(m.Message)},
+                                    {"quality", std::round(m.Quality * 1000) / 1000},
+                                    {"uncertain", m.Uncertain}};
+            if (m.Uncertain) {
+                entry["alternative"] = HexString(m.Alternative);
+            }
+            out.push_back(entry);
+            anyUncertain = anyUncertain || m.Uncertain;
         }
         std::cout << out.dump(2) << '\n';
     } else {
         for (const auto& m : messages) {
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%.3fs", m.Seconds);
-            std::cout << seconds << " CORR " << HexString(m.Message) << " | " << Fields(m.Message)
-                      << '\n';
+            char head[64];
+            std::snprintf(head, sizeof head, "%.3fs CORR q=%.2f ", m.Seconds, m.Quality);
+            if (m.Uncertain) {
+                std::cout << head << "UNCERTAIN " << HexString(m.Message) << " | or "
+                          << HexString(m.Alternative) << '\n';
+            } else {
+                std::cout << head << HexString(m.Message) << " | " << Fields(m.Message) << '\n';
+            }
+            anyUncertain = anyUncertain || m.Uncertain;
         }
     }
-    return messages.empty() ? TExitStatus::NotUnderstood : TExitStatus::Success;
+    return messages.empty() || anyUncertain ? TExitStatus::NotUnderstood : TExitStatus::Success;
 }
 
 // Prints one analysis result the way the options ask for.
+// The status is 0 only when the reported message passes its checksum (method 3
+// reports only messages that pass every rule); the report itself is printed
+// as the analyst shows it either way.
 TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
                         const Bytes& inspectText, const std::vector<Bytes>& report) {
     const bool failed = result.Failed();
+    const bool checked = !failed && ChecksumPasses(result.Text);
     if (args.Json) {
         nlohmann::json out = {{"tag", failed ? "FAIL" : result.MethodTag},
                               {"bytes", HexString(result.Text)},
+                              {"checksum", checked},
                               {"inspector", InspectorJson(BuildInspector(inspectText))}};
         if (failed) {
             out["method0"] = HexString(result.ZeroCrossingText());
@@ -103,7 +124,7 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
             std::cout << ShownText(line) << '\n';
         }
     }
-    return failed ? TExitStatus::NotUnderstood : TExitStatus::Success;
+    return checked ? TExitStatus::Success : TExitStatus::NotUnderstood;
 }
 
 // Any sound file, straight to method 3.
@@ -113,7 +134,9 @@ TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
                           " reads only files the analyst loads; leave out --any-format");
     }
     const TSoundFile sound = ReadAnyFormat(args.File);
-    const auto messages = TCorrelationDecoder().Decode(sound.Samples, sound.SampleRate);
+    TCorrelationDecoder decoder;
+    decoder.IncludeUncertain = args.All;
+    const auto messages = decoder.Decode(sound.Samples, sound.SampleRate);
     if (args.Method == "corr") {
         PrintListing(CorrelationListing(messages));
         return TExitStatus::Success;
@@ -144,7 +167,9 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
         }
         TByteAnalyzer& analyzer = viewer.Analyzer;
         if (args.All) {
-            return PrintAll(TCorrelationDecoder().DecodeImage(viewer.LoadedImage), args.Json);
+            TCorrelationDecoder decoder;
+            decoder.IncludeUncertain = true;
+            return PrintAll(decoder.DecodeImage(viewer.LoadedImage), args.Json);
         }
         analyzer.QuietAnalysis = false;
         analyzer.ShowListing = PrintListing;

@@ -108,8 +108,9 @@ TEST(CorrelationAnalysis, ListingShowsTheBitDecisions) {
     EXPECT_EQ(analyzer.CorrelationAnalyze(SynthesiseImage(synth, message, TSignalling::OnHook)),
               message);
     ASSERT_EQ(shown.size(), 1u);
-    ASSERT_EQ(shown[0].size(), 6u);
+    ASSERT_EQ(shown[0].size(), 7u);
     EXPECT_EQ(shown[0][0], Bytes("0010000011  Dec: 130  ASC: ") + '\x82');
+    EXPECT_EQ(shown[0][6].substr(0, 11), "Quality: 0.");
 }
 
 TEST(CorrelationAnalysis, ChecksumPassesNeedsTheWholeMessage) {

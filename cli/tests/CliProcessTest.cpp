@@ -289,9 +289,10 @@ TEST(CliMethod3, AnyFormatAllAndListing) {
     EXPECT_EQ(RunCli("analyze " + path8).Out.substr(0, 50),
               "Here is what I decoded:\n(Using Analysis Method 3)\n");
     const TRun all = RunCli("analyze --all " + path8);
-    EXPECT_EQ(
-        all.Out,
-        "0.670s CORR 81 0C 02 0A 30 31 32 33 34 35 36 37 38 39 5A | Calling Number: 0123456789\n");
+    EXPECT_EQ(all.Status, 0);
+    EXPECT_EQ(all.Out.substr(0, 16), "0.670s CORR q=0.");
+    EXPECT_EQ(all.Out.substr(18),
+              " 81 0C 02 0A 30 31 32 33 34 35 36 37 38 39 5A | Calling Number: 0123456789\n");
     const TRun listing = RunCli("analyze --method corr " + path8);
     EXPECT_EQ(listing.Out.substr(0, 29), "0100000011  Dec: 129  ASC: \xC2\x81");
 
@@ -308,6 +309,9 @@ TEST(CliMethod3, AnyFormatAllAndListing) {
         nlohmann::json::parse(RunCli("analyze --any-format --all --json " + path16.string()).Out);
     ASSERT_EQ(json.size(), 1u);
     EXPECT_EQ(json[0]["fields"], "VMWI Status: On");
+    EXPECT_EQ(json[0]["uncertain"], false);
+    EXPECT_GT(json[0]["quality"].get<double>(), 0.3);
+    EXPECT_LE(json[0]["quality"].get<double>(), 1.0);
     EXPECT_NEAR(json[0]["seconds"].get<double>(), 0.4, 0.01);
     EXPECT_EQ(RunCli("analyze --any-format --method zc " + path16.string()).Status, 2);
     const TRun missing = RunCli("analyze --any-format " + (dir / "none.flac").string());

@@ -109,8 +109,15 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
     }
     const double samplesPerBit = signal.Rate / (1200.0 * signal.BaudFactor);
     const double spaceGain = std::pow(10.0, signal.TwistDb / 20.0);
+    const std::size_t messageStart =
+        static_cast<std::size_t>(signal.SeizureBits) + static_cast<std::size_t>(signal.MarkBits);
+    std::vector<double> otherShare(bits.size(), 0.0);
+    for (const auto& [dataBit, share] : signal.Blends) {
+        otherShare[messageStart + dataBit / 8 * 10 + 1 + dataBit % 8] = share;
+    }
     std::vector<float> out;
     double phase = signal.StartPhase;
+    double otherPhase = 0;  // the other tone of a blended bit, free-running
     for (std::size_t n = 0;; ++n) {
         const auto bit = static_cast<std::size_t>(static_cast<double>(n) / samplesPerBit);
         if (bit >= bits.size()) {
@@ -118,9 +125,13 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
         }
         const bool mark = bits[bit];
         const double f = (mark ? 1200.0 : 2200.0) * signal.ToneFactor;
-        out.push_back(
-            static_cast<float>(signal.Amplitude * (mark ? 1.0 : spaceGain) * std::sin(phase)));
+        const double other = (mark ? 2200.0 : 1200.0) * signal.ToneFactor;
+        const double share = otherShare[bit];
+        const double own = (1 - share) * (mark ? 1.0 : spaceGain) * std::sin(phase);
+        const double blended = share * (mark ? spaceGain : 1.0) * std::sin(otherPhase);
+        out.push_back(static_cast<float>(signal.Amplitude * (own + blended)));
         phase += 2 * M_PI * f / signal.Rate;
+        otherPhase += 2 * M_PI * other / signal.Rate;
     }
     return out;
 }

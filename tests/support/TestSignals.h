@@ -50,6 +50,10 @@ struct TFskSignal {
     int SeizureBits = 300;
     int MarkBits = 180;
     double StartPhase = 0;  // radians
+    // Bits of the message (byte * 8 + data bit) sent as a blend of both tones,
+    // with this share of the other tone's amplitude: 0.5 is a tie, above 0.5
+    // the bit reads the other way.
+    std::vector<std::pair<std::size_t, double>> Blends;
 };
 std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal);
 
