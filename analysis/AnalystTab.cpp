@@ -41,6 +41,10 @@ void TAnalystTab::AnalyzeRecording() {
         return;  // cancelled, or refused with the loader's notice
     }
     host_.BubbleAnalystMRU(host_.AnalystFileName());
+    ReportLoadedImage();
+}
+
+void TAnalystTab::ReportLoadedImage() {
     const TAutoResult result = viewer_.Analyzer.AutoAnalyze(viewer_.LoadedImage);
     LastResult = result;
     Report = ReportLines(result);

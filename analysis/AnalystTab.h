@@ -38,6 +38,8 @@ class TAnalystTab {
     // Loads, analyses and reports. Throws RinglarkError when the file cannot be
     // opened; a refused file ends it after the loader's notice.
     void AnalyzeRecording();
+    // The analysis and report of the image the viewer holds now.
+    void ReportLoadedImage();
     void ClearResults();
 
     // The tab's buttons: "Browse...", "Analyze...", "Clear".

@@ -64,13 +64,38 @@ Bytes Convert(const Bytes& file, IProgress& progress, uint32_t factor, std::stri
 
 }  // namespace
 
-uint32_t InputSamples(const Bytes& file) {
-    const uint32_t claimed = ReadLe32(file, 40);
-    const uint64_t available = file.size() - WavHeaderSize;
+namespace {
+
+uint32_t InputSamplesOf(uint32_t claimed, uint64_t available) {
     if (claimed > available + loader::MaxRepeatedShortfall) {
-        return static_cast<uint32_t>(available);
+        return static_cast<uint32_t>(std::min<uint64_t>(available, UINT32_MAX));
     }
     return claimed;
+}
+
+}  // namespace
+
+uint32_t InputSamples(const Bytes& file) {
+    return InputSamplesOf(ReadLe32(file, 40), file.size() - WavHeaderSize);
+}
+
+std::optional<std::string_view> LoadRefusal(std::string_view head, uint64_t fileSize) {
+    if (fileSize > static_cast<uint64_t>(loader::MaxImageSize)) {
+        return loader::TooLarge;
+    }
+    if (head.size() < WavHeaderSize || fileSize < WavHeaderSize || ReadLe16(head, 32) != 1) {
+        return loader::UnsupportedFormat;
+    }
+    const uint32_t rate = ReadLe32(head, 24);
+    if (rate != 11025 && rate != 22050 && rate != 44100) {
+        return loader::UnsupportedRate;
+    }
+    const uint32_t factor = 44100 / rate;
+    const uint64_t samples = InputSamplesOf(ReadLe32(head, 40), fileSize - WavHeaderSize);
+    if (factor > 1 && samples * factor + WavHeaderSize > static_cast<uint64_t>(loader::MaxImageSize)) {
+        return loader::TooLargeConverted;
+    }
+    return std::nullopt;
 }
 
 Bytes ConvertBy4(const Bytes& file, IProgress& progress) {

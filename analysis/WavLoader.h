@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/Bytes.h"
@@ -17,6 +18,8 @@ inline constexpr std::string_view UnsupportedRate =
     "WAV file most be 11025, 22050, or 44100 samples per second.";
 inline constexpr std::string_view TooLarge =
     "WAV file too large!\r\nFiles of 2 GB or more cannot be analysed.";
+inline constexpr std::string_view TooLargeConverted =
+    "WAV file too large!\r\nConverted to 44100 samples per second it would take 2 GB or more.";
 inline constexpr std::string_view ConvertingFrom11k = "Converting from 11k format";
 inline constexpr std::string_view ConvertingFrom22k = "Converting from 22k format";
 // A header may claim more samples than the file holds; up to one second of
@@ -25,6 +28,11 @@ inline constexpr std::string_view ConvertingFrom22k = "Converting from 22k forma
 inline constexpr uint32_t MaxRepeatedShortfall = 44100;
 inline constexpr int64_t MaxImageSize = INT32_MAX;
 }  // namespace loader
+
+// The notice that refuses a file, judged from its first 44 bytes (fewer when
+// the file is shorter) and its size, before its samples are read; nothing when
+// the file can be loaded.
+std::optional<std::string_view> LoadRefusal(std::string_view head, uint64_t fileSize);
 
 // The number of input samples a conversion reads: the header's data size, but
 // a shortfall of more than a second is not made up.

@@ -41,49 +41,44 @@ TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
     }
     Caption = std::string(viewer::Caption) + " - " + NamePart(path);
 
-    std::ifstream in(path, std::ios::binary);
+    // Only a regular file is opened: opening a FIFO would wait for a writer,
+    // and a device would be read without end.
     struct stat info {};
-    if (!in || stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (stat(path.c_str(), &info) != 0) {
         throw RinglarkError(msg::CannotOpenFile(path));
     }
-    if (info.st_size > loader::MaxImageSize) {
-        notices_.ShowNotice(std::string(loader::TooLarge));
+    if (S_ISDIR(info.st_mode)) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw RinglarkError(msg::NotARegularFile(path));
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    // The header and the size decide before any sample is read.
+    Bytes file(std::min<std::size_t>(WavHeaderSize, static_cast<std::size_t>(info.st_size)), '\0');
+    in.read(file.data(), static_cast<std::streamsize>(file.size()));
+    if (const auto refusal = LoadRefusal(file, static_cast<uint64_t>(info.st_size))) {
+        notices_.ShowNotice(std::string(*refusal));
         return TLoadResult::Refused;
     }
-    Bytes file(static_cast<std::size_t>(info.st_size), '\0');
-    in.read(file.data(), static_cast<std::streamsize>(file.size()));
-    file.resize(static_cast<std::size_t>(in.gcount()));
+    file.resize(static_cast<std::size_t>(info.st_size));
+    in.read(file.data() + WavHeaderSize, static_cast<std::streamsize>(file.size() - WavHeaderSize));
+    file.resize(WavHeaderSize + static_cast<std::size_t>(in.gcount()));
     if (in.bad()) {
         throw RinglarkError(msg::CannotOpenFile(path));
     }
-
     return LoadFileBytes(std::move(file));
 }
 
 TLoadResult TWaveformViewer::LoadFileBytes(Bytes file) {
-    if (file.size() > static_cast<std::size_t>(loader::MaxImageSize)) {
-        notices_.ShowNotice(std::string(loader::TooLarge));
+    if (const auto refusal = LoadRefusal(file, file.size())) {
+        notices_.ShowNotice(std::string(*refusal));
         return TLoadResult::Refused;
     }
-    if (file.size() < WavHeaderSize || ReadLe16(file, 32) != 1) {
-        notices_.ShowNotice(std::string(loader::UnsupportedFormat));
-        return TLoadResult::Refused;
-    }
-    const uint32_t rate = ReadLe32(file, 24);
-    uint32_t factor = 1;
-    if (rate == 11025) {
-        factor = 4;
-    } else if (rate == 22050) {
-        factor = 2;
-    } else if (rate != 44100) {
-        notices_.ShowNotice(std::string(loader::UnsupportedRate));
-        return TLoadResult::Refused;
-    }
-    if (factor > 1 &&
-        static_cast<int64_t>(InputSamples(file)) * factor + 44 > loader::MaxImageSize) {
-        notices_.ShowNotice(std::string(loader::TooLarge));
-        return TLoadResult::Refused;
-    }
+    const uint32_t factor = 44100 / ReadLe32(file, 24);
 
     Bytes image;
     if (factor == 1) {

@@ -78,6 +78,16 @@ std::vector<float> Fsk(const Bytes& message, double toneFactor, double spaceLeve
     return out;
 }
 
+std::string Hex(const Bytes& bytes) {
+    std::string out;
+    char two[4];
+    for (char c : bytes) {
+        std::snprintf(two, sizeof two, "%02X ", static_cast<unsigned>(static_cast<uint8_t>(c)));
+        out += two;
+    }
+    return out;
+}
+
 bool Exact(const Bytes& text, const Bytes& message) {
     return text.substr(0, message.size()) == message;
 }
@@ -155,6 +165,9 @@ void RunIntegrity(int seeds) {
                         ++exact;
                     } else {
                         ++wrong;
+                        std::fprintf(stderr, "false: %s %.0f dB seed %d q=%.2f\n  sent %s\n  read %s\n",
+                                     condition.Name, snr, seed, found.Quality,
+                                     Hex(message).c_str(), Hex(found.Message).c_str());
                     }
                 }
             }

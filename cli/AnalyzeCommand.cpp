@@ -1,5 +1,9 @@
 // analyze: the caller-ID messages in a recording.
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 
@@ -10,7 +14,10 @@
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
 #include "core/Cp1252.h"
+#include "core/FileWriting.h"
 #include "core/NullServices.h"
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
 #include "inspection/Inspector.h"
 
 namespace ringlark::cli {
@@ -150,6 +157,37 @@ TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
     return PrintResult(args, result, inspectText, ReportLines(result));
 }
 
+
+// Standard input ("-"), a pipe or a device is read to its end, up to the
+// loader's 2 GB; a regular file goes through the loader, which checks its
+// header before reading its samples.
+TLoadResult Load(TWaveformViewer& viewer, const std::string& file) {
+    struct stat info {};
+    const bool stream =
+        file == "-" || (stat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
+                        !S_ISDIR(info.st_mode));
+    if (!stream) {
+        return viewer.LoadWAV(file);
+    }
+    int fd = STDIN_FILENO;
+    if (file != "-") {
+        fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            throw RinglarkError(msg::CannotOpenFile(file));
+        }
+    }
+    struct TClose {
+        int fd;
+        ~TClose() {
+            if (fd != STDIN_FILENO) {
+                close(fd);
+            }
+        }
+    } closer{fd};
+    return viewer.LoadFileBytes(ReadStream(fd, file == "-" ? "(standard input)" : file,
+                                           static_cast<std::size_t>(loader::MaxImageSize), "2 GB"));
+}
+
 }  // namespace
 
 TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
@@ -162,7 +200,7 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
     TSilentSound sound;
     TWaveformViewer viewer(dialog, notices, progress, sound);
     if (!args.Method.empty() || args.All) {
-        if (viewer.LoadWAV(args.File) != TLoadResult::Loaded) {
+        if (Load(viewer, args.File) != TLoadResult::Loaded) {
             return TExitStatus::RuntimeError;
         }
         TByteAnalyzer& analyzer = viewer.Analyzer;
@@ -182,12 +220,12 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
         analyzer.StringAnalyze(analyzer.Demodulator.Analyze(viewer.LoadedImage));
         return TExitStatus::Success;
     }
-    TCliAnalystHost host(args.File);
-    TAnalystTab tab(host, viewer, dialog);
-    tab.AnalyzeRecording();
-    if (tab.Report.empty()) {
+    if (Load(viewer, args.File) != TLoadResult::Loaded) {
         return TExitStatus::RuntimeError;  // refused: the notice is on stderr
     }
+    TCliAnalystHost host(args.File);
+    TAnalystTab tab(host, viewer, dialog);
+    tab.ReportLoadedImage();
     return PrintResult(args, tab.LastResult, tab.AnalystInspectText, tab.Report);
 }
 

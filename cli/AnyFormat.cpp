@@ -1,6 +1,7 @@
 #include "cli/AnyFormat.h"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
@@ -9,7 +10,9 @@ namespace ringlark::cli {
 
 TSoundFile ReadAnyFormat(const std::string& path) {
     SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    // "-" is standard input (formats that need no seeking: WAV, AU, raw...).
+    SNDFILE* file = path == "-" ? sf_open_fd(STDIN_FILENO, SFM_READ, &info, 0)
+                                : sf_open(path.c_str(), SFM_READ, &info);
     if (file == nullptr) {
         throw RinglarkError(msg::CannotOpenFile(path));
     }

@@ -7,6 +7,9 @@
 #include <sstream>
 
 #include "core/Cp1252.h"
+#include "core/FileWriting.h"
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
 
 namespace ringlark::cli {
 
@@ -131,6 +134,34 @@ std::string HexString(std::string_view bytes) {
         out += text;
     }
     return out;
+}
+
+void WriteOutputFile(const std::string& path, std::string_view bytes, bool force) {
+    if (path == "-") {
+        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::cout.flush();
+        if (!std::cout) {
+            throw RinglarkError(std::string(msg::StreamWriteError));
+        }
+        return;
+    }
+    if (force) {
+        WriteFileReplacing(path, bytes);
+    } else if (!WriteFileIfAbsent(path, bytes)) {
+        throw RinglarkError(msg::FileExistsUseForce(path));
+    }
+}
+
+void PutFileName(nlohmann::json& out, const std::string& key, const std::string& path) {
+    try {
+        out[key] = path;
+        (void)out.dump();  // throws on bytes that are not UTF-8
+    } catch (const nlohmann::json::exception&) {
+        out[key] = nlohmann::json(path).dump(-1, ' ', false,
+                                             nlohmann::json::error_handler_t::replace);
+        out[key] = nlohmann::json::parse(out[key].get<std::string>());
+        out[key + "_hex"] = HexString(path);
+    }
 }
 
 void PrintInspectorTable(const TInspectorTable& table, bool json) {

@@ -25,6 +25,15 @@ nlohmann::json InspectorJson(const TInspectorTable& table);
 
 std::string HexString(std::string_view bytes);
 
+// Writes a file the command made: "-" is standard output; an existing file is
+// replaced only with force, and without force the name is taken atomically (of
+// two runs racing for one name, one wins and the other reports it exists).
+void WriteOutputFile(const std::string& path, std::string_view bytes, bool force);
+
+// A file name as a JSON value: as it is when it is UTF-8; otherwise with the
+// bytes that are not replaced, and the exact bytes in hex under key + "_hex".
+void PutFileName(nlohmann::json& out, const std::string& key, const std::string& path);
+
 // The inspector table on standard output, as text or as JSON.
 void PrintInspectorTable(const TInspectorTable& table, bool json);
 

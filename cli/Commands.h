@@ -5,6 +5,7 @@
 // status.
 #include <CLI/CLI.hpp>
 #include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ struct TUsageError : std::runtime_error {
 
 // The fields of a caller-ID tab, as options.
 struct TTabArgs {
-    std::string Number, Name, Date, Time;
+    std::string Number, Name;
+    // Absent: taken from the clock; given, even empty, used as given.
+    std::optional<std::string> Date, Time;
     bool Private = false, OutOfArea = false, LongDistance = false;
     bool NoNumber = false, NoName = false;
 
@@ -47,7 +50,8 @@ struct TGenerateArgs {
     bool NoClip = false;
     bool AlphaOnly = false, NoUppercase = false, NoFilter = false;
     bool CallWaiting = false;
-    std::string Output;
+    std::optional<std::string> Output;  // "-": standard output
+    bool Force = false;
     bool Play = false, Inspect = false, Json = false;
 };
 

@@ -42,7 +42,7 @@ TCidRequest RequestFrom(const TGenerateArgs& args) {
                                            : "--script applies only to generate workshop");
     }
     if (request.Workshop) {
-        request.Rows = ParseWorkshopScript(ReadWholeFile(args.Script));
+        request.Rows = ParseWorkshopScript(ReadWorkshopScript(args.Script));
         if (request.Rows.empty()) {
             request.Rows.push_back({});  // an empty script is the empty list: one blank row
         }
@@ -67,8 +67,8 @@ TCallerIdTab TTabArgs::Tab() const {
     TCallerIdTab tab;
     tab.NumberText = Utf8ToCp1252(Number);
     tab.NameText = Utf8ToCp1252(Name);
-    tab.DateText = Date.empty() ? now.Date : Utf8ToCp1252(Date);
-    tab.TimeText = Time.empty() ? now.Time : Utf8ToCp1252(Time);
+    tab.DateText = Date ? Utf8ToCp1252(*Date) : now.Date;
+    tab.TimeText = Time ? Utf8ToCp1252(*Time) : now.Time;
     tab.Private = Private;
     tab.OutOfArea = OutOfArea;
     tab.LongDistance = LongDistance;
@@ -80,8 +80,8 @@ TCallerIdTab TTabArgs::Tab() const {
 void AddTabOptions(CLI::App& command, TTabArgs& fields) {
     command.add_option("--number", fields.Number, "Phone number as typed");
     command.add_option("--name", fields.Name, "Caller name as typed");
-    command.add_option("--date", fields.Date, "Date MMDD (default: today)");
-    command.add_option("--time", fields.Time, "Time HHMM, 24-hour (default: now)");
+    command.add_option("--date", fields.Date, "Date MMDD (default: today; \"\" sends none)");
+    command.add_option("--time", fields.Time, "Time HHMM, 24-hour (default: now; \"\" sends none)");
     command.add_flag("--private", fields.Private, "Private: sends P");
     command.add_flag("--out-of-area", fields.OutOfArea, "Out of area: sends O");
     command.add_flag("--long-distance", fields.LongDistance, "Long distance indicator");
@@ -91,20 +91,30 @@ void AddTabOptions(CLI::App& command, TTabArgs& fields) {
 }
 
 TExitStatus RunGenerate(const TGenerateArgs& args) {
+    if (args.Output && args.Output->empty()) {
+        throw TUsageError("-o needs a file name (\"-\" for standard output)");
+    }
+    const bool toStdout = args.Output == "-";
+    if (toStdout && (args.Inspect || args.Json)) {
+        throw TUsageError("-o - writes the WAV image to standard output; leave out --inspect and --json");
+    }
     const TCidRequest request = RequestFrom(args);
     TFilterOptions filters;
     filters.NoFiltering = args.NoFilter;
     filters.AlphaOnly = args.AlphaOnly;
     filters.ForceUppercaseName = !args.NoUppercase;
     const Bytes message = BuildCidMessage(request, filters);
+    if (const auto wrapped = LengthWrapNotice(message)) {
+        std::cerr << "ringlark-cli: warning: " << *wrapped << '\n';
+    }
 
     TFskSynth synth;
     synth.Amplitude = args.Amplitude;
     synth.Clip = args.NoClip ? 128 : args.Clip;
     const Bytes image = SynthesiseImage(synth, message, request.Signalling);
 
-    if (!args.Output.empty()) {
-        SaveImageToFile(args.Output, image);
+    if (args.Output) {
+        WriteOutputFile(*args.Output, image, args.Force);
     }
     TExitStatus status = TExitStatus::Success;
     if (args.Play) {
@@ -114,15 +124,15 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
             status = TExitStatus::RuntimeError;
         }
     }
-    const bool quiet = !args.Output.empty() || args.Play;
+    const bool quiet = args.Output.has_value() || args.Play;
     if (args.Inspect) {
         PrintInspectorTable(BuildInspector(message), args.Json);
     } else if (args.Json) {
         nlohmann::json out = {{"status", Cp1252ToUtf8(PrintableText(message))},
                               {"message", HexString(message)},
                               {"samples", image.size() - WavHeaderSize}};
-        if (!args.Output.empty()) {
-            out["file"] = args.Output;
+        if (args.Output) {
+            PutFileName(out, "file", *args.Output);
         }
         std::cout << out.dump(2) << '\n';
     } else if (!quiet) {
@@ -141,10 +151,10 @@ TExitStatus RunWorkshop(const TWorkshopArgs& args) {
             "Row " + std::to_string(*row) +
             " holds a line break or a zero byte, which a workshop file cannot keep");
     }
-    if (FileExists(args.Output) && !args.Force) {
-        throw RinglarkError("File " + args.Output + " exists; use --force to replace it");
+    if (args.Output.empty()) {
+        throw TUsageError("-o needs a file name (\"-\" for standard output)");
     }
-    WriteFileReplacing(args.Output, FormatWorkshopScript(rows));
+    WriteOutputFile(args.Output, FormatWorkshopScript(rows), args.Force);
     return TExitStatus::Success;
 }
 
@@ -170,7 +180,8 @@ void AddGenerate(CLI::App& app, TGenerateArgs& args) {
     generate->add_flag("--no-filter", args.NoFilter, "No character filtering whatsoever");
     generate->add_flag("--call-waiting", args.CallWaiting,
                        "Call-waiting signalling for vmwi-on, vmwi-off, test and workshop");
-    generate->add_option("-o,--output", args.Output, "Write the WAV file");
+    generate->add_option("-o,--output", args.Output, "Write the WAV file (\"-\": standard output)");
+    generate->add_flag("--force", args.Force, "Replace an existing file");
     generate->add_flag("--play", args.Play, "Play through the default sound device");
     generate->add_flag("--inspect", args.Inspect, "Print the inspector table");
     generate->add_flag("--json", args.Json, "Print JSON");
@@ -183,7 +194,7 @@ void AddWorkshop(CLI::App& app, TWorkshopArgs& args) {
         ->required()
         ->check(CLI::IsMember({"mdmf", "cwcid"}));
     AddTabOptions(*workshop, args.Fields);
-    workshop->add_option("-o,--output", args.Output, "The script file (.CID) to write")->required();
+    workshop->add_option("-o,--output", args.Output, "The script file (.CID) to write (\"-\": standard output)")->required();
     workshop->add_flag("--force", args.Force, "Replace an existing file");
 }
 

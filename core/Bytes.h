@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace ringlark {
 
@@ -10,19 +11,19 @@ namespace ringlark {
 // only where a text meets a widget or a terminal (see Cp1252.h).
 using Bytes = std::string;
 
-inline uint8_t ByteAt(const Bytes& bytes, std::size_t index) {
+inline uint8_t ByteAt(std::string_view bytes, std::size_t index) {
     return static_cast<uint8_t>(bytes[index]);
 }
 
 // Little-endian numbers inside byte strings (WAV headers).
-inline uint32_t ReadLe32(const Bytes& bytes, std::size_t offset) {
+inline uint32_t ReadLe32(std::string_view bytes, std::size_t offset) {
     uint32_t value = 0;
     for (std::size_t i = 4; i-- > 0;) {
         value = (value << 8) | ByteAt(bytes, offset + i);
     }
     return value;
 }
-inline uint16_t ReadLe16(const Bytes& bytes, std::size_t offset) {
+inline uint16_t ReadLe16(std::string_view bytes, std::size_t offset) {
     return static_cast<uint16_t>(ByteAt(bytes, offset) | ByteAt(bytes, offset + 1) << 8);
 }
 inline void WriteLe32(Bytes& bytes, std::size_t offset, uint32_t value) {

@@ -1,6 +1,7 @@
 #include "core/FileWriting.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,7 +120,54 @@ void WriteInPlace(const std::string& path, const std::string& target, std::strin
     close(fd);
 }
 
+// The written temporary file takes the final name only if nothing has it.
+bool PlaceWithoutReplacing(const std::string& temp, const std::string& target) {
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the exclusive rename: a hard link fails when the
+    // name exists, and the temporary name is removed by its owner.
+    return link(temp.c_str(), target.c_str()) == 0;
+}
+
+std::string TempPattern(const std::string& target) {
+    const auto slash = target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    return FolderOf(target) + "/." + base + ".XXXXXX";
+}
+
 }  // namespace
+
+bool WriteFileIfAbsent(const std::string& path, std::string_view bytes) {
+    struct stat info {};
+    if (path.empty()) {
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    if (lstat(path.c_str(), &info) == 0) {
+        return false;
+    }
+    TempFile temp(TempPattern(path));
+    if (!temp.Create()) {
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    fchmod(temp.Fd(), NewFileMode(path));
+    if (!temp.WriteAll(bytes) || !temp.Close()) {
+        throw RinglarkError(std::string(msg::StreamWriteError));
+    }
+    if (!PlaceWithoutReplacing(temp.Name(), path)) {
+        if (errno == EEXIST) {
+            return false;
+        }
+        throw RinglarkError(msg::CannotCreateFile(path));
+    }
+    return true;  // the temporary name is removed; a rename left none behind
+}
 
 void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     const std::string target = ResolveTarget(path);
@@ -134,10 +182,7 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
         WriteInPlace(path, target, bytes);
         return;
     }
-    const std::string folder = FolderOf(target);
-    const auto slash = target.find_last_of('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    TempFile temp(folder + "/." + base + ".XXXXXX");
+    TempFile temp(TempPattern(target));
     if (!temp.Create()) {
         throw RinglarkError(msg::CannotCreateFile(path));
     }
@@ -162,6 +207,57 @@ Bytes ReadWholeFile(const std::string& path) {
         throw RinglarkError(msg::CannotOpenFile(path));
     }
     return content;
+}
+
+Bytes ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string_view limitText) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw RinglarkError(msg::NotARegularFile(path));
+    }
+    // Opened without blocking, and checked again: the name may have changed.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        throw RinglarkError(msg::CannotOpenFile(path));
+    }
+    struct TClose {
+        int fd;
+        ~TClose() { close(fd); }
+    } closer{fd};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw RinglarkError(msg::NotARegularFile(path));
+    }
+    if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+        throw RinglarkError(msg::FileTooLarge(path, limitText));
+    }
+    return ReadStream(fd, path, maxBytes, limitText);
+}
+
+Bytes ReadStream(int fd, const std::string& name, std::size_t maxBytes,
+                 std::string_view limitText) {
+    Bytes content;
+    std::vector<char> buffer(1 << 16);
+    while (true) {
+        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            throw RinglarkError(msg::CannotOpenFile(name));
+        }
+        if (n == 0) {
+            return content;
+        }
+        if (content.size() + static_cast<std::size_t>(n) > maxBytes) {
+            throw RinglarkError(msg::FileTooLarge(name, limitText));
+        }
+        content.append(buffer.data(), static_cast<std::size_t>(n));
+    }
 }
 
 bool FileExists(const std::string& path) {

@@ -30,4 +30,14 @@ std::string FailedToSetData(std::string_view valueName) {
     return Fill("Failed to set data for '", valueName, "'");
 }
 
+std::string NotARegularFile(std::string_view path) {
+    return Fill("Cannot open file ", path, ": it is not a regular file");
+}
+std::string FileTooLarge(std::string_view path, std::string_view limit) {
+    return Fill("Cannot open file ", path, ": it is larger than " + std::string(limit));
+}
+std::string FileExistsUseForce(std::string_view path) {
+    return Fill("File ", path, " exists; use --force to replace it");
+}
+
 }  // namespace ringlark::msg

@@ -14,5 +14,8 @@ std::string NotValidInteger(std::string_view text);
 std::string FailedToGetData(std::string_view valueName);
 std::string InvalidDataType(std::string_view valueName);
 std::string FailedToSetData(std::string_view valueName);
+std::string NotARegularFile(std::string_view path);
+std::string FileTooLarge(std::string_view path, std::string_view limit);
+std::string FileExistsUseForce(std::string_view path);
 
 }  // namespace ringlark::msg

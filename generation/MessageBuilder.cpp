@@ -140,6 +140,15 @@ Bytes FrameMessage(uint8_t type, std::string_view body) {
     return message;
 }
 
+std::optional<std::string> LengthWrapNotice(std::string_view message) {
+    if (message.size() < 3 || message.size() - 3 <= 255) {
+        return std::nullopt;
+    }
+    const std::size_t body = message.size() - 3;
+    return "The message body is " + std::to_string(body) + " bytes long; its length byte holds " +
+           std::to_string(body % 256);
+}
+
 Bytes EncodeWorkshopRows(const std::vector<TWorkshopRow>& rows) {
     Bytes body;
     for (const auto& row : rows) {

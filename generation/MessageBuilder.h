@@ -91,6 +91,11 @@ Bytes PrintableText(std::string_view message);
 // Frames type, length (body size modulo 256), body and checksum.
 Bytes FrameMessage(uint8_t type, std::string_view body);
 
+// A message whose body is longer than 255 bytes keeps only the low byte of its
+// length in its length byte (and a parameter longer than 255 bytes likewise):
+// the text that says so, or nothing when every length fits.
+std::optional<std::string> LengthWrapNotice(std::string_view message);
+
 Bytes EncodeWorkshopRows(const std::vector<TWorkshopRow>& rows);
 Bytes BuildCidMessage(const TCidRequest& request, const TFilterOptions& options);
 

@@ -156,6 +156,9 @@ TMessageCheck CheckMessage(std::string_view message) {
                    ? TMessageCheck{true, {}}
                    : Fail("number holds a character that is not a digit");
     }
+    if (body.empty()) {
+        return Fail("message carries no parameter");
+    }
     return CheckParameters(body);
 }
 

@@ -19,8 +19,9 @@ struct TMessageCheck {
     std::string Reason;  // the first rule broken, empty when passed
 };
 
-// Type, length, checksum, the parameters' lengths adding up exactly to the
-// message length, and each known parameter's content fitting its type.
+// Type, length, checksum, at least one parameter, the parameters' lengths
+// adding up exactly to the message length, and each known parameter's content
+// fitting its type.
 // Unknown parameter codes are allowed when their lengths are consistent.
 TMessageCheck CheckMessage(std::string_view message);
 

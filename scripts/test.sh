@@ -32,7 +32,7 @@ CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWith
 seeds=build-fuzz/seeds
 mkdir -p "$seeds/fuzz_analysis" "$seeds/fuzz_workshop_script"
 for kind in sdmf vmwi-on test; do
-  build/cli/ringlark-cli generate "$kind" --number 5551234 --date 0101 --time 1200 \
+  build/cli/ringlark-cli generate "$kind" --number 5551234 --date 0101 --time 1200 --force \
     -o "$seeds/fuzz_analysis/$kind.wav"
 done
 build/cli/ringlark-cli workshop --from mdmf --number 555 --name Ann --date 0101 --time 1200 \

@@ -260,7 +260,7 @@ void TWorkshop::WorkshopLoad() {
     openDialog_.DefaultExt = DefaultExt;
     openDialog_.Filter = Filter;
     if (openDialog_.Execute()) {
-        const Bytes content = ReadWholeFile(openDialog_.FileName);
+        const Bytes content = ReadWorkshopScript(openDialog_.FileName);
         ReplaceWithLines(SplitScriptLines(content));
     }
     StringGridZero();

@@ -1,5 +1,10 @@
 #include "workshop/WorkshopScript.h"
 
+#include <algorithm>
+
+#include "core/FileWriting.h"
+#include "core/RinglarkError.h"
+
 namespace ringlark {
 
 std::vector<Bytes> SplitScriptLines(std::string_view content) {
@@ -30,6 +35,20 @@ TWorkshopRow SplitScriptLine(std::string_view line) {
         return {"", Bytes(line)};
     }
     return {Bytes(line.substr(0, eq)), Bytes(line.substr(eq + 1))};
+}
+
+Bytes ReadWorkshopScript(const std::string& path) {
+    Bytes content = ReadRegularFile(path, MaxScriptBytes, "4 MB");
+    const std::string_view head(content.data(), std::min<std::size_t>(content.size(), 4));
+    const bool utf32 = head == std::string_view("\xFF\xFE\0\0", 4) ||
+                       head == std::string_view("\0\0\xFE\xFF", 4);
+    const bool utf16 = head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF";
+    if (utf32 || utf16) {
+        throw RinglarkError("Cannot open file " + path + ": it is " +
+                            (utf32 ? "UTF-32" : "UTF-16") +
+                            " text; save the script as single-byte (ANSI) text");
+    }
+    return content;
 }
 
 std::vector<TWorkshopRow> ParseWorkshopScript(std::string_view content) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,14 @@ std::vector<Bytes> SplitScriptLines(std::string_view content);
 TWorkshopRow SplitScriptLine(std::string_view line);
 
 std::vector<TWorkshopRow> ParseWorkshopScript(std::string_view content);
+
+// A script file is a few lines of text; anything larger is refused.
+inline constexpr std::size_t MaxScriptBytes = 4u << 20;
+// Reads a script file: a regular file of at most MaxScriptBytes, in a
+// single-byte encoding. A file that starts with a UTF-16 or UTF-32 byte-order
+// mark is refused (read as bytes, it would be cut at its first zero byte).
+// Throws RinglarkError "Cannot open file %s" with the reason.
+Bytes ReadWorkshopScript(const std::string& path);
 Bytes FormatWorkshopScript(const std::vector<TWorkshopRow>& rows);
 
 // The 1-based position of the first row whose texts hold a CR, an LF or a zero

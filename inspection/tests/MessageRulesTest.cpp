@@ -75,6 +75,7 @@ TEST(MessageRules, CorruptionsThatKeepTheChecksumAreRefused) {
         {FrameMessage(0x41, "12070930"), "unknown message type"},
         {good.substr(0, good.size() - 1), "length byte does not match the message"},
         {Bytes("\x80\x00\x81", 3), "checksum fails"},
+        {Bytes("\x80\x00\x80", 3), "message carries no parameter"},
         {Bytes("\x80\x00", 2), "message too short"},
     };
     for (const auto& c : cases) {

@@ -317,7 +317,7 @@ TEST_F(GuiTest, ViewerAnalysisShowsTheFrameListingModally) {
         Click(viewer.FrameListing().ContinueButton());
     });
     Click(viewer.AnalyzeCorrButton());
-    EXPECT_EQ(lines, 6);
+    EXPECT_EQ(lines, 7);  // six frames and the quality line
     EXPECT_EQ(window.Model().Viewer.Analyzer.Demodulator.AnalysisMethod,
               TAnalysisMethod::Correlation);
 }
