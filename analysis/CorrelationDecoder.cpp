@@ -179,9 +179,9 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
     const auto n = static_cast<double>(tones.size());
     const double markAmplitude = marks > 0 ? markSum / marks : 0;
     const double spaceAmplitude = n > marks ? spaceSum / (n - marks) : 0;
-    const double leaked = leakage * leakage *
-                          (marks * markAmplitude * markAmplitude +
-                           (n - marks) * spaceAmplitude * spaceAmplitude) / n;
+    const double leaked =
+        leakage * leakage *
+        (marks * markAmplitude * markAmplitude + (n - marks) * spaceAmplitude * spaceAmplitude) / n;
     // The noise is never taken as less than a tenth of the leakage: the tones'
     // phases make the leakage vary, and a noise power near zero would make
     // every decision look certain. (The spread of the amplitudes of the tone
@@ -201,10 +201,9 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
             continue;
         }
         const auto& t = tones[i];
-        const double llr = LogBesselI0(markAmplitude * t.Mark / s2) -
-                           LogBesselI0(spaceAmplitude * t.Space / s2) -
-                           (markAmplitude * markAmplitude - spaceAmplitude * spaceAmplitude) /
-                               (2 * s2);
+        const double llr =
+            LogBesselI0(markAmplitude * t.Mark / s2) - LogBesselI0(spaceAmplitude * t.Space / s2) -
+            (markAmplitude * markAmplitude - spaceAmplitude * spaceAmplitude) / (2 * s2);
         // The model knows only Gaussian noise. A bit where the other tone is
         // far above the noise (an echo, interference, a tone blended in) fits
         // neither hypothesis, and the model would call it certain; so no bit
@@ -351,9 +350,8 @@ TStartResult ReadStart(const TDiscriminator& s, double edge) {
     for (std::size_t i = 0; i < tries.size(); ++i) {
         const TTry& t = tries[i];
         // A start found at the slicer level of this try.
-        const double start = t.Threshold == 0.0f
-                                 ? edge
-                                 : FindCrossing(s, edge - bit, edge + bit, t.Threshold);
+        const double start =
+            t.Threshold == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Threshold);
         const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, bit, t);
         if (attempt.Reading.Message.empty()) {
             break;  // too near the end of the recording for any message
@@ -373,9 +371,9 @@ TStartResult ReadStart(const TDiscriminator& s, double edge) {
         const bool uncertain = verdict.Judgement == TJudgement::Uncertain;
         if (!result.Found) {
             result.Found = true;
-            result.Message = {edge / s.Rate,   attempt.Reading.Message,
-                              attempt.Frames,  verdict.Quality,
-                              uncertain,       verdict.Alternative};
+            result.Message = {edge / s.Rate,  attempt.Reading.Message,
+                              attempt.Frames, verdict.Quality,
+                              uncertain,      verdict.Alternative};
             result.End = attempt.End;
         } else if (attempt.Reading.Message != result.Message.Message && !result.Message.Uncertain) {
             // Two readings of one start that both pass: neither can be trusted.

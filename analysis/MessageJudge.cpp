@@ -121,9 +121,10 @@ TVerdict JudgeMessage(const TSoftMessage& reading) {
         verdict.Reason = "no decision costs";
         return verdict;
     }
-    const double mean = std::accumulate(costs.begin(), costs.end(), 0.0,
-                                        [](double sum, float c) { return sum + std::max(0.0f, c); }) /
-                        static_cast<double>(costs.size());
+    const double mean =
+        std::accumulate(costs.begin(), costs.end(), 0.0,
+                        [](double sum, float c) { return sum + std::max(0.0f, c); }) /
+        static_cast<double>(costs.size());
     const double weakest = std::max(0.0f, *std::min_element(costs.begin(), costs.end()));
     verdict.Quality = mean > 0 ? std::clamp(weakest / mean, 0.0, 1.0) : 0.0;
     TAlternativeSearch search(reading.Message, WeakBits(costs));

@@ -36,7 +36,7 @@ struct TVerdict {
     // The weakest data bit's cost over the mean cost, 0 to 1: how close the
     // weakest decision came to a tie.
     double Quality = 0;
-    Bytes Alternative;  // the cheapest other reading that passes every rule, if any
+    Bytes Alternative;           // the cheapest other reading that passes every rule, if any
     double AlternativeCost = 0;  // what it costs, in log-likelihood
 };
 

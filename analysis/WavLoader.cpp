@@ -92,7 +92,8 @@ std::optional<std::string_view> LoadRefusal(std::string_view head, uint64_t file
     }
     const uint32_t factor = 44100 / rate;
     const uint64_t samples = InputSamplesOf(ReadLe32(head, 40), fileSize - WavHeaderSize);
-    if (factor > 1 && samples * factor + WavHeaderSize > static_cast<uint64_t>(loader::MaxImageSize)) {
+    if (factor > 1 &&
+        samples * factor + WavHeaderSize > static_cast<uint64_t>(loader::MaxImageSize)) {
         return loader::TooLargeConverted;
     }
     return std::nullopt;

@@ -1,5 +1,9 @@
 #include "app/Config.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -59,7 +63,7 @@ void ReadList(const TRegKey* key, TMRU& list, std::vector<std::string>& errors,
         if (value == nullptr) {
             list[n].clear();
         } else if (value->Type == TRegType::String) {
-            list[n] = value->Text;
+            list[n] = value->Text.substr(0, MaxMruEntryBytes);
         } else {
             errors.push_back(msg::InvalidDataType(name));
             list[n].clear();
@@ -89,37 +93,56 @@ bool BubbleMRU(TMRU& list, const Bytes& entry) {
 }
 
 std::optional<TRegistryDocument> TRegFileStore::Load() {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
+    struct stat info {};
+    if (stat(path_.c_str(), &info) != 0) {
+        if (errno == ENOENT) {
+            return std::nullopt;  // nothing stored yet (a dangling link too)
+        }
+        refusal_ = "it cannot be examined";
+    } else if (!S_ISREG(info.st_mode)) {
+        refusal_ = "it is not a regular file";
+    } else if (static_cast<uint64_t>(info.st_size) > MaxFileSize) {
+        refusal_ = "it is larger than 4 MB";
     }
-    Bytes text(MaxFileSize + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    const bool tooLarge = text.size() > MaxFileSize;
-    if (tooLarge) {
-        text.resize(MaxFileSize);
+    Bytes text;
+    if (refusal_.empty()) {
+        try {
+            text = ReadRegularFile(path_, MaxFileSize, "4 MB");
+        } catch (const RinglarkError&) {
+            refusal_ = "it cannot be read";
+        }
     }
-    TRegistryDocument document = ParseRegistryText(text);
-    if (tooLarge) {
-        // What was cut off belongs to the last key read; it is reported there.
-        ++(document.Keys.empty() ? document.DamagedLines
-                                 : document.Keys.back().second.DamagedLines);
+    if (!refusal_.empty()) {
+        throw RinglarkError(msg::StoreNotRead(path_, refusal_));
     }
-    return document;
+    return ParseRegistryText(text);
 }
 
 bool TRegFileStore::Save(const TRegistryDocument& document) {
+    if (!refusal_.empty()) {
+        throw RinglarkError(msg::StoreNotRead(path_, refusal_));
+    }
     try {
         const auto folder = std::filesystem::path(path_).parent_path();
         if (!folder.empty()) {
             std::filesystem::create_directories(folder);
+        }
+        if (copyPending_) {
+            const Bytes old = ReadRegularFile(path_, MaxFileSize, "4 MB");
+            WriteFileIfAbsent(path_ + ".bak", old);
+            copyPending_ = false;
         }
         WriteFileReplacing(path_, FormatRegistryText(document));
         return true;
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::optional<std::string> TRegFileStore::KeepCopyBeforeNextSave() {
+    copyPending_ = true;
+    return "The configuration file had errors; before it is saved again, it is kept as " + path_ +
+           ".bak";
 }
 
 TRegistryDocument ConfigDocument(const TConfigValues& values) {
@@ -141,7 +164,15 @@ TRegistryDocument ConfigDocument(const TConfigValues& values) {
 
 std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values) {
     std::vector<std::string> errors;
-    const std::optional<TRegistryDocument> document = store.Load();
+    std::optional<TRegistryDocument> document;
+    try {
+        document = store.Load();
+    } catch (const RinglarkError& error) {
+        // Stored but unreadable: said so, the defaults used, the file kept.
+        errors.push_back(error.what());
+        values = TConfigValues{};
+        return errors;
+    }
     const bool nothingStored = !document || (document->Keys.empty() && document->DamagedLines == 0);
     if (nothingStored) {
         values.NumberMRU = {};
@@ -155,13 +186,26 @@ std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values) {
         }
         return errors;
     }
-    if (document->FindKey(KeyPath("NumberMRU")) == nullptr) {
-        // Something is stored but not the lists: say so, and keep the file as it
-        // is until the configuration is saved at close.
+    const bool anyKey =
+        document->FindKey(KeyPath(kConfigKey)) != nullptr ||
+        std::any_of(kListKeys.begin(), kListKeys.end(), [&document](const TListKey& key) {
+            return document->FindKey(KeyPath(key.Name)) != nullptr;
+        });
+    if (!anyKey) {
+        // Something is stored but none of the keys: say so, and keep the file
+        // as it is until the configuration is saved at close.
         errors.push_back(msg::FailedToGetData("NumberMRU"));
         values.Amplitude = kDefaultLevel;
         values.Clip = kDefaultLevel;
+        if (auto copy = store.KeepCopyBeforeNextSave()) {
+            errors.push_back(*copy);
+        }
         return errors;
+    }
+    if (document->FindKey(KeyPath("NumberMRU")) == nullptr) {
+        // The first list missing is reported (an absent name or analyst list
+        // reads as empty, as it always has); the other keys are still read.
+        errors.push_back(msg::FailedToGetData("NumberMRU"));
     }
     for (const auto& listKey : kListKeys) {
         ReadList(document->FindKey(KeyPath(listKey.Name)), values.*listKey.List, errors,
@@ -181,6 +225,11 @@ std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values) {
             values.*integer.Field = kDefaultLevel;
         } else {
             values.*integer.Field = static_cast<int32_t>(value->Number);
+        }
+    }
+    if (!errors.empty()) {
+        if (auto copy = store.KeepCopyBeforeNextSave()) {
+            errors.push_back(*copy);
         }
     }
     return errors;

@@ -40,21 +40,37 @@ class IConfigStore {
     virtual std::optional<TRegistryDocument> Load() = 0;
     // false when the document could not be written; the previous one then stays.
     virtual bool Save(const TRegistryDocument& document) = 0;
+    // What was read had errors: before the next save overwrites it, the store
+    // keeps a copy of it. Returns the text that tells the user where, if any.
+    virtual std::optional<std::string> KeepCopyBeforeNextSave() { return std::nullopt; }
 };
 
 // The store as a file in the registry's export format ("ringlark.reg"). Saves go
 // to a temporary file renamed into place.
+//
+// A file that exists but cannot be read (not a regular file, unreadable, over
+// MaxFileSize) is never overwritten: Load throws RinglarkError saying so, and
+// every later Save is refused with the same reason. A symbolic link is followed
+// when writing, also one whose target does not exist yet.
 class TRegFileStore : public IConfigStore {
   public:
-    static constexpr std::size_t MaxFileSize = 16u << 20;
+    static constexpr std::size_t MaxFileSize = 4u << 20;
     explicit TRegFileStore(std::string path) : path_(std::move(path)) {}
     std::optional<TRegistryDocument> Load() override;
     bool Save(const TRegistryDocument& document) override;
+    std::optional<std::string> KeepCopyBeforeNextSave() override;
     const std::string& Path() const { return path_; }
 
   private:
     std::string path_;
+    std::string refusal_;  // why the file must not be overwritten
+    bool copyPending_ = false;
 };
+
+// Recently-used entries longer than this are cut when read: the lists hold
+// numbers, names and file names, and a huge entry would be converted for the
+// combo boxes again and again.
+inline constexpr std::size_t MaxMruEntryBytes = 512;
 
 TRegistryDocument ConfigDocument(const TConfigValues& values);
 

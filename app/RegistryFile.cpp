@@ -2,29 +2,63 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 namespace ringlark {
 
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
+// The header of the editor's newer (UTF-16) export format.
+constexpr std::string_view kHeaderVersion5 = "Windows Registry Editor Version 5.00";
 
+// Lines end at CR LF, a lone LF or a lone CR.
 std::vector<std::string_view> Lines(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        auto end = text.find('\n', start);
+        auto end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        start = end + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
     return lines;
+}
+
+// A UTF-16 export (with its byte-order mark) as single bytes: characters up to
+// U+00FF as themselves, others as "?".
+Bytes FromUtf16(std::string_view text, bool littleEndian) {
+    Bytes out;
+    out.reserve(text.size() / 2);
+    for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
+        const auto a = static_cast<uint8_t>(text[i]);
+        const auto b = static_cast<uint8_t>(text[i + 1]);
+        const unsigned unit = littleEndian ? a | b << 8 : b | a << 8;
+        out += unit < 0x100 ? static_cast<char>(unit) : '?';
+    }
+    return out;
+}
+
+// Registry names are matched without regard to ASCII letter case.
+Bytes Folded(std::string_view name) {
+    Bytes out(name);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto up = [](char c) {
+                   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+               };
+               return up(x) == up(y);
+           });
 }
 
 // Reads a quoted text with \\ and \" escapes starting at text[pos] == '"'.
@@ -139,7 +173,7 @@ Bytes Quote(std::string_view text) {
 
 const TRegValue* TRegKey::Find(std::string_view name) const {
     for (const auto& [valueName, value] : Values) {
-        if (valueName == name) {
+        if (SameName(valueName, name)) {
             return &value;
         }
     }
@@ -148,7 +182,7 @@ const TRegValue* TRegKey::Find(std::string_view name) const {
 
 void TRegKey::Set(const Bytes& name, TRegValue value) {
     for (auto& [valueName, existing] : Values) {
-        if (valueName == name) {
+        if (SameName(valueName, name)) {
             existing = std::move(value);
             return;
         }
@@ -158,7 +192,7 @@ void TRegKey::Set(const Bytes& name, TRegValue value) {
 
 const TRegKey* TRegistryDocument::FindKey(std::string_view path) const {
     for (const auto& [keyPath, key] : Keys) {
-        if (keyPath == path) {
+        if (SameName(keyPath, path)) {
             return &key;
         }
     }
@@ -167,7 +201,7 @@ const TRegKey* TRegistryDocument::FindKey(std::string_view path) const {
 
 TRegKey& TRegistryDocument::Key(const Bytes& path) {
     for (auto& [keyPath, key] : Keys) {
-        if (keyPath == path) {
+        if (SameName(keyPath, path)) {
             return key;
         }
     }
@@ -176,13 +210,23 @@ TRegKey& TRegistryDocument::Key(const Bytes& path) {
 }
 
 TRegistryDocument ParseRegistryText(std::string_view text) {
+    Bytes converted;
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+        converted = FromUtf16(text, text[0] == '\xFF');
+        text = converted;
+    }
     TRegistryDocument document;
+    // Keys and values are found through indexes while parsing, so that a file
+    // of many sections or values is read in linear time.
+    std::unordered_map<Bytes, std::size_t> keyIndex;
+    std::vector<std::unordered_map<Bytes, std::size_t>> valueIndex;
     TRegKey* current = nullptr;
+    std::unordered_map<Bytes, std::size_t>* currentValues = nullptr;
     bool first = true;
     for (std::string_view line : Lines(text)) {
         if (first) {
             first = false;
-            if (line == kHeader) {
+            if (line == kHeader || line == kHeaderVersion5) {
                 continue;
             }
         }
@@ -195,7 +239,14 @@ TRegistryDocument ParseRegistryText(std::string_view text) {
                 ++document.DamagedLines;
                 continue;
             }
-            current = &document.Key(Bytes(line.substr(1, line.size() - 2)));
+            const Bytes path(line.substr(1, line.size() - 2));
+            const auto [at, added] = keyIndex.emplace(Folded(path), document.Keys.size());
+            if (added) {
+                document.Keys.emplace_back(path, TRegKey{});
+                valueIndex.emplace_back();
+            }
+            current = &document.Keys[at->second].second;
+            currentValues = &valueIndex[at->second];
             continue;
         }
         Bytes name;
@@ -206,7 +257,12 @@ TRegistryDocument ParseRegistryText(std::string_view text) {
             ++(current != nullptr ? current->DamagedLines : document.DamagedLines);
             continue;
         }
-        current->Set(name, ParseData(line.substr(afterName + 1)));
+        const auto [at, added] = currentValues->emplace(Folded(name), current->Values.size());
+        if (added) {
+            current->Values.emplace_back(name, ParseData(line.substr(afterName + 1)));
+        } else {
+            current->Values[at->second].second = ParseData(line.substr(afterName + 1));
+        }
     }
     return document;
 }

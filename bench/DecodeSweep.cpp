@@ -165,9 +165,10 @@ void RunIntegrity(int seeds) {
                         ++exact;
                     } else {
                         ++wrong;
-                        std::fprintf(stderr, "false: %s %.0f dB seed %d q=%.2f\n  sent %s\n  read %s\n",
-                                     condition.Name, snr, seed, found.Quality,
-                                     Hex(message).c_str(), Hex(found.Message).c_str());
+                        std::fprintf(stderr,
+                                     "false: %s %.0f dB seed %d q=%.2f\n  sent %s\n  read %s\n",
+                                     condition.Name, snr, seed, found.Quality, Hex(message).c_str(),
+                                     Hex(found.Message).c_str());
                     }
                 }
             }
@@ -229,8 +230,8 @@ void RunTable(int seeds) {
                 }
                 clean = Downsample(clean, factor);
                 const int rate = 44100 / factor;
-                std::printf("\n%s %s %d/s\n  SNR dB   m1    m2    m3  false\n", kindName, condition.Name,
-                            rate);
+                std::printf("\n%s %s %d/s\n  SNR dB   m1    m2    m3  false\n", kindName,
+                            condition.Name, rate);
                 for (double snr : snrs) {
                     int exact[3] = {0, 0, 0};
                     int wrong = 0;  // method 3 messages that are not what was sent

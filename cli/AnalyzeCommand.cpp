@@ -1,8 +1,8 @@
 // analyze: the caller-ID messages in a recording.
-#include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cmath>
 
 #include <cstdio>
 #include <iostream>
@@ -157,15 +157,13 @@ TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
     return PrintResult(args, result, inspectText, ReportLines(result));
 }
 
-
 // Standard input ("-"), a pipe or a device is read to its end, up to the
 // loader's 2 GB; a regular file goes through the loader, which checks its
 // header before reading its samples.
 TLoadResult Load(TWaveformViewer& viewer, const std::string& file) {
     struct stat info {};
-    const bool stream =
-        file == "-" || (stat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
-                        !S_ISDIR(info.st_mode));
+    const bool stream = file == "-" || (stat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
+                                        !S_ISDIR(info.st_mode));
     if (!stream) {
         return viewer.LoadWAV(file);
     }

@@ -157,8 +157,8 @@ void PutFileName(nlohmann::json& out, const std::string& key, const std::string&
         out[key] = path;
         (void)out.dump();  // throws on bytes that are not UTF-8
     } catch (const nlohmann::json::exception&) {
-        out[key] = nlohmann::json(path).dump(-1, ' ', false,
-                                             nlohmann::json::error_handler_t::replace);
+        out[key] =
+            nlohmann::json(path).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         out[key] = nlohmann::json::parse(out[key].get<std::string>());
         out[key + "_hex"] = HexString(path);
     }

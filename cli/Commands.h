@@ -4,8 +4,8 @@
 // its options to the parser, and a function that runs it and returns the exit
 // status.
 #include <CLI/CLI.hpp>
-#include <stdexcept>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 

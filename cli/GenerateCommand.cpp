@@ -96,7 +96,8 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
     }
     const bool toStdout = args.Output == "-";
     if (toStdout && (args.Inspect || args.Json)) {
-        throw TUsageError("-o - writes the WAV image to standard output; leave out --inspect and --json");
+        throw TUsageError(
+            "-o - writes the WAV image to standard output; leave out --inspect and --json");
     }
     const TCidRequest request = RequestFrom(args);
     TFilterOptions filters;
@@ -194,7 +195,10 @@ void AddWorkshop(CLI::App& app, TWorkshopArgs& args) {
         ->required()
         ->check(CLI::IsMember({"mdmf", "cwcid"}));
     AddTabOptions(*workshop, args.Fields);
-    workshop->add_option("-o,--output", args.Output, "The script file (.CID) to write (\"-\": standard output)")->required();
+    workshop
+        ->add_option("-o,--output", args.Output,
+                     "The script file (.CID) to write (\"-\": standard output)")
+        ->required();
     workshop->add_flag("--force", args.Force, "Replace an existing file");
 }
 

@@ -19,16 +19,30 @@ namespace ringlark {
 
 namespace {
 
-// A symbolic link is followed, so that saving replaces the file it points to.
+std::string FolderOf(const std::string& path);
+
+// A symbolic link is followed, so that saving replaces the file it points to;
+// a link whose target does not exist yet is followed too, so that the file is
+// created where it points rather than in the link's place.
 std::string ResolveTarget(const std::string& path) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    std::string target = path;
+    for (int hops = 0; hops < 16; ++hops) {
+        struct stat info {};
+        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return target;
+        }
         char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved) != nullptr) {
+        if (realpath(target.c_str(), resolved) != nullptr) {
             return resolved;
         }
+        const ssize_t n = readlink(target.c_str(), resolved, sizeof resolved - 1);
+        if (n <= 0) {
+            return target;
+        }
+        const std::string next(resolved, static_cast<std::size_t>(n));
+        target = next.front() == '/' ? next : FolderOf(target) + "/" + next;
     }
-    return path;
+    return target;
 }
 
 std::string FolderOf(const std::string& path) {

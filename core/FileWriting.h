@@ -33,8 +33,7 @@ Bytes ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string
 
 // Reads all of a stream (standard input, a pipe) up to maxBytes; nothing when
 // it holds more. Throws RinglarkError "Cannot open file %s" on a read error.
-Bytes ReadStream(int fd, const std::string& name, std::size_t maxBytes,
-                 std::string_view limitText);
+Bytes ReadStream(int fd, const std::string& name, std::size_t maxBytes, std::string_view limitText);
 
 bool FileExists(const std::string& path);
 

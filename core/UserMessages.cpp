@@ -40,4 +40,10 @@ std::string FileExistsUseForce(std::string_view path) {
     return Fill("File ", path, " exists; use --force to replace it");
 }
 
+std::string StoreNotRead(std::string_view path, std::string_view reason) {
+    return Fill("The configuration file ", path,
+                " was not read: " + std::string(reason) +
+                    ". It is left as it is, and settings changed now are not kept.");
+}
+
 }  // namespace ringlark::msg

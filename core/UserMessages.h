@@ -17,5 +17,6 @@ std::string FailedToSetData(std::string_view valueName);
 std::string NotARegularFile(std::string_view path);
 std::string FileTooLarge(std::string_view path, std::string_view limit);
 std::string FileExistsUseForce(std::string_view path);
+std::string StoreNotRead(std::string_view path, std::string_view reason);
 
 }  // namespace ringlark::msg

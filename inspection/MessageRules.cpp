@@ -36,8 +36,8 @@ TMessageCheck Fail(std::string reason) {
 // A number: digits, or one of the absence codes the builder substitutes ("O",
 // "P", and "L" for a long-distance call in SDMF).
 bool IsNumberValue(std::string_view value, bool sdmf) {
-    if (value.size() == 1 && (IsAbsenceCode(static_cast<uint8_t>(value[0])) ||
-                              (sdmf && value[0] == 'L'))) {
+    if (value.size() == 1 &&
+        (IsAbsenceCode(static_cast<uint8_t>(value[0])) || (sdmf && value[0] == 'L'))) {
         return true;
     }
     return AllDigits(value);
@@ -58,8 +58,9 @@ TMessageCheck CheckParameter(uint8_t code, std::string_view value) {
             return IsValidDateTime(value) ? TMessageCheck{true, {}} : Fail("invalid date/time");
         case cid::ParamCallingNumber:
         case cid::ParamDialableNumber:
-            return IsNumberValue(value, false) ? TMessageCheck{true, {}}
-                                               : Fail("number holds a character that is not a digit");
+            return IsNumberValue(value, false)
+                       ? TMessageCheck{true, {}}
+                       : Fail("number holds a character that is not a digit");
         case cid::ParamNumberNotSent:
         case cid::ParamNameNotSent:
             return IsAbsenceCode(first) ? TMessageCheck{true, {}} : Fail("unknown absence reason");

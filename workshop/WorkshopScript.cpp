@@ -40,8 +40,8 @@ TWorkshopRow SplitScriptLine(std::string_view line) {
 Bytes ReadWorkshopScript(const std::string& path) {
     Bytes content = ReadRegularFile(path, MaxScriptBytes, "4 MB");
     const std::string_view head(content.data(), std::min<std::size_t>(content.size(), 4));
-    const bool utf32 = head == std::string_view("\xFF\xFE\0\0", 4) ||
-                       head == std::string_view("\0\0\xFE\xFF", 4);
+    const bool utf32 =
+        head == std::string_view("\xFF\xFE\0\0", 4) || head == std::string_view("\0\0\xFE\xFF", 4);
     const bool utf16 = head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF";
     if (utf32 || utf16) {
         throw RinglarkError("Cannot open file " + path + ": it is " +

@@ -88,16 +88,16 @@ TEST(DecoderIntegrity, TwoErrorsThatCancelInTheChecksumAreNeverReported) {
 
 TEST(DecoderIntegrity, CorruptedLengthsAndCutBurstsGiveNothing) {
     // A date/time whose length byte says 0x28, with a checksum that passes.
-    const Bytes badLength = FrameMessage(0x80, Bytes("\x01\x28", 2) + "12070930" +
-                                                   Bytes("\x02\x03", 2) + "555");
+    const Bytes badLength =
+        FrameMessage(0x80, Bytes("\x01\x28", 2) + "12070930" + Bytes("\x02\x03", 2) + "555");
     EXPECT_EQ(Decode(SynthesiseFsk(badLength, {}), 44100.0, badLength).Exact, 0);
     // A burst cut off in its middle, and one cut just before its checksum.
     const Bytes sent = RandomMdmfMessage(9);
     const auto whole = SynthesiseFsk(sent, {});
     for (double kept : {0.5, 0.97}) {
-        const std::vector<float> cut(whole.begin(),
-                                     whole.begin() + static_cast<std::ptrdiff_t>(
-                                                         static_cast<double>(whole.size()) * kept));
+        const std::vector<float> cut(
+            whole.begin(),
+            whole.begin() + static_cast<std::ptrdiff_t>(static_cast<double>(whole.size()) * kept));
         const TCount count = Decode(cut, 44100.0, sent);
         EXPECT_EQ(count.Exact + count.False + count.Uncertain, 0) << kept;
     }
@@ -131,8 +131,8 @@ TEST(DecoderIntegrity, BitRateOffByThreePercent) {
             const Bytes sent = RandomMdmfMessage(seed);
             TFskSignal signal;
             signal.BaudFactor = factor;
-            exact += Decode(AddNoise(SynthesiseFsk(sent, signal), 6.0, 4410, seed), 44100.0, sent)
-                         .Exact;
+            exact +=
+                Decode(AddNoise(SynthesiseFsk(sent, signal), 6.0, 4410, seed), 44100.0, sent).Exact;
         }
         EXPECT_EQ(exact, 10) << factor;
     }
@@ -141,8 +141,8 @@ TEST(DecoderIntegrity, BitRateOffByThreePercent) {
 // The judge on its own: a clean reading is accepted; one whose two weakest
 // bits could be read the other way with a message that passes is withheld.
 TEST(MessageJudge, WithholdsWhenTheWeakestBitsAllowAnotherMessage) {
-    const Bytes sent = FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" +
-                                              Bytes("\x02\x04", 2) + "5512");
+    const Bytes sent =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x02\x04", 2) + "5512");
     TSoftMessage reading{sent, std::vector<float>(sent.size() * 8, 40.0f), true};
     EXPECT_EQ(JudgeMessage(reading).Judgement, TJudgement::Accepted);
     EXPECT_DOUBLE_EQ(JudgeMessage(reading).Quality, 1.0);

@@ -1,6 +1,11 @@
 #include "app/Config.h"
+#include "core/RinglarkError.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include "app/RegistryFile.h"
 #include "app/tests/AppTestSupport.h"
@@ -8,6 +13,15 @@
 
 namespace ringlark {
 namespace {
+
+std::string ErrorText(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const RinglarkError& e) {
+        return e.what();
+    }
+    return "";
+}
 
 TMRU List(std::initializer_list<const char*> entries) {
     TMRU list{};
@@ -156,7 +170,8 @@ TEST(ConfigStore, UnwritableStoreReportsFailedToSetData) {
     EXPECT_FALSE(blocked.Save(ConfigDocument(values)));
 }
 
-TEST(ConfigStore, EnormousFileIsReadUpToItsLimit) {
+// A store over 4 MB is reported, not read and never overwritten.
+TEST(ConfigStore, EnormousFileIsReportedAndKept) {
     test::TTempDir dir;
     const auto path = dir / "big.reg";
     TConfigValues values;
@@ -166,9 +181,123 @@ TEST(ConfigStore, EnormousFileIsReadUpToItsLimit) {
     test::WriteFile(path, text);
     TRegFileStore store(path.string());
     TConfigValues loaded;
-    const auto errors = GetConfig(store, loaded);
-    EXPECT_EQ(loaded.NumberMRU[0], "first");
-    EXPECT_EQ(errors, std::vector<std::string>{"Failed to get data for 'Config'"});
+    const std::string refusal = "The configuration file " + path.string() +
+                                " was not read: it is larger than 4 MB. It is left as it is, and "
+                                "settings changed now are not kept.";
+    EXPECT_EQ(GetConfig(store, loaded), std::vector<std::string>{refusal});
+    EXPECT_EQ(loaded.NumberMRU[0], "");
+    EXPECT_EQ(ErrorText([&] { SaveConfig(store, loaded); }), refusal);
+    EXPECT_EQ(test::ReadFile(path), text);
+}
+
+// A FIFO in place of the store is neither opened (which would wait for a
+// writer) nor replaced.
+TEST(ConfigStore, FifoInPlaceOfTheStoreIsReportedAndKept) {
+    test::TTempDir dir;
+    const auto path = (dir / "ringlark.reg").string();
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    TRegFileStore store(path);
+    TConfigValues values;
+    const auto errors = GetConfig(store, values);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("was not read: it is not a regular file"), std::string::npos);
+    EXPECT_THROW(SaveConfig(store, values), RinglarkError);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// What a user may make of the file by hand, or export from the registry
+// editor: lower-case key paths, CR-only line ends, UTF-16.
+TEST(ConfigStore, HandEditedStoresAreReadWhole) {
+    const Bytes reg =
+        "REGEDIT4\r[hkey_local_machine\\software\\ringlark\\numbermru]\r\"1\"=\"555\"\r"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ringlark\\NameMRU]\r\"1\"=\"Ann\"\r"
+        "[HKEY_LOCAL_MACHINE\\Software\\Ringlark\\Config]\r\"amplitude\"=dword:00000050\r"
+        "\"Clip\"=dword:00000040\r";
+    Bytes utf16 = "\xFF\xFE";
+    for (char c : Bytes("Windows Registry Editor Version 5.00\r\n") + reg.substr(9)) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    for (const Bytes& text : {reg, utf16}) {
+        test::TMemoryStore store;
+        store.Document = ParseRegistryText(text);
+        TConfigValues values;
+        EXPECT_TRUE(GetConfig(store, values).empty());
+        EXPECT_EQ(values.NumberMRU[0], "555");
+        EXPECT_EQ(values.NameMRU[0], "Ann");
+        EXPECT_EQ(values.Amplitude, 80);
+        EXPECT_EQ(values.Clip, 64);
+    }
+}
+
+// A store with read errors keeps every value that was read, and the file as
+// it was is kept beside it once before it is overwritten.
+TEST(ConfigStore, MissingListKeepsTheRestAndTheOldFileIsKept) {
+    test::TTempDir dir;
+    const auto path = (dir / "ringlark.reg").string();
+    TConfigValues stored;
+    stored.NameMRU[0] = "Ann";
+    stored.AnalystMRU[0] = "/tmp/a.wav";
+    stored.Amplitude = 90;
+    TRegistryDocument document = ConfigDocument(stored);
+    document.Keys.erase(document.Keys.begin());  // no NumberMRU
+    const Bytes old = FormatRegistryText(document);
+    test::WriteFile(path, old);
+    TRegFileStore store(path);
+    TConfigValues values;
+    EXPECT_EQ(GetConfig(store, values),
+              (std::vector<std::string>{"Failed to get data for 'NumberMRU'",
+                                        "The configuration file had errors; before it is saved "
+                                        "again, it is kept as " +
+                                            path + ".bak"}));
+    EXPECT_EQ(values.NameMRU[0], "Ann");
+    EXPECT_EQ(values.AnalystMRU[0], "/tmp/a.wav");
+    EXPECT_EQ(values.Amplitude, 90);
+    SaveConfig(store, values);
+    EXPECT_EQ(test::ReadFile(path + ".bak"), old);
+    values.NameMRU[0] = "Bob";
+    SaveConfig(store, values);
+    EXPECT_EQ(test::ReadFile(path + ".bak"), old);  // kept once
+    TConfigValues again;
+    TRegFileStore reopened(path);
+    EXPECT_TRUE(GetConfig(reopened, again).empty());
+    EXPECT_EQ(again.NameMRU[0], "Bob");
+    EXPECT_EQ(again.AnalystMRU[0], "/tmp/a.wav");
+}
+
+TEST(ConfigStore, ManySectionsParseInLinearTimeAndLongEntriesAreCut) {
+    Bytes text = "REGEDIT4\r\n";
+    for (int i = 0; i < 200000; ++i) {
+        text +=
+            "[HKEY_LOCAL_MACHINE\\Software\\Other\\K" + std::to_string(i) + "]\r\n\"v\"=\"x\"\r\n";
+    }
+    text += "[HKEY_LOCAL_MACHINE\\Software\\Ringlark\\NumberMRU]\r\n\"1\"=\"" +
+            Bytes(10u << 20, '5') + "\"\r\n";
+    const TRegistryDocument document = ParseRegistryText(text);
+    EXPECT_EQ(document.Keys.size(), 200001u);
+    test::TMemoryStore store;
+    store.Document = document;
+    TConfigValues values;
+    GetConfig(store, values);
+    EXPECT_EQ(values.NumberMRU[0], Bytes(MaxMruEntryBytes, '5'));
+}
+
+// Writing through a link whose target does not exist yet creates the target.
+TEST(ConfigStore, DanglingLinkIsFollowedWhenWriting) {
+    test::TTempDir dir;
+    const auto link = (dir / "ringlark.reg").string();
+    ASSERT_EQ(symlink("real.reg", link.c_str()), 0);
+    TRegFileStore store(link);
+    TConfigValues values;
+    EXPECT_TRUE(GetConfig(store, values).empty());  // nothing stored yet: defaults saved
+    values.NumberMRU[0] = "1";
+    SaveConfig(store, values);
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_NE(test::ReadFile(dir / "real.reg").find("\"1\"=\"1\""), Bytes::npos);
 }
 
 }  // namespace

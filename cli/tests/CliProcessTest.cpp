@@ -374,9 +374,9 @@ TEST_F(CliHostileInput, StandardOutputAndInput) {
     test::WriteFile(Path("x.wav"), image.Out);
     // through a pipe, both as "-" and as /dev/stdin
     for (const char* name : {"-", "/dev/stdin"}) {
-        const TRun piped = RunCli("analyze --hex " + std::string(name) + " < /dev/null; cat " +
-                                  Path("x.wav") + " | " + RINGLARK_CLI_PATH + " analyze --hex " +
-                                  name);
+        const TRun piped =
+            RunCli("analyze --hex " + std::string(name) + " < /dev/null; cat " + Path("x.wav") +
+                   " | " + RINGLARK_CLI_PATH + " analyze --hex " + name);
         EXPECT_EQ(piped.Out.substr(piped.Out.find("ZCA")),
                   "ZCA 04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1\n")
             << name << piped.Err;
@@ -426,9 +426,12 @@ TEST_F(CliHostileInput, CutOffMessageIsPrintedButNotASuccess) {
 }
 
 TEST_F(CliHostileInput, Utf16ScriptAndFifoAreRefusedWithTheReason) {
-    test::WriteFile(Path("u16.CID"), Bytes("\xFF\xFE$\0" "0\0" "1\0", 8));
-    const TRun utf16 = RunCli("generate workshop --script " + Path("u16.CID") + " -o " +
-                              Path("w.wav"));
+    test::WriteFile(Path("u16.CID"), Bytes("\xFF\xFE$\0"
+                                           "0\0"
+                                           "1\0",
+                                           8));
+    const TRun utf16 =
+        RunCli("generate workshop --script " + Path("u16.CID") + " -o " + Path("w.wav"));
     EXPECT_EQ(utf16.Status, 1);
     EXPECT_EQ(utf16.Err, "Cannot open file " + Path("u16.CID") +
                              ": it is UTF-16 text; save the script as single-byte (ANSI) text\n");
