@@ -37,6 +37,12 @@ Bytes Convert(const Bytes& file, IProgress& progress, uint32_t factor, std::stri
               uint32_t progressStep) {
     const uint32_t n = InputSamples(file);
     progress.Begin(std::string(label), 1, n, 1);
+    // Every Begin has its End, also when the conversion fails (no memory for
+    // the image): the progress display re-enables the windows it disabled.
+    struct TEndProgress {
+        IProgress& progress;
+        ~TEndProgress() { progress.End(); }
+    } endProgress{progress};
     Bytes out;
     out.reserve(static_cast<std::size_t>(n) * factor + WavHeaderSize);
     out.append(file, 0, WavHeaderSize);
@@ -58,7 +64,6 @@ Bytes Convert(const Bytes& file, IProgress& progress, uint32_t factor, std::stri
             previous = s;
         }
     }
-    progress.End();
     return out;
 }
 

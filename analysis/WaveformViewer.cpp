@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "analysis/Waveform.h"
+#include "core/Cp1252.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
 #include "generation/WavImage.h"
@@ -135,7 +136,8 @@ void TWaveformViewer::AutoAnalyzeToNotice() {
         return;
     }
     const TAutoResult result = Analyzer.AutoAnalyze(LoadedImage);
-    notices_.ShowNotice(result.Text + "\r\n" + result.MethodTag);
+    // The bytes as the results box and the frame listing show them.
+    notices_.ShowNotice(ShownText(result.Text) + "\r\n" + ShownText(result.MethodTag));
 }
 
 void TWaveformViewer::AnalyzeCorrelation() {

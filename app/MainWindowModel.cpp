@@ -288,9 +288,16 @@ void TForm1::BubbleMRU(TMruList list, const Bytes& entry) {
     if (ringlark::BubbleMRU(mru, entry)) {
         RefreshMRUs();
     }
-    // The typed text goes back into the box of the tab generated from.
+}
+
+void TForm1::WriteBackTypedTexts(const TCidRequest& request) {
+    // Only after both lists are refreshed: a refresh of the name list must not
+    // bring back a number the user cleared.
     if (TCallerIdTab* tab = GeneratingTab()) {
-        (list == TMruList::Numbers ? tab->NumberText : tab->NameText) = entry;
+        tab->NumberText = request.NumberText;
+        if (request.Kind == TMessageKind::Mdmf) {
+            tab->NameText = request.NameText;
+        }
     }
 }
 

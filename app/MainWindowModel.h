@@ -217,6 +217,7 @@ class TForm1 : public IGenerationHost, public IAnalystHost {
     TCidRequest ReadCurrentTab() override;
     TGenerationOptions CurrentOptions() override;
     void BubbleMRU(TMruList list, const Bytes& entry) override;
+    void WriteBackTypedTexts(const TCidRequest& request) override;
     void SetStatusText(const Bytes& text) override;
     void OutputButtonsChanged(const TOutputButtons& buttons) override;
     void PlayFailed(const std::string& reason) override;

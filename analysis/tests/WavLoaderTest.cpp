@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+#include <functional>
+
 #include "analysis/tests/AnalysisTestSupport.h"
 #include "core/RinglarkError.h"
 
@@ -10,6 +14,15 @@ namespace {
 
 using test::HexBytes;
 using test::WavFile;
+
+std::string ErrorOf(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const RinglarkError& e) {
+        return e.what();
+    }
+    return "";
+}
 
 class WavLoaderTest : public ::testing::Test, protected test::TViewerFixture {
   protected:
@@ -139,6 +152,51 @@ TEST(WavConversion, NoSamplesAtAllRepeatSilence) {
     Bytes file = WavFile("", 11025);
     file[40] = 2;
     EXPECT_EQ(ConvertBy4(file, progress).substr(44), Bytes(8, '\x80'));
+}
+
+// A conversion that fails still ends its progress display, which re-enables
+// the windows that the display disabled.
+TEST(WavConversion, FailedConversionStillEndsItsProgress) {
+    class TFailingProgress : public test::TRecordingProgress {
+      public:
+        void Position(int64_t) override { throw std::bad_alloc(); }
+    } progress;
+    const Bytes file = WavFile(Bytes(10000, '\x80'), 11025);
+    EXPECT_THROW(ConvertBy4(file, progress), std::bad_alloc);
+    ASSERT_EQ(progress.Log.size(), 2u);
+    EXPECT_EQ(progress.Log.back(), "end");
+}
+
+// Only regular files are opened: a FIFO would block the program until a
+// writer came, a device would be read without end.
+TEST_F(WavLoaderTest, FifosAndDevicesAreRefusedWithoutOpening) {
+    test::TTempDir dir;
+    const auto fifo = (dir / "pipe.wav").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ErrorOf([&] { viewer.LoadWAV(fifo); }),
+              "Cannot open file " + fifo + ": it is not a regular file");
+    EXPECT_EQ(ErrorOf([&] { viewer.LoadWAV("/dev/zero"); }),
+              "Cannot open file /dev/zero: it is not a regular file");
+}
+
+// The header decides before the samples are read: a large file that is not
+// an 8-bit mono WAV is refused at once, and one that would exceed 2 GB once
+// converted is refused for that reason.
+TEST_F(WavLoaderTest, LargeFilesAreJudgedByTheirHeader) {
+    test::TTempDir dir;
+    const auto zeros = (dir / "zeros.wav").string();
+    test::WriteFile(zeros, "");
+    ASSERT_EQ(truncate(zeros.c_str(), 2100000000), 0);
+    EXPECT_EQ(viewer.LoadWAV(zeros), TLoadResult::Refused);
+    EXPECT_EQ(notices.Notices.back(), loader::UnsupportedFormat);
+    Bytes header = WavFile("", 22050);
+    WriteLe32(header, 40, 1100000000u);
+    const auto big = (dir / "big.wav").string();
+    test::WriteFile(big, header);
+    ASSERT_EQ(truncate(big.c_str(), 44 + 1100000000), 0);
+    EXPECT_EQ(viewer.LoadWAV(big), TLoadResult::Refused);
+    EXPECT_EQ(notices.Notices.back(), loader::TooLargeConverted);
+    EXPECT_EQ(progress.Log.size(), 0u);  // nothing was converted
 }
 
 }  // namespace

@@ -12,7 +12,9 @@ namespace {
 constexpr int kScale = 1000;
 }  // namespace
 
-ProgressWindow::ProgressWindow(QWidget* mainWindow) : QDialog(mainWindow), mainWindow_(mainWindow) {
+// Not a child of the main window: disabling the other windows while it shows
+// must not disable (grey out) the progress window itself.
+ProgressWindow::ProgressWindow(QWidget* mainWindow) : QDialog(nullptr), mainWindow_(mainWindow) {
     setWindowTitle(QStringLiteral("Progress"));
     setModal(false);
     auto* layout = new QVBoxLayout(this);

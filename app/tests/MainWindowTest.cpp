@@ -1,7 +1,11 @@
 #include "app/MainWindowModel.h"
+#include "app/RegistryFile.h"
 #include "core/NullServices.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <functional>
 
 #include "app/Application.h"
 #include "app/tests/AppTestSupport.h"
@@ -234,6 +238,24 @@ TEST_F(MainWindowTest, GenerationBubblesAndRefillsEveryBox) {
     EXPECT_EQ(form.Tabs.Cwcid.NameText, "John Doe");
 }
 
+// A cleared number stays cleared when the name list is refreshed after it.
+TEST_F(MainWindowTest, ClearedNumberDoesNotComeBack) {
+    Start();
+    for (TTabId id : {TTabId::Mdmf, TTabId::Cwcid}) {
+        form.ChangePage(id == TTabId::Mdmf ? TPage::Mdmf : TPage::Cwcid);
+        form.Tabs.Tab(id).NumberText = "555-0100";
+        form.Tabs.Tab(id).NameText = "Ann";
+        form.PlayMessage();
+        form.Tabs.Tab(id).NumberText = "";
+        form.Tabs.Tab(id).NameText = "Bob";
+        form.PlayMessage();
+        EXPECT_EQ(form.Tabs.Tab(id).NumberText, "");
+        EXPECT_EQ(form.Tabs.Tab(id).NameText, "Bob");
+        // and the generation sent no number
+        EXPECT_EQ(form.Inspector.RawStream.find("555"), Bytes::npos) << form.Inspector.RawStream;
+    }
+}
+
 TEST_F(MainWindowTest, GenerationOverwritesRememberedFlags) {
     Start();
     form.Tabs.Click(TTabId::Cwcid, TTabBox::OutOfArea);
@@ -325,6 +347,77 @@ TEST_F(MainWindowTest, CancelledScriptSaveRestoresListAndTab) {
     form.SaveWorkshopScript();
     EXPECT_EQ(saveDialog.Showings.size(), 2u);  // once on the workshop tab
     EXPECT_EQ(test::ReadFile(dir / "w.CID"), "=\r\n");
+}
+
+}  // namespace
+}  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+// The program's start and close over the real file store.
+class MainWindowFileStoreTest : public ::testing::Test {
+  protected:
+    void Run(const std::function<void(TForm1&)>& betweenStartAndClose) {
+        TRegFileStore store(path);
+        TRinglarkApplication app(TMainServices{host, errors, notices, saveDialog, openDialog, timer,
+                                               sound, store, shell, clock, editParameter,
+                                               viewerOpenDialog, progress});
+        app.Start();
+        app.Form1.ShowFirstTime();
+        betweenStartAndClose(app.Form1);
+        app.Form1.SaveConfigOnClose();  // what closing the window runs
+    }
+
+    test::TTempDir dir;
+    std::string path = (dir / "ringlark.reg").string();
+    TScriptedHost host;
+    test::TRecordingErrors errors;
+    test::TScriptedNotices notices;
+    test::TScriptedFileDialog saveDialog;
+    test::TScriptedFileDialog openDialog;
+    TTickTimer timer;
+    test::TRecordingSound sound;
+    TRecordingShell shell;
+    test::TFixedClock clock;
+    TNoDialog editParameter;
+    test::TScriptedFileDialog viewerOpenDialog;
+    TNoProgress progress;
+};
+
+TEST_F(MainWindowFileStoreTest, IntactListsSurviveAMissingOneAndTheOldFileIsKept) {
+    TConfigValues stored;
+    stored.NameMRU[0] = "Ann";
+    stored.AnalystMRU[0] = "/tmp/a.wav";
+    stored.Amplitude = 90;
+    TRegistryDocument document = ConfigDocument(stored);
+    document.Keys.erase(document.Keys.begin());  // no NumberMRU
+    const Bytes old = FormatRegistryText(document);
+    test::WriteFile(path, old);
+    Run([](TForm1& form) {
+        EXPECT_EQ(form.Tabs.Mdmf.NameText, "Ann");
+        EXPECT_EQ(form.Config.Amplitude, 90);
+    });
+    ASSERT_GE(errors.Errors.size(), 1u);
+    EXPECT_EQ(errors.Errors[0], "Failed to get data for 'NumberMRU'");
+    EXPECT_EQ(test::ReadFile(path + ".bak"), old);
+    TConfigValues saved;
+    TRegFileStore reread(path);
+    EXPECT_TRUE(GetConfig(reread, saved).empty());
+    EXPECT_EQ(saved.NameMRU[0], "Ann");
+    EXPECT_EQ(saved.AnalystMRU[0], "/tmp/a.wav");
+    EXPECT_EQ(saved.Amplitude, 90);
+}
+
+TEST_F(MainWindowFileStoreTest, UnreadableStoreIsReportedAndNeverOverwritten) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    Run([](TForm1& form) { form.Config.NumberMRU[0] = "555"; });
+    ASSERT_EQ(errors.Errors.size(), 2u);  // at start and at close
+    EXPECT_NE(errors.Errors[0].find("was not read: it is not a regular file"), std::string::npos);
+    EXPECT_EQ(errors.Errors[1], errors.Errors[0]);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 }  // namespace

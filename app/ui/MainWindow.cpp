@@ -94,7 +94,7 @@ MainWindow::MainWindow(TDesktopServices services) : services_(services) {
     tickTimer->setInterval(TTickTimer::IntervalMs);
     connect(tickTimer, &QTimer::timeout, this, [this] {
         timer_.Tick();
-        RefreshTabs();
+        RefreshDateTime();  // the tick changes nothing else
     });
 
     // The start sequence of the model: configuration, state, date and time.
@@ -110,6 +110,23 @@ MainWindow::~MainWindow() = default;
 void MainWindow::Run(const std::function<void()>& handler) {
     RunHandler(services_.Errors, handler);
     RefreshAll();
+}
+
+void MainWindow::NoteUnsendable(const QString& typed) {
+    if (FromCp1252(ToCp1252(typed)) != typed) {
+        Model().StatusText = std::string(kUnsendableNote);
+        statusPanel->setText(FromCp1252(Model().StatusText));
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == workshopGrid && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Run([this] { Model().Workshop.PressKey('\r'); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

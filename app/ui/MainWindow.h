@@ -60,6 +60,8 @@ class TClickLabel : public QLabel {
 // TForm1: binds the main window model to Qt widgets.
 class MainWindow : public QMainWindow, public IMainWindowHost {
   public:
+    static constexpr std::string_view kUnsendableNote =
+        "A character typed has no Windows-1252 code and is sent as \"?\"";
     explicit MainWindow(TDesktopServices services);
     ~MainWindow() override;
 
@@ -131,6 +133,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QTimer* tickTimer = nullptr;
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -146,9 +149,13 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QWidget* BuildButtonStrip();
     void BuildMenu();
     void RefreshTabs();
+    void RefreshDateTime();
     void RefreshWorkshop();
     void RefreshAbout();
     void ApplyGeometry();
+    // The status bar says so when typed text holds a character that the
+    // message cannot carry (it is sent as "?").
+    void NoteUnsendable(const QString& typed);
 
     TDesktopServices services_;
     TTickTimer timer_;

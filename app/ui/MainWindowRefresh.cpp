@@ -59,6 +59,16 @@ void MainWindow::ShowFirstTime() {
     ApplyGeometry();
 }
 
+void MainWindow::RefreshDateTime() {
+    refreshing_ = true;
+    for (std::size_t i = 0; i < kTabIds.size(); ++i) {
+        const TCallerIdTab& tab = Model().Tabs.Tab(kTabIds[i]);
+        SetText(tabWidgets[i].Date, FromCp1252(tab.DateText));
+        SetText(tabWidgets[i].Time, FromCp1252(tab.TimeText));
+    }
+    refreshing_ = false;
+}
+
 void MainWindow::RefreshTabs() {
     refreshing_ = true;
     TForm1& m = Model();
@@ -66,11 +76,11 @@ void MainWindow::RefreshTabs() {
         const TCallerIdTab& tab = m.Tabs.Tab(kTabIds[i]);
         TTabWidgets& w = tabWidgets[i];
         const QSignalBlocker blockNumber(w.Number);
-        SetCombo(w.Number, m.NumberItems.Items, FromCp1252(tab.NumberText), &FromCp1252);
+        SetCombo(w.Number, m.NumberItems.Items, tab.NumberText, &FromCp1252, &ToCp1252);
         w.Number->setEnabled(tab.NumberBoxEnabled);
         if (w.Name != nullptr) {
             const QSignalBlocker blockName(w.Name);
-            SetCombo(w.Name, m.NameItems.Items, FromCp1252(tab.NameText), &FromCp1252);
+            SetCombo(w.Name, m.NameItems.Items, tab.NameText, &FromCp1252, &ToCp1252);
             w.Name->setEnabled(tab.NameBoxEnabled);
         }
         SetText(w.Date, FromCp1252(tab.DateText));
@@ -152,22 +162,33 @@ void MainWindow::RefreshAll() {
     refreshing_ = true;
     {
         const QSignalBlocker block(analystFileBox);
-        SetCombo(analystFileBox, m.AnalystItems.Items, FromPath(m.AnalystFileText), &FromPath);
+        SetCombo(analystFileBox, m.AnalystItems.Items, m.AnalystFileText, &FromPath, &ToPath);
     }
+    // A carriage return and line feed inside a line of the report (the
+    // method-0 text may hold them) break it; other control bytes show as
+    // spaces, as everywhere.
     QStringList report;
     for (const auto& line : m.Analyst.Report) {
-        report << Line(line);
+        std::size_t start = 0;
+        for (std::size_t at; (at = line.find("\r\n", start)) != Bytes::npos; start = at + 2) {
+            report << Line(line.substr(start, at - start));
+        }
+        report << Line(line.substr(start));
     }
     const QString reportText = report.join(QLatin1Char('\n'));
     if (resultsBox->toPlainText() != reportText) {
         resultsBox->setPlainText(reportText);
     }
+    const int shownBefore = pages->currentIndex();
     {
         const QSignalBlocker block(pages);
         pages->setTabVisible(static_cast<int>(TPage::About), m.AboutVisible);
         pages->setCurrentIndex(static_cast<int>(m.Page));
     }
     refreshing_ = false;
+    if (pages->currentIndex() != shownBefore && panel5_ != nullptr) {
+        ApplyGeometry();  // a transfer or a script save switched the page
+    }
     const TMainCommands& c = m.Commands;
     saveButton->setEnabled(c.SaveButton);
     playButton->setEnabled(c.PlayButton);
@@ -183,7 +204,15 @@ void MainWindow::RefreshAll() {
 }
 
 void MainWindow::ApplyGeometry() {
-    if (QLayout* workshop = workshopGrid->parentWidget()->layout()) {
+    // The workshop page is laid out at the size of the shown page even while
+    // it is hidden, so that its grid and tool bar are sized at start, after
+    // every resize and when a transfer switches to it.
+    QWidget* workshopPage = workshopGrid->parentWidget();
+    if (QWidget* shown = pages->currentWidget(); shown != nullptr && shown != workshopPage) {
+        workshopPage->resize(shown->size());
+    }
+    if (QLayout* workshop = workshopPage->layout()) {
+        workshop->setGeometry(workshopPage->rect());
         workshop->activate();
     }
     TQtMetrics metrics(workshopGrid->horizontalHeader()->font());

@@ -75,6 +75,7 @@ QWidget* MainWindow::BuildCallerIdTab(int index) {
     connect(w.Number, &QComboBox::editTextChanged, this, [this, id](const QString& text) {
         if (!refreshing_) {
             Model().Tabs.Tab(id).NumberText = ToCp1252(text);
+            NoteUnsendable(text);
         }
     });
     if (id != TTabId::Sdmf) {
@@ -96,6 +97,7 @@ QWidget* MainWindow::BuildCallerIdTab(int index) {
         connect(w.Name, &QComboBox::editTextChanged, this, [this, id](const QString& text) {
             if (!refreshing_) {
                 Model().Tabs.Tab(id).NameText = ToCp1252(text);
+                NoteUnsendable(text);
             }
         });
         w.NameDisabled = box("Disable", TTabBox::NameDisabled);
@@ -190,7 +192,9 @@ QWidget* MainWindow::BuildWorkshopTab() {
             });
     connect(workshopGrid, &QTableWidget::cellDoubleClicked, this,
             [this](int, int) { Run([this] { Model().Workshop.EditSelectedRow(); }); });
-    // Enter on a cell: after an edit it closes the editor, otherwise it reaches the grid.
+    // Enter on a cell: after an edit it closes the editor; on a cell that is
+    // not being edited it reaches the grid itself (see eventFilter).
+    workshopGrid->installEventFilter(this);
     connect(workshopGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
                 if (hint == QAbstractItemDelegate::SubmitModelCache) {

@@ -5,11 +5,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QString>
+#include <QVariant>
 #include <array>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/CallerIdTabs.h"
+#include "app/ui/QtServices.h"
 #include "core/Bytes.h"
 #include "core/Cp1252.h"
 
@@ -37,22 +41,31 @@ inline void SetText(QLineEdit* edit, const QString& text) {
     }
 }
 
-inline void SetCombo(QComboBox* box, const std::vector<Bytes>& items, const QString& text,
-                     QString (*convert)(const Bytes&)) {
-    QStringList list;
-    for (const auto& item : items) {
-        list << convert(item);
-    }
-    QStringList current;
-    for (int i = 0; i < box->count(); ++i) {
-        current << box->itemText(i);
-    }
-    if (current != list) {
+// The drop-down items are rebuilt only when the model's list changed; the edit
+// text is rewritten only when it no longer stands for the model's text, so
+// that characters the model cannot hold stay as the user typed them.
+inline void SetCombo(QComboBox* box, const std::vector<Bytes>& items, const Bytes& text,
+                     QString (*from)(const Bytes&), Bytes (*to)(const QString&)) {
+    const QVariant shown = box->property("ringlarkItems");
+    const auto itemsKey = QString::number(std::hash<std::string>{}([&items] {
+        std::string joined;
+        for (const auto& item : items) {
+            joined += item;
+            joined += '\0';
+        }
+        return joined;
+    }()));
+    if (!shown.isValid() || shown.toString() != itemsKey || box->count() != int(items.size())) {
+        QStringList list;
+        for (const auto& item : items) {
+            list << from(item);
+        }
         box->clear();
         box->addItems(list);
+        box->setProperty("ringlarkItems", itemsKey);
     }
-    if (box->currentText() != text) {
-        box->setEditText(text);
+    if (to(box->currentText()) != text) {
+        box->setEditText(from(text));
     }
 }
 

@@ -50,6 +50,7 @@ void TGenerationDriver::GoButton(const std::string& destination) {
         if (request.Kind == TMessageKind::Mdmf) {
             host_.BubbleMRU(TMruList::Names, request.NameText);
         }
+        host_.WriteBackTypedTexts(request);
     }
     if (!FollowsLastSignalling(request)) {
         lastSignalling_ = request.Signalling;
@@ -66,7 +67,10 @@ void TGenerationDriver::GoButton(const std::string& destination) {
     });
 
     const Bytes message = BuildCidMessage(request, options.Filters);
-    const Bytes status = PrintableText(message);
+    Bytes status = PrintableText(message);
+    if (const auto wrapped = LengthWrapNotice(message)) {
+        status += "   [" + *wrapped + "]";  // the length byte holds less than was sent
+    }
     host_.SetStatusText(status);
 
     synth_.Amplitude = options.Amplitude;

@@ -35,9 +35,11 @@ class IGenerationHost {
     // The caller-ID tab currently shown, read into a request.
     virtual TCidRequest ReadCurrentTab() = 0;
     virtual TGenerationOptions CurrentOptions() = 0;
-    // Puts the raw, unfiltered entry at the front of a recently-used list and
-    // writes the combo box text back.
+    // Puts the raw, unfiltered entry at the front of a recently-used list.
     virtual void BubbleMRU(TMruList list, const Bytes& entry) = 0;
+    // After both lists are bubbled: the typed texts go back into the boxes of
+    // the tab generated from (an empty text stays empty).
+    virtual void WriteBackTypedTexts(const TCidRequest& request) = 0;
     // Panel 0 of the status bar, repainted at once so that it shows while playing.
     virtual void SetStatusText(const Bytes& text) = 0;
     virtual void OutputButtonsChanged(const TOutputButtons& buttons) = 0;

@@ -98,7 +98,13 @@ void InspectorWindow::showEvent(QShowEvent* event) {
 
 void InspectorWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    if (fitting_) {
+        return;  // the fitting's own shortening of the window
+    }
+    fitting_ = true;
     FitColumns();
+    ShrinkToRows();
+    fitting_ = false;
 }
 
 void InspectorWindow::FitColumns() {

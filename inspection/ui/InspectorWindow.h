@@ -40,6 +40,7 @@ class InspectorWindow : public QDialog {
     QLineEdit* raw_;
     QTableWidget* table_;
     QPushButton* ok_;
+    bool fitting_ = false;
 };
 
 }  // namespace ringlark::ui

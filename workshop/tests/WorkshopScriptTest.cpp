@@ -134,6 +134,30 @@ TEST_F(WorkshopScriptTest, CannotOpenLeavesTheListUntouched) {
     EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }), "Cannot open file " + dir.Path().string());
 }
 
+// A device is not read at all (/dev/zero would grow the memory until the
+// program was killed); a script over 4 MB or in UTF-16 is refused; the list
+// stays as it was.
+TEST_F(WorkshopScriptTest, DevicesHugeFilesAndUtf16AreRefused) {
+    Add("$07", "x");
+    openDialog.Answers = {"/dev/zero"};
+    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }),
+              "Cannot open file /dev/zero: it is not a regular file");
+    const auto huge = (dir / "huge.CID").string();
+    test::WriteFile(huge, Bytes(MaxScriptBytes + 1, 'a'));
+    openDialog.Answers = {huge};
+    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }),
+              "Cannot open file " + huge + ": it is larger than 4 MB");
+    const auto utf16 = (dir / "u16.CID").string();
+    test::WriteFile(utf16, Bytes("\xFE\xFF\0$\0"
+                                 "0",
+                                 6));
+    openDialog.Answers = {utf16};
+    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }),
+              "Cannot open file " + utf16 +
+                  ": it is UTF-16 text; save the script as single-byte (ANSI) text");
+    EXPECT_EQ(Grid(), (Cells{{"1", "$07", "x"}}));
+}
+
 TEST_F(WorkshopScriptTest, LoadSplitsLinesAndAtTheFirstEquals) {
     Load("$02=800=555\r\n$07=A\rnoequals\n=abc\r\n\r\nlast");
     EXPECT_EQ(Grid(), (Cells{{"", "$02", "800=555"},

@@ -2,6 +2,7 @@
 // binding can get wrong is checked here; the rules are tested on the models.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,8 +15,10 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <cstdlib>
 
+#include "analysis/ui/ProgressWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
 #include "app/tests/AppTestSupport.h"
 #include "app/ui/MainWindow.h"
@@ -26,6 +29,7 @@
 #include "generation/WavImage.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "generation/workflow/GenerationDriver.h"
+#include "inspection/Inspector.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "tests/support/TestSupport.h"
 
@@ -320,6 +324,100 @@ TEST_F(GuiTest, ViewerAnalysisShowsTheFrameListingModally) {
     EXPECT_EQ(lines, 7);  // six frames and the quality line
     EXPECT_EQ(window.Model().Viewer.Analyzer.Demodulator.AnalysisMethod,
               TAnalysisMethod::Correlation);
+}
+
+// An emptied number stays empty when the name list is refreshed after it.
+TEST_F(GuiTest, ClearedNumberDoesNotComeBack) {
+    for (std::size_t t : {1u, 2u}) {
+        auto& tab = window.tabWidgets[t];
+        SelectTab(t == 1 ? TPage::Mdmf : TPage::Cwcid);
+        Type(tab.Number, QStringLiteral("555-0100"));
+        Type(tab.Name, QStringLiteral("Ann"));
+        Click(window.playButton);
+        Type(tab.Number, QString());
+        Type(tab.Name, QStringLiteral("Bob"));
+        Click(window.playButton);
+        EXPECT_EQ(tab.Number->currentText(), QString()) << t;
+        EXPECT_EQ(tab.Name->currentText(), QStringLiteral("Bob"));
+        EXPECT_EQ(window.statusPanel->text().indexOf(QStringLiteral("555")), -1);
+    }
+}
+
+// The workshop page is sized at start and on every resize, also while hidden,
+// so a transfer shows the grid and the tool bar whole.
+TEST_F(GuiTest, WorkshopIsSizedAfterATransfer) {
+    window.resize(700, 520);
+    SelectTab(TPage::Mdmf);
+    window.transferAction->trigger();
+    ASSERT_EQ(window.pages->currentIndex(), static_cast<int>(TPage::Workshop));
+    const QFontMetrics metrics(window.workshopGrid->horizontalHeader()->font());
+    EXPECT_EQ(window.workshopGrid->columnWidth(1),
+              metrics.horizontalAdvance(QStringLiteral("Parameter")) + 8);
+    EXPECT_GT(window.workshopGrid->columnWidth(2), 300);
+    for (QAction* action : window.workshopActions) {
+        QWidget* tool = window.workshopToolBar->widgetForAction(action);
+        ASSERT_NE(tool, nullptr);
+        EXPECT_TRUE(tool->isVisible()) << action->text().toStdString();
+    }
+}
+
+// Enter on a Parameter cell that is not being edited turns "11" into "$0B".
+TEST_F(GuiTest, EnterOnAParameterCellWithoutEditing) {
+    SelectTab(TPage::Workshop);
+    window.workshopGrid->item(0, 1)->setText(QStringLiteral("11"));
+    window.workshopGrid->setCurrentCell(0, 1);
+    window.workshopGrid->setFocus();
+    QTest::keyClick(window.workshopGrid, Qt::Key_Return);
+    EXPECT_EQ(window.Model().Workshop.List.Rows()[0].TypeText, "$0B");
+    EXPECT_EQ(window.workshopGrid->item(0, 1)->text(), QStringLiteral("$0B"));
+}
+
+// The inspector fits itself to its rows on every resize, not only when opened.
+TEST_F(GuiTest, InspectorFitsOnEveryResize) {
+    inspect.ShowTable(BuildInspector(test::HexBytes("82 03 0B 01 FF 70")));
+    inspect.show();
+    inspect.resize(640, 400);
+    const int fitted = inspect.height();
+    const int notes = inspect.Table()->columnWidth(5);
+    EXPECT_LT(fitted, 400);  // shortened to the last row
+    inspect.resize(640, 700);
+    EXPECT_EQ(inspect.height(), fitted);
+    EXPECT_EQ(inspect.Table()->columnWidth(5), notes);
+    inspect.hide();
+}
+
+// A carriage return and line feed in the report break its line.
+TEST_F(GuiTest, ResultsBoxBreaksLinesAtCarriageReturnLineFeed) {
+    window.Model().Analyst.Report = {"Here",
+                                     "A\r\nB\x01"
+                                     "C",
+                                     "end"};
+    window.RefreshAll();
+    EXPECT_EQ(window.resultsBox->toPlainText(), QStringLiteral("Here\nA\nB C\nend"));
+}
+
+// Text outside Windows-1252 stays in the box as typed; what is sent holds "?",
+// and the status bar says so.
+TEST_F(GuiTest, TypedTextOutsideWindows1252StaysAsTyped) {
+    SelectTab(TPage::Mdmf);
+    auto& mdmf = window.tabWidgets[1];
+    const QString typed = QStringLiteral("Zo\u00EB \u65E5\u672C");
+    Type(mdmf.Name, typed);
+    window.RefreshAll();
+    EXPECT_EQ(mdmf.Name->currentText(), typed);
+    EXPECT_EQ(window.Model().Tabs.Mdmf.NameText, "Zo\xEB ??");
+    EXPECT_EQ(window.statusPanel->text().toStdString(), MainWindow::kUnsendableNote);
+}
+
+// The progress window stays usable (not greyed) while the others are disabled,
+// and everything is enabled again at its end.
+TEST_F(GuiTest, ProgressWindowIsNotGreyedOut) {
+    ProgressWindow progressWindow(&window);
+    progressWindow.Begin("Converting from 11k format", 1, 100, 1);
+    EXPECT_TRUE(progressWindow.isEnabled());
+    EXPECT_FALSE(window.isEnabled());
+    progressWindow.End();
+    EXPECT_TRUE(window.isEnabled());
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ class TScriptedHost : public IGenerationHost {
     void BubbleMRU(TMruList list, const Bytes& entry) override {
         Log.push_back((list == TMruList::Numbers ? "number:" : "name:") + entry);
     }
+    void WriteBackTypedTexts(const TCidRequest&) override { Log.push_back("write back"); }
     void SetStatusText(const Bytes& text) override {
         Status = text;
         Log.push_back("status");
@@ -108,8 +109,8 @@ TEST_F(GenerationDriverTest, PlayRunsTheWholeSequence) {
     driver.PlayMessage();
     ASSERT_EQ(sound.Played.size(), 1u);
     EXPECT_EQ(sound.Played[0].size(), 23197u);
-    EXPECT_EQ(host.Log, (std::vector<std::string>{"read", "number:12-34", "disable", "status",
-                                                  "play", "inspector", "enable"}));
+    EXPECT_EQ(host.Log, (std::vector<std::string>{"read", "number:12-34", "write back", "disable",
+                                                  "status", "play", "inspector", "enable"}));
     EXPECT_EQ(host.Status, "..010112001234\xA1");
     EXPECT_EQ(*host.Inspected, HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1"));
     EXPECT_EQ(sound.TimerAttachedWhilePlaying, std::vector<bool>{false});
@@ -170,6 +171,7 @@ TEST_F(GenerationDriverTest, MruBubblingPerTab) {
     driver.GoButton(std::string(TGenerationDriver::InspectOnly));
     EXPECT_EQ(host.Log[2], "number:12-34");
     EXPECT_EQ(host.Log[3], "name:bob");
+    EXPECT_EQ(host.Log[4], "write back");  // after both lists
 
     host.Log.clear();
     UseMiscTab(TMessageKind::Test);
@@ -296,6 +298,21 @@ TEST_F(GenerationDriverTest, FailedSaveRestoresButtonsAndTimerAndSkipsInspector)
     // The next generation works as usual.
     driver.PlayMessage();
     EXPECT_EQ(sound.Played.size(), 1u);
+}
+
+TEST_F(GenerationDriverTest, AWrappedLengthIsToldInTheStatusBar) {
+    UseMdmfTab(TSignalling::OnHook);
+    host.Tab.NameText = Bytes(250, 'A');
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    const std::string note = "   [The message body is " +
+                             std::to_string(host.Inspected->size() - 3) +
+                             " bytes long; its length byte holds " +
+                             std::to_string((host.Inspected->size() - 3) % 256) + "]";
+    ASSERT_GT(host.Status.size(), note.size());
+    EXPECT_EQ(host.Status.substr(host.Status.size() - note.size()), note);
+    host.Tab.NameText = "bob";
+    driver.GoButton(std::string(TGenerationDriver::InspectOnly));
+    EXPECT_EQ(host.Status.find('['), std::string::npos);
 }
 
 }  // namespace
