@@ -7,6 +7,7 @@
 
 #include "analysis/Waveform.h"
 #include "core/Cp1252.h"
+#include "core/FileWriting.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
 #include "generation/WavImage.h"
@@ -44,28 +45,19 @@ TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
 
     // Only a regular file is opened: opening a FIFO would wait for a writer,
     // and a device would be read without end.
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        throw RinglarkError(msg::CannotOpenFile(path));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        throw RinglarkError(msg::CannotOpenFile(path));
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw RinglarkError(msg::NotARegularFile(path));
-    }
+    const uint64_t fileSize = RegularFileSize(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw RinglarkError(msg::CannotOpenFile(path));
     }
     // The header and the size decide before any sample is read.
-    Bytes file(std::min<std::size_t>(WavHeaderSize, static_cast<std::size_t>(info.st_size)), '\0');
+    Bytes file(std::min<std::size_t>(WavHeaderSize, static_cast<std::size_t>(fileSize)), '\0');
     in.read(file.data(), static_cast<std::streamsize>(file.size()));
-    if (const auto refusal = LoadRefusal(file, static_cast<uint64_t>(info.st_size))) {
+    if (const auto refusal = LoadRefusal(file, fileSize)) {
         notices_.ShowNotice(std::string(*refusal));
         return TLoadResult::Refused;
     }
-    file.resize(static_cast<std::size_t>(info.st_size));
+    file.resize(static_cast<std::size_t>(fileSize));
     in.read(file.data() + WavHeaderSize, static_cast<std::streamsize>(file.size() - WavHeaderSize));
     file.resize(WavHeaderSize + static_cast<std::size_t>(in.gcount()));
     if (in.bad()) {

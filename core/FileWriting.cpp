@@ -223,7 +223,7 @@ Bytes ReadWholeFile(const std::string& path) {
     return content;
 }
 
-Bytes ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string_view limitText) {
+uint64_t RegularFileSize(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
         throw RinglarkError(msg::CannotOpenFile(path));
@@ -234,6 +234,12 @@ Bytes ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string
     if (!S_ISREG(info.st_mode)) {
         throw RinglarkError(msg::NotARegularFile(path));
     }
+    return static_cast<uint64_t>(info.st_size);
+}
+
+Bytes ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string_view limitText) {
+    RegularFileSize(path);
+    struct stat info {};
     // Opened without blocking, and checked again: the name may have changed.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

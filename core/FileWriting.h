@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,11 @@ bool WriteFileIfAbsent(const std::string& path, std::string_view bytes);
 
 // Reads a whole file. Throws RinglarkError "Cannot open file %s".
 Bytes ReadWholeFile(const std::string& path);
+
+// The size of a regular file. Throws RinglarkError "Cannot open file %s" when
+// it does not exist or is a folder, and with the reason when it is a FIFO or a
+// device (which must not be opened: a FIFO blocks, a device has no end).
+uint64_t RegularFileSize(const std::string& path);
 
 // Reads a regular file of at most maxBytes. What is not a regular file (a
 // FIFO, a device, a folder) is refused before it is read, so that opening
