@@ -188,11 +188,15 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
     // read was tried as the noise measure too: it made weak decisions look up
     // to four times surer than they turned out to be.)
     const double s2 = std::max(noise / n - leaked, 0.1 * leaked + 1e-30) / 2;
-    double meanMargin = 0;
+    // The mean decision margin of each tone's bits: with a twist the weaker
+    // tone's bits have smaller margins, and are measured against their own.
+    double markMargin = 0;
+    double spaceMargin = 0;
     for (const auto& t : tones) {
-        meanMargin += t.Margin;
+        (t.ReadAsMark ? markMargin : spaceMargin) += t.Margin;
     }
-    meanMargin = std::max(meanMargin / n, 1e-6);
+    markMargin = std::max(marks > 0 ? markMargin / marks : 0.0, 1e-6);
+    spaceMargin = std::max(n > marks ? spaceMargin / (n - marks) : 0.0, 1e-6);
     std::vector<float> costs;
     costs.reserve(tones.size() / kBitsPerFrame * 8);
     for (std::size_t i = 0; i < tones.size(); ++i) {
@@ -207,9 +211,10 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
         // The model knows only Gaussian noise. A bit where the other tone is
         // far above the noise (an echo, interference, a tone blended in) fits
         // neither hypothesis, and the model would call it certain; so no bit
-        // is believed beyond what its share of the mean decision margin
+        // is believed beyond what its share of its tone's mean decision margin
         // supports.
-        const double byMargin = kMarginCostScale * t.Margin / meanMargin;
+        const double byMargin =
+            kMarginCostScale * t.Margin / (t.ReadAsMark ? markMargin : spaceMargin);
         costs.push_back(static_cast<float>(std::min(t.ReadAsMark ? llr : -llr, byMargin)));
     }
     return costs;

@@ -1,4 +1,5 @@
-// decode_sweep: how often each method decodes a message exactly, by SNR.
+// decode_sweep [table|integrity] [seeds] [condition]: how often each method
+// decodes a message exactly, by SNR.
 //
 // "table" (the default): methods 1 to 3 at 44100, 22050 and 11025 samples per
 // second, on clean tones and with a DC offset, a tone error of +-2 % and a 6 dB
@@ -129,13 +130,16 @@ std::vector<TIntegrityCondition> IntegrityConditions() {
     return out;
 }
 
-void RunIntegrity(int seeds) {
+void RunIntegrity(int seeds, const std::string& only) {
     const double snrs[] = {10, 8, 6, 4, 2, 0, -2, -4, -6};
     std::printf("method 3, %d random MDMF messages per point (%d per condition)\n", seeds,
                 seeds * static_cast<int>(std::size(snrs)));
     long totalFalse = 0;
     long totalTried = 0;
     for (const TIntegrityCondition& condition : IntegrityConditions()) {
+        if (std::string(condition.Name).find(only) == std::string::npos) {
+            continue;
+        }
         std::printf("\n%s\n  SNR dB  exact  false  uncertain\n", condition.Name);
         for (double snr : snrs) {
             int exact = 0, wrong = 0, uncertain = 0;
@@ -182,23 +186,24 @@ void RunIntegrity(int seeds) {
     std::printf("\nfalse messages: %ld in %ld messages tried\n", totalFalse, totalTried);
 }
 
-void RunTable(int seeds);
+void RunTable(int seeds, const std::string& only);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "table";
+    const std::string only = argc > 3 ? argv[3] : "";  // conditions whose name holds this
     if (mode == "integrity") {
-        RunIntegrity(argc > 2 ? std::atoi(argv[2]) : 120);
+        RunIntegrity(argc > 2 ? std::atoi(argv[2]) : 120, only);
     } else {
-        RunTable(argc > 2 ? std::atoi(argv[2]) : 50);
+        RunTable(argc > 2 ? std::atoi(argv[2]) : 50, only);
     }
     return 0;
 }
 
 namespace {
 
-void RunTable(int seeds) {
+void RunTable(int seeds, const std::string& only) {
     const double snrs[] = {20, 12, 8, 6, 4, 2, 0, -2};
     TCidRequest mdmf;
     mdmf.Kind = TMessageKind::Mdmf;
@@ -220,6 +225,9 @@ void RunTable(int seeds) {
         seeds);
     for (const auto& [kindName, message] : kinds) {
         for (const TCondition& condition : kConditions) {
+            if (std::string(condition.Name).find(only) == std::string::npos) {
+                continue;
+            }
             for (int factor : {1, 2, 4}) {
                 std::vector<float> clean;
                 if (condition.ToneFactor == 1.0 && condition.SpaceLevel == 1.0) {
