@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 
@@ -15,27 +16,46 @@ namespace ringlark {
 
 namespace {
 
-// Reads the samples of a file one at a time through its own cursor; past the
-// end it repeats the last sample read.
+uint32_t InputSamplesOf(uint32_t claimed, uint64_t available) {
+    if (claimed > available + loader::MaxRepeatedShortfall) {
+        return static_cast<uint32_t>(std::min<uint64_t>(available, UINT32_MAX));
+    }
+    return claimed;
+}
+
+}  // namespace
+
+namespace {
+
+// Reads samples one at a time from blocks that `read` supplies; past the end
+// it repeats the last sample read.
 class TSampleCursor {
   public:
-    explicit TSampleCursor(const Bytes& file) : file_(file) {}
+    explicit TSampleCursor(const TSampleSource& read) : read_(read) {}
     uint8_t Next() {
-        if (position_ < file_.size()) {
-            last_ = ByteAt(file_, position_++);
+        if (position_ == filled_ && !ended_) {
+            filled_ = read_(block_.data(), block_.size());
+            position_ = 0;
+            ended_ = filled_ == 0;
+        }
+        if (position_ < filled_) {
+            last_ = static_cast<uint8_t>(block_[position_++]);
         }
         return last_;
     }
 
   private:
-    const Bytes& file_;
-    std::size_t position_ = WavHeaderSize;
+    const TSampleSource& read_;
+    std::array<char, 1 << 16> block_{};
+    std::size_t position_ = 0;
+    std::size_t filled_ = 0;
+    bool ended_ = false;
     uint8_t last_ = 128;  // a file with no sample at all repeats silence
 };
 
-Bytes Convert(const Bytes& file, IProgress& progress, uint32_t factor, std::string_view label,
-              uint32_t progressStep) {
-    const uint32_t n = InputSamples(file);
+Bytes Convert(std::string_view header, uint64_t available, const TSampleSource& read,
+              IProgress& progress, uint32_t factor, std::string_view label, uint32_t progressStep) {
+    const uint32_t n = InputSamplesOf(ReadLe32(header, 40), available);
     progress.Begin(std::string(label), 1, n, 1);
     // Every Begin has its End, also when the conversion fails (no memory for
     // the image): the progress display re-enables the windows it disabled.
@@ -45,11 +65,11 @@ Bytes Convert(const Bytes& file, IProgress& progress, uint32_t factor, std::stri
     } endProgress{progress};
     Bytes out;
     out.reserve(static_cast<std::size_t>(n) * factor + WavHeaderSize);
-    out.append(file, 0, WavHeaderSize);
+    out.append(header.substr(0, WavHeaderSize));
     WriteLe32(out, 24, 44100);
-    WriteLe32(out, 28, ReadLe32(file, 28) * factor);
+    WriteLe32(out, 28, ReadLe32(header, 28) * factor);
     WriteLe32(out, 40, n * factor);
-    TSampleCursor cursor(file);
+    TSampleCursor cursor(read);
     int previous = 127;  // the first midpoint is taken with 127
     for (uint32_t i = 1; i <= n; ++i) {
         if (i % progressStep == 0) {
@@ -67,15 +87,14 @@ Bytes Convert(const Bytes& file, IProgress& progress, uint32_t factor, std::stri
     return out;
 }
 
-}  // namespace
-
-namespace {
-
-uint32_t InputSamplesOf(uint32_t claimed, uint64_t available) {
-    if (claimed > available + loader::MaxRepeatedShortfall) {
-        return static_cast<uint32_t>(std::min<uint64_t>(available, UINT32_MAX));
-    }
-    return claimed;
+// The samples of a file already in memory, as blocks.
+TSampleSource SamplesOf(const Bytes& file) {
+    return [&file, position = std::size_t{WavHeaderSize}](char* to, std::size_t size) mutable {
+        const std::size_t n = position < file.size() ? std::min(size, file.size() - position) : 0;
+        std::memcpy(to, file.data() + position, n);
+        position += n;
+        return n;
+    };
 }
 
 }  // namespace
@@ -104,12 +123,22 @@ std::optional<std::string_view> LoadRefusal(std::string_view head, uint64_t file
     return std::nullopt;
 }
 
+Bytes ConvertStream(std::string_view header, uint64_t availableSamples, const TSampleSource& read,
+                    IProgress& progress) {
+    return ReadLe32(header, 24) == 11025 ? Convert(header, availableSamples, read, progress, 4,
+                                                   loader::ConvertingFrom11k, 2000)
+                                         : Convert(header, availableSamples, read, progress, 2,
+                                                   loader::ConvertingFrom22k, 1000);
+}
+
 Bytes ConvertBy4(const Bytes& file, IProgress& progress) {
-    return Convert(file, progress, 4, loader::ConvertingFrom11k, 2000);
+    return Convert(file, file.size() - WavHeaderSize, SamplesOf(file), progress, 4,
+                   loader::ConvertingFrom11k, 2000);
 }
 
 Bytes ConvertBy2(const Bytes& file, IProgress& progress) {
-    return Convert(file, progress, 2, loader::ConvertingFrom22k, 1000);
+    return Convert(file, file.size() - WavHeaderSize, SamplesOf(file), progress, 2,
+                   loader::ConvertingFrom22k, 1000);
 }
 
 }  // namespace ringlark

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,15 @@ std::optional<std::string_view> LoadRefusal(std::string_view head, uint64_t file
 // The number of input samples a conversion reads: the header's data size, but
 // a shortfall of more than a second is not made up.
 uint32_t InputSamples(const Bytes& file);
+
+// Supplies up to `size` samples into `to`; 0 at the end.
+using TSampleSource = std::function<std::size_t(char* to, std::size_t size)>;
+
+// Converts the samples that `read` supplies, after the 44-byte header (whose
+// rate is 11025 or 22050), to 44100/s: only the converted image is held, the
+// input is read block by block.
+Bytes ConvertStream(std::string_view header, uint64_t availableSamples, const TSampleSource& read,
+                    IProgress& progress);
 
 // Converts an image at 11025 or 22050 samples per second to 44100. The header is
 // rewritten (rate, byte rate and data size multiplied; the RIFF size kept).

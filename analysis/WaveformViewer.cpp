@@ -57,6 +57,24 @@ TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
         notices_.ShowNotice(std::string(*refusal));
         return TLoadResult::Refused;
     }
+    if (ReadLe32(file, 24) != 44100) {
+        // Converted while it is read: only the converted image is held.
+        const TSampleSource read = [&in, &path](char* to, std::size_t size) {
+            in.read(to, static_cast<std::streamsize>(size));
+            if (in.bad()) {
+                throw RinglarkError(msg::CannotOpenFile(path));
+            }
+            return static_cast<std::size_t>(in.gcount());
+        };
+        converting_ = true;
+        struct TEndConversion {
+            bool& flag;
+            ~TEndConversion() { flag = false; }
+        } endConversion{converting_};
+        Bytes image = ConvertStream(file, fileSize - WavHeaderSize, read, progress_);
+        TakeImage(std::move(image));
+        return TLoadResult::Loaded;
+    }
     file.resize(static_cast<std::size_t>(fileSize));
     in.read(file.data() + WavHeaderSize, static_cast<std::streamsize>(file.size() - WavHeaderSize));
     file.resize(WavHeaderSize + static_cast<std::size_t>(in.gcount()));
@@ -84,6 +102,11 @@ TLoadResult TWaveformViewer::LoadFileBytes(Bytes file) {
         } endConversion{converting_};
         image = factor == 4 ? ConvertBy4(file, progress_) : ConvertBy2(file, progress_);
     }
+    TakeImage(std::move(image));
+    return TLoadResult::Loaded;
+}
+
+void TWaveformViewer::TakeImage(Bytes image) {
     LoadedImage = std::move(image);
     std::memcpy(LoadedHeader.data(), LoadedImage.data(), WavHeaderSize);
     SampleByteCount = static_cast<int32_t>(LoadedImage.size() - WavHeaderSize);
@@ -93,7 +116,6 @@ TLoadResult TWaveformViewer::LoadFileBytes(Bytes file) {
     if (OnLoaded) {
         OnLoaded();
     }
-    return TLoadResult::Loaded;
 }
 
 void TWaveformViewer::PlayFromScroll() {

@@ -67,6 +67,9 @@ class TWaveformViewer {
     bool HasImage() const { return LoadedImage.size() > 44; }
 
   private:
+    // The image, header, count and scroll range change together.
+    void TakeImage(Bytes image);
+
     IFileDialog& openDialog_;
     INotices& notices_;
     IProgress& progress_;
