@@ -95,7 +95,14 @@ bool BubbleMRU(TMRU& list, const Bytes& entry) {
 std::optional<TRegistryDocument> TRegFileStore::Load() {
     struct stat info {};
     if (stat(path_.c_str(), &info) != 0) {
-        if (errno == ENOENT) {
+        const bool absent = errno == ENOENT;
+        if (absent && !earlierPath_.empty() && FileExists(earlierPath_)) {
+            TRegFileStore earlier(earlierPath_);
+            auto document = earlier.Load();
+            copyPending_ = false;
+            return document;  // saved at path_ from now on
+        }
+        if (absent) {
             return std::nullopt;  // nothing stored yet (a dangling link too)
         }
         refusal_ = "it cannot be examined";

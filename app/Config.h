@@ -55,7 +55,10 @@ class IConfigStore {
 class TRegFileStore : public IConfigStore {
   public:
     static constexpr std::size_t MaxFileSize = 4u << 20;
-    explicit TRegFileStore(std::string path) : path_(std::move(path)) {}
+    // earlierPath: where an earlier version kept the store; read when nothing
+    // is stored at path yet, and the next save goes to path.
+    explicit TRegFileStore(std::string path, std::string earlierPath = {})
+        : path_(std::move(path)), earlierPath_(std::move(earlierPath)) {}
     std::optional<TRegistryDocument> Load() override;
     bool Save(const TRegistryDocument& document) override;
     std::optional<std::string> KeepCopyBeforeNextSave() override;
@@ -63,6 +66,7 @@ class TRegFileStore : public IConfigStore {
 
   private:
     std::string path_;
+    std::string earlierPath_;
     std::string refusal_;  // why the file must not be overwritten
     bool copyPending_ = false;
 };

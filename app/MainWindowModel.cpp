@@ -2,6 +2,7 @@
 
 #include "generation/workflow/TabRequest.h"
 
+#include "core/FileWriting.h"
 #include "core/RinglarkError.h"
 
 namespace ringlark {
@@ -222,6 +223,11 @@ void TForm1::ShowHelp() {
         folder += '/';
     }
     HelpFile = folder + std::string(HelpFileName);
+    // Installed, the help file lives in share/ringlark beside bin/.
+    const std::string installed = folder + "../share/ringlark/" + std::string(HelpFileName);
+    if (!FileExists(HelpFile) && FileExists(installed)) {
+        HelpFile = installed;
+    }
     services_.Host.ShowHelpContents(HelpFile);
 }
 

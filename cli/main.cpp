@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     using namespace ringlark::cli;
     CLI::App app{"Ringlark command-line companion: caller-ID signalling audio"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("ringlark-cli ") + RINGLARK_VERSION);
     TGenerateArgs generateArgs;
     TInspectArgs inspectArgs;
     TWorkshopArgs workshopArgs;
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   portaudio19-dev libasound2-dev libasound2-plugins
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

@@ -17,6 +17,9 @@ echo "== normal build"
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build --output-on-failure -j2
 
+echo "== Debian package (build, install, run from /usr/bin, validate, remove)"
+bash scripts/package-test.sh build
+
 echo "== sanitizer build (ASan + UBSan)"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DRINGLARK_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "app/RegistryFile.h"
@@ -282,6 +283,32 @@ TEST(ConfigStore, ManySectionsParseInLinearTimeAndLongEntriesAreCut) {
     TConfigValues values;
     GetConfig(store, values);
     EXPECT_EQ(values.NumberMRU[0], Bytes(MaxMruEntryBytes, '5'));
+}
+
+// A store kept at the earlier place is read once and then saved at the new
+// place; the earlier file is left as it was.
+TEST(ConfigStore, StoreAtTheEarlierPlaceMovesToTheNewOne) {
+    test::TTempDir dir;
+    const auto earlier = (dir / "Ringlark" / "ringlark.reg").string();
+    const auto now = (dir / "ringlark.reg").string();
+    std::filesystem::create_directories(dir / "Ringlark");
+    TConfigValues stored;
+    stored.NameMRU[0] = "Ann";
+    stored.Clip = 128;
+    const Bytes old = FormatRegistryText(ConfigDocument(stored));
+    test::WriteFile(earlier, old);
+    TRegFileStore store(now, earlier);
+    TConfigValues values;
+    EXPECT_TRUE(GetConfig(store, values).empty());
+    EXPECT_EQ(values.NameMRU[0], "Ann");
+    EXPECT_EQ(values.Clip, 128);
+    SaveConfig(store, values);
+    EXPECT_EQ(test::ReadFile(now), old);
+    EXPECT_EQ(test::ReadFile(earlier), old);
+    TConfigValues again;
+    TRegFileStore reopened(now, earlier);
+    EXPECT_TRUE(GetConfig(reopened, again).empty());
+    EXPECT_EQ(again.NameMRU[0], "Ann");
 }
 
 // Writing through a link whose target does not exist yet creates the target.

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <cstdio>
+#include <string_view>
 
 #include "analysis/ui/ProgressWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
@@ -18,13 +20,22 @@ int main(int argc, char** argv) {
     using namespace ringlark;
     using namespace ringlark::ui;
 
+    // The one argument the program knows, answered before any window opens.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("ringlark %s\n", RINGLARK_VERSION);
+        return 0;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ringlark"));
     QApplication::setOrganizationName(QStringLiteral("Ringlark"));
 
-    const QString configFolder =
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    TRegFileStore store(ToPath(QDir(configFolder).filePath(QStringLiteral("ringlark.reg"))));
+    // ~/.config/Ringlark/ringlark.reg; a store at the earlier place
+    // (~/.config/Ringlark/Ringlark/) is read once and then saved here.
+    const QDir configFolder(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/Ringlark"));
+    TRegFileStore store(ToPath(configFolder.filePath(QStringLiteral("ringlark.reg"))),
+                        ToPath(configFolder.filePath(QStringLiteral("Ringlark/ringlark.reg"))));
     TQtErrorReporter errors(nullptr);
     TQtNotices notices(nullptr);
     TQtFileDialog saveDialog(TQtFileDialog::Mode::Save, nullptr);

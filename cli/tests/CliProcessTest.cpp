@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -459,6 +460,38 @@ TEST_F(CliHostileInput, LargeWavFilesAreRefusedFromTheirHeader) {
     EXPECT_EQ(run.Err,
               "WAV file too large!\nConverted to 44100 samples per second it would take 2 GB or "
               "more.\n");
+}
+
+}  // namespace
+}  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+// The manual page lists every sub-command and every option that the program's
+// own help lists, and every exit status.
+TEST(CliManualPage, ListsEveryOptionOfEverySubCommand) {
+    Bytes page = test::ReadFile(RINGLARK_MAN_PAGE);
+    for (std::size_t at; (at = page.find("\\-")) != Bytes::npos;) {
+        page.replace(at, 2, "-");
+    }
+    for (const char* command : {"generate", "analyze", "workshop", "inspect"}) {
+        EXPECT_NE(page.find(std::string(".SS ") + command), Bytes::npos) << command;
+        const std::string help = RunCli(std::string(command) + " --help").Out;
+        for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos;) {
+            std::size_t end = at + 2;
+            while (end < help.size() &&
+                   (std::isalnum(static_cast<unsigned char>(help[end])) || help[end] == '-')) {
+                ++end;
+            }
+            const std::string option = help.substr(at, end - at);
+            EXPECT_NE(page.find(option), Bytes::npos) << command << " " << option;
+            at = end;
+        }
+    }
+    for (const char* status : {".B 0\n", ".B 1\n", ".B 2\n", ".B 3\n"}) {
+        EXPECT_NE(page.find(status), Bytes::npos) << status;
+    }
 }
 
 }  // namespace
