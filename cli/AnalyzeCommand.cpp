@@ -5,14 +5,18 @@
 #include <cmath>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <thread>
 
 #include "analysis/AnalystTab.h"
 #include "analysis/CorrelationDecoder.h"
 #include "analysis/WaveformViewer.h"
 #include "cli/AnyFormat.h"
+#include "cli/BatchAnalysis.h"
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
+#include "cli/ProgressBar.h"
 #include "core/Cp1252.h"
 #include "core/FileWriting.h"
 #include "core/NullServices.h"
@@ -140,7 +144,7 @@ TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
         throw TUsageError("--method " + args.Method +
                           " reads only files the analyst loads; leave out --any-format");
     }
-    const TSoundFile sound = ReadAnyFormat(args.File);
+    const TSoundFile sound = ReadAnyFormat(args.Files.front());
     TCorrelationDecoder decoder;
     decoder.IncludeUncertain = args.All;
     const auto messages = decoder.Decode(sound.Samples, sound.SampleRate);
@@ -188,7 +192,38 @@ TLoadResult Load(TWaveformViewer& viewer, const std::string& file) {
 
 }  // namespace
 
+// Many files: one line each, in the order given, analysed in parallel; a file
+// that cannot be read is reported on its line and the batch goes on.
+TExitStatus RunBatch(const TAnalyzeArgs& args) {
+    if (args.Inspect || args.All || !args.Method.empty()) {
+        throw TUsageError(
+            "--inspect, --all and --method analyse one file; leave them out for a batch");
+    }
+    const std::vector<std::string> files = ExpandInputs(args.Files, args.Recursive, args.AnyFormat);
+    const unsigned jobs =
+        args.Jobs > 0 ? args.Jobs : std::max(1u, std::thread::hardware_concurrency());
+    TProgressBar bar(files.size(), !args.Quiet && files.size() > 1 && isatty(STDERR_FILENO));
+    bool anyFailed = false;
+    bool anyNotUnderstood = false;
+    AnalyzeBatch(files, jobs, args.AnyFormat, [&](const TBatchResult& result, std::size_t done) {
+        bar.Clear();
+        std::cout << BatchLine(result, args.Json) << std::endl;
+        anyFailed = anyFailed || result.Status == TBatchStatus::Failed;
+        anyNotUnderstood = anyNotUnderstood || result.Status == TBatchStatus::NotUnderstood;
+        bar.Show(done);
+    });
+    bar.Clear();
+    return anyFailed          ? TExitStatus::RuntimeError
+           : anyNotUnderstood ? TExitStatus::NotUnderstood
+                              : TExitStatus::Success;
+}
+
 TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
+    std::error_code error;
+    if (args.Files.size() > 1 || args.Recursive ||
+        std::filesystem::is_directory(args.Files.front(), error)) {
+        return RunBatch(args);
+    }
     if (args.AnyFormat) {
         return RunAnyFormat(args);
     }
@@ -198,7 +233,7 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
     TSilentSound sound;
     TWaveformViewer viewer(dialog, notices, progress, sound);
     if (!args.Method.empty() || args.All) {
-        if (Load(viewer, args.File) != TLoadResult::Loaded) {
+        if (Load(viewer, args.Files.front()) != TLoadResult::Loaded) {
             return TExitStatus::RuntimeError;
         }
         TByteAnalyzer& analyzer = viewer.Analyzer;
@@ -218,10 +253,10 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
         analyzer.StringAnalyze(analyzer.Demodulator.Analyze(viewer.LoadedImage));
         return TExitStatus::Success;
     }
-    if (Load(viewer, args.File) != TLoadResult::Loaded) {
+    if (Load(viewer, args.Files.front()) != TLoadResult::Loaded) {
         return TExitStatus::RuntimeError;  // refused: the notice is on stderr
     }
-    TCliAnalystHost host(args.File);
+    TCliAnalystHost host(args.Files.front());
     TAnalystTab tab(host, viewer, dialog);
     tab.ReportLoadedImage();
     return PrintResult(args, tab.LastResult, tab.AnalystInspectText, tab.Report);
@@ -230,8 +265,14 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
 void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
     CLI::App* analyze =
         app.add_subcommand("analyze", "Decode the caller-ID message in a recorded WAV file");
-    analyze->add_option("FILE", args.File, "8-bit mono WAV at 11025, 22050 or 44100 samples/s")
+    analyze
+        ->add_option("FILE", args.Files,
+                     "8-bit mono WAV at 11025, 22050 or 44100 samples/s; several files or "
+                     "folders analyse them all, one line each")
         ->required();
+    analyze->add_flag("--recursive,-r", args.Recursive, "Take the recordings in sub-folders too");
+    analyze->add_option("--jobs,-j", args.Jobs, "Files analysed at once (default: the cores)");
+    analyze->add_flag("--quiet,-q", args.Quiet, "No progress bar");
     auto* hex =
         analyze->add_flag("--hex", args.Hex, "Print the method tag and the decoded bytes in hex");
     auto* inspect =

@@ -69,9 +69,11 @@ void AddWorkshop(CLI::App& app, TWorkshopArgs& args);
 TExitStatus RunWorkshop(const TWorkshopArgs& args);
 
 struct TAnalyzeArgs {
-    std::string File;
+    std::vector<std::string> Files;  // one file, or a batch of files and folders
     bool Hex = false, Inspect = false, Json = false, All = false, AnyFormat = false;
     std::string Method;
+    bool Recursive = false, Quiet = false;
+    unsigned Jobs = 0;  // 0: the number of cores
 };
 
 void AddAnalyze(CLI::App& app, TAnalyzeArgs& args);

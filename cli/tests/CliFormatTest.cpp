@@ -1,4 +1,5 @@
 #include "cli/CliFormat.h"
+#include "cli/ProgressBar.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,20 @@ TEST(CliInspectorText, ControlBytesInNotesShowAsSpaces) {
     EXPECT_EQ(json["rows"][4]["notes"],
               "Calling Name: A\x01"
               "B");
+}
+
+}  // namespace
+}  // namespace ringlark::cli
+
+namespace ringlark::cli {
+namespace {
+
+TEST(ProgressBar, LineShowsTheBarCountRateAndTimeLeft) {
+    EXPECT_EQ(TProgressBar::Line(250, 1000, 10.0),
+              "[==========                              ] 250/1000  25.0 files/s  0:30 left");
+    EXPECT_EQ(TProgressBar::Line(0, 3, 0.0), "[                                        ] 0/3");
+    EXPECT_EQ(TProgressBar::Line(3, 3, 1.5),
+              "[========================================] 3/3  2.0 files/s  0:00 left");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "cli/CliFormat.h"
@@ -492,6 +493,58 @@ TEST(CliManualPage, ListsEveryOptionOfEverySubCommand) {
     for (const char* status : {".B 0\n", ".B 1\n", ".B 2\n", ".B 3\n"}) {
         EXPECT_NE(page.find(status), Bytes::npos) << status;
     }
+}
+
+}  // namespace
+}  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+// A folder of good, noisy and broken recordings: one line per file, in name
+// order, never stopping early; the status says a file failed.
+TEST(CliBatch, FolderOfMixedFilesGivesOneLinePerFileInOrder) {
+    test::TTempDir dir;
+    std::filesystem::create_directories(dir / "sub");
+    const std::string quiet = " --date 0101 --time 1200";
+    ASSERT_EQ(
+        RunCli("generate sdmf --number 5551234" + quiet + " -o " + (dir / "a.wav").string()).Status,
+        0);
+    ASSERT_EQ(RunCli("generate vmwi-on -o " + (dir / "sub" / "b.WAV").string()).Status, 0);
+    test::WriteFile(dir / "c.wav", "not a recording");
+    Bytes silence(44, '\0');
+    silence += Bytes(22050, '\x80');
+    WriteWavHeader(silence);
+    test::WriteFile(dir / "d.wav", silence);
+    test::WriteFile(dir / "notes.txt", "ignored");
+
+    for (const char* jobs : {"1", "2"}) {
+        const TRun run =
+            RunCli("analyze --recursive --jobs " + std::string(jobs) + " " + dir.Path().string());
+        EXPECT_EQ(run.Status, 1) << run.Err;
+        const std::string d = dir.Path().string();
+        EXPECT_EQ(run.Out,
+                  d + "/a.wav: ZCA 04 0F 30 31 30 31 31 32 30 30 35 35 35 31 32 33 34 FF\n" + d +
+                      "/c.wav: error: Unsupported format! WAV file must be 8-bit mono.\n" + d +
+                      "/d.wav: FAIL\n" + d + "/sub/b.WAV: ZCA 82 03 0B 01 FF 70\n");
+        EXPECT_EQ(run.Err, "");  // no progress bar: stderr is not a terminal
+    }
+    // without --recursive the sub-folder is left out; JSON gives one object a line
+    const TRun json =
+        RunCli("analyze --json " + dir.Path().string() + " " + (dir / "missing.wav").string());
+    std::vector<nlohmann::json> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = json.Out.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        lines.push_back(nlohmann::json::parse(json.Out.substr(start, end - start)));
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0]["status"], "decoded");
+    EXPECT_EQ(lines[0]["messages"][0]["fields"], "Date: 01/01; Time: 12:00; Number: 5551234");
+    EXPECT_EQ(lines[1]["status"], "error");
+    EXPECT_EQ(lines[2]["status"], "not understood");
+    EXPECT_EQ(lines[3]["error"], "Cannot open file " + (dir / "missing.wav").string());
+    EXPECT_EQ(RunCli("analyze --all " + dir.Path().string()).Status, 2);
 }
 
 }  // namespace

@@ -1,0 +1,216 @@
+#include "cli/BatchAnalysis.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cmath>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "analysis/AnalystTab.h"
+#include "analysis/CorrelationDecoder.h"
+#include "analysis/WaveformViewer.h"
+#include "cli/AnyFormat.h"
+#include "cli/CliFormat.h"
+#include "core/Cp1252.h"
+#include "core/NullServices.h"
+#include "core/RinglarkError.h"
+#include "inspection/Inspector.h"
+
+namespace ringlark::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsRecording(const fs::path& path, bool anyFormat) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".wav") {
+        return true;
+    }
+    return anyFormat && (extension == ".flac" || extension == ".ogg" || extension == ".aif" ||
+                         extension == ".aiff" || extension == ".au" || extension == ".caf" ||
+                         extension == ".w64");
+}
+
+// A loader notice (a refused file) becomes the file's error.
+class TCapturedNotices : public INotices {
+  public:
+    std::string Text;
+    void ShowNotice(const std::string& text) override {
+        Text = text;
+        for (std::size_t at; (at = Text.find("\r\n")) != std::string::npos;) {
+            Text.replace(at, 2, " ");
+        }
+    }
+    TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
+};
+
+class TNoHost : public IAnalystHost {
+  public:
+    Bytes& AnalystFileName() override { return name_; }
+    void BubbleAnalystMRU(const Bytes&) override {}
+    void ClearInspector() override {}
+
+  private:
+    Bytes name_;
+};
+
+nlohmann::json MessagesJson(const std::vector<TCorrMessage>& messages) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const auto& m : messages) {
+        std::string fields;
+        for (const auto& note : InspectorFields(BuildInspector(m.Message))) {
+            fields += (fields.empty() ? "" : "; ") + ShownText(note);
+        }
+        out.push_back({{"seconds", m.Seconds},
+                       {"tag", "CORR"},
+                       {"bytes", HexString(m.Message)},
+                       {"fields", fields},
+                       {"quality", std::round(m.Quality * 1000) / 1000}});
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> ExpandInputs(const std::vector<std::string>& names, bool recursive,
+                                      bool anyFormat) {
+    std::vector<std::string> files;
+    for (const auto& name : names) {
+        std::error_code error;
+        if (!fs::is_directory(name, error)) {
+            files.push_back(name);
+            continue;
+        }
+        std::vector<std::string> found;
+        const auto take = [&](const fs::directory_entry& entry) {
+            std::error_code e;
+            if (entry.is_regular_file(e) && IsRecording(entry.path(), anyFormat)) {
+                found.push_back(entry.path().string());
+            }
+        };
+        if (recursive) {
+            for (fs::recursive_directory_iterator it(
+                     name, fs::directory_options::skip_permission_denied, error);
+                 !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+                take(*it);
+            }
+        } else {
+            for (fs::directory_iterator it(name, error); !error && it != fs::directory_iterator();
+                 it.increment(error)) {
+                take(*it);
+            }
+        }
+        std::sort(found.begin(), found.end());
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    return files;
+}
+
+TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
+    TBatchResult result;
+    result.File = file;
+    try {
+        std::vector<TCorrMessage> messages;
+        TAutoResult automatic;
+        if (anyFormat) {
+            const TSoundFile sound = ReadAnyFormat(file);
+            messages = TCorrelationDecoder().Decode(sound.Samples, sound.SampleRate);
+            automatic = messages.empty() ? TAutoResult{"FAIL: ", ""}
+                                         : TAutoResult{"CORR", messages.front().Message};
+        } else {
+            TCancelledFileDialog dialog;
+            TCapturedNotices notices;
+            TNoProgress progress;
+            TSilentSound sound;
+            TWaveformViewer viewer(dialog, notices, progress, sound);
+            if (viewer.LoadWAV(file) != TLoadResult::Loaded) {
+                result.Error = notices.Text.empty() ? "refused" : notices.Text;
+                return result;
+            }
+            TNoHost host;
+            TAnalystTab tab(host, viewer, dialog);
+            tab.ReportLoadedImage();
+            automatic = tab.LastResult;
+            messages = TCorrelationDecoder().DecodeImage(viewer.LoadedImage);
+        }
+        const bool failed = automatic.Failed();
+        result.Tag = failed ? "FAIL" : Bytes(automatic.MethodTag);
+        result.Bytes = HexString(failed ? automatic.ZeroCrossingText() : automatic.Text);
+        result.Checksum = !failed && ChecksumPasses(automatic.Text);
+        result.Messages = MessagesJson(messages);
+        result.Status = result.Checksum ? TBatchStatus::Decoded : TBatchStatus::NotUnderstood;
+    } catch (const std::exception& e) {
+        result.Status = TBatchStatus::Failed;
+        result.Error = e.what();
+    }
+    return result;
+}
+
+void AnalyzeBatch(const std::vector<std::string>& files, unsigned jobs, bool anyFormat,
+                  const std::function<void(const TBatchResult&, std::size_t done)>& report) {
+    std::vector<TBatchResult> results(files.size());
+    std::vector<bool> ready(files.size(), false);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<std::size_t> next{0};
+    const auto worker = [&] {
+        for (std::size_t i; (i = next++) < files.size();) {
+            TBatchResult result = AnalyzeOneFile(files[i], anyFormat);
+            const std::lock_guard lock(mutex);
+            results[i] = std::move(result);
+            ready[i] = true;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    const unsigned count = std::max(1u, std::min<unsigned>(jobs, files.size()));
+    for (unsigned t = 0; t < count; ++t) {
+        threads.emplace_back(worker);
+    }
+    // Results are handed on in order, each as soon as it and those before it are in.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return ready[i]; });
+        TBatchResult result = std::move(results[i]);
+        lock.unlock();
+        report(result, i + 1);
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+}
+
+std::string BatchLine(const TBatchResult& result, bool json) {
+    if (json) {
+        nlohmann::json out;
+        PutFileName(out, "file", result.File);
+        out["status"] = result.Status == TBatchStatus::Decoded         ? "decoded"
+                        : result.Status == TBatchStatus::NotUnderstood ? "not understood"
+                                                                       : "error";
+        if (result.Status == TBatchStatus::Failed) {
+            out["error"] = Cp1252ToUtf8(Utf8ToCp1252(result.Error));
+        } else {
+            out["tag"] = result.Tag;
+            out["bytes"] = result.Bytes;
+            out["checksum"] = result.Checksum;
+            out["messages"] = result.Messages;
+        }
+        return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    }
+    if (result.Status == TBatchStatus::Failed) {
+        return result.File + ": error: " + result.Error;
+    }
+    std::string line = result.File + ": " + result.Tag;
+    if (!result.Bytes.empty()) {
+        line += " " + result.Bytes;
+    }
+    return line;
+}
+
+}  // namespace ringlark::cli
