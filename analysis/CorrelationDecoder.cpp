@@ -108,43 +108,52 @@ double SeizureBitLength(const TDiscriminator& s, double edge) {
     if (crossings.size() < kMinSeizureCrossings) {
         return nominal;
     }
-    const auto coherence = [&crossings, nominal](double scale) {
-        const double w = 2 * M_PI / (2 * nominal * scale);
-        double re = 0;
-        double im = 0;
-        for (double c : crossings) {
-            re += std::cos(w * c);
-            im += std::sin(w * c);
-        }
-        return std::sqrt(re * re + im * im);
-    };
+    // The periodogram over a grid of angular frequencies around the nominal
+    // one (a period of two bits), each crossing's phasor advanced from one
+    // grid point to the next by a fixed rotation instead of new sines.
     constexpr int kSteps = 200;
-    const double step = 2 * kMaxRateError / kSteps;
-    double bestScale = 1.0;
-    double best = 0;
-    std::array<double, kSteps + 1> values{};
-    for (int k = 0; k <= kSteps; ++k) {
-        values[static_cast<std::size_t>(k)] = coherence(1 - kMaxRateError + k * step);
-        if (values[static_cast<std::size_t>(k)] > best) {
-            best = values[static_cast<std::size_t>(k)];
-            bestScale = 1 - kMaxRateError + k * step;
+    const double wNominal = M_PI / nominal;
+    const double wLow = wNominal / (1 + kMaxRateError);
+    const double wHigh = wNominal / (1 - kMaxRateError);
+    const double dw = (wHigh - wLow) / kSteps;
+    std::array<double, kSteps + 1> re{};
+    std::array<double, kSteps + 1> im{};
+    for (double c : crossings) {
+        double zr = std::cos(wLow * c);
+        double zi = std::sin(wLow * c);
+        const double rr = std::cos(dw * c);
+        const double ri = std::sin(dw * c);
+        for (std::size_t k = 0; k <= kSteps; ++k) {
+            re[k] += zr;
+            im[k] += zi;
+            const double next = zr * rr - zi * ri;
+            zi = zr * ri + zi * rr;
+            zr = next;
         }
     }
-    if (best < static_cast<double>(kMinSeizureCrossings)) {
+    std::array<double, kSteps + 1> values{};
+    std::size_t bestK = 0;
+    for (std::size_t k = 0; k <= kSteps; ++k) {
+        values[k] = std::sqrt(re[k] * re[k] + im[k] * im[k]);
+        if (values[k] > values[bestK]) {
+            bestK = k;
+        }
+    }
+    if (values[bestK] < static_cast<double>(kMinSeizureCrossings)) {
         return nominal;  // no seizure: the crossings do not line up
     }
     // The peak between the grid points, from a parabola through three values.
-    const auto k = static_cast<std::size_t>(std::lround((bestScale - (1 - kMaxRateError)) / step));
-    if (k > 0 && k < kSteps) {
-        const double a = values[k - 1];
-        const double b = values[k];
-        const double c = values[k + 1];
+    double w = wLow + static_cast<double>(bestK) * dw;
+    if (bestK > 0 && bestK < kSteps) {
+        const double a = values[bestK - 1];
+        const double b = values[bestK];
+        const double c = values[bestK + 1];
         const double denominator = a - 2 * b + c;
         if (denominator < 0) {
-            bestScale += step * 0.5 * (a - c) / denominator;
+            w += dw * 0.5 * (a - c) / denominator;
         }
     }
-    return nominal * bestScale;
+    return M_PI / w;
 }
 
 // The amplitudes of both tones' correlations where one bit was read.
