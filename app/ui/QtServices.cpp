@@ -30,18 +30,6 @@ Bytes ToPath(const QString& path) {
 
 namespace {
 
-QString CaseFreePattern(const QString& pattern) {
-    QString out;
-    for (const QChar c : pattern) {
-        if (c.isLetter() && c.toLower() != c.toUpper()) {
-            out += QStringLiteral("[%1%2]").arg(c.toUpper(), c.toLower());
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 QString Shown(const std::string& text) {
     QString shown = QString::fromStdString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -56,15 +44,23 @@ QString QtFilter(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*")
-                                                          : CaseFreePattern(pattern));
+            patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern);
         }
-        QString description = parts[i];
-        const qsizetype paren = description.indexOf(QLatin1String(" ("));
-        if (paren >= 0) {
-            description.truncate(paren);
+        const QString& description = parts[i];
+        // The dialog matches names without regard to case (its filter has no
+        // QDir::CaseSensitive), so a description that names its patterns is
+        // shown as the program names it: "WAV Files (*.WAV)". "*.*" would miss
+        // names without a dot, so "All Files" shows "*".
+        if (description.contains(QLatin1Char('(')) && !patterns.contains(QStringLiteral("*"))) {
+            entries << description;
+        } else {
+            QString name = description;
+            const qsizetype paren = name.indexOf(QLatin1String(" ("));
+            if (paren >= 0) {
+                name.truncate(paren);
+            }
+            entries << QStringLiteral("%1 (%2)").arg(name, patterns.join(QLatin1Char(' ')));
         }
-        entries << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -76,6 +72,7 @@ bool TQtFileDialog::Execute() {
     dialog.setAcceptMode(mode_ == Mode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(mode_ == Mode::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(QtFilter(Filter));
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     QString suffix = QString::fromStdString(DefaultExt);
     if (suffix.startsWith(QLatin1Char('.'))) {
         suffix.remove(0, 1);

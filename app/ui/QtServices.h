@@ -19,8 +19,9 @@ Bytes ToCp1252(const QString& text);
 QString FromPath(const Bytes& path);
 Bytes ToPath(const QString& path);
 
-// "WAV Files (*.wav)|*.WAV|All Files (*.*)|*.*" as a Qt filter list whose
-// patterns match names whatever their case.
+// "WAV Files (*.WAV)|*.WAV|All Files (*.*)|*.*" as a Qt filter list, each
+// description as the program names it ("WAV Files (*.WAV)", "All Files (*)");
+// the dialogs match the patterns whatever the names' case.
 QString QtFilter(const std::string& filter);
 
 class TQtFileDialog : public IFileDialog {

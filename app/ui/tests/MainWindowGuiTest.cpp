@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -418,6 +420,38 @@ TEST_F(GuiTest, ProgressWindowIsNotGreyedOut) {
     EXPECT_FALSE(window.isEnabled());
     progressWindow.End();
     EXPECT_TRUE(window.isEnabled());
+}
+
+// The WAV dialogs show the filter as the program names it and list .wav files
+// in any letter case.
+TEST(QtFileFilter, ShownAsNamedAndMatchedInAnyCase) {
+    EXPECT_EQ(QtFilter("WAV Files (*.WAV)|*.WAV"), QStringLiteral("WAV Files (*.WAV)"));
+    EXPECT_EQ(QtFilter("WAV Files (*.wav)|*.WAV|All Files (*.*)|*.*"),
+              QStringLiteral("WAV Files (*.wav);;All Files (*)"));
+    test::TTempDir dir;
+    for (const char* name : {"a.wav", "B.WAV", "c.Wav", "d.txt"}) {
+        test::WriteFile(dir / name, "");
+    }
+    QFileDialog dialog(nullptr, QStringLiteral("Open"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QtFilter("WAV Files (*.WAV)|*.WAV"));
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    dialog.setDirectory(QString::fromStdString(dir.Path().string()));
+    dialog.show();
+    auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    QStringList shown;
+    for (int wait = 0; wait < 100 && shown.size() < 3; ++wait) {
+        QTest::qWait(20);
+        shown.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int r = 0; r < view->model()->rowCount(root); ++r) {
+            shown << view->model()->index(r, 0, root).data().toString();
+        }
+    }
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("B.WAV"), QStringLiteral("a.wav"),
+                                  QStringLiteral("c.Wav")}));
 }
 
 }  // namespace
