@@ -15,15 +15,6 @@ namespace {
 using test::HexBytes;
 using test::WavFile;
 
-std::string ErrorOf(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const RinglarkError& e) {
-        return e.what();
-    }
-    return "";
-}
-
 class WavLoaderTest : public ::testing::Test, protected test::TViewerFixture {
   protected:
     std::string Write(const std::string& name, const Bytes& content) {
@@ -173,9 +164,9 @@ TEST_F(WavLoaderTest, FifosAndDevicesAreRefusedWithoutOpening) {
     test::TTempDir dir;
     const auto fifo = (dir / "pipe.wav").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(ErrorOf([&] { viewer.LoadWAV(fifo); }),
+    EXPECT_EQ(test::ErrorOf([&] { viewer.LoadWAV(fifo); }),
               "Cannot open file " + fifo + ": it is not a regular file");
-    EXPECT_EQ(ErrorOf([&] { viewer.LoadWAV("/dev/zero"); }),
+    EXPECT_EQ(test::ErrorOf([&] { viewer.LoadWAV("/dev/zero"); }),
               "Cannot open file /dev/zero: it is not a regular file");
 }
 

@@ -15,15 +15,6 @@
 namespace ringlark {
 namespace {
 
-std::string ErrorText(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const RinglarkError& e) {
-        return e.what();
-    }
-    return "";
-}
-
 TMRU List(std::initializer_list<const char*> entries) {
     TMRU list{};
     std::size_t i = 0;
@@ -187,7 +178,7 @@ TEST(ConfigStore, EnormousFileIsReportedAndKept) {
                                 "settings changed now are not kept.";
     EXPECT_EQ(GetConfig(store, loaded), std::vector<std::string>{refusal});
     EXPECT_EQ(loaded.NumberMRU[0], "");
-    EXPECT_EQ(ErrorText([&] { SaveConfig(store, loaded); }), refusal);
+    EXPECT_EQ(test::ErrorOf([&] { SaveConfig(store, loaded); }), refusal);
     EXPECT_EQ(test::ReadFile(path), text);
 }
 

@@ -14,15 +14,6 @@
 namespace ringlark {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const RinglarkError& e) {
-        return e.what();
-    }
-    return "";
-}
-
 // Two writers racing for one new name: exactly one wins, every round, and the
 // file holds the winner's bytes whole.
 TEST(WriteFileIfAbsent, ExactlyOneOfTwoRacingWritersWins) {
@@ -65,22 +56,22 @@ TEST(WriteFileIfAbsent, AnExistingNameOrLinkIsLeftAlone) {
     const auto dangling = (dir / "link").string();
     ASSERT_EQ(symlink((dir / "nowhere").c_str(), dangling.c_str()), 0);
     EXPECT_FALSE(WriteFileIfAbsent(dangling, "new"));
-    EXPECT_EQ(ErrorOf([] { WriteFileIfAbsent("", "x"); }), "Cannot create file ");
+    EXPECT_EQ(test::ErrorOf([] { WriteFileIfAbsent("", "x"); }), "Cannot create file ");
 }
 
 TEST(ReadRegularFile, RefusesFifosAndDevicesWithoutBlockingAndBoundsTheSize) {
     test::TTempDir dir;
     const auto fifo = (dir / "fifo").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(ErrorOf([&] { ReadRegularFile(fifo, 100, "100 bytes"); }),
+    EXPECT_EQ(test::ErrorOf([&] { ReadRegularFile(fifo, 100, "100 bytes"); }),
               "Cannot open file " + fifo + ": it is not a regular file");
-    EXPECT_EQ(ErrorOf([] { ReadRegularFile("/dev/zero", 100, "100 bytes"); }),
+    EXPECT_EQ(test::ErrorOf([] { ReadRegularFile("/dev/zero", 100, "100 bytes"); }),
               "Cannot open file /dev/zero: it is not a regular file");
-    EXPECT_EQ(ErrorOf([&] { ReadRegularFile(dir.Path().string(), 100, "100 bytes"); }),
+    EXPECT_EQ(test::ErrorOf([&] { ReadRegularFile(dir.Path().string(), 100, "100 bytes"); }),
               "Cannot open file " + dir.Path().string());
     const auto big = (dir / "big").string();
     test::WriteFile(big, std::string(101, 'x'));
-    EXPECT_EQ(ErrorOf([&] { ReadRegularFile(big, 100, "100 bytes"); }),
+    EXPECT_EQ(test::ErrorOf([&] { ReadRegularFile(big, 100, "100 bytes"); }),
               "Cannot open file " + big + ": it is larger than 100 bytes");
     EXPECT_EQ(ReadRegularFile(big, 101, "101 bytes"), std::string(101, 'x'));
 }
@@ -110,7 +101,7 @@ TEST(ReadStream, ReadsAPipeToItsEndWithinTheBound) {
         }
         close(fds[1]);
     });
-    EXPECT_EQ(ErrorOf([&] { ReadStream(fds[0], "pipe", 100000, "100 kB"); }),
+    EXPECT_EQ(test::ErrorOf([&] { ReadStream(fds[0], "pipe", 100000, "100 kB"); }),
               "Cannot open file pipe: it is larger than 100 kB");
     close(fds[0]);
     flood.join();

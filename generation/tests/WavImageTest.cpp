@@ -22,15 +22,6 @@ uint32_t Le32(const Bytes& bytes, std::size_t offset) {
            ByteAt(bytes, offset + 2) << 16 | static_cast<uint32_t>(ByteAt(bytes, offset + 3)) << 24;
 }
 
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RinglarkError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
 TEST(WavImageHeader, ExactBytesForThreeSamples) {
     Bytes stream(WavHeaderSize, '\0');
     stream += "\x80\x81\x7F";
@@ -74,8 +65,8 @@ TEST(WavImageSave, WritesAndReplacesWithoutAsking) {
 TEST(WavImageSave, MissingFolderCannotBeCreated) {
     TTempDir dir;
     const auto path = (dir / "no-such-folder" / "x.wav").string();
-    EXPECT_EQ(ErrorOf([&] { SaveImageToFile(path, "x"); }), "Cannot create file " + path);
-    EXPECT_EQ(ErrorOf([&] { SaveImageToFile(dir.Path().string(), "x"); }),
+    EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(path, "x"); }), "Cannot create file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(dir.Path().string(), "x"); }),
               "Cannot create file " + dir.Path().string());
 }
 
@@ -115,7 +106,7 @@ TEST(WavImageSave, FailedWriteKeepsTheOldFile) {
     std::string error;
     {
         FileSizeLimit limit(1000);
-        error = ErrorOf([&] { SaveImageToFile(path, Bytes(23197, 'x')); });
+        error = test::ErrorOf([&] { SaveImageToFile(path, Bytes(23197, 'x')); });
     }
     EXPECT_EQ(error, "Stream write error");
     EXPECT_EQ(ReadFile(path), "the previous recording");
@@ -131,7 +122,7 @@ TEST(WavImageSave, ReadOnlyFileIsNotReplaced) {
     const auto path = (dir / "ro.wav").string();
     SaveImageToFile(path, "kept");
     chmod(path.c_str(), 0444);
-    EXPECT_EQ(ErrorOf([&] { SaveImageToFile(path, "new"); }), "Cannot create file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(path, "new"); }), "Cannot create file " + path);
     EXPECT_EQ(ReadFile(path), "kept");
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include "core/RinglarkError.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +11,15 @@
 #include <stdexcept>
 
 namespace ringlark::test {
+
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RinglarkError& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
 
 Bytes HexBytes(std::string_view hex) {
     Bytes out;

@@ -8,7 +8,13 @@
 #include "core/Bytes.h"
 #include "core/Services.h"
 
+#include <functional>
+
 namespace ringlark::test {
+
+// The text of the RinglarkError that the action throws; "(no error)" when it
+// throws none.
+std::string ErrorOf(const std::function<void()>& action);
 
 // "04 0C 30" -> the three bytes. Spaces are ignored.
 Bytes HexBytes(std::string_view hex);

@@ -21,14 +21,6 @@ class WorkshopScriptTest : public ::testing::Test, protected test::TWorkshopFixt
         openDialog.Answers.push_back((dir / "in.CID").string());
         workshop.WorkshopLoad();
     }
-    std::string ErrorOf(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const RinglarkError& error) {
-            return error.what();
-        }
-        return "(no error)";
-    }
     TTempDir dir;
 };
 
@@ -120,7 +112,7 @@ TEST_F(WorkshopScriptTest, CannotCreateLeavesTheListAsItWas) {
     Add("$07", "x");
     const auto path = (dir / "missing" / "x.CID").string();
     saveDialog.Answers = {path};
-    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopSave(); }), "Cannot create file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopSave(); }), "Cannot create file " + path);
     EXPECT_EQ(Grid(), (Cells{{"1", "$07", "x"}}));
 }
 
@@ -128,10 +120,11 @@ TEST_F(WorkshopScriptTest, CannotOpenLeavesTheListUntouched) {
     Add("$07", "x");
     const auto path = (dir / "nothing.CID").string();
     openDialog.Answers = {path};
-    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }), "Cannot open file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }), "Cannot open file " + path);
     EXPECT_EQ(Grid(), (Cells{{"1", "$07", "x"}}));
     openDialog.Answers = {dir.Path().string()};
-    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }), "Cannot open file " + dir.Path().string());
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }),
+              "Cannot open file " + dir.Path().string());
 }
 
 // A device is not read at all (/dev/zero would grow the memory until the
@@ -140,19 +133,19 @@ TEST_F(WorkshopScriptTest, CannotOpenLeavesTheListUntouched) {
 TEST_F(WorkshopScriptTest, DevicesHugeFilesAndUtf16AreRefused) {
     Add("$07", "x");
     openDialog.Answers = {"/dev/zero"};
-    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }),
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }),
               "Cannot open file /dev/zero: it is not a regular file");
     const auto huge = (dir / "huge.CID").string();
     test::WriteFile(huge, Bytes(MaxScriptBytes + 1, 'a'));
     openDialog.Answers = {huge};
-    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }),
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }),
               "Cannot open file " + huge + ": it is larger than 4 MB");
     const auto utf16 = (dir / "u16.CID").string();
     test::WriteFile(utf16, Bytes("\xFE\xFF\0$\0"
                                  "0",
                                  6));
     openDialog.Answers = {utf16};
-    EXPECT_EQ(ErrorOf([&] { workshop.WorkshopLoad(); }),
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }),
               "Cannot open file " + utf16 +
                   ": it is UTF-16 text; save the script as single-byte (ANSI) text");
     EXPECT_EQ(Grid(), (Cells{{"1", "$07", "x"}}));
