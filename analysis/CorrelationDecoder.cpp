@@ -411,11 +411,14 @@ TStartResult ReadStart(const TDiscriminator& s, double edge) {
 
 std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& samples,
                                                       double sampleRate) const {
-    std::vector<TCorrMessage> found;
     if (sampleRate < 4000 || samples.size() < 64) {
-        return found;
+        return {};
     }
-    const TDiscriminator s = Discriminate(samples, sampleRate, kBell202Tones);
+    return Search(Discriminate(samples, sampleRate, kBell202Tones));
+}
+
+std::vector<TCorrMessage> TCorrelationDecoder::Search(const TDiscriminator& s) const {
+    std::vector<TCorrMessage> found;
     double position = kLeadBits * s.BitLength;
     while (true) {
         const double edge = FindCrossing(s, position, static_cast<double>(s.Size()));
@@ -440,12 +443,10 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
 }
 
 std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) const {
-    std::vector<float> samples(image.size() > WavHeaderSize ? image.size() - WavHeaderSize : 0);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        samples[i] =
-            (static_cast<float>(ByteAt(image, WavHeaderSize + i)) - 128.0f) * (1.0f / 128.0f);
+    if (image.size() < WavHeaderSize + 64) {
+        return {};
     }
-    return Decode(samples, 44100.0);
+    return Search(DiscriminateImage(image, kBell202Tones));
 }
 
 }  // namespace ringlark

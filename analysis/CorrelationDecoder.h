@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/ToneDiscriminator.h"
 #include "core/Bytes.h"
 
 namespace ringlark {
@@ -42,6 +43,9 @@ class TCorrelationDecoder {
     std::vector<TCorrMessage> Decode(const std::vector<float>& samples, double sampleRate) const;
     // An 8-bit image at 44100/s (samples from offset 44).
     std::vector<TCorrMessage> DecodeImage(const Bytes& image) const;
+
+  private:
+    std::vector<TCorrMessage> Search(const TDiscriminator& s) const;
 };
 
 }  // namespace ringlark

@@ -7,9 +7,26 @@ namespace {
 constexpr double kTargetRate = 11025.0;
 constexpr double kHighPassHz = 300.0;
 
-}  // namespace
+// The samples of an 8-bit image (from offset 44) as floats around 0.
+class TImageSamples {
+  public:
+    explicit TImageSamples(const Bytes& image) : image_(image) {}
+    std::size_t size() const { return image_.size() > kHeader ? image_.size() - kHeader : 0; }
+    bool empty() const { return size() == 0; }
+    float operator[](std::size_t i) const {
+        return (static_cast<float>(static_cast<uint8_t>(image_[kHeader + i])) - 128.0f) *
+               (1.0f / 128.0f);
+    }
 
-std::vector<float> DecimateTriangular(const std::vector<float>& input, int factor) {
+  private:
+    static constexpr std::size_t kHeader = 44;
+    const Bytes& image_;
+};
+
+// The decimation over any source of samples (floats, or an 8-bit image read
+// where it lies), with the same arithmetic for both.
+template <typename TSource>
+std::vector<float> DecimateFrom(const TSource& input, int factor) {
     if (input.empty()) {
         return {};
     }
@@ -29,9 +46,8 @@ std::vector<float> DecimateTriangular(const std::vector<float>& input, int facto
         const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(o) * factor - (factor - 1);
         float acc = 0;
         if (first >= 0 && first + static_cast<std::ptrdiff_t>(taps.size()) - 1 <= last) {
-            const float* in = input.data() + first;
             for (std::size_t k = 0; k < taps.size(); ++k) {
-                acc += taps[k] * in[k];
+                acc += taps[k] * input[static_cast<std::size_t>(first) + k];
             }
         } else {
             for (std::size_t k = 0; k < taps.size(); ++k) {
@@ -43,6 +59,12 @@ std::vector<float> DecimateTriangular(const std::vector<float>& input, int facto
         x[o] = acc;
     }
     return x;
+}
+
+}  // namespace
+
+std::vector<float> DecimateTriangular(const std::vector<float>& input, int factor) {
+    return DecimateFrom(input, factor);
 }
 
 void RemoveDc(std::vector<float>& x, double rate, double cornerHz) {
@@ -77,12 +99,10 @@ TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double b
     const auto window = static_cast<std::size_t>(windowLength);
     out.Mark.assign(n, 0.0f);
     out.Space.assign(n, 0.0f);
-    out.MarkLevel.assign(n, 0.0f);
-    out.SpaceLevel.assign(n, 0.0f);
+    out.LevelCheckpoints.reserve(n / TDiscriminator::LevelStride + 1);
     // Each tone's level follows its energy while it is the stronger tone.
-    const double levelRate = 1.0 / (16.0 * bitLength);
-    double markLevel = 0;
-    double spaceLevel = 0;
+    out.LevelRate = 1.0 / (16.0 * bitLength);
+    TDiscriminator::TLevels levels;
     // Oscillators e^(-j w n) for both tones, in plain real arithmetic (complex
     // products with their infinity checks would cost more than the rest).
     double stepRe[2], stepIm[2], oscRe[2] = {1.0, 1.0}, oscIm[2] = {0.0, 0.0};
@@ -118,29 +138,37 @@ TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double b
                 oscIm[t] /= norm;
             }
         }
-        const double mark = sumRe[0] * sumRe[0] + sumIm[0] * sumIm[0];
-        const double space = sumRe[1] * sumRe[1] + sumIm[1] * sumIm[1];
-        if (mark > space) {
-            markLevel += levelRate * (mark - markLevel);
-        } else {
-            spaceLevel += levelRate * (space - spaceLevel);
+        out.Mark[i] = static_cast<float>(sumRe[0] * sumRe[0] + sumIm[0] * sumIm[0]);
+        out.Space[i] = static_cast<float>(sumRe[1] * sumRe[1] + sumIm[1] * sumIm[1]);
+        if (i % TDiscriminator::LevelStride == 0) {
+            out.LevelCheckpoints.push_back(levels);
         }
-        out.Mark[i] = static_cast<float>(mark);
-        out.Space[i] = static_cast<float>(space);
-        out.MarkLevel[i] = static_cast<float>(markLevel);
-        out.SpaceLevel[i] = static_cast<float>(spaceLevel);
+        out.UpdateLevels(levels, out.Mark[i], out.Space[i]);
     }
     return out;
 }
 
-TDiscriminator Discriminate(const std::vector<float>& input, double rate, const TFskTones& tones) {
+namespace {
+
+template <typename TSource>
+TDiscriminator DiscriminateFrom(const TSource& input, double rate, const TFskTones& tones) {
     const int factor = std::max(1, static_cast<int>(std::floor(rate / kTargetRate + 0.01)));
     const double workingRate = rate / factor;
     const double bitLength = workingRate / tones.Baud;
     const int window = std::max(2, static_cast<int>(std::lround(bitLength)));
-    std::vector<float> x = DecimateTriangular(input, factor);
+    std::vector<float> x = DecimateFrom(input, factor);
     RemoveDc(x, workingRate, kHighPassHz);
     return CorrelateTones(x, workingRate, bitLength, window, tones);
+}
+
+}  // namespace
+
+TDiscriminator Discriminate(const std::vector<float>& input, double rate, const TFskTones& tones) {
+    return DiscriminateFrom(input, rate, tones);
+}
+
+TDiscriminator DiscriminateImage(const Bytes& image, const TFskTones& tones) {
+    return DiscriminateFrom(TImageSamples(image), 44100.0, tones);
 }
 
 }  // namespace ringlark

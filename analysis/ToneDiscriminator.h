@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/Bytes.h"
+
 namespace ringlark {
 
 // The two tones and the bit rate of an FSK signal.
@@ -27,9 +29,32 @@ struct TDiscriminator {
     std::vector<float> Space;
     // Each tone's level follows its energy while it is the stronger tone; the
     // balanced decision takes each energy relative to its own level, so that a
-    // weaker space tone (twist) counts as much as the mark.
-    std::vector<float> MarkLevel;
-    std::vector<float> SpaceLevel;
+    // weaker space tone (twist) counts as much as the mark. Only a few readings
+    // need the levels, so they are not kept per sample: the trackers' state is
+    // kept every LevelStride samples and run forward from there when asked.
+    struct TLevels {
+        double Mark = 0;
+        double Space = 0;
+    };
+    static constexpr std::size_t LevelStride = 256;
+    std::vector<TLevels> LevelCheckpoints;  // the state before sample k * LevelStride
+    double LevelRate = 0;
+
+    // Both levels after the update at sample i.
+    TLevels LevelsAt(std::size_t i) const {
+        TLevels levels = LevelCheckpoints[i / LevelStride];
+        for (std::size_t j = i / LevelStride * LevelStride; j <= i; ++j) {
+            UpdateLevels(levels, Mark[j], Space[j]);
+        }
+        return levels;
+    }
+    void UpdateLevels(TLevels& levels, float mark, float space) const {
+        if (mark > space) {
+            levels.Mark += LevelRate * (mark - levels.Mark);
+        } else {
+            levels.Space += LevelRate * (space - levels.Space);
+        }
+    }
     double Rate = 0;
     double BitLength = 0;  // working samples per bit
     int Window = 0;
@@ -44,11 +69,13 @@ struct TDiscriminator {
             // Each tone's correlation amplitude weighted by that tone's own
             // amplitude, less half its energy: the likelihood comparison of two
             // tones received at different levels.
-            const double mark =
-                std::sqrt(static_cast<double>(Mark[i]) * MarkLevel[i]) - MarkLevel[i] / 2;
+            const TLevels levels = LevelsAt(i);
+            const auto markLevel = static_cast<float>(levels.Mark);
+            const auto spaceLevel = static_cast<float>(levels.Space);
+            const double mark = std::sqrt(static_cast<double>(Mark[i]) * markLevel) - markLevel / 2;
             const double space =
-                std::sqrt(static_cast<double>(Space[i]) * SpaceLevel[i]) - SpaceLevel[i] / 2;
-            const double scale = (static_cast<double>(MarkLevel[i]) + SpaceLevel[i]) / 2;
+                std::sqrt(static_cast<double>(Space[i]) * spaceLevel) - spaceLevel / 2;
+            const double scale = (static_cast<double>(markLevel) + spaceLevel) / 2;
             return scale > 1e-30 ? static_cast<float>(std::clamp((mark - space) / scale, -1.0, 1.0))
                                  : 0.0f;
         }
@@ -124,5 +151,7 @@ TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double b
 // The whole first stage: the working rate is the input rate divided by the
 // integer nearest below input / 11025 (at least 1).
 TDiscriminator Discriminate(const std::vector<float>& input, double rate, const TFskTones& tones);
+// The same for an 8-bit image at 44100/s, read where it lies (no float copy).
+TDiscriminator DiscriminateImage(const Bytes& image, const TFskTones& tones);
 
 }  // namespace ringlark
