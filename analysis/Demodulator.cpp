@@ -49,7 +49,17 @@ Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
     int p1 = 0;
     int p2 = 0;
     Bytes bits;
-    std::vector<Bytes> candidates;
+    // The longest bit text so far between tone-less gaps (the first of equal
+    // length wins); the others are dropped as they close, not kept.
+    Bytes longest;
+    bool anyCandidate = false;
+    const auto closeCandidate = [&] {
+        if (!anyCandidate || bits.size() > longest.size()) {
+            longest.swap(bits);
+            anyCandidate = true;
+        }
+        bits.clear();
+    };
 
     const auto closeRun = [&](TToneClass run, int k) {
         if (k <= 0) {
@@ -65,8 +75,7 @@ Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
                 bits.append(static_cast<std::size_t>(k), '1');
                 break;
             case TToneClass::NoTone:
-                candidates.push_back(std::move(bits));
-                bits.clear();
+                closeCandidate();
                 break;
         }
     };
@@ -110,15 +119,8 @@ Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
         lastEvent = i;
     }
     closeRun(previous, RunBits(std::max(image.size(), WavHeaderSize) - lastChange));
-    candidates.push_back(std::move(bits));
-
-    const Bytes* longest = &candidates.front();
-    for (const Bytes& candidate : candidates) {
-        if (candidate.size() > longest->size()) {
-            longest = &candidate;
-        }
-    }
-    return *longest;
+    closeCandidate();
+    return longest;
 }
 
 }  // namespace ringlark
