@@ -10,6 +10,7 @@
 #include "analysis/WaveformViewer.h"
 #include "core/NullServices.h"
 #include "inspection/Inspector.h"
+#include "inspection/MessageRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ringlark::TCancelledFileDialog dialog;
@@ -33,8 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             samples[i - 2] = (static_cast<float>(data[i]) - 128.0f) / 128.0f;
         }
         const double rate = 4000.0 + 200.0 * ((data[0] << 8 | data[1]) % 1000);
-        for (const auto& message : ringlark::TCorrelationDecoder().Decode(samples, rate)) {
-            if (!ringlark::ChecksumPasses(message.Message)) {
+        // Every message reported passes every rule of the message; an
+        // uncertain one has another reading that does too.
+        ringlark::TCorrelationDecoder decoder;
+        decoder.IncludeUncertain = true;
+        for (const auto& message : decoder.Decode(samples, rate)) {
+            if (!ringlark::CheckMessage(message.Message).Passed ||
+                (message.Uncertain && !ringlark::CheckMessage(message.Alternative).Passed) ||
+                message.Quality < 0 || message.Quality > 1) {
                 __builtin_trap();
             }
         }
