@@ -21,6 +21,19 @@ std::string NamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Set while a conversion runs, cleared however it ends: no second load or
+// analysis touches the image meanwhile.
+class TConversionFlag {
+  public:
+    explicit TConversionFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TConversionFlag() { flag_ = false; }
+    TConversionFlag(const TConversionFlag&) = delete;
+    TConversionFlag& operator=(const TConversionFlag&) = delete;
+
+  private:
+    bool& flag_;
+};
+
 }  // namespace
 
 TWaveformViewer::TWaveformViewer(IFileDialog& openDialog, INotices& notices, IProgress& progress,
@@ -66,11 +79,7 @@ TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
             }
             return static_cast<std::size_t>(in.gcount());
         };
-        converting_ = true;
-        struct TEndConversion {
-            bool& flag;
-            ~TEndConversion() { flag = false; }
-        } endConversion{converting_};
+        const TConversionFlag conversion(converting_);
         Bytes image = ConvertStream(file, fileSize - WavHeaderSize, read, progress_);
         TakeImage(std::move(image));
         return TLoadResult::Loaded;
@@ -95,11 +104,7 @@ TLoadResult TWaveformViewer::LoadFileBytes(Bytes file) {
     if (factor == 1) {
         image = std::move(file);
     } else {
-        converting_ = true;
-        struct TEndConversion {
-            bool& flag;
-            ~TEndConversion() { flag = false; }
-        } endConversion{converting_};
+        const TConversionFlag conversion(converting_);
         image = factor == 4 ? ConvertBy4(file, progress_) : ConvertBy2(file, progress_);
     }
     TakeImage(std::move(image));

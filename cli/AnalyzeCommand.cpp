@@ -52,15 +52,6 @@ class TCliAnalystHost : public IAnalystHost {
     Bytes file_;
 };
 
-// The fields a message holds, from the inspector's notes on its values.
-std::string Fields(const Bytes& message) {
-    std::string fields;
-    for (const auto& note : InspectorFields(BuildInspector(message))) {
-        fields += (fields.empty() ? "" : "; ") + ShownText(note);
-    }
-    return fields;
-}
-
 void PrintListing(const std::vector<Bytes>& lines) {
     for (const auto& line : lines) {
         std::cout << ShownText(line) << '\n';
@@ -77,7 +68,7 @@ TExitStatus PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
             nlohmann::json entry = {{"seconds", m.Seconds},
                                     {"tag", "CORR"},
                                     {"bytes", HexString(m.Message)},
-                                    {"fields", Fields(m.Message)},
+                                    {"fields", FieldsText(m.Message)},
                                     {"quality", std::round(m.Quality * 1000) / 1000},
                                     {"uncertain", m.Uncertain}};
             if (m.Uncertain) {
@@ -95,7 +86,7 @@ TExitStatus PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
                 std::cout << head << "UNCERTAIN " << HexString(m.Message) << " | or "
                           << HexString(m.Alternative) << '\n';
             } else {
-                std::cout << head << HexString(m.Message) << " | " << Fields(m.Message) << '\n';
+                std::cout << head << HexString(m.Message) << " | " << FieldsText(m.Message) << '\n';
             }
             anyUncertain = anyUncertain || m.Uncertain;
         }

@@ -63,14 +63,10 @@ class TNoHost : public IAnalystHost {
 nlohmann::json MessagesJson(const std::vector<TCorrMessage>& messages) {
     nlohmann::json out = nlohmann::json::array();
     for (const auto& m : messages) {
-        std::string fields;
-        for (const auto& note : InspectorFields(BuildInspector(m.Message))) {
-            fields += (fields.empty() ? "" : "; ") + ShownText(note);
-        }
         out.push_back({{"seconds", m.Seconds},
                        {"tag", "CORR"},
                        {"bytes", HexString(m.Message)},
-                       {"fields", fields},
+                       {"fields", FieldsText(m.Message)},
                        {"quality", std::round(m.Quality * 1000) / 1000}});
     }
     return out;

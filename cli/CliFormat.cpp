@@ -136,6 +136,14 @@ std::string HexString(std::string_view bytes) {
     return out;
 }
 
+std::string FieldsText(std::string_view message) {
+    std::string fields;
+    for (const auto& note : InspectorFields(BuildInspector(message))) {
+        fields += (fields.empty() ? "" : "; ") + ShownText(note);
+    }
+    return fields;
+}
+
 void WriteOutputFile(const std::string& path, std::string_view bytes, bool force) {
     if (path == "-") {
         std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -25,6 +25,10 @@ nlohmann::json InspectorJson(const TInspectorTable& table);
 
 std::string HexString(std::string_view bytes);
 
+// The values a message carries, from the inspector's notes on them, joined by
+// "; " ("Date: 01/01; Time: 12:00; Number: 1234"), UTF-8.
+std::string FieldsText(std::string_view message);
+
 // Writes a file the command made: "-" is standard output; an existing file is
 // replaced only with force, and without force the name is taken atomically (of
 // two runs racing for one name, one wins and the other reports it exists).

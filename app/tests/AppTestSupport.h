@@ -4,6 +4,7 @@
 
 #include "app/CallerIdTabs.h"
 #include "app/Config.h"
+#include "app/RegistryFile.h"
 
 namespace ringlark::test {
 
@@ -39,5 +40,17 @@ class TMemoryStore : public IConfigStore {
         return true;
     }
 };
+
+// A store file whose number list is missing while the name list ("Ann"), the
+// analyst list ("/tmp/a.wav") and the amplitude (90) are intact.
+inline Bytes StoreWithoutNumberList() {
+    TConfigValues stored;
+    stored.NameMRU[0] = "Ann";
+    stored.AnalystMRU[0] = "/tmp/a.wav";
+    stored.Amplitude = 90;
+    TRegistryDocument document = ConfigDocument(stored);
+    document.Keys.erase(document.Keys.begin());  // no NumberMRU
+    return FormatRegistryText(document);
+}
 
 }  // namespace ringlark::test

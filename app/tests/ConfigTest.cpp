@@ -229,13 +229,7 @@ TEST(ConfigStore, HandEditedStoresAreReadWhole) {
 TEST(ConfigStore, MissingListKeepsTheRestAndTheOldFileIsKept) {
     test::TTempDir dir;
     const auto path = (dir / "ringlark.reg").string();
-    TConfigValues stored;
-    stored.NameMRU[0] = "Ann";
-    stored.AnalystMRU[0] = "/tmp/a.wav";
-    stored.Amplitude = 90;
-    TRegistryDocument document = ConfigDocument(stored);
-    document.Keys.erase(document.Keys.begin());  // no NumberMRU
-    const Bytes old = FormatRegistryText(document);
+    const Bytes old = test::StoreWithoutNumberList();
     test::WriteFile(path, old);
     TRegFileStore store(path);
     TConfigValues values;

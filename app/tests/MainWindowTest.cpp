@@ -386,13 +386,7 @@ class MainWindowFileStoreTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowFileStoreTest, IntactListsSurviveAMissingOneAndTheOldFileIsKept) {
-    TConfigValues stored;
-    stored.NameMRU[0] = "Ann";
-    stored.AnalystMRU[0] = "/tmp/a.wav";
-    stored.Amplitude = 90;
-    TRegistryDocument document = ConfigDocument(stored);
-    document.Keys.erase(document.Keys.begin());  // no NumberMRU
-    const Bytes old = FormatRegistryText(document);
+    const Bytes old = test::StoreWithoutNumberList();
     test::WriteFile(path, old);
     Run([](TForm1& form) {
         EXPECT_EQ(form.Tabs.Mdmf.NameText, "Ann");
