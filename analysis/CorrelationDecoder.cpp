@@ -231,6 +231,8 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
 
 struct TAttempt {
     TSoftMessage Reading;
+    // A stream whose samples end before the reading could: the size it needs.
+    double NeedMore = 0;
     std::vector<Bytes> Frames;
     double End = 0;
     bool Complete = false;  // every byte the length byte asks for was read
@@ -258,7 +260,14 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     double markSum = 0;
     double spaceSum = 0;
     int marks = 0;
+    const auto size = static_cast<double>(s.Size());
     for (std::size_t byte = 0; byte < expected; ++byte) {
+        // A stream waits until the byte and the search for the next edge lie
+        // inside what has arrived.
+        if (s.Open && edge + (kBitsPerFrame + 1) * bit + 2 >= size) {
+            attempt.NeedMore = edge + (kBitsPerFrame + 1) * bit + 2;
+            return attempt;
+        }
         // The stop bit must begin inside the recording; a recording that ends
         // with it is read with the last decision held.
         if (edge < 0 || edge + (kBitsPerFrame - 1) * bit >= static_cast<double>(s.Size())) {
@@ -302,6 +311,10 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
         if (measured >= 0) {
             edge = predicted + t.Gain * (measured - predicted);
         } else {
+            if (s.Open && predicted + 21 * bit + 2 >= size) {
+                attempt.NeedMore = predicted + 21 * bit + 2;
+                return attempt;
+            }
             const double later =
                 FindCrossing(s, predicted + 0.5 * bit, predicted + 20 * bit, t.Threshold);
             edge = byte + 1 < expected && later >= 0 ? later : predicted;
@@ -352,7 +365,8 @@ void AddRetries(const TAttempt& attempt, std::vector<TTry>& tries) {
 
 // What the readings of one start gave.
 struct TStartResult {
-    bool Found = false;  // some reading passed every rule, or was uncertain
+    double NeedMore = 0;  // a stream: the size it must reach before this start is read
+    bool Found = false;   // some reading passed every rule, or was uncertain
     TCorrMessage Message;
     double End = 0;
 };
@@ -360,6 +374,10 @@ struct TStartResult {
 TStartResult ReadStart(const TDiscriminator& s, double edge) {
     TStartResult result;
     const double bit = SeizureBitLength(s, edge);
+    if (s.Open && edge + 2 * (kBitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
+        result.NeedMore = edge + 2 * (kBitsPerFrame + 1) * bit + 2;
+        return result;
+    }
     std::vector<TTry> tries(kTries.begin(), kTries.end());
     for (std::size_t i = 0; i < tries.size(); ++i) {
         const TTry& t = tries[i];
@@ -367,6 +385,9 @@ TStartResult ReadStart(const TDiscriminator& s, double edge) {
         const double start =
             t.Threshold == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Threshold);
         const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, bit, t);
+        if (attempt.NeedMore > 0) {
+            return {attempt.NeedMore, false, {}, 0};  // read it again when that has arrived
+        }
         if (attempt.Reading.Message.empty()) {
             break;  // too near the end of the recording for any message
         }
@@ -385,9 +406,12 @@ TStartResult ReadStart(const TDiscriminator& s, double edge) {
         const bool uncertain = verdict.Judgement == TJudgement::Uncertain;
         if (!result.Found) {
             result.Found = true;
-            result.Message = {edge / s.Rate,  attempt.Reading.Message,
-                              attempt.Frames, verdict.Quality,
-                              uncertain,      verdict.Alternative};
+            result.Message = {(edge + static_cast<double>(s.Dropped)) / s.Rate,
+                              attempt.Reading.Message,
+                              attempt.Frames,
+                              verdict.Quality,
+                              uncertain,
+                              verdict.Alternative};
             result.End = attempt.End;
         } else if (attempt.Reading.Message != result.Message.Message && !result.Message.Uncertain) {
             // Two readings of one start that both pass: neither can be trusted.
@@ -419,27 +443,55 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
 
 std::vector<TCorrMessage> TCorrelationDecoder::Search(const TDiscriminator& s) const {
     std::vector<TCorrMessage> found;
-    double position = kLeadBits * s.BitLength;
-    while (true) {
-        const double edge = FindCrossing(s, position, static_cast<double>(s.Size()));
+    TCorrelationSearch search;
+    search.IncludeUncertain = IncludeUncertain;
+    search.Run(s, found);
+    return found;
+}
+
+void TCorrelationSearch::Run(const TDiscriminator& s, std::vector<TCorrMessage>& found) {
+    if (position_ < 0) {
+        position_ = kLeadBits * s.BitLength;
+    }
+    const auto size = static_cast<double>(s.Size());
+    while (!(s.Open && size < waitFor_)) {
+        const double edge = FindCrossing(s, std::max(position_, scannedTo_), size);
         if (edge < 0) {
+            // nothing up to the end: a stream looks on from there next time
+            scannedTo_ = std::max(scannedTo_, size - 1);
             break;
         }
         // always onwards, also when the crossing lies just before `position`
-        position = std::max(position + 1.0, edge + 0.25 * s.BitLength);
+        const double next = std::max(position_ + 1.0, edge + 0.25 * s.BitLength);
         if (!MarkBefore(s, edge)) {
+            position_ = next;
             continue;
         }
         TStartResult start = ReadStart(s, edge);
+        if (start.NeedMore > 0) {
+            waitFor_ = start.NeedMore;  // this start is read again once that has arrived
+            break;
+        }
+        position_ = next;
         if (!start.Found) {
             continue;
         }
-        position = std::max(position, start.End - 0.5 * s.BitLength);
+        position_ = std::max(position_, start.End - 0.5 * s.BitLength);
         if (!start.Message.Uncertain || IncludeUncertain) {
             found.push_back(std::move(start.Message));
         }
     }
-    return found;
+}
+
+double TCorrelationSearch::KeepFrom(const TDiscriminator& s) const {
+    const double frontier = std::max(position_, scannedTo_);
+    return frontier - (kSeizureSearchBits + kLeadBits + 8) * s.BitLength;
+}
+
+void TCorrelationSearch::Shift(double samples) {
+    position_ -= samples;
+    scannedTo_ -= samples;
+    waitFor_ -= samples;
 }
 
 std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) const {

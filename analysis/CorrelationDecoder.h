@@ -48,4 +48,26 @@ class TCorrelationDecoder {
     std::vector<TCorrMessage> Search(const TDiscriminator& s) const;
 };
 
+// The search for messages along a discriminator, which may be a stream that
+// grows between runs (Open) and loses its oldest samples (Dropped). Each run
+// reads every message that the samples so far allow; a start whose message
+// needs samples that have not arrived yet is read again, from the start, on a
+// later run. Over a whole recording in one run it is the decoder above; over
+// the same recording in pieces it finds the same messages.
+class TCorrelationSearch {
+  public:
+    bool IncludeUncertain = false;
+
+    void Run(const TDiscriminator& s, std::vector<TCorrMessage>& found);
+    // The first sample that a later run may still read: those before it can go.
+    double KeepFrom(const TDiscriminator& s) const;
+    // The discriminator lost this many samples at its front.
+    void Shift(double samples);
+
+  private:
+    double position_ = -1;  // where the next start is looked for
+    double scannedTo_ = 0;  // no start lies before this sample
+    double waitFor_ = 0;    // the size the stream must reach before the next run
+};
+
 }  // namespace ringlark

@@ -5,7 +5,6 @@ namespace ringlark {
 namespace {
 
 constexpr double kTargetRate = 11025.0;
-constexpr double kHighPassHz = 300.0;
 
 // The samples of an 8-bit image (from offset 44) as floats around 0.
 class TImageSamples {
@@ -30,15 +29,7 @@ std::vector<float> DecimateFrom(const TSource& input, int factor) {
     if (input.empty()) {
         return {};
     }
-    std::vector<float> taps(static_cast<std::size_t>(2 * factor - 1));
-    float tapSum = 0;
-    for (int k = 0; k < 2 * factor - 1; ++k) {
-        taps[static_cast<std::size_t>(k)] = static_cast<float>(factor - std::abs(k - (factor - 1)));
-        tapSum += taps[static_cast<std::size_t>(k)];
-    }
-    for (float& t : taps) {
-        t /= tapSum;
-    }
+    const std::vector<float> taps = TriangularTaps(factor);
     const std::size_t outputs = input.size() / static_cast<std::size_t>(factor);
     std::vector<float> x(outputs);
     const auto last = static_cast<std::ptrdiff_t>(input.size()) - 1;
@@ -63,102 +54,126 @@ std::vector<float> DecimateFrom(const TSource& input, int factor) {
 
 }  // namespace
 
+std::vector<float> TriangularTaps(int factor) {
+    std::vector<float> taps(static_cast<std::size_t>(2 * factor - 1));
+    float tapSum = 0;
+    for (int k = 0; k < 2 * factor - 1; ++k) {
+        taps[static_cast<std::size_t>(k)] = static_cast<float>(factor - std::abs(k - (factor - 1)));
+        tapSum += taps[static_cast<std::size_t>(k)];
+    }
+    for (float& t : taps) {
+        t /= tapSum;
+    }
+    return taps;
+}
+
 std::vector<float> DecimateTriangular(const std::vector<float>& input, int factor) {
     return DecimateFrom(input, factor);
 }
 
+TTriangularDecimator::TTriangularDecimator(int factor)
+    : factor_(std::max(1, factor)), taps_(TriangularTaps(factor_)) {
+    window_.reserve(taps_.size() + 1);
+}
+
 void RemoveDc(std::vector<float>& x, double rate, double cornerHz) {
-    if (x.empty()) {
-        return;
-    }
-    const float alpha = static_cast<float>(1.0 - std::exp(-2.0 * M_PI * cornerHz / rate));
-    float mean = x.front();
+    THighPass highPass(rate, cornerHz);
     for (float& v : x) {
-        mean += alpha * (v - mean);
-        v -= mean;
+        v = highPass.Push(v);
     }
+}
+
+TToneCorrelator::TToneCorrelator(double rate, double bitLength, int windowLength,
+                                 const TFskTones& tones)
+    : window_(static_cast<std::size_t>(windowLength)), ring_(4 * window_, 0.0) {
+    shape_.Rate = rate;
+    shape_.BitLength = bitLength;
+    shape_.Window = windowLength;
+    const double dw = 2 * M_PI * (tones.Space - tones.Mark) / rate;
+    double re = 0;
+    double im = 0;
+    for (int k = 0; k < windowLength; ++k) {
+        re += std::cos(dw * k);
+        im += std::sin(dw * k);
+    }
+    shape_.Leakage = std::sqrt(re * re + im * im) / windowLength;
+    shape_.LevelRate = 1.0 / (16.0 * bitLength);
+    const double frequencies[2] = {tones.Mark, tones.Space};
+    for (int t = 0; t < 2; ++t) {
+        stepRe_[t] = std::cos(-2.0 * M_PI * frequencies[t] / rate);
+        stepIm_[t] = std::sin(-2.0 * M_PI * frequencies[t] / rate);
+    }
+}
+
+TDiscriminator TToneCorrelator::Empty() const {
+    return shape_;
+}
+
+void TToneCorrelator::Push(float x, TDiscriminator& out) {
+    const double sample = x;
+    double* old = &ring_[4 * slot_];
+    for (int t = 0; t < 2; ++t) {
+        const double re = sample * oscRe_[t];
+        const double im = sample * oscIm_[t];
+        sumRe_[t] += re - old[2 * t];
+        sumIm_[t] += im - old[2 * t + 1];
+        old[2 * t] = re;
+        old[2 * t + 1] = im;
+        const double nextRe = oscRe_[t] * stepRe_[t] - oscIm_[t] * stepIm_[t];
+        oscIm_[t] = oscRe_[t] * stepIm_[t] + oscIm_[t] * stepRe_[t];
+        oscRe_[t] = nextRe;
+    }
+    if (++slot_ == window_) {
+        slot_ = 0;
+    }
+    if ((index_ & 1023) == 0) {
+        for (int t = 0; t < 2; ++t) {  // keep the oscillators on the unit circle
+            const double norm = std::sqrt(oscRe_[t] * oscRe_[t] + oscIm_[t] * oscIm_[t]);
+            oscRe_[t] /= norm;
+            oscIm_[t] /= norm;
+        }
+    }
+    const auto mark = static_cast<float>(sumRe_[0] * sumRe_[0] + sumIm_[0] * sumIm_[0]);
+    const auto space = static_cast<float>(sumRe_[1] * sumRe_[1] + sumIm_[1] * sumIm_[1]);
+    out.Mark.push_back(mark);
+    out.Space.push_back(space);
+    if (index_ % TDiscriminator::LevelStride == 0) {
+        out.LevelCheckpoints.push_back(levels_);
+    }
+    out.UpdateLevels(levels_, mark, space);
+    ++index_;
 }
 
 TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double bitLength,
                               int windowLength, const TFskTones& tones) {
-    TDiscriminator out;
-    out.Rate = rate;
-    out.BitLength = bitLength;
-    out.Window = windowLength;
-    {
-        const double dw = 2 * M_PI * (tones.Space - tones.Mark) / rate;
-        double re = 0;
-        double im = 0;
-        for (int k = 0; k < windowLength; ++k) {
-            re += std::cos(dw * k);
-            im += std::sin(dw * k);
-        }
-        out.Leakage = std::sqrt(re * re + im * im) / windowLength;
-    }
-    const std::size_t n = x.size();
-    const auto window = static_cast<std::size_t>(windowLength);
-    out.Mark.assign(n, 0.0f);
-    out.Space.assign(n, 0.0f);
-    out.LevelCheckpoints.reserve(n / TDiscriminator::LevelStride + 1);
-    // Each tone's level follows its energy while it is the stronger tone.
-    out.LevelRate = 1.0 / (16.0 * bitLength);
-    TDiscriminator::TLevels levels;
-    // Oscillators e^(-j w n) for both tones, in plain real arithmetic (complex
-    // products with their infinity checks would cost more than the rest).
-    double stepRe[2], stepIm[2], oscRe[2] = {1.0, 1.0}, oscIm[2] = {0.0, 0.0};
-    double sumRe[2] = {0.0, 0.0}, sumIm[2] = {0.0, 0.0};
-    const double frequencies[2] = {tones.Mark, tones.Space};
-    for (int t = 0; t < 2; ++t) {
-        stepRe[t] = std::cos(-2.0 * M_PI * frequencies[t] / rate);
-        stepIm[t] = std::sin(-2.0 * M_PI * frequencies[t] / rate);
-    }
-    std::vector<double> ring(4 * window, 0.0);  // the products inside the window
-    std::size_t slot = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double sample = x[i];
-        double* old = &ring[4 * slot];
-        for (int t = 0; t < 2; ++t) {
-            const double re = sample * oscRe[t];
-            const double im = sample * oscIm[t];
-            sumRe[t] += re - old[2 * t];
-            sumIm[t] += im - old[2 * t + 1];
-            old[2 * t] = re;
-            old[2 * t + 1] = im;
-            const double nextRe = oscRe[t] * stepRe[t] - oscIm[t] * stepIm[t];
-            oscIm[t] = oscRe[t] * stepIm[t] + oscIm[t] * stepRe[t];
-            oscRe[t] = nextRe;
-        }
-        if (++slot == window) {
-            slot = 0;
-        }
-        if ((i & 1023) == 0) {
-            for (int t = 0; t < 2; ++t) {  // keep the oscillators on the unit circle
-                const double norm = std::sqrt(oscRe[t] * oscRe[t] + oscIm[t] * oscIm[t]);
-                oscRe[t] /= norm;
-                oscIm[t] /= norm;
-            }
-        }
-        out.Mark[i] = static_cast<float>(sumRe[0] * sumRe[0] + sumIm[0] * sumIm[0]);
-        out.Space[i] = static_cast<float>(sumRe[1] * sumRe[1] + sumIm[1] * sumIm[1]);
-        if (i % TDiscriminator::LevelStride == 0) {
-            out.LevelCheckpoints.push_back(levels);
-        }
-        out.UpdateLevels(levels, out.Mark[i], out.Space[i]);
+    TToneCorrelator correlator(rate, bitLength, windowLength, tones);
+    TDiscriminator out = correlator.Empty();
+    out.Mark.reserve(x.size());
+    out.Space.reserve(x.size());
+    out.LevelCheckpoints.reserve(x.size() / TDiscriminator::LevelStride + 1);
+    for (float v : x) {
+        correlator.Push(v, out);
     }
     return out;
+}
+
+TWorkingRate WorkingRateFor(double inputRate, const TFskTones& tones) {
+    TWorkingRate working;
+    working.Factor = std::max(1, static_cast<int>(std::floor(inputRate / kTargetRate + 0.01)));
+    working.Rate = inputRate / working.Factor;
+    working.BitLength = working.Rate / tones.Baud;
+    working.Window = std::max(2, static_cast<int>(std::lround(working.BitLength)));
+    return working;
 }
 
 namespace {
 
 template <typename TSource>
 TDiscriminator DiscriminateFrom(const TSource& input, double rate, const TFskTones& tones) {
-    const int factor = std::max(1, static_cast<int>(std::floor(rate / kTargetRate + 0.01)));
-    const double workingRate = rate / factor;
-    const double bitLength = workingRate / tones.Baud;
-    const int window = std::max(2, static_cast<int>(std::lround(bitLength)));
-    std::vector<float> x = DecimateFrom(input, factor);
-    RemoveDc(x, workingRate, kHighPassHz);
-    return CorrelateTones(x, workingRate, bitLength, window, tones);
+    const TWorkingRate working = WorkingRateFor(rate, tones);
+    std::vector<float> x = DecimateFrom(input, working.Factor);
+    RemoveDc(x, working.Rate, kWorkingHighPassHz);
+    return CorrelateTones(x, working.Rate, working.BitLength, working.Window, tones);
 }
 
 }  // namespace

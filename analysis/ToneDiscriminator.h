@@ -57,6 +57,11 @@ struct TDiscriminator {
     }
     double Rate = 0;
     double BitLength = 0;  // working samples per bit
+    // A stream: the samples before index 0 that are no longer kept, and
+    // whether more samples will follow the last one (a reading that would need
+    // them waits instead of taking the end as the end).
+    std::size_t Dropped = 0;
+    bool Open = false;
     int Window = 0;
     // The amplitude one tone gives in the other tone's correlator over one
     // window, relative to its own: the two tones are not orthogonal over a bit.
@@ -139,17 +144,104 @@ struct TDiscriminator {
 // keeps both tones while cutting what would alias onto them.
 std::vector<float> DecimateTriangular(const std::vector<float>& input, int factor);
 
-// A one-pole high-pass at cornerHz, in place: takes out DC and mains hum
-// before the correlation, so that neither leaks into the tone energies.
+// The weights of that low-pass, 2 * factor - 1 of them, adding up to 1.
+std::vector<float> TriangularTaps(int factor);
+
+// The same decimation fed one sample at a time: output o is complete once
+// (o + 1) * factor samples have arrived, and equals the whole-input result
+// (the samples before the first are taken as the first).
+class TTriangularDecimator {
+  public:
+    explicit TTriangularDecimator(int factor);
+    bool Push(float sample, float& output) {
+        if (window_.empty()) {
+            window_.assign(static_cast<std::size_t>(factor_ - 1), sample);
+        }
+        window_.push_back(sample);
+        if (window_.size() < taps_.size()) {
+            return false;
+        }
+        float acc = 0;
+        for (std::size_t k = 0; k < taps_.size(); ++k) {
+            acc += taps_[k] * window_[k];
+        }
+        window_.erase(window_.begin(), window_.begin() + factor_);
+        output = acc;
+        return true;
+    }
+
+  private:
+    int factor_;
+    std::vector<float> taps_;
+    std::vector<float> window_;  // from the first input of the next output on
+};
+
+// A one-pole high-pass at cornerHz: takes out DC and mains hum before the
+// correlation, so that neither leaks into the tone energies. It starts at the
+// level of its first sample.
+class THighPass {
+  public:
+    THighPass(double rate, double cornerHz)
+        : alpha_(static_cast<float>(1.0 - std::exp(-2.0 * M_PI * cornerHz / rate))) {}
+    float Push(float v) {
+        if (!started_) {
+            mean_ = v;
+            started_ = true;
+        }
+        mean_ += alpha_ * (v - mean_);
+        return v - mean_;
+    }
+
+  private:
+    float alpha_;
+    float mean_ = 0;
+    bool started_ = false;
+};
+
+// The same high-pass over a whole signal, in place.
 void RemoveDc(std::vector<float>& x, double rate, double cornerHz);
 
-// The sliding quadrature correlation of x with both tones over `window`
-// samples, and each tone's level tracked while it is the stronger one.
+// The sliding quadrature correlation of a working signal with both tones over
+// `window` samples, one sample at a time, appended to a discriminator; each
+// tone's level is tracked while it is the stronger one.
+class TToneCorrelator {
+  public:
+    TToneCorrelator(double rate, double bitLength, int window, const TFskTones& tones);
+    // A discriminator with this correlator's rate, bit length and leakage, and
+    // no samples yet.
+    TDiscriminator Empty() const;
+    void Push(float x, TDiscriminator& out);
+
+  private:
+    TDiscriminator shape_;
+    std::size_t window_;
+    std::size_t index_ = 0;  // samples correlated so far
+    TDiscriminator::TLevels levels_;
+    // Oscillators e^(-j w n) for both tones, in plain real arithmetic (complex
+    // products with their infinity checks would cost more than the rest).
+    double stepRe_[2], stepIm_[2], oscRe_[2] = {1.0, 1.0}, oscIm_[2] = {0.0, 0.0};
+    double sumRe_[2] = {0.0, 0.0}, sumIm_[2] = {0.0, 0.0};
+    std::vector<double> ring_;  // the products inside the window
+    std::size_t slot_ = 0;
+};
+
+// The correlation over a whole working signal.
 TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double bitLength,
                               int window, const TFskTones& tones);
 
-// The whole first stage: the working rate is the input rate divided by the
-// integer nearest below input / 11025 (at least 1).
+// The working rate for an input rate: the input rate divided by the integer
+// nearest below input / 11025 (at least 1), that integer, the bit length in
+// working samples and the correlation window.
+struct TWorkingRate {
+    int Factor = 1;
+    double Rate = 0;
+    double BitLength = 0;
+    int Window = 2;
+};
+TWorkingRate WorkingRateFor(double inputRate, const TFskTones& tones);
+inline constexpr double kWorkingHighPassHz = 300.0;
+
+// The whole first stage.
 TDiscriminator Discriminate(const std::vector<float>& input, double rate, const TFskTones& tones);
 // The same for an 8-bit image at 44100/s, read where it lies (no float copy).
 TDiscriminator DiscriminateImage(const Bytes& image, const TFskTones& tones);
