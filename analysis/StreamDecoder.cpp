@@ -67,6 +67,9 @@ TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain)
 
 void TStreamDecoder::Push(float sample, std::vector<TStreamEvent>& events) {
     ++fed_;
+    // One bad sample (not a number, or absurdly large) must not poison the
+    // running sums for the rest of the stream.
+    sample = std::isfinite(sample) ? std::clamp(sample, -1e4f, 1e4f) : 0.0f;
     float decimated = 0;
     if (!decimator_.Push(sample, decimated)) {
         return;

@@ -16,6 +16,7 @@
 #include "cli/BatchAnalysis.h"
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
+#include "cli/EventFormat.h"
 #include "cli/ProgressBar.h"
 #include "core/Cp1252.h"
 #include "core/FileWriting.h"
@@ -65,29 +66,13 @@ TExitStatus PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
     if (json) {
         nlohmann::json out = nlohmann::json::array();
         for (const auto& m : messages) {
-            nlohmann::json entry = {{"seconds", m.Seconds},
-                                    {"tag", "CORR"},
-                                    {"bytes", HexString(m.Message)},
-                                    {"fields", FieldsText(m.Message)},
-                                    {"quality", std::round(m.Quality * 1000) / 1000},
-                                    {"uncertain", m.Uncertain}};
-            if (m.Uncertain) {
-                entry["alternative"] = HexString(m.Alternative);
-            }
-            out.push_back(entry);
+            out.push_back(MessageJson(m));
             anyUncertain = anyUncertain || m.Uncertain;
         }
         std::cout << out.dump(2) << '\n';
     } else {
         for (const auto& m : messages) {
-            char head[64];
-            std::snprintf(head, sizeof head, "%.3fs CORR q=%.2f ", m.Seconds, m.Quality);
-            if (m.Uncertain) {
-                std::cout << head << "UNCERTAIN " << HexString(m.Message) << " | or "
-                          << HexString(m.Alternative) << '\n';
-            } else {
-                std::cout << head << HexString(m.Message) << " | " << FieldsText(m.Message) << '\n';
-            }
+            std::cout << MessageLine(m) << '\n';
             anyUncertain = anyUncertain || m.Uncertain;
         }
     }

@@ -79,6 +79,20 @@ struct TAnalyzeArgs {
 void AddAnalyze(CLI::App& app, TAnalyzeArgs& args);
 TExitStatus RunAnalyze(const TAnalyzeArgs& args);
 
+struct TListenArgs {
+    bool ListDevices = false;
+    std::string Device;
+    double Rate = 0;     // 0: the device's default, or the file's
+    double Seconds = 0;  // 0: until the input ends or a signal stops it
+    std::optional<std::string> Input;
+    std::string Raw;
+    std::optional<std::string> Record;
+    bool Force = false, Json = false, Quiet = false;
+};
+
+void AddListen(CLI::App& app, TListenArgs& args);
+TExitStatus RunListen(const TListenArgs& args);
+
 struct TInspectArgs {
     std::vector<std::string> Hex;
     bool Json = false;

@@ -17,8 +17,10 @@ int main(int argc, char** argv) {
     TInspectArgs inspectArgs;
     TWorkshopArgs workshopArgs;
     TAnalyzeArgs analyzeArgs;
+    TListenArgs listenArgs;
     AddGenerate(app, generateArgs);
     AddAnalyze(app, analyzeArgs);
+    AddListen(app, listenArgs);
     AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
     try {
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
             status = RunGenerate(generateArgs);
         } else if (app.got_subcommand("analyze")) {
             status = RunAnalyze(analyzeArgs);
+        } else if (app.got_subcommand("listen")) {
+            status = RunListen(listenArgs);
         } else if (app.got_subcommand("workshop")) {
             status = RunWorkshop(workshopArgs);
         } else {

@@ -286,3 +286,91 @@ bool FileExists(const std::string& path) {
 }
 
 }  // namespace ringlark
+
+namespace ringlark {
+
+TFileInProgress::TFileInProgress(std::string path)
+    : path_(std::move(path)), target_(ResolveTarget(path_)), temp_(TempPattern(target_)) {
+    struct stat info {};
+    if (path_.empty() || (stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
+        throw RinglarkError(msg::CannotCreateFile(path_));
+    }
+    std::vector<char> pattern(temp_.begin(), temp_.end());
+    pattern.push_back('\0');
+    fd_ = mkstemp(pattern.data());
+    if (fd_ < 0) {
+        throw RinglarkError(msg::CannotCreateFile(path_));
+    }
+    temp_ = pattern.data();
+    fchmod(fd_, NewFileMode(target_));
+}
+
+TFileInProgress::~TFileInProgress() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+    if (!committed_) {
+        unlink(temp_.c_str());
+    }
+}
+
+void TFileInProgress::Append(std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            throw RinglarkError(std::string(msg::StreamWriteError));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void TFileInProgress::WriteAt(uint64_t offset, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                                 static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            throw RinglarkError(std::string(msg::StreamWriteError));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void TFileInProgress::Sync() {
+    if (fdatasync(fd_) != 0) {
+        throw RinglarkError(std::string(msg::StreamWriteError));
+    }
+}
+
+bool TFileInProgress::Commit(bool replace) {
+    Sync();
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) {
+        throw RinglarkError(std::string(msg::StreamWriteError));
+    }
+    if (replace) {
+        if (rename(temp_.c_str(), target_.c_str()) != 0) {
+            throw RinglarkError(msg::CannotCreateFile(path_));
+        }
+    } else if (!PlaceWithoutReplacing(temp_, target_)) {
+        if (errno == EEXIST) {
+            committed_ = true;  // kept under its temporary name: nothing is lost
+            return false;
+        }
+        throw RinglarkError(msg::CannotCreateFile(path_));
+    } else {
+        unlink(temp_.c_str());  // a hard link leaves the temporary name behind
+    }
+    committed_ = true;
+    return true;
+}
+
+}  // namespace ringlark

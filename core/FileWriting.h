@@ -43,4 +43,34 @@ Bytes ReadStream(int fd, const std::string& name, std::size_t maxBytes, std::str
 
 bool FileExists(const std::string& path);
 
+// A file written piece by piece (a recording) under a temporary name in the
+// folder of its final name, which it takes at Commit; until then an earlier
+// file of that name stays as it was. Throws RinglarkError "Cannot create file
+// %s" when the temporary file cannot be made, "Stream write error" when a
+// write fails.
+class TFileInProgress {
+  public:
+    explicit TFileInProgress(std::string path);
+    ~TFileInProgress();  // removes the temporary file unless committed
+    TFileInProgress(const TFileInProgress&) = delete;
+    TFileInProgress& operator=(const TFileInProgress&) = delete;
+
+    void Append(std::string_view bytes);
+    void WriteAt(uint64_t offset, std::string_view bytes);
+    void Sync();  // what is written reaches the disk
+    // Gives the file its final name: replacing a file of that name, or, without
+    // replace, only if nothing has it (returns false, keeping the temporary
+    // file, when something does).
+    bool Commit(bool replace);
+    const std::string& TemporaryName() const { return temp_; }
+    bool Committed() const { return committed_; }
+
+  private:
+    std::string path_;
+    std::string target_;
+    std::string temp_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
 }  // namespace ringlark

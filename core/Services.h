@@ -51,6 +51,16 @@ class ISoundPlayer {
     virtual std::optional<std::string> Play(const Bytes& wavImage) = 0;
 };
 
+// A source of samples as they arrive: a sound card's input, a file, a pipe.
+class ISoundInput {
+  public:
+    virtual ~ISoundInput() = default;
+    virtual double Rate() const = 0;
+    // Waits for up to `count` samples (in -1 to 1) and returns how many came;
+    // 0 when the input has ended. Throws RinglarkError when it fails.
+    virtual std::size_t Read(float* samples, std::size_t count) = 0;
+};
+
 // The progress window of a conversion: shown without being modal; each position
 // update lets the window system process pending events.
 class IProgress {

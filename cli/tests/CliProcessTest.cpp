@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/CliFormat.h"
+#include "cli/tests/CliRun.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
@@ -19,32 +20,8 @@
 namespace ringlark {
 namespace {
 
-struct TRun {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
-
-TRun RunCli(const std::string& arguments) {
-    test::TTempDir dir;
-    const auto errPath = dir / "stderr";
-    const std::string command =
-        std::string(RINGLARK_CLI_PATH) + " " + arguments + " 2>" + errPath.string();
-    TRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.Out.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.Err = test::ReadFile(errPath);
-    return run;
-}
+using test::RunCli;
+using test::TRun;
 
 TEST(CliGenerate, SdmfExampleFileInAFreshProcess) {
     test::TTempDir dir;

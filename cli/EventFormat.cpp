@@ -1,0 +1,77 @@
+#include "cli/EventFormat.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "cli/CliFormat.h"
+
+namespace ringlark::cli {
+
+namespace {
+
+double Rounded(double v, double step) {
+    return std::round(v / step) * step;
+}
+
+}  // namespace
+
+std::string MessageLine(const TCorrMessage& m) {
+    char head[64];
+    std::snprintf(head, sizeof head, "%.3fs CORR q=%.2f ", m.Seconds, m.Quality);
+    if (m.Uncertain) {
+        return head + std::string("UNCERTAIN ") + HexString(m.Message) + " | or " +
+               HexString(m.Alternative);
+    }
+    return head + HexString(m.Message) + " | " + FieldsText(m.Message);
+}
+
+nlohmann::json MessageJson(const TCorrMessage& m) {
+    nlohmann::json entry = {{"seconds", m.Seconds},
+                            {"tag", "CORR"},
+                            {"bytes", HexString(m.Message)},
+                            {"fields", FieldsText(m.Message)},
+                            {"quality", std::round(m.Quality * 1000) / 1000},
+                            {"uncertain", m.Uncertain}};
+    if (m.Uncertain) {
+        entry["alternative"] = HexString(m.Alternative);
+    }
+    return entry;
+}
+
+std::string EventLine(const TStreamEvent& event) {
+    if (event.Kind == TStreamEvent::TKind::Message) {
+        return MessageLine(event.Message);
+    }
+    const TAlertTone& t = event.Tone;
+    char text[160];
+    if (event.Kind == TStreamEvent::TKind::DualTone) {
+        std::snprintf(text, sizeof text, "%.3fs CAS %.1f ms %.1f Hz %.1f dBFS + %.1f Hz %.1f dBFS",
+                      t.Seconds, t.Duration * 1000, t.LowHz, t.LowDbfs, t.HighHz, t.HighDbfs);
+    } else {
+        std::snprintf(text, sizeof text, "%.3fs SAS %.1f ms %.1f Hz %.1f dBFS", t.Seconds,
+                      t.Duration * 1000, t.LowHz, t.LowDbfs);
+    }
+    return text;
+}
+
+nlohmann::json EventJson(const TStreamEvent& event) {
+    if (event.Kind == TStreamEvent::TKind::Message) {
+        nlohmann::json out = {{"event", "message"}};
+        out.update(MessageJson(event.Message));
+        return out;
+    }
+    const TAlertTone& t = event.Tone;
+    nlohmann::json out = {{"event", event.Kind == TStreamEvent::TKind::DualTone ? "cas" : "sas"},
+                          {"seconds", Rounded(t.Seconds, 0.0001)},
+                          {"duration", Rounded(t.Duration, 0.0001)}};
+    if (event.Kind == TStreamEvent::TKind::DualTone) {
+        out["frequencies_hz"] = {Rounded(t.LowHz, 0.1), Rounded(t.HighHz, 0.1)};
+        out["levels_dbfs"] = {Rounded(t.LowDbfs, 0.1), Rounded(t.HighDbfs, 0.1)};
+    } else {
+        out["frequencies_hz"] = {Rounded(t.LowHz, 0.1)};
+        out["levels_dbfs"] = {Rounded(t.LowDbfs, 0.1)};
+    }
+    return out;
+}
+
+}  // namespace ringlark::cli

@@ -1,0 +1,180 @@
+// ringlark-cli listen: caller ID decoded as it arrives, from a sound card's
+// input, a recording or a pipe.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "analysis/LineListener.h"
+#include "analysis/sound/PortAudioInput.h"
+#include "cli/Commands.h"
+#include "cli/EventFormat.h"
+#include "cli/StreamInput.h"
+#include "core/FileWriting.h"
+#include "core/RinglarkError.h"
+#include "core/UserMessages.h"
+
+namespace ringlark::cli {
+
+namespace {
+
+std::atomic<bool> gStop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void StopListening(int) {
+    gStop.store(true);
+}
+
+// SIGINT and SIGTERM end the listening cleanly; a blocking read is cut short
+// (no restart) so that the end comes at once.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = StopListening;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void PrintDevices() {
+    for (const auto& d : ListInputDevices()) {
+        std::printf("%c%3d  %s  (%g/s)\n", d.IsDefault ? '*' : ' ', d.Index, d.Name.c_str(),
+                    d.DefaultRate);
+    }
+    std::fflush(stdout);
+}
+
+std::unique_ptr<ISoundInput> OpenInput(const TListenArgs& args) {
+    if (!args.Input) {
+        return std::make_unique<TPortAudioInput>(args.Device, args.Rate);
+    }
+    if (!args.Raw.empty()) {
+        return std::make_unique<TRawInput>(*args.Input, *RawFormatNamed(args.Raw), args.Rate);
+    }
+    return std::make_unique<TSoundFileInput>(*args.Input);
+}
+
+void CheckOptions(const TListenArgs& args) {
+    if (args.Input && !args.Device.empty()) {
+        throw TUsageError("--device and --input cannot be used together");
+    }
+    if (!args.Raw.empty() && !args.Input) {
+        throw TUsageError("--raw needs --input");
+    }
+    if (!args.Raw.empty() && args.Rate <= 0) {
+        throw TUsageError("--raw needs --rate");
+    }
+    if (args.Input && args.Raw.empty() && args.Rate > 0) {
+        throw TUsageError("--rate is read from the file; give it only with --raw or a device");
+    }
+    if (args.Record && *args.Record == "-") {
+        throw TUsageError("--record needs a file name");
+    }
+}
+
+// The input level on one line of the terminal, redrawn at most ten times a
+// second and cleared before anything else is printed.
+class TLevelLine {
+  public:
+    explicit TLevelLine(bool shown) : shown_(shown) {}
+    void Show(double peakDbfs, double seconds) {
+        if (!shown_) {
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (drawn_ && now - last_ < std::chrono::milliseconds(100)) {
+            return;
+        }
+        last_ = now;
+        drawn_ = true;
+        const int bar = static_cast<int>(std::lround(std::clamp((peakDbfs + 60) / 2, 0.0, 30.0)));
+        std::fprintf(stderr, "\r%8.1fs  level %6.1f dBFS  [%-30s]\033[K", seconds, peakDbfs,
+                     std::string(static_cast<std::size_t>(bar), '#').c_str());
+        std::fflush(stderr);
+    }
+    void Clear() {
+        if (drawn_) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+            drawn_ = false;
+        }
+    }
+
+  private:
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
+}  // namespace
+
+void AddListen(CLI::App& app, TListenArgs& args) {
+    auto* listen = app.add_subcommand(
+        "listen", "Decode caller ID as it arrives: from the sound card's input, a file or a pipe");
+    listen->add_flag("--list-devices", args.ListDevices, "List the input devices and end");
+    listen->add_option("--device", args.Device,
+                       "Input device: its index or name (default: the "
+                       "default input)");
+    listen->add_option("--rate", args.Rate, "Sample rate of the device or of --raw input")
+        ->check(CLI::Range(TStreamDecoder::MinRate, TStreamDecoder::MaxRate));
+    listen->add_option("--seconds", args.Seconds, "Stop after this many seconds of input")
+        ->check(CLI::PositiveNumber);
+    listen->add_option("--input", args.Input,
+                       "Read a recording as a stream: a file libsndfile reads, or - for "
+                       "standard input");
+    listen->add_option("--raw", args.Raw, "The input is raw samples: s16le, u8 or f32le")
+        ->check(CLI::IsMember({"s16le", "u8", "f32le"}));
+    listen->add_option("--record", args.Record, "Keep everything heard as a 16-bit WAV file");
+    listen->add_flag("--force", args.Force, "Replace an existing recording");
+    listen->add_flag("--json", args.Json, "Print one JSON object per event");
+    listen->add_flag("--quiet", args.Quiet, "Show no input level");
+}
+
+TExitStatus RunListen(const TListenArgs& args) {
+    if (args.ListDevices) {
+        PrintDevices();
+        return TExitStatus::Success;
+    }
+    CheckOptions(args);
+    if (args.Record && !args.Force && FileExists(*args.Record)) {
+        throw RinglarkError(msg::FileExistsUseForce(*args.Record));
+    }
+    gStop.store(false);
+    CatchStopSignals();
+    std::unique_ptr<ISoundInput> input = OpenInput(args);
+    const double rate = input->Rate();
+    std::unique_ptr<TWavRecorder> recorder;
+    if (args.Record) {
+        recorder = std::make_unique<TWavRecorder>(
+            *args.Record, static_cast<uint32_t>(std::lround(std::clamp(rate, 1.0, 1e6))));
+    }
+    TLineListener listener(*input, recorder.get());
+    TLevelLine level(!args.Quiet && isatty(STDERR_FILENO) != 0);
+    listener.OnLevel = [&](double peak, double seconds) { level.Show(peak, seconds); };
+    listener.OnEvent = [&](const TStreamEvent& event) {
+        level.Clear();
+        std::cout << (args.Json ? EventJson(event).dump() : EventLine(event)) << std::endl;
+    };
+    std::string failure;
+    try {
+        listener.Run(gStop, args.Seconds);
+    } catch (const RinglarkError& e) {
+        failure = e.what();  // the recording is still completed below
+    }
+    level.Clear();
+    if (recorder && !recorder->Finish(args.Force)) {
+        throw RinglarkError(msg::FileExistsUseForce(*args.Record) + "; the recording is in " +
+                            recorder->TemporaryName());
+    }
+    if (!failure.empty()) {
+        throw RinglarkError(failure);
+    }
+    return listener.Messages() > 0 ? TExitStatus::Success : TExitStatus::NotUnderstood;
+}
+
+}  // namespace ringlark::cli

@@ -1,0 +1,285 @@
+// ringlark-cli listen, run as a fresh process: from files, pipes, and the sound
+// card's input fed by ALSA's file plugin.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "analysis/WavRecorder.h"
+#include "cli/tests/CliRun.h"
+#include "core/Bytes.h"
+#include "generation/FskSynth.h"
+#include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
+#include "tests/support/TestSupport.h"
+
+extern char** environ;
+
+namespace ringlark {
+namespace {
+
+using test::RunCli;
+using test::RunShell;
+using test::TRun;
+
+const char* const kMdmfLine =
+    "0.400s CORR q=0.86 80 20 01 08 31 32 30 37 30 39 33 30 02 0A 38 30 30 35 35 35 31 32 31 32 "
+    "07 08 4A 4F 48 4E 20 44 4F 45 82 | Date: 12/07; Time: 09:30; Calling Number: 8005551212; "
+    "Calling Name: JOHN DOE\n";
+
+Bytes MdmfImage() {
+    TCidRequest request;
+    request.Kind = TMessageKind::Mdmf;
+    request.NumberText = "8005551212";
+    request.NameText = "JOHN DOE";
+    request.DateText = "1207";
+    request.TimeText = "0930";
+    TFskSynth synth;
+    return SynthesiseImage(synth, BuildCidMessage(request, {}), TSignalling::OnHook);
+}
+
+// The 8-bit image's samples as signed 16-bit little-endian, followed by
+// `silence` samples of 0.
+Bytes S16Raw(const Bytes& image, std::size_t silence = 0) {
+    Bytes raw;
+    for (std::size_t i = 44; i < image.size(); ++i) {
+        const int v = (static_cast<uint8_t>(image[i]) - 128) * 256;
+        raw += static_cast<char>(v & 0xFF);
+        raw += static_cast<char>((v >> 8) & 0xFF);
+    }
+    raw.append(silence * 2, '\0');
+    return raw;
+}
+
+TEST(CliListen, ReadsARecordingAsAStream) {
+    test::TTempDir dir;
+    const auto wav = (dir / "a.wav").string();
+    test::WriteFile(wav, MdmfImage());
+    const TRun run = RunCli("listen --input " + wav);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, kMdmfLine);
+
+    const TRun cw = RunShell("CLI generate vmwi-on --call-waiting -o " + (dir / "cw.wav").string() +
+                             " && CLI listen --input " + (dir / "cw.wav").string());
+    EXPECT_EQ(cw.Status, 0) << cw.Err;
+    EXPECT_EQ(cw.Out,
+              "0.000s SAS 300.0 ms 440.0 Hz -6.2 dBFS\n"
+              "0.300s CAS 99.9 ms 2129.9 Hz -6.2 dBFS + 2750.0 Hz -6.2 dBFS\n"
+              "0.670s CORR q=0.02 82 03 0B 01 FF 70 | VMWI Status: On\n");
+
+    const TRun json = RunCli("listen --json --input " + (dir / "cw.wav").string());
+    ASSERT_EQ(json.Status, 0) << json.Err;
+    std::istringstream lines(json.Out);
+    std::vector<nlohmann::json> events;
+    for (std::string line; std::getline(lines, line);) {
+        events.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0]["event"], "sas");
+    EXPECT_EQ(events[0]["duration"], 0.3);
+    EXPECT_EQ(events[1]["event"], "cas");
+    EXPECT_EQ(events[1]["frequencies_hz"], nlohmann::json({2129.9, 2750.0}));
+    EXPECT_EQ(events[2]["event"], "message");
+    EXPECT_EQ(events[2]["tag"], "CORR");
+    EXPECT_EQ(events[2]["bytes"], "82 03 0B 01 FF 70");
+    EXPECT_EQ(events[2]["fields"], "VMWI Status: On");
+    EXPECT_EQ(events[2]["uncertain"], false);
+}
+
+TEST(CliListen, RawSamplesThroughAPipe) {
+    test::TTempDir dir;
+    const auto raw = (dir / "in.raw").string();
+    test::WriteFile(raw, S16Raw(MdmfImage()));
+    const TRun run = RunShell("cat " + raw + " | CLI listen --input - --raw s16le --rate 44100");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, kMdmfLine);
+    // the same samples as unsigned bytes, and a WAV header of unknown length
+    // as a recorder writing to a pipe sends it
+    const Bytes image = MdmfImage();
+    test::WriteFile(dir / "in.u8", image.substr(44));
+    EXPECT_EQ(RunShell("cat " + (dir / "in.u8").string() +
+                       " | CLI listen --input - --raw u8 --rate 44100")
+                  .Out,
+              kMdmfLine);
+    Bytes streamed = image;
+    WriteLe32(streamed, 4, 0xFFFFFFFF);
+    WriteLe32(streamed, 40, 0xFFFFFFFF);
+    test::WriteFile(dir / "streamed.wav", streamed);
+    EXPECT_EQ(RunShell("cat " + (dir / "streamed.wav").string() + " | CLI listen --input -").Out,
+              kMdmfLine);
+}
+
+TEST(CliListen, RecordsWhatItHeard) {
+    test::TTempDir dir;
+    const Bytes raw = S16Raw(MdmfImage(), 1000);
+    test::WriteFile(dir / "in.raw", raw);
+    const auto rec = (dir / "rec.wav").string();
+    const TRun run = RunCli("listen --quiet --input " + (dir / "in.raw").string() +
+                            " --raw s16le --rate 44100 --record " + rec);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(test::ReadFile(rec), TWavRecorder::Header(44100, raw.size() / 2) + raw);
+    // an existing recording is kept unless replacing is asked for
+    const TRun again = RunCli("listen --input " + (dir / "in.raw").string() +
+                              " --raw s16le --rate 44100 --record " + rec);
+    EXPECT_EQ(again.Status, 1);
+    EXPECT_EQ(again.Err, "File " + rec + " exists; use --force to replace it\n");
+    EXPECT_EQ(again.Out, "");
+}
+
+// The program with its standard input and output on pipes, and its pid.
+struct TChild {
+    pid_t Pid = -1;
+    int In = -1;
+    int Out = -1;
+};
+
+TChild Spawn(const std::vector<std::string>& arguments) {
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) {
+        return {};
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, in[1]);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<std::string> all = {RINGLARK_CLI_PATH};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : all) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    TChild child;
+    posix_spawn(&child.Pid, RINGLARK_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    close(out[1]);
+    child.In = in[1];
+    child.Out = out[0];
+    return child;
+}
+
+std::string ReadLine(int fd) {
+    std::string line;
+    char c = 0;
+    while (read(fd, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
+}
+
+TEST(CliListen, PrintsEachMessageAsItCompletesAndStopsCleanlyOnASignal) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        test::TTempDir dir;
+        const auto rec = (dir / "rec.wav").string();
+        TChild child =
+            Spawn({"listen", "--input", "-", "--raw", "s16le", "--rate", "44100", "--record", rec});
+        ASSERT_GT(child.Pid, 0);
+        // The message, and then the input stays open: the line must come now,
+        // not at the end of the input.
+        const Bytes raw = S16Raw(MdmfImage(), 4410);
+        ASSERT_EQ(write(child.In, raw.data(), raw.size()), static_cast<ssize_t>(raw.size()));
+        EXPECT_EQ(ReadLine(child.Out) + "\n", kMdmfLine);
+        kill(child.Pid, signal);
+        int status = 0;
+        waitpid(child.Pid, &status, 0);
+        close(child.In);
+        close(child.Out);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);  // a message was decoded
+        // everything heard until the signal, with a header that says so
+        const Bytes recorded = test::ReadFile(rec);
+        ASSERT_GE(recorded.size(), 44u);
+        EXPECT_EQ(ReadLe32(recorded, 40), recorded.size() - 44);
+        EXPECT_EQ(ReadLe32(recorded, 4), recorded.size() - 8);
+        EXPECT_EQ(recorded.substr(44), raw.substr(0, recorded.size() - 44));
+        EXPECT_GE(recorded.size() - 44, raw.size() - 2 * 4410);
+    }
+}
+
+TEST(CliListen, NothingDecodedIsStatusThree) {
+    test::TTempDir dir;
+    test::WriteFile(dir / "quiet.raw", Bytes(16000, '\0'));
+    const TRun run =
+        RunCli("listen --input " + (dir / "quiet.raw").string() + " --raw s16le --rate 8000");
+    EXPECT_EQ(run.Status, 3);
+    EXPECT_EQ(run.Out, "");
+}
+
+TEST(CliListen, WrongUseAndFailures) {
+    const std::vector<std::pair<std::string, std::string>> usage = {
+        {"listen --raw s16le --rate 8000", "ringlark-cli: --raw needs --input\n"},
+        {"listen --input - --raw s16le", "ringlark-cli: --raw needs --rate\n"},
+        {"listen --input x.wav --rate 8000",
+         "ringlark-cli: --rate is read from the file; give it only with --raw or a device\n"},
+        {"listen --input - --device 1",
+         "ringlark-cli: --device and --input cannot be used together\n"},
+    };
+    for (const auto& [arguments, error] : usage) {
+        const TRun run = RunCli(arguments);
+        EXPECT_EQ(run.Status, 2) << arguments;
+        EXPECT_EQ(run.Err, error) << arguments;
+    }
+    EXPECT_EQ(RunCli("listen --input - --raw s24 --rate 8000").Status, 2);
+    EXPECT_EQ(RunCli("listen --input - --raw s16le --rate 4000").Status, 2);
+    const TRun missing = RunCli("listen --input /nonexistent/x.wav");
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err, "Cannot open file /nonexistent/x.wav\n");
+    test::TTempDir dir;
+    test::WriteFile(dir / "low.wav", TWavRecorder::Header(4000, 0));
+    const TRun low = RunCli("listen --input " + (dir / "low.wav").string());
+    EXPECT_EQ(low.Status, 1);
+    EXPECT_EQ(low.Err, "Sample rate 4000 is outside 8000 to 96000\n");
+}
+
+// A home folder whose ALSA configuration makes the default capture device
+// read `raw` (signed 16-bit mono at 44100/s) and discard what is played.
+std::filesystem::path AlsaHome(const test::TTempDir& dir, const Bytes& raw) {
+    const auto home = dir / "home";
+    std::filesystem::create_directories(home);
+    test::WriteFile(dir / "in.raw", raw);
+    test::WriteFile(home / ".asoundrc",
+                    "pcm.!default {\n  type plug\n  slave {\n    pcm \"capfile\"\n"
+                    "    format S16_LE\n    rate 44100\n    channels 1\n  }\n}\n"
+                    "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
+                    "  infile \"" +
+                        (dir / "in.raw").string() + "\"\n  format \"raw\"\n}\n");
+    return home;
+}
+
+TEST(CliListen, CapturesFromTheSoundCardsInput) {
+    test::TTempDir dir;
+    const auto home = AlsaHome(dir, S16Raw(MdmfImage()));
+    const TRun run =
+        RunShell("HOME=" + home.string() + " CLI listen --seconds 2 --rate 44100 --quiet");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    // ALSA's file plugin may start its file again when the capture recovers
+    // from an overrun, so the message can come more than once
+    ASSERT_GE(run.Out.size(), std::string(kMdmfLine).size());
+    EXPECT_EQ(run.Out.substr(0, std::string(kMdmfLine).size()), kMdmfLine);
+    const TRun devices = RunShell("HOME=" + home.string() + " CLI listen --list-devices");
+    EXPECT_EQ(devices.Status, 0);
+    EXPECT_NE(devices.Out.find("default  (44100/s)"), std::string::npos) << devices.Out;
+}
+
+TEST(CliListen, ADeviceThatCannotBeOpenedIsARuntimeError) {
+    test::TTempDir dir;
+    const auto home = dir / "home";
+    std::filesystem::create_directories(home);
+    test::WriteFile(home / ".asoundrc", "pcm.!default {\n  type hw\n  card 97\n}\n");
+    const TRun run = RunShell("HOME=" + home.string() + " CLI listen --seconds 1 --quiet");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("Cannot open the sound input"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+}
+
+}  // namespace
+}  // namespace ringlark
