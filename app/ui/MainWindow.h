@@ -30,6 +30,7 @@ namespace ringlark::ui {
 class InspectorWindow;
 class OptionsDialog;
 class WaveformViewerWindow;
+class LineMonitorWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -70,6 +71,10 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetOptionsWindow(OptionsDialog* window) { options_ = window; }
     void SetInspectWindow(InspectorWindow* window) { inspect_ = window; }
     void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }
+    void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
+    // The inspector on any message's bytes (the line monitor's rows); the
+    // inspection of the generated message stays as it was.
+    void InspectBytes(const Bytes& message);
 
     // ShowFirstTime: caption, place, grid titles, sizes and the MDMF tab.
     void ShowFirstTime();
@@ -112,7 +117,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* helpAction = nullptr;
     QAction* aboutAction = nullptr;
     QAction* supportAction = nullptr;
-    QAction* viewerAction = nullptr;  // "&View", "&Waveform Viewer"
+    QAction* viewerAction = nullptr;       // "&View", "&Waveform Viewer"
+    QAction* lineMonitorAction = nullptr;  // "&View", "&Line Monitor"
     QLabel* statusPanel = nullptr;
     QTableWidget* workshopGrid = nullptr;
     QToolBar* workshopToolBar = nullptr;
@@ -163,7 +169,9 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     OptionsDialog* options_ = nullptr;
     InspectorWindow* inspect_ = nullptr;
     WaveformViewerWindow* viewer_ = nullptr;
+    LineMonitorWindow* lineMonitor_ = nullptr;
     void ShowViewer();
+    void ShowLineMonitor();
     QWidget* panel5_ = nullptr;
     bool refreshing_ = false;
     bool closing_ = false;

@@ -35,6 +35,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "analysis/ui/LineMonitorWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
@@ -68,6 +69,8 @@ void MainWindow::BuildMenu() {
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     viewerAction = view->addAction(QStringLiteral("&Waveform Viewer"));
     connect(viewerAction, &QAction::triggered, this, [this] { ShowViewer(); });
+    lineMonitorAction = view->addAction(QStringLiteral("&Line Monitor"));
+    connect(lineMonitorAction, &QAction::triggered, this, [this] { ShowLineMonitor(); });
     menuBar()->insertMenu(help->menuAction(), view);
     const std::vector<std::pair<QAction*, std::function<void(TForm1&)>>> bindings = {
         {saveAction, [](TForm1& f) { f.SaveMessageAs(); }},
@@ -124,6 +127,21 @@ std::string MainWindow::ExecutableFolder() {
 void MainWindow::RepaintStatusBar() {
     statusPanel->setText(FromCp1252(Model().StatusText));
     statusPanel->repaint();
+}
+
+void MainWindow::ShowLineMonitor() {
+    if (lineMonitor_ != nullptr) {
+        lineMonitor_->FillDevices();
+        lineMonitor_->show();
+        lineMonitor_->raise();
+    }
+}
+
+void MainWindow::InspectBytes(const Bytes& message) {
+    if (inspect_ != nullptr) {
+        inspect_->ShowTable(BuildInspector(message));
+        inspect_->ExecBeside(this);
+    }
 }
 
 void MainWindow::ShowViewer() {

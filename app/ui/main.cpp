@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "analysis/sound/PortAudioInput.h"
+#include "analysis/ui/LineMonitorWindow.h"
 #include "analysis/ui/ProgressWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
 #include "app/CallerIdTabs.h"
@@ -64,6 +66,14 @@ int main(int argc, char** argv) {
     progress.Target = &progressWindow;
     WaveformViewerWindow viewer(form1.Model().Viewer, errors, &form1);
     form1.SetViewerWindow(&viewer);
+    LineMonitorWindow lineMonitor(
+        errors,
+        [](const std::string& device) -> std::unique_ptr<ISoundInput> {
+            return std::make_unique<TPortAudioInput>(device, 0);
+        },
+        &form1);
+    lineMonitor.InspectMessage = [&form1](const Bytes& message) { form1.InspectBytes(message); };
+    form1.SetLineMonitorWindow(&lineMonitor);
     EditParameterDialog editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;
 

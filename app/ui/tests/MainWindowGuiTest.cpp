@@ -455,6 +455,9 @@ TEST(QtFileFilter, ShownAsNamedAndMatchedInAnyCase) {
 }
 
 }  // namespace
+
+std::filesystem::path gInfeed;
+
 }  // namespace ringlark::ui
 
 int main(int argc, char** argv) {
@@ -463,10 +466,21 @@ int main(int argc, char** argv) {
         std::filesystem::temp_directory_path() / ("ringlark-gui-" + std::to_string(getpid()));
     std::filesystem::create_directories(home);
     ringlark::ui::gCapture = home / "captured.raw";
-    ringlark::test::WriteFile(home / ".asoundrc",
-                              "pcm.!default {\n  type plug\n  slave.pcm \"capfile\"\n}\n"
-                              "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"" +
-                                  ringlark::ui::gCapture.string() + "\"\n  format \"raw\"\n}\n");
+    // Capture reads this file (signed 16-bit mono at 44100/s), then silence.
+    ringlark::ui::gInfeed = home / "infeed.raw";
+    ringlark::test::WriteFile(ringlark::ui::gInfeed, "");
+    ringlark::test::WriteFile(
+        home / ".asoundrc",
+        "pcm.!default {\n  type asym\n  playback.pcm \"outplug\"\n  capture.pcm \"inplug\"\n}\n"
+        "pcm.outplug {\n  type plug\n  slave.pcm \"capfile\"\n}\n"
+        "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"" +
+            ringlark::ui::gCapture.string() +
+            "\"\n  format \"raw\"\n}\n"
+            "pcm.inplug {\n  type plug\n  slave {\n    pcm \"feedfile\"\n    format S16_LE\n"
+            "    rate 44100\n    channels 1\n  }\n}\n"
+            "pcm.feedfile {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
+            "  infile \"" +
+            ringlark::ui::gInfeed.string() + "\"\n  format \"raw\"\n}\n");
     setenv("HOME", home.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);

@@ -1,0 +1,117 @@
+// The line monitor listening to the sound card's input, which ALSA's file
+// plugin feeds from a file, offscreen.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "analysis/sound/PortAudioInput.h"
+#include "analysis/ui/LineMonitorWindow.h"
+#include "core/Bytes.h"
+#include "generation/FskSynth.h"
+#include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
+#include "tests/support/TestSupport.h"
+
+namespace ringlark::ui {
+
+extern std::filesystem::path gInfeed;  // what the capture device reads
+
+namespace {
+
+class TRecordingErrors : public IErrorReporter {
+  public:
+    std::vector<std::string> Reported;
+    void ReportError(const std::string& text) override { Reported.push_back(text); }
+};
+
+std::unique_ptr<ISoundInput> OpenDevice(const std::string& device) {
+    return std::make_unique<TPortAudioInput>(device, 44100);
+}
+
+TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
+    TCidRequest request;
+    request.Kind = TMessageKind::Mdmf;
+    request.NumberText = "8005551212";
+    request.NameText = "JOHN DOE";
+    request.DateText = "1207";
+    request.TimeText = "0930";
+    const Bytes message = BuildCidMessage(request, {});
+    TFskSynth synth;
+    const Bytes image = SynthesiseImage(synth, message, TSignalling::OnHook);
+    Bytes raw;
+    for (std::size_t i = 44; i < image.size(); ++i) {
+        const int v = (static_cast<uint8_t>(image[i]) - 128) * 256;
+        raw += static_cast<char>(v & 0xFF);
+        raw += static_cast<char>((v >> 8) & 0xFF);
+    }
+    test::WriteFile(gInfeed, raw);
+    test::TTempDir dir;
+    const auto recording = dir / "heard.wav";
+
+    TRecordingErrors errors;
+    LineMonitorWindow window(errors, OpenDevice);
+    std::vector<Bytes> inspected;
+    window.InspectMessage = [&](const Bytes& bytes) { inspected.push_back(bytes); };
+    window.FillDevices();
+    EXPECT_EQ(window.deviceBox->itemText(0), "Default input");
+    window.show();
+    window.recordBox->setChecked(true);
+    window.recordFileBox->setText(QString::fromStdString(recording.string()));
+    QTest::mouseClick(window.startButton, Qt::LeftButton);
+    EXPECT_EQ(window.startButton->text(), "Stop");
+    EXPECT_FALSE(window.deviceBox->isEnabled());
+    for (int waited = 0; window.eventTable->rowCount() == 0 && waited < 10000; waited += 20) {
+        QTest::qWait(20);
+    }
+    QTest::mouseClick(window.startButton, Qt::LeftButton);
+    test::WriteFile(gInfeed, "");
+    EXPECT_EQ(window.startButton->text(), "Start");
+    EXPECT_FALSE(window.Listening());
+    EXPECT_TRUE(errors.Reported.empty());
+    ASSERT_GE(window.eventTable->rowCount(), 1);
+    const auto cell = [&](int column) { return window.eventTable->item(0, column)->text(); };
+    EXPECT_EQ(cell(0), "0.400 s");
+    EXPECT_EQ(cell(1), "Message");
+    EXPECT_EQ(cell(2), "8005551212");
+    EXPECT_EQ(cell(3), "JOHN DOE");
+    EXPECT_EQ(cell(4), "12/07 09:30");
+    EXPECT_EQ(cell(5), "OK");
+
+    EXPECT_FALSE(window.inspectButton->isEnabled());
+    window.eventTable->selectRow(0);
+    EXPECT_TRUE(window.inspectButton->isEnabled());
+    QTest::mouseClick(window.inspectButton, Qt::LeftButton);
+    ASSERT_EQ(inspected.size(), 1u);
+    EXPECT_EQ(inspected[0], message);
+
+    // the recording starts with what the device was fed, under a valid header
+    const Bytes recorded = test::ReadFile(recording);
+    ASSERT_GE(recorded.size(), 44 + raw.size());
+    EXPECT_EQ(ReadLe32(recorded, 40), recorded.size() - 44);
+    EXPECT_EQ(recorded.substr(44, raw.size()), raw);
+}
+
+TEST(LineMonitorGui, AnInputThatCannotBeOpenedIsReported) {
+    TRecordingErrors errors;
+    LineMonitorWindow window(errors, [](const std::string& device) -> std::unique_ptr<ISoundInput> {
+        return std::make_unique<TPortAudioInput>(device, 44100);
+    });
+    window.FillDevices();
+    window.deviceBox->addItem(QStringLiteral("gone"), QStringLiteral("no such device"));
+    window.deviceBox->setCurrentIndex(window.deviceBox->count() - 1);
+    QTest::mouseClick(window.startButton, Qt::LeftButton);
+    EXPECT_FALSE(window.Listening());
+    EXPECT_EQ(window.startButton->text(), "Start");
+    ASSERT_EQ(errors.Reported.size(), 1u);
+    EXPECT_EQ(errors.Reported[0],
+              "Cannot open the sound input: no input device is named no such device");
+}
+
+}  // namespace
+}  // namespace ringlark::ui
