@@ -1,12 +1,16 @@
 // Any file content: the loader accepts or refuses it, and whatever it accepts is
 // analysed and inspected without fault.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "analysis/ByteExtraction.h"
 #include "analysis/CorrelationDecoder.h"
+#include "analysis/StreamDecoder.h"
 #include "analysis/WaveformViewer.h"
 #include "core/NullServices.h"
 #include "inspection/Inspector.h"
@@ -42,6 +46,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!ringlark::CheckMessage(message.Message).Passed ||
                 (message.Uncertain && !ringlark::CheckMessage(message.Alternative).Passed) ||
                 message.Quality < 0 || message.Quality > 1) {
+                __builtin_trap();
+            }
+        }
+    }
+    // The same bytes as a stream at 8000 to 96000/s, in blocks whose sizes the
+    // bytes choose; on odd inputs read as 32-bit floats (not-a-number and
+    // infinities included). Every event is sound.
+    if (size >= 4) {
+        const double rate = 8000.0 + 88.0 * ((data[0] << 8 | data[1]) % 1001);
+        std::vector<float> samples;
+        if ((data[2] & 1) != 0) {
+            samples.resize((size - 4) / 4);
+            std::memcpy(samples.data(), data + 4, samples.size() * 4);
+        } else {
+            for (std::size_t i = 4; i < size; ++i) {
+                samples.push_back((static_cast<float>(data[i]) - 128.0f) / 128.0f);
+            }
+        }
+        ringlark::TStreamDecoder stream(rate, true);
+        std::vector<ringlark::TStreamEvent> events;
+        for (std::size_t at = 0, k = 0; at < samples.size(); ++k) {
+            const std::size_t n =
+                std::min<std::size_t>(1 + data[4 + k % (size - 4)] * 17u, samples.size() - at);
+            stream.Feed(std::span<const float>(samples.data() + at, n), events);
+            at += n;
+        }
+        stream.Finish(events);
+        const double seconds = static_cast<double>(samples.size()) / rate;
+        for (const auto& e : events) {
+            const bool sound = e.Kind == ringlark::TStreamEvent::TKind::Message
+                                   ? ringlark::CheckMessage(e.Message.Message).Passed
+                                   : std::isfinite(e.Tone.LowHz) && std::isfinite(e.Tone.LowDbfs) &&
+                                         e.Tone.Duration > 0 && e.Tone.Duration <= seconds + 0.02;
+            if (!sound || !(e.Seconds() > -0.02 && e.Seconds() <= seconds)) {
                 __builtin_trap();
             }
         }

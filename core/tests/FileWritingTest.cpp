@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <thread>
 
 #include "core/RinglarkError.h"
@@ -105,6 +107,67 @@ TEST(ReadStream, ReadsAPipeToItsEndWithinTheBound) {
               "Cannot open file pipe: it is larger than 100 kB");
     close(fds[0]);
     flood.join();
+}
+
+}  // namespace
+}  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+std::vector<std::string> Names(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(FileInProgress, TakesItsNameOnlyWhenCommitted) {
+    test::TTempDir dir;
+    const auto path = (dir / "rec.wav").string();
+    test::WriteFile(path, "earlier");
+    {
+        TFileInProgress file(path);
+        file.Append("abcdef");
+        file.WriteAt(1, "XY");
+        EXPECT_EQ(test::ReadFile(path), "earlier");  // untouched until the commit
+        EXPECT_EQ(test::ReadFile(file.TemporaryName()), "aXYdef");
+        EXPECT_EQ(Names(dir.Path()).size(), 2u);
+        ASSERT_TRUE(file.Commit(true));
+    }
+    EXPECT_EQ(test::ReadFile(path), "aXYdef");
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"rec.wav"});
+}
+
+TEST(FileInProgress, WithoutReplacingKeepsBothFiles) {
+    test::TTempDir dir;
+    const auto path = (dir / "rec.wav").string();
+    test::WriteFile(path, "earlier");
+    std::string kept;
+    {
+        TFileInProgress file(path);
+        file.Append("new");
+        EXPECT_FALSE(file.Commit(false));
+        kept = file.TemporaryName();
+    }
+    EXPECT_EQ(test::ReadFile(path), "earlier");
+    EXPECT_EQ(test::ReadFile(kept), "new");  // nothing heard is lost
+}
+
+TEST(FileInProgress, AnAbandonedFileLeavesNothingAndBadPlacesAreRefused) {
+    test::TTempDir dir;
+    {
+        TFileInProgress file((dir / "x.wav").string());
+        file.Append("abc");
+    }
+    EXPECT_TRUE(Names(dir.Path()).empty());
+    EXPECT_EQ(test::ErrorOf([&] { TFileInProgress((dir / "no/x.wav").string()); }),
+              "Cannot create file " + (dir / "no/x.wav").string());
+    EXPECT_EQ(test::ErrorOf([&] { TFileInProgress(dir.Path().string()); }),
+              "Cannot create file " + dir.Path().string());
+    EXPECT_EQ(test::ErrorOf([] { TFileInProgress(""); }), "Cannot create file ");
 }
 
 }  // namespace
