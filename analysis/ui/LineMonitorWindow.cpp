@@ -75,6 +75,7 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     recordFileBox->setPlaceholderText(QStringLiteral("recording.wav"));
     bottom->addWidget(recordFileBox, 1);
     auto* browse = new QPushButton(QStringLiteral("..."), this);
+    browse->setFixedWidth(32);
     bottom->addWidget(browse);
     inspectButton = new QPushButton(QStringLiteral("Inspect"), this);
     bottom->addWidget(inspectButton);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "cli/CliFormat.h"
 #include "cli/tests/CliRun.h"
@@ -453,9 +454,20 @@ TEST(CliManualPage, ListsEveryOptionOfEverySubCommand) {
     for (std::size_t at; (at = page.find("\\-")) != Bytes::npos;) {
         page.replace(at, 2, "-");
     }
-    for (const char* command : {"generate", "analyze", "workshop", "inspect"}) {
-        EXPECT_NE(page.find(std::string(".SS ") + command), Bytes::npos) << command;
-        const std::string help = RunCli(std::string(command) + " --help").Out;
+    // every sub-command the program's own help lists
+    std::vector<std::string> commands;
+    const std::string overview = RunCli("--help").Out;
+    std::istringstream lines(overview.substr(overview.find("Subcommands:")));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line) && line.rfind("  ", 0) == 0) {
+        commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+    }
+    EXPECT_EQ(commands,
+              (std::vector<std::string>{"generate", "analyze", "listen", "workshop", "inspect"}));
+    for (const auto& command : commands) {
+        EXPECT_NE(page.find(".SS " + command), Bytes::npos) << command;
+        const std::string help = RunCli(command + " --help").Out;
         for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos;) {
             std::size_t end = at + 2;
             while (end < help.size() &&

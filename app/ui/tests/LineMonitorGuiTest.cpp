@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
 
 #include "analysis/sound/PortAudioInput.h"
@@ -86,6 +87,10 @@ TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
     EXPECT_FALSE(window.inspectButton->isEnabled());
     window.eventTable->selectRow(0);
     EXPECT_TRUE(window.inspectButton->isEnabled());
+    // The README's picture of the window, when asked for.
+    if (const char* folder = std::getenv("RINGLARK_SCREENSHOTS")) {
+        window.grab().save(QString::fromLocal8Bit(folder) + "/ringlark-line-monitor.png");
+    }
     QTest::mouseClick(window.inspectButton, Qt::LeftButton);
     ASSERT_EQ(inspected.size(), 1u);
     EXPECT_EQ(inspected[0], message);
