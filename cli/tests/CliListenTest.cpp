@@ -205,6 +205,24 @@ TEST(CliListen, PrintsEachMessageAsItCompletesAndStopsCleanlyOnASignal) {
     }
 }
 
+TEST(CliListen, ShowsTheInputLevelOnATerminalUnlessQuiet) {
+    test::TTempDir dir;
+    const auto wav = (dir / "a.wav").string();
+    test::WriteFile(wav, MdmfImage());
+    // `script` gives the program a terminal for both outputs
+    const TRun shown = RunShell("script -qec 'CLI listen --input " + wav + "' /dev/null");
+    EXPECT_NE(
+        shown.Out.find("\r     0.0s  level   -6.3 dBFS  [###########################   ]\033[K"
+                       "\r\033[K0.400s CORR"),
+        std::string::npos)
+        << shown.Out;
+    const TRun quiet = RunShell("script -qec 'CLI listen --quiet --input " + wav + "' /dev/null");
+    EXPECT_EQ(quiet.Out.find("level"), std::string::npos);
+    EXPECT_EQ(quiet.Out.find("0.400s CORR"), 0u);
+    // not on a terminal: nothing but the events
+    EXPECT_EQ(RunCli("listen --input " + wav).Err, "");
+}
+
 TEST(CliListen, NothingDecodedIsStatusThree) {
     test::TTempDir dir;
     test::WriteFile(dir / "quiet.raw", Bytes(16000, '\0'));
