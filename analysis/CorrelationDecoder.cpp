@@ -4,7 +4,9 @@
 #include <array>
 #include <cmath>
 
+#include "analysis/FskFamily.h"
 #include "analysis/MessageJudge.h"
+#include "inspection/MessageRules.h"
 #include "analysis/ToneDiscriminator.h"
 #include "generation/MessageBuilder.h"
 #include "generation/WavImage.h"
@@ -248,8 +250,10 @@ struct TAttempt {
     int Bits = 0;
 };
 
-TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t) {
+TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
+                    TCidStandard standard) {
     TAttempt attempt;
+    attempt.Reading.Standard = standard;
     Bytes& message = attempt.Reading.Message;
     std::vector<TBitTones> tones;  // every bit read, in order
     double edge = firstEdge;
@@ -297,7 +301,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
         framing = framing && frame[0] == '0' && frame[9] == '1';
         message += static_cast<char>(value);
         attempt.Frames.push_back(frame);
-        if (byte == 0 && !IsKnownMessageType(static_cast<uint8_t>(value))) {
+        if (byte == 0 && !IsKnownMessageTypeOf(static_cast<uint8_t>(value), standard)) {
             return attempt;
         }
         if (byte == 1) {
@@ -371,7 +375,7 @@ struct TStartResult {
     double End = 0;
 };
 
-TStartResult ReadStart(const TDiscriminator& s, double edge) {
+TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standard) {
     TStartResult result;
     const double bit = SeizureBitLength(s, edge);
     if (s.Open && edge + 2 * (kBitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
@@ -384,7 +388,7 @@ TStartResult ReadStart(const TDiscriminator& s, double edge) {
         // A start found at the slicer level of this try.
         const double start =
             t.Threshold == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Threshold);
-        const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, bit, t);
+        const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, bit, t, standard);
         if (attempt.NeedMore > 0) {
             return {attempt.NeedMore, false, {}, 0};  // read it again when that has arrived
         }
@@ -438,13 +442,47 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
     if (sampleRate < 4000 || samples.size() < 64) {
         return {};
     }
-    return Search(Discriminate(samples, sampleRate, kBell202Tones));
+    return OwnFamily(Search(Discriminate(samples, sampleRate, Tones)), sampleRate,
+                     [&](std::size_t from, std::size_t to) {
+                         return Bell202OverV23(samples, sampleRate, from, to);
+                     });
+}
+
+TCorrelationDecoder TCorrelationDecoder::For(TCidStandard standard) {
+    TCorrelationDecoder decoder;
+    if (standard == TCidStandard::EtsiV23 || standard == TCidStandard::Bt) {
+        decoder.Tones = {V23MarkHz, V23SpaceHz, 1200.0};
+        decoder.Standard = TCidStandard::EtsiV23;
+    }
+    return decoder;
+}
+
+// The mark run before each message, 40 bits up to its first start bit, is
+// measured for the two families' tones: a steady tone falls in the other
+// family's nulls. A Bell 202 message is dropped only when V.23 wins by a clear
+// margin (twice the energy), so that no Bell 202 reading is lost to noise; a
+// V.23 message must win by 1.5 times.
+template <typename TRatio>
+std::vector<TCorrMessage> TCorrelationDecoder::OwnFamily(std::vector<TCorrMessage> found,
+                                                         double rate, TRatio ratio) const {
+    const bool v23 = Tones.Mark != kBell202Tones.Mark;
+    std::erase_if(found, [&](const TCorrMessage& m) {
+        constexpr double kMarkRunBits = 40;
+        const double bit = rate / Tones.Baud;
+        const double start = std::max(0.0, m.Seconds * rate - kMarkRunBits * bit);
+        const double end = std::max(0.0, m.Seconds * rate - bit);
+        const double r = ratio(static_cast<std::size_t>(start), static_cast<std::size_t>(end));
+        return v23 ? FamilyOfRatio(r, 1.5) != TFskFamily::V23
+                   : FamilyOfRatio(r, 2.0) == TFskFamily::V23;
+    });
+    return found;
 }
 
 std::vector<TCorrMessage> TCorrelationDecoder::Search(const TDiscriminator& s) const {
     std::vector<TCorrMessage> found;
     TCorrelationSearch search;
     search.IncludeUncertain = IncludeUncertain;
+    search.Standard = Standard;
     search.Run(s, found);
     return found;
 }
@@ -467,7 +505,7 @@ void TCorrelationSearch::Run(const TDiscriminator& s, std::vector<TCorrMessage>&
             position_ = next;
             continue;
         }
-        TStartResult start = ReadStart(s, edge);
+        TStartResult start = ReadStart(s, edge, Standard);
         if (start.NeedMore > 0) {
             waitFor_ = start.NeedMore;  // this start is read again once that has arrived
             break;
@@ -498,7 +536,10 @@ std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) c
     if (image.size() < WavHeaderSize + 64) {
         return {};
     }
-    return Search(DiscriminateImage(image, kBell202Tones));
+    return OwnFamily(Search(DiscriminateImage(image, Tones)), 44100.0,
+                     [&](std::size_t from, std::size_t to) {
+                         return Bell202OverV23Image(image, from, to);
+                     });
 }
 
 }  // namespace ringlark

@@ -5,6 +5,7 @@
 
 #include "analysis/ToneDiscriminator.h"
 #include "core/Bytes.h"
+#include "generation/Standards.h"
 
 namespace ringlark {
 
@@ -39,6 +40,14 @@ class TCorrelationDecoder {
   public:
     // Also return the messages that are uncertain (marked so).
     bool IncludeUncertain = false;
+    // The tones and the message rules: Bell 202 unless set, or V.23 with the
+    // ETSI rules. A message whose span carries the other family's tones (see
+    // FskFamily) is not reported.
+    TFskTones Tones = kBell202Tones;
+    TCidStandard Standard = TCidStandard::Bell202;
+
+    // The decoder for a standard's FSK (ETSI and BT: V.23).
+    static TCorrelationDecoder For(TCidStandard standard);
 
     std::vector<TCorrMessage> Decode(const std::vector<float>& samples, double sampleRate) const;
     // An 8-bit image at 44100/s (samples from offset 44).
@@ -46,6 +55,10 @@ class TCorrelationDecoder {
 
   private:
     std::vector<TCorrMessage> Search(const TDiscriminator& s) const;
+    // Drops the messages whose tones are the other family's.
+    template <typename TRatio>
+    std::vector<TCorrMessage> OwnFamily(std::vector<TCorrMessage> found, double rate,
+                                        TRatio ratio) const;
 };
 
 // The search for messages along a discriminator, which may be a stream that
@@ -57,6 +70,7 @@ class TCorrelationDecoder {
 class TCorrelationSearch {
   public:
     bool IncludeUncertain = false;
+    TCidStandard Standard = TCidStandard::Bell202;
 
     void Run(const TDiscriminator& s, std::vector<TCorrMessage>& found);
     // The first sample that a later run may still read: those before it can go.

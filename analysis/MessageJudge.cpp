@@ -38,8 +38,8 @@ std::vector<TWeakBit> WeakBits(const std::vector<float>& costs) {
 // the others are passed over without building the message.
 class TAlternativeSearch {
   public:
-    TAlternativeSearch(const Bytes& message, std::vector<TWeakBit> weak)
-        : message_(message), weak_(std::move(weak)) {
+    TAlternativeSearch(const Bytes& message, std::vector<TWeakBit> weak, TCidStandard standard)
+        : message_(message), weak_(std::move(weak)), standard_(standard) {
         for (const auto& w : weak_) {
             const auto byte = static_cast<uint8_t>(message_[w.Index / 8]);
             const int bit = static_cast<int>(w.Index % 8);
@@ -87,7 +87,7 @@ class TAlternativeSearch {
             const std::size_t index = weak_[i].Index;
             flipped[index / 8] = static_cast<char>(flipped[index / 8] ^ (1 << (index % 8)));
         }
-        if (!CheckMessage(flipped).Passed) {
+        if (!CheckMessage(flipped, standard_).Passed) {
             return false;
         }
         bestReading_ = std::move(flipped);
@@ -96,6 +96,7 @@ class TAlternativeSearch {
 
     const Bytes& message_;
     std::vector<TWeakBit> weak_;
+    TCidStandard standard_;
     std::vector<int> deltas_;
     std::vector<std::size_t> chosen_;
     double best_ = 0;
@@ -111,7 +112,7 @@ TVerdict JudgeMessage(const TSoftMessage& reading) {
         verdict.Reason = "a start or stop bit does not hold";
         return verdict;
     }
-    const TMessageCheck check = CheckMessage(reading.Message);
+    const TMessageCheck check = CheckMessage(reading.Message, reading.Standard);
     if (!check.Passed) {
         verdict.Reason = check.Reason;
         return verdict;
@@ -127,7 +128,7 @@ TVerdict JudgeMessage(const TSoftMessage& reading) {
         static_cast<double>(costs.size());
     const double weakest = std::max(0.0f, *std::min_element(costs.begin(), costs.end()));
     verdict.Quality = mean > 0 ? std::clamp(weakest / mean, 0.0, 1.0) : 0.0;
-    TAlternativeSearch search(reading.Message, WeakBits(costs));
+    TAlternativeSearch search(reading.Message, WeakBits(costs), reading.Standard);
     search.Find(JudgeSearchCost, verdict.Alternative, verdict.AlternativeCost);
     if (!verdict.Alternative.empty() && verdict.AlternativeCost < JudgeMaxAlternativeCost) {
         verdict.Judgement = TJudgement::Uncertain;

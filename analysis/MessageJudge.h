@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Bytes.h"
+#include "generation/Standards.h"
 
 // The acceptance of a message read from a noisy signal, shared by every
 // decoder that reads bits with soft decisions.
@@ -26,6 +27,8 @@ struct TSoftMessage {
     std::vector<float> DataCosts;
     // Every start bit read as a space and every stop bit as a mark.
     bool FramingHolds = false;
+    // Whose message rules apply.
+    TCidStandard Standard = TCidStandard::Bell202;
 };
 
 enum class TJudgement { Refused, Accepted, Uncertain };

@@ -78,7 +78,55 @@ TMessageCheck CheckParameter(uint8_t code, std::string_view value) {
     }
 }
 
-TMessageCheck CheckParameters(std::string_view body) {
+// ETSI EN 300 659-3 parameter codes (BT uses the same).
+namespace etsi {
+constexpr uint8_t CalledLine = 0x03;
+constexpr uint8_t AbsenceOfCli = 0x04;
+constexpr uint8_t AbsenceOfName = 0x08;
+constexpr uint8_t VisualIndicator = 0x0B;
+constexpr uint8_t CallType = 0x11;
+constexpr uint8_t MessagesWaiting = 0x13;
+constexpr uint8_t RedirectingNumber = 0x1A;
+}  // namespace etsi
+
+bool IsEtsiCallType(uint8_t value) {
+    // 0x00 is read as voice by some decoders, 0x01 by the standard's tables
+    return value <= 0x07 || value == 0x10 || value == 0x11 || value == 0x50 || value == 0x81;
+}
+
+TMessageCheck CheckEtsiParameter(uint8_t code, std::string_view value) {
+    const auto first = value.empty() ? uint8_t{0} : static_cast<uint8_t>(value[0]);
+    const bool single = value.size() == 1;
+    switch (code) {
+        case cid::ParamDateTime:
+            return IsValidDateTime(value) ? TMessageCheck{true, {}} : Fail("invalid date/time");
+        case cid::ParamCallingNumber:
+        case etsi::CalledLine:
+        case etsi::RedirectingNumber:
+            return !value.empty() && AllDigits(value)
+                       ? TMessageCheck{true, {}}
+                       : Fail("number holds a character that is not a digit");
+        case etsi::AbsenceOfCli:
+        case etsi::AbsenceOfName:
+            return single && IsAbsenceCode(first) ? TMessageCheck{true, {}}
+                                                  : Fail("unknown absence reason");
+        case cid::ParamCallingName:
+            return AllPrintable(value) ? TMessageCheck{true, {}}
+                                       : Fail("name holds a character that cannot be shown");
+        case etsi::VisualIndicator:
+            return single && IsVmwiValue(first) ? TMessageCheck{true, {}}
+                                                : Fail("invalid visual indicator");
+        case etsi::CallType:
+            return single && IsEtsiCallType(first) ? TMessageCheck{true, {}}
+                                                   : Fail("unknown call type");
+        case etsi::MessagesWaiting:
+            return single ? TMessageCheck{true, {}} : Fail("parameter length does not fit its type");
+        default:
+            return {true, {}};  // unknown codes: only their lengths are known
+    }
+}
+
+TMessageCheck CheckParameters(std::string_view body, bool etsiCodes = false) {
     std::size_t p = 0;
     while (p < body.size()) {
         if (p + 2 > body.size()) {
@@ -89,7 +137,9 @@ TMessageCheck CheckParameters(std::string_view body) {
         if (p + 2 + length > body.size()) {
             return Fail("parameter lengths exceed the message length");
         }
-        if (auto check = CheckParameter(code, body.substr(p + 2, length)); !check.Passed) {
+        const std::string_view value = body.substr(p + 2, length);
+        if (auto check = etsiCodes ? CheckEtsiParameter(code, value) : CheckParameter(code, value);
+            !check.Passed) {
             return check;
         }
         p += 2u + length;
@@ -132,12 +182,19 @@ unsigned ParameterFixedLength(uint8_t code) {
     }
 }
 
-TMessageCheck CheckMessage(std::string_view message) {
+bool IsKnownMessageTypeOf(uint8_t type, TCidStandard standard) {
+    if (standard == TCidStandard::EtsiV23 || standard == TCidStandard::Bt) {
+        return type == 0x80 || type == 0x82 || type == 0x86 || type == 0x89;
+    }
+    return IsKnownMessageType(type);
+}
+
+TMessageCheck CheckMessage(std::string_view message, TCidStandard standard) {
     if (message.size() < 3) {
         return Fail("message too short");
     }
     const auto type = static_cast<uint8_t>(message[0]);
-    if (!IsKnownMessageType(type)) {
+    if (!IsKnownMessageTypeOf(type, standard)) {
         return Fail("unknown message type");
     }
     const auto length = static_cast<uint8_t>(message[1]);
@@ -160,7 +217,7 @@ TMessageCheck CheckMessage(std::string_view message) {
     if (body.empty()) {
         return Fail("message carries no parameter");
     }
-    return CheckParameters(body);
+    return CheckParameters(body, standard == TCidStandard::EtsiV23 || standard == TCidStandard::Bt);
 }
 
 }  // namespace ringlark

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "generation/Standards.h"
+
 // What Ringlark knows about the structure of a caller-ID message, in one place:
 // the decoders accept a message only when every rule holds, and the inspector
 // names the same fixed lengths and value codes in its notes.
@@ -23,7 +25,14 @@ struct TMessageCheck {
 // adding up exactly to the message length, and each known parameter's content
 // fitting its type.
 // Unknown parameter codes are allowed when their lengths are consistent.
-TMessageCheck CheckMessage(std::string_view message);
+// With an ETSI or BT standard the ETSI message types (0x80 call set-up, 0x82
+// message waiting, 0x86 advice of charge, 0x89 short message) and parameter
+// codes apply instead; SDMF and the test message are Bell 202 only.
+TMessageCheck CheckMessage(std::string_view message,
+                           TCidStandard standard = TCidStandard::Bell202);
+
+// The message types a standard sends.
+bool IsKnownMessageTypeOf(uint8_t type, TCidStandard standard);
 
 // The value length a parameter code must have; 0 where any length is allowed.
 unsigned ParameterFixedLength(uint8_t code);

@@ -124,8 +124,8 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
             break;
         }
         const bool mark = bits[bit];
-        const double f = (mark ? 1200.0 : 2200.0) * signal.ToneFactor;
-        const double other = (mark ? 2200.0 : 1200.0) * signal.ToneFactor;
+        const double f = (mark ? signal.MarkHz : signal.SpaceHz) * signal.ToneFactor;
+        const double other = (mark ? signal.SpaceHz : signal.MarkHz) * signal.ToneFactor;
         const double share = otherShare[bit];
         const double own = (1 - share) * (mark ? 1.0 : spaceGain) * std::sin(phase);
         const double blended = share * (mark ? spaceGain : 1.0) * std::sin(otherPhase);

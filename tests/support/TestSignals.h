@@ -43,6 +43,8 @@ std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std
 // with a space) and the mark run are counted in bits.
 struct TFskSignal {
     double Rate = 44100;
+    double MarkHz = 1200.0;   // Bell 202; V.23: 1300 and 2100
+    double SpaceHz = 2200.0;
     double ToneFactor = 1.0;  // both tones scaled (1.02: 2 % high)
     double BaudFactor = 1.0;  // bit rate scaled
     double TwistDb = 0;       // space level over mark level, dB

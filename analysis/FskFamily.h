@@ -1,0 +1,27 @@
+#pragma once
+
+// Bell 202 (1200/2200 Hz) and V.23 (1300/2100 Hz) are 100 Hz apart: over one
+// bit a decoder for either takes the other's tones too. Over 10 ms blocks they
+// fall in each other's nulls, so the energies there tell them apart, also
+// with a 1.5 % frequency error.
+#include <cstddef>
+#include <span>
+
+#include "core/Bytes.h"
+
+namespace ringlark {
+
+enum class TFskFamily { Unknown, Bell202, V23 };
+
+// The energy at the Bell 202 tones over the energy at the V.23 tones in a
+// stretch of samples [from, to) (above 1: Bell 202; 0 when there is none).
+double Bell202OverV23(std::span<const float> samples, double rate, std::size_t from,
+                      std::size_t to);
+// The same for the samples of an 8-bit image at 44100/s (offset 44 on).
+double Bell202OverV23Image(const Bytes& image, std::size_t from, std::size_t to);
+
+// Bell 202 or V.23 when the ratio favours one by more than `margin` (a factor),
+// Unknown otherwise.
+TFskFamily FamilyOfRatio(double ratio, double margin = 1.0);
+
+}  // namespace ringlark
