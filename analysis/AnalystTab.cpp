@@ -7,6 +7,7 @@ std::vector<Bytes> ReportLines(const TAutoResult& result) {
         return {"Here is what I decoded:",
                 result.MethodTag == "ZCA"    ? "(Using Analysis Method 1)"
                 : result.MethodTag == "PEAK" ? "(Using Analysis Method 2)"
+                : result.MethodTag == "V23"  ? "(Using Analysis Method 3, V.23)"
                                              : "(Using Analysis Method 3)",
                 " ",
                 result.Text,

@@ -1,7 +1,9 @@
 #include "analysis/ByteExtraction.h"
 
 #include <cstdio>
+#include <optional>
 
+#include "analysis/FskFamily.h"
 #include "generation/MessageBuilder.h"
 
 namespace ringlark {
@@ -101,20 +103,35 @@ TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
     const auto accepted = [](const Bytes& text) {
         return !text.empty() && IsKnownMessageType(ByteAt(text, 0));
     };
-    if (accepted(a) && ChecksumPasses(a)) {
+    // Methods 1 and 2 read V.23 tones as Bell 202 too: what they read counts
+    // only when the recording's tones are not clearly V.23.
+    std::optional<bool> v23Tones;
+    const auto bell202 = [&] {
+        if (!v23Tones) {
+            v23Tones = FamilyOfRatio(Bell202OverV23Image(image, 0, image.size(), 4), 2.0) ==
+                       TFskFamily::V23;
+        }
+        return !*v23Tones;
+    };
+    if (accepted(a) && ChecksumPasses(a) && bell202()) {
         return {"ZCA", a};
     }
-    if (accepted(b) && ChecksumPasses(b)) {
+    if (accepted(b) && ChecksumPasses(b) && bell202()) {
         return {"PEAK", b};
     }
     const auto messages = TCorrelationDecoder().DecodeImage(image);
     if (!messages.empty()) {
         return {"CORR", messages.front().Message};
     }
-    if (accepted(a)) {
+    // Other standards, when Bell 202 gave no checked message.
+    const auto v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23).DecodeImage(image);
+    if (!v23.empty()) {
+        return {"V23", v23.front().Message};
+    }
+    if (accepted(a) && bell202()) {
         return {"ZCA", a};
     }
-    if (accepted(b)) {
+    if (accepted(b) && bell202()) {
         return {"PEAK", b};
     }
     return {"FAIL: " + a, b};

@@ -26,7 +26,7 @@ uint8_t FrameToByte(std::string_view frame);
 
 // The result of the automatic analysis.
 struct TAutoResult {
-    Bytes MethodTag;  // "ZCA", "PEAK", "CORR", or "FAIL: " + the method-0 text
+    Bytes MethodTag;  // "ZCA", "PEAK", "CORR", "V23", or "FAIL: " + the method-0 text
     Bytes Text;       // the accepted text, or the method-1 text after a failure
     bool Failed() const { return MethodTag.rfind("FAIL: ", 0) == 0; }
     // The method-0 text of a failure.
@@ -53,7 +53,9 @@ struct TByteAnalyzer {
     // correlation decoder (method 3) finds, else the first of the two results
     // whose first byte is a known type, else a failure. Method 3 runs only when
     // neither of the first two gives a checked message, so its presence never
-    // changes the report of a recording that they decode.
+    // changes the report of a recording that they decode. After all three,
+    // V.23 (method 3 with V.23 tones, ETSI rules: "V23"). What methods 1 and 2
+    // read is not taken from a recording whose tones are clearly V.23's.
     TAutoResult AutoAnalyze(const Bytes& image);
 
     // Method 3 by hand: the frame listing of the bit decisions of every message

@@ -415,7 +415,8 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
                               attempt.Frames,
                               verdict.Quality,
                               uncertain,
-                              verdict.Alternative};
+                              verdict.Alternative,
+                              standard};
             result.End = attempt.End;
         } else if (attempt.Reading.Message != result.Message.Message && !result.Message.Uncertain) {
             // Two readings of one start that both pass: neither can be trusted.

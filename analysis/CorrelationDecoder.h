@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "analysis/ToneDiscriminator.h"
@@ -20,6 +21,10 @@ struct TCorrMessage {
     // cannot be trusted and is returned only when asked for.
     bool Uncertain = false;
     Bytes Alternative;
+    // Whose tones and rules it was read with: Bell 202, or V.23 (EtsiV23).
+    TCidStandard Standard = TCidStandard::Bell202;
+    // "CORR" for Bell 202 (analysis method 3), "V23".
+    std::string_view Tag() const { return Standard == TCidStandard::Bell202 ? "CORR" : "V23"; }
 };
 
 // Analysis Method 3: a non-coherent correlation decoder for Bell 202 caller ID.

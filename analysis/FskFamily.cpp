@@ -45,11 +45,15 @@ double Bell202OverV23(std::span<const float> samples, double rate, std::size_t f
                  rate, from, to);
 }
 
-double Bell202OverV23Image(const Bytes& image, std::size_t from, std::size_t to) {
-    const std::size_t size = image.size() > 44 ? image.size() - 44 : 0;
+double Bell202OverV23Image(const Bytes& image, std::size_t from, std::size_t to,
+                           std::size_t stride) {
+    stride = std::max<std::size_t>(1, stride);
+    const std::size_t size = image.size() > 44 ? (image.size() - 44) / stride : 0;
     return Ratio(
-        [&](std::size_t i) { return static_cast<double>(static_cast<uint8_t>(image[44 + i])) - 128; },
-        size, 44100.0, from, to);
+        [&](std::size_t i) {
+            return static_cast<double>(static_cast<uint8_t>(image[44 + i * stride])) - 128;
+        },
+        size, 44100.0 / static_cast<double>(stride), from / stride, to / stride);
 }
 
 TFskFamily FamilyOfRatio(double ratio, double margin) {

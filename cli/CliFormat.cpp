@@ -136,12 +136,16 @@ std::string HexString(std::string_view bytes) {
     return out;
 }
 
-std::string FieldsText(std::string_view message) {
+std::string FieldsText(std::string_view message, TCidStandard standard) {
     std::string fields;
-    for (const auto& note : InspectorFields(BuildInspector(message))) {
+    for (const auto& note : InspectorFields(BuildInspector(message, standard))) {
         fields += (fields.empty() ? "" : "; ") + ShownText(note);
     }
     return fields;
+}
+
+std::string FieldsText(std::string_view message) {
+    return FieldsText(message, TCidStandard::Bell202);
 }
 
 void WriteOutputFile(const std::string& path, std::string_view bytes, bool force) {

@@ -28,6 +28,8 @@ std::string HexString(std::string_view bytes);
 // The values a message carries, from the inspector's notes on them, joined by
 // "; " ("Date: 01/01; Time: 12:00; Number: 1234"), UTF-8.
 std::string FieldsText(std::string_view message);
+// The same with a standard's parameter codes.
+std::string FieldsText(std::string_view message, TCidStandard standard);
 
 // Writes a file the command made: "-" is standard output; an existing file is
 // replaced only with force, and without force the name is taken atomically (of

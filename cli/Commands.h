@@ -53,6 +53,9 @@ struct TGenerateArgs {
     std::optional<std::string> Output;  // "-": standard output
     bool Force = false;
     bool Play = false, Inspect = false, Json = false;
+    std::string Standard = "bell";
+    std::string Alert;        // "dtas", "none"; empty: the standard's own
+    std::string DtmfFraming;  // empty: A<number>C
 };
 
 void AddGenerate(CLI::App& app, TGenerateArgs& args);

@@ -17,19 +17,19 @@ double Rounded(double v, double step) {
 
 std::string MessageLine(const TCorrMessage& m) {
     char head[64];
-    std::snprintf(head, sizeof head, "%.3fs CORR q=%.2f ", m.Seconds, m.Quality);
+    std::snprintf(head, sizeof head, "%.3fs %s q=%.2f ", m.Seconds, m.Tag().data(), m.Quality);
     if (m.Uncertain) {
         return head + std::string("UNCERTAIN ") + HexString(m.Message) + " | or " +
                HexString(m.Alternative);
     }
-    return head + HexString(m.Message) + " | " + FieldsText(m.Message);
+    return head + HexString(m.Message) + " | " + FieldsText(m.Message, m.Standard);
 }
 
 nlohmann::json MessageJson(const TCorrMessage& m) {
     nlohmann::json entry = {{"seconds", m.Seconds},
-                            {"tag", "CORR"},
+                            {"tag", m.Tag()},
                             {"bytes", HexString(m.Message)},
-                            {"fields", FieldsText(m.Message)},
+                            {"fields", FieldsText(m.Message, m.Standard)},
                             {"quality", std::round(m.Quality * 1000) / 1000},
                             {"uncertain", m.Uncertain}};
     if (m.Uncertain) {

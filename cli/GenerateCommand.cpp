@@ -9,10 +9,12 @@
 #include "core/RinglarkError.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "generation/Standards.h"
 #include "generation/WavImage.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "generation/workflow/ClockText.h"
 #include "generation/workflow/TabRequest.h"
+#include "inspection/DtmfCallerId.h"
 #include "inspection/Inspector.h"
 #include "workshop/WorkshopScript.h"
 
@@ -60,6 +62,64 @@ TCidRequest RequestFrom(const TGenerateArgs& args) {
     return fromTab;
 }
 
+// What a standard cannot carry is refused before anything is made.
+void CheckStandard(const TGenerateArgs& args, TCidStandard standard) {
+    const std::string name(StandardName(standard));
+    if (standard != TCidStandard::EtsiV23 && standard != TCidStandard::Bt && !args.Alert.empty()) {
+        throw TUsageError("--alert applies to --standard etsi and bt");
+    }
+    if (standard == TCidStandard::Bell202) {
+        if (!args.DtmfFraming.empty()) {
+            throw TUsageError("--dtmf-framing applies to --standard dtmf");
+        }
+        return;
+    }
+    if (args.Clip != 63 || args.NoClip) {
+        throw TUsageError("--clip and --no-clip apply to Bell 202 only");
+    }
+    if (args.Fields.LongDistance) {
+        throw TUsageError("--long-distance is Bell 202 only; " + name + " cannot send it");
+    }
+    if (args.Kind == "sdmf" || args.Kind == "test") {
+        throw TUsageError(args.Kind + " is Bell 202 only; " + name +
+                          (standard == TCidStandard::Dtmf ? " sends a number: use mdmf"
+                                                          : " sends mdmf, cwcid, vmwi-on, "
+                                                            "vmwi-off or workshop messages"));
+    }
+    if (standard == TCidStandard::Dtmf) {
+        if (args.Kind != "mdmf") {
+            throw TUsageError("dtmf sends only a number: use mdmf");
+        }
+        if (!args.Fields.Name.empty() || args.Fields.NoName) {
+            throw TUsageError("--name cannot be sent with dtmf: it carries only the number");
+        }
+        if ((args.Fields.Date && !args.Fields.Date->empty()) ||
+            (args.Fields.Time && !args.Fields.Time->empty())) {
+            throw TUsageError("--date and --time cannot be sent with dtmf");
+        }
+        if (!args.DtmfFraming.empty() && !DtmfFramingNamed(args.DtmfFraming)) {
+            throw TUsageError("--dtmf-framing must be ac, a-hash, dc or hash");
+        }
+    } else if (!args.DtmfFraming.empty()) {
+        throw TUsageError("--dtmf-framing applies to --standard dtmf");
+    }
+}
+
+// The signal of a standard other than Bell 202, as an 8-bit 44100/s image.
+Bytes OtherStandardImage(const TGenerateArgs& args, TCidStandard standard,
+                         const TCidRequest& request, const Bytes& message) {
+    if (standard == TCidStandard::Dtmf) {
+        const TDtmfFraming framing =
+            args.DtmfFraming.empty() ? TDtmfFraming::StartAEndC : *DtmfFramingNamed(args.DtmfFraming);
+        return SynthesiseDtmfImage(DtmfDigits(request.NumberText, request.Private,
+                                              request.OutOfArea || request.NumberDisabled, framing),
+                                   args.Amplitude);
+    }
+    const bool alert = args.Alert.empty() ? standard == TCidStandard::Bt : args.Alert == "dtas";
+    return SynthesiseV23Image(message, V23TimingFor(standard, request.Signalling, alert),
+                              args.Amplitude);
+}
+
 }  // namespace
 
 TCallerIdTab TTabArgs::Tab() const {
@@ -99,6 +159,8 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
         throw TUsageError(
             "-o - writes the WAV image to standard output; leave out --inspect and --json");
     }
+    const TCidStandard standard = *StandardNamed(args.Standard);
+    CheckStandard(args, standard);
     const TCidRequest request = RequestFrom(args);
     TFilterOptions filters;
     filters.NoFiltering = args.NoFilter;
@@ -112,7 +174,16 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
     TFskSynth synth;
     synth.Amplitude = args.Amplitude;
     synth.Clip = args.NoClip ? 128 : args.Clip;
-    const Bytes image = SynthesiseImage(synth, message, request.Signalling);
+    const Bytes image = standard == TCidStandard::Bell202
+                            ? SynthesiseImage(synth, message, request.Signalling)
+                            : OtherStandardImage(args, standard, request, message);
+    const Bytes digits =
+        standard == TCidStandard::Dtmf
+            ? Bytes(DtmfDigits(request.NumberText, request.Private,
+                               request.OutOfArea || request.NumberDisabled,
+                               args.DtmfFraming.empty() ? TDtmfFraming::StartAEndC
+                                                        : *DtmfFramingNamed(args.DtmfFraming)))
+            : Bytes();
 
     if (args.Output) {
         WriteOutputFile(*args.Output, image, args.Force);
@@ -126,8 +197,20 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
         }
     }
     const bool quiet = args.Output.has_value() || args.Play;
-    if (args.Inspect) {
-        PrintInspectorTable(BuildInspector(message), args.Json);
+    if (standard == TCidStandard::Dtmf) {
+        if (args.Json) {
+            nlohmann::json out = {{"digits", digits},
+                                  {"fields", DtmfFieldsText(digits)},
+                                  {"samples", image.size() - WavHeaderSize}};
+            if (args.Output) {
+                PutFileName(out, "file", *args.Output);
+            }
+            std::cout << out.dump(2) << '\n';
+        } else if (args.Inspect || !quiet) {
+            std::cout << digits << (args.Inspect ? " | " + DtmfFieldsText(digits) : "") << '\n';
+        }
+    } else if (args.Inspect) {
+        PrintInspectorTable(BuildInspector(message, standard), args.Json);
     } else if (args.Json) {
         nlohmann::json out = {{"status", Cp1252ToUtf8(PrintableText(message))},
                               {"message", HexString(message)},
@@ -186,6 +269,15 @@ void AddGenerate(CLI::App& app, TGenerateArgs& args) {
     generate->add_flag("--play", args.Play, "Play through the default sound device");
     generate->add_flag("--inspect", args.Inspect, "Print the inspector table");
     generate->add_flag("--json", args.Json, "Print JSON");
+    generate->add_option("--standard", args.Standard, "bell (default), etsi, bt or dtmf")
+        ->check(CLI::IsMember({"bell", "etsi", "bt", "dtmf"}));
+    generate->add_option("--alert", args.Alert,
+                         "etsi, bt: dtas (the dual-tone alert first) or none (default: none "
+                         "for etsi, dtas for bt)")
+        ->check(CLI::IsMember({"dtas", "none"}));
+    generate->add_option("--dtmf-framing", args.DtmfFraming,
+                         "dtmf: ac (A<number>C, default), a-hash (A<number>#), dc "
+                         "(D<number>C) or hash (<number>#)");
 }
 
 void AddWorkshop(CLI::App& app, TWorkshopArgs& args) {

@@ -1,5 +1,7 @@
 #include "inspection/Inspector.h"
 
+#include <array>
+
 #include <cstdio>
 
 #include "generation/MessageBuilder.h"
@@ -181,6 +183,111 @@ void VmwiNotes(TNoteWriter& w) {
     }
 }
 
+// ETSI EN 300 659-3 parameters (BT uses the same codes).
+constexpr std::array<std::pair<uint8_t, std::string_view>, 20> kEtsiParameters = {{
+    {0x01, "Date and Time"},
+    {0x02, "Calling Line Identity"},
+    {0x03, "Called Line Identity"},
+    {0x04, "Reason for Absence of CLI"},
+    {0x07, "Calling Party Name"},
+    {0x08, "Reason for Absence of Name"},
+    {0x0B, "Visual Indicator"},
+    {0x0D, "Message Identification"},
+    {0x10, "Complementary CLI"},
+    {0x11, "Call Type"},
+    {0x13, "Number of Messages"},
+    {0x15, "Type of Forwarded Call"},
+    {0x16, "Type of Calling User"},
+    {0x1A, "Redirecting Number"},
+    {0x20, "Charge"},
+    {0x21, "Additional Charge"},
+    {0x23, "Call Duration"},
+    {0x50, "Display Information"},
+    {0x55, "Service Information"},
+    {0xE0, "Network Operator Extension"},
+}};
+
+Bytes EtsiAbsence(std::string_view what, uint8_t value) {
+    const Bytes head = "Reason for Absence of " + Bytes(what) + ": ";
+    return head + (value == 'P' ? "Private" : value == 'O' ? "Unavailable" : "Undetermined (Invalid)");
+}
+
+Bytes EtsiCallType(uint8_t value) {
+    switch (value) {
+        case 0x00:
+        case 0x01:
+            return "Call Type: Voice";
+        case 0x02:
+            return "Call Type: Ring-Back-When-Free";
+        case 0x03:
+            return "Call Type: Calling Name Delivery";
+        case 0x81:
+            return "Call Type: Message Waiting";
+        default:
+            return "Call Type: $" + Hex2(value);
+    }
+}
+
+void EtsiParameterWalk(TNoteWriter& w, unsigned length) {
+    std::size_t p = 3;
+    while (p <= length && w.Has(p)) {
+        const uint8_t code = w.At(p);
+        Bytes name = "Unknown";
+        for (const auto& [c, n] : kEtsiParameters) {
+            if (c == code) {
+                name = Bytes(n);
+            }
+        }
+        w.Note(p, "Parameter $" + Hex2(code) + ": " + name);
+        if (!w.Has(p + 1)) {
+            return;
+        }
+        const unsigned n = w.At(p + 1);
+        w.Note(p + 1, "Parameter Length: " + Dec(n) + " bytes");
+        const std::size_t v = p + 2;
+        const Bytes value = w.Chars(v, n);
+        const uint8_t first = w.Has(v) ? w.At(v) : 0;
+        switch (code) {
+            case 0x01:
+                DateNotes(w, v);
+                break;
+            case 0x02:
+                w.Field(v, "Calling Number: " + value);
+                break;
+            case 0x03:
+                w.Field(v, "Called Number: " + value);
+                break;
+            case 0x04:
+                w.Field(v, EtsiAbsence("CLI", first));
+                break;
+            case 0x07:
+                w.Field(v, "Calling Name: " + value);
+                break;
+            case 0x08:
+                w.Field(v, EtsiAbsence("Name", first));
+                break;
+            case 0x0B:
+                w.Field(v, first == 0xFF   ? Bytes("Visual Indicator: On")
+                           : first == 0x00 ? Bytes("Visual Indicator: Off")
+                                           : Bytes("Visual Indicator: Invalid"));
+                break;
+            case 0x11:
+                w.Field(v, EtsiCallType(first));
+                break;
+            case 0x13:
+                w.Field(v, "Messages Waiting: " + Dec(first));
+                break;
+            case 0x1A:
+                w.Field(v, "Redirecting Number: " + value);
+                break;
+            default:
+                w.Field(v, "Message Content: " + value);
+                break;
+        }
+        p += n + 2;
+    }
+}
+
 }  // namespace
 
 Bytes BinaryLsbLeft(uint8_t byte) {
@@ -193,7 +300,10 @@ Bytes BinaryLsbLeft(uint8_t byte) {
     return bits;
 }
 
-TInspectorTable BuildInspector(std::string_view message) {
+namespace {
+
+// The byte columns of every row, notes empty.
+TInspectorTable ByteTable(std::string_view message) {
     TInspectorTable table;
     table.RawStream = PrintableText(message);
     table.Rows.resize(message.size());
@@ -206,7 +316,37 @@ TInspectorTable BuildInspector(std::string_view message) {
         cells[3] = BinaryLsbLeft(b);
         cells[4] = b >= 32 ? Bytes(1, static_cast<char>(b)) : Bytes(" ");
     }
+    return table;
+}
 
+}  // namespace
+
+TInspectorTable BuildInspector(std::string_view message, TCidStandard standard) {
+    if (standard != TCidStandard::EtsiV23 && standard != TCidStandard::Bt) {
+        return BuildInspector(message);
+    }
+    TInspectorTable table = ByteTable(message);
+    TNoteWriter w(message, table);
+    if (!w.Has(1)) {
+        return table;
+    }
+    const uint8_t type = w.At(1);
+    const unsigned length = w.Has(2) ? w.At(2) : 0;
+    const std::string_view names[] = {"Call Set-Up", "Message Waiting Indication",
+                                      "Advice of Charge", "Short Message Service"};
+    const int index = type == 0x80 ? 0 : type == 0x82 ? 1 : type == 0x86 ? 2 : type == 0x89 ? 3 : -1;
+    if (index < 0) {
+        w.Note(1, "Unknown Message Type ($" + Hex2(type) + ")");
+        return table;
+    }
+    w.Note(1, "Message Type $" + Hex2(type) + " - " + Bytes(names[index]));
+    FrameNotes(w, length);
+    EtsiParameterWalk(w, length);
+    return table;
+}
+
+TInspectorTable BuildInspector(std::string_view message) {
+    TInspectorTable table = ByteTable(message);
     TNoteWriter w(message, table);
     if (!w.Has(1)) {
         return table;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Bytes.h"
+#include "generation/Standards.h"
 
 namespace ringlark {
 
@@ -34,6 +35,9 @@ Bytes BinaryLsbLeft(uint8_t byte);
 // Explains a framed caller-ID message byte by byte. Never fails: anomalies become
 // notes, and input shorter than its declared structure is never read past its end.
 TInspectorTable BuildInspector(std::string_view message);
+// The same with a standard's message types and parameter codes (ETSI and BT
+// differ from Bell 202; Bell 202 and DTMF take the form above).
+TInspectorTable BuildInspector(std::string_view message, TCidStandard standard);
 
 // The notes of the rows that tell the message's values, in order.
 std::vector<Bytes> InspectorFields(const TInspectorTable& table);
