@@ -8,6 +8,7 @@ std::vector<Bytes> ReportLines(const TAutoResult& result) {
                 result.MethodTag == "ZCA"    ? "(Using Analysis Method 1)"
                 : result.MethodTag == "PEAK" ? "(Using Analysis Method 2)"
                 : result.MethodTag == "V23"  ? "(Using Analysis Method 3, V.23)"
+                : result.MethodTag == "DTMF" ? "(Using the DTMF Detector)"
                                              : "(Using Analysis Method 3)",
                 " ",
                 result.Text,

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "analysis/DtmfDecoder.h"
 #include "analysis/FskFamily.h"
 #include "generation/MessageBuilder.h"
 
@@ -124,9 +125,15 @@ TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
         return {"CORR", messages.front().Message};
     }
     // Other standards, when Bell 202 gave no checked message.
-    const auto v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23).DecodeImage(image);
-    if (!v23.empty()) {
-        return {"V23", v23.front().Message};
+    if (OtherStandards) {
+        const auto v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23).DecodeImage(image);
+        if (!v23.empty()) {
+            return {"V23", v23.front().Message};
+        }
+        const auto dtmf = DecodeDtmfImage(image);
+        if (!dtmf.empty()) {
+            return {"DTMF", dtmf.front().Digits};
+        }
     }
     if (accepted(a) && bell202()) {
         return {"ZCA", a};

@@ -26,7 +26,7 @@ uint8_t FrameToByte(std::string_view frame);
 
 // The result of the automatic analysis.
 struct TAutoResult {
-    Bytes MethodTag;  // "ZCA", "PEAK", "CORR", "V23", or "FAIL: " + the method-0 text
+    Bytes MethodTag;  // "ZCA", "PEAK", "CORR", "V23", "DTMF", or "FAIL: " + the method-0 text
     Bytes Text;       // the accepted text, or the method-1 text after a failure
     bool Failed() const { return MethodTag.rfind("FAIL: ", 0) == 0; }
     // The method-0 text of a failure.
@@ -43,6 +43,8 @@ struct TByteAnalyzer {
     TDemodulator Demodulator;
     bool QuietAnalysis = false;
     TListingSink ShowListing;
+    // After Bell 202, look for V.23 and DTMF caller ID too.
+    bool OtherStandards = true;
 
     // Skips the seizure and the mark, cuts 10-bit frames and takes their bytes.
     // Unless QuietAnalysis, the listing is shown.
@@ -54,8 +56,9 @@ struct TByteAnalyzer {
     // whose first byte is a known type, else a failure. Method 3 runs only when
     // neither of the first two gives a checked message, so its presence never
     // changes the report of a recording that they decode. After all three,
-    // V.23 (method 3 with V.23 tones, ETSI rules: "V23"). What methods 1 and 2
-    // read is not taken from a recording whose tones are clearly V.23's.
+    // V.23 (method 3 with V.23 tones, ETSI rules: "V23"), then DTMF digits
+    // ("DTMF", the text being the digits). What methods 1 and 2 read is not
+    // taken from a recording whose tones are clearly V.23's.
     TAutoResult AutoAnalyze(const Bytes& image);
 
     // Method 3 by hand: the frame listing of the bit decisions of every message

@@ -6,10 +6,10 @@
 
 #include "analysis/FskFamily.h"
 #include "analysis/MessageJudge.h"
-#include "inspection/MessageRules.h"
 #include "analysis/ToneDiscriminator.h"
 #include "generation/MessageBuilder.h"
 #include "generation/WavImage.h"
+#include "inspection/MessageRules.h"
 
 namespace ringlark {
 
@@ -537,10 +537,9 @@ std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) c
     if (image.size() < WavHeaderSize + 64) {
         return {};
     }
-    return OwnFamily(Search(DiscriminateImage(image, Tones)), 44100.0,
-                     [&](std::size_t from, std::size_t to) {
-                         return Bell202OverV23Image(image, from, to);
-                     });
+    return OwnFamily(
+        Search(DiscriminateImage(image, Tones)), 44100.0,
+        [&](std::size_t from, std::size_t to) { return Bell202OverV23Image(image, from, to); });
 }
 
 }  // namespace ringlark

@@ -13,7 +13,8 @@ template <typename TGet>
 double Ratio(TGet get, std::size_t size, double rate, std::size_t from, std::size_t to) {
     constexpr std::array<double, 4> kHz = {1200, 2200, 1300, 2100};  // Bell, then V.23
     to = std::min(to, size);
-    const auto block = std::max<std::size_t>(8, static_cast<std::size_t>(std::lround(rate * 0.010)));
+    const auto block =
+        std::max<std::size_t>(8, static_cast<std::size_t>(std::lround(rate * 0.010)));
     std::array<std::complex<double>, 4> step{};
     for (std::size_t k = 0; k < 4; ++k) {
         step[k] = std::polar(1.0, -2 * M_PI * kHz[k] / rate);

@@ -22,7 +22,8 @@ void TLineListener::Run(const std::atomic<bool>& stop, double maxSeconds) {
     std::vector<TStreamEvent> events;
     const auto report = [&] {
         for (const auto& e : events) {
-            if (e.Kind == TStreamEvent::TKind::Message && !e.Message.Uncertain) {
+            if ((e.Kind == TStreamEvent::TKind::Message && !e.Message.Uncertain) ||
+                e.Kind == TStreamEvent::TKind::Dtmf) {
                 ++messages_;
             }
             if (OnEvent) {

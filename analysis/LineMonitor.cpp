@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/Cp1252.h"
+#include "inspection/DtmfCallerId.h"
 #include "inspection/Inspector.h"
 
 namespace ringlark {
@@ -35,12 +36,25 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
         cells[6] = text;
         return row;
     }
+    if (event.Kind == TStreamEvent::TKind::Dtmf) {
+        cells[1] = "DTMF";
+        cells[5] = "-";
+        cells[6] = event.Dtmf.Digits;
+        for (const std::string& field : DtmfFields(event.Dtmf.Digits)) {
+            if (field.rfind("Calling Number: ", 0) == 0) {
+                cells[2] = field.substr(16);
+            } else {
+                cells[6] += "; " + field;
+            }
+        }
+        return row;  // digits, not bytes: nothing for the inspector
+    }
     const TCorrMessage& m = event.Message;
     row.Message = m.Message;
-    cells[1] = "Message";
     cells[5] = m.Uncertain ? "Uncertain" : "OK";
     // Each value note is "Label: value"; the label says which column it fills.
-    for (const Bytes& note : InspectorFields(BuildInspector(m.Message))) {
+    cells[1] = m.Standard == TCidStandard::Bell202 ? "Message" : "V.23 Message";
+    for (const Bytes& note : InspectorFields(BuildInspector(m.Message, m.Standard))) {
         const std::string shown = ShownText(note);
         const auto colon = shown.find(": ");
         const std::string label = colon == std::string::npos ? "" : shown.substr(0, colon);

@@ -5,6 +5,7 @@
 #include <complex>
 #include <cstdio>
 
+#include "analysis/FskFamily.h"
 #include "core/RinglarkError.h"
 
 namespace ringlark {
@@ -54,15 +55,37 @@ double CheckedRate(double rate) {
 
 TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain)
     : rate_(CheckedRate(rate)),
-      working_(WorkingRateFor(rate_, kBell202Tones)),
-      decimator_(working_.Factor),
-      highPass_(working_.Rate, kWorkingHighPassHz),
-      correlator_(working_.Rate, working_.BitLength, working_.Window, kBell202Tones),
-      s_(correlator_.Empty()),
-      dualTone_(working_.Rate, WithGain(TAlertToneDetector::DualTone(), working_, rate_)),
-      subscriber_(working_.Rate, WithGain(TAlertToneDetector::Subscriber(), working_, rate_)) {
-    search_.IncludeUncertain = includeUncertain;
-    s_.Open = true;
+      workingRate_(WorkingRateFor(rate_, kBell202Tones)),
+      decimator_(workingRate_.Factor),
+      highPass_(workingRate_.Rate, kWorkingHighPassHz),
+      dualTone_(workingRate_.Rate, WithGain(TAlertToneDetector::DualTone(), workingRate_, rate_)),
+      subscriber_(workingRate_.Rate,
+                  WithGain(TAlertToneDetector::Subscriber(), workingRate_, rate_)),
+      dtmf_(workingRate_.Rate, [working = workingRate_, rate = rate_](double hz) {
+          return PathGain(working, rate, hz);
+      }) {
+    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
+        const TCorrelationDecoder decoder = TCorrelationDecoder::For(standard);
+        TToneCorrelator correlator(workingRate_.Rate, workingRate_.BitLength, workingRate_.Window,
+                                   decoder.Tones);
+        TDiscriminator s = correlator.Empty();
+        s.Open = true;
+        TCorrelationSearch search;
+        search.IncludeUncertain = includeUncertain;
+        search.Standard = decoder.Standard;
+        lanes_.push_back({decoder.Standard, std::move(correlator), std::move(s), search});
+    }
+}
+
+bool TStreamDecoder::OwnFamily(const TLane& lane, const TCorrMessage& message) const {
+    const double bit = workingRate_.BitLength;
+    const double first = message.Seconds * workingRate_.Rate - static_cast<double>(lane.S.Dropped);
+    const double from = std::max(0.0, first - 40 * bit);
+    const double to = std::max(0.0, first - bit);
+    const double ratio = Bell202OverV23(working_, workingRate_.Rate, static_cast<std::size_t>(from),
+                                        static_cast<std::size_t>(to));
+    return lane.Standard == TCidStandard::Bell202 ? FamilyOfRatio(ratio, 2.0) != TFskFamily::V23
+                                                  : FamilyOfRatio(ratio, 1.5) == TFskFamily::V23;
 }
 
 void TStreamDecoder::Push(float sample, std::vector<TStreamEvent>& events) {
@@ -75,9 +98,13 @@ void TStreamDecoder::Push(float sample, std::vector<TStreamEvent>& events) {
         return;
     }
     const float x = highPass_.Push(decimated);
-    correlator_.Push(x, s_);
+    working_.push_back(x);
+    for (auto& lane : lanes_) {
+        lane.Correlator.Push(x, lane.S);
+    }
     dualTone_.Push(x, tones_);
     subscriber_.Push(x, tones_);
+    dtmf_.Push(x, digits_);
     if (++sinceSearch_ >= kSearchEvery) {
         Search(events);
     }
@@ -85,8 +112,16 @@ void TStreamDecoder::Push(float sample, std::vector<TStreamEvent>& events) {
 
 void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
     sinceSearch_ = 0;
-    mostHeld_ = std::max(mostHeld_, s_.Size());
-    search_.Run(s_, messages_);
+    mostHeld_ = std::max(mostHeld_, working_.size());
+    for (auto& lane : lanes_) {
+        std::vector<TCorrMessage> found;
+        lane.Search.Run(lane.S, found);
+        for (auto& message : found) {
+            if (OwnFamily(lane, message)) {
+                messages_.push_back(std::move(message));
+            }
+        }
+    }
     // Tones and messages in the order they began.
     std::vector<TStreamEvent> now;
     for (auto& tone : tones_) {
@@ -102,6 +137,17 @@ void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
         e.Message = std::move(message);
         now.push_back(std::move(e));
     }
+    std::vector<TDtmfMessage> dtmf;
+    for (const auto& digit : digits_) {
+        dtmfMessages_.Add(digit, dtmf);
+    }
+    digits_.clear();
+    for (auto& message : dtmf) {
+        TStreamEvent e;
+        e.Kind = TStreamEvent::TKind::Dtmf;
+        e.Dtmf = std::move(message);
+        now.push_back(std::move(e));
+    }
     tones_.clear();
     messages_.clear();
     std::stable_sort(now.begin(), now.end(), [](const TStreamEvent& a, const TStreamEvent& b) {
@@ -111,19 +157,27 @@ void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
                   std::make_move_iterator(now.end()));
     // Let go of what no later search reads, a whole number of level strides
     // at a time so that the level checkpoints keep their places.
-    const double keepFrom = search_.KeepFrom(s_);
+    double keepFrom = static_cast<double>(working_.size());
+    for (const auto& lane : lanes_) {
+        keepFrom = std::min(keepFrom, lane.Search.KeepFrom(lane.S));
+    }
     if (keepFrom > 0) {
         const std::size_t stride = TDiscriminator::LevelStride;
         const std::size_t strides = static_cast<std::size_t>(keepFrom) / stride;
         if (strides >= kDropStrides) {
             const std::size_t drop = strides * stride;
-            s_.Mark.erase(s_.Mark.begin(), s_.Mark.begin() + static_cast<std::ptrdiff_t>(drop));
-            s_.Space.erase(s_.Space.begin(), s_.Space.begin() + static_cast<std::ptrdiff_t>(drop));
-            s_.LevelCheckpoints.erase(
-                s_.LevelCheckpoints.begin(),
-                s_.LevelCheckpoints.begin() + static_cast<std::ptrdiff_t>(strides));
-            s_.Dropped += drop;
-            search_.Shift(static_cast<double>(drop));
+            const auto cut = static_cast<std::ptrdiff_t>(drop);
+            working_.erase(working_.begin(), working_.begin() + cut);
+            for (auto& lane : lanes_) {
+                auto& s = lane.S;
+                s.Mark.erase(s.Mark.begin(), s.Mark.begin() + cut);
+                s.Space.erase(s.Space.begin(), s.Space.begin() + cut);
+                s.LevelCheckpoints.erase(
+                    s.LevelCheckpoints.begin(),
+                    s.LevelCheckpoints.begin() + static_cast<std::ptrdiff_t>(strides));
+                s.Dropped += drop;
+                lane.Search.Shift(static_cast<double>(drop));
+            }
         }
     }
 }
@@ -149,7 +203,10 @@ void TStreamDecoder::Feed(std::span<const uint8_t> samples, std::vector<TStreamE
 void TStreamDecoder::Finish(std::vector<TStreamEvent>& events) {
     dualTone_.Finish(tones_);
     subscriber_.Finish(tones_);
-    s_.Open = false;
+    dtmf_.Finish(digits_);
+    for (auto& lane : lanes_) {
+        lane.S.Open = false;
+    }
     Search(events);
 }
 

@@ -8,16 +8,22 @@
 
 #include "analysis/AlertTones.h"
 #include "analysis/CorrelationDecoder.h"
+#include "analysis/DtmfDecoder.h"
 #include "analysis/ToneDiscriminator.h"
 
 namespace ringlark {
 
 struct TStreamEvent {
-    enum class TKind { Message, DualTone, Subscriber };
+    enum class TKind { Message, DualTone, Subscriber, Dtmf };
     TKind Kind = TKind::Message;
-    TCorrMessage Message;  // a message
+    TCorrMessage Message;  // an FSK message (Bell 202 or V.23)
     TAlertTone Tone;       // an alert tone
-    double Seconds() const { return Kind == TKind::Message ? Message.Seconds : Tone.Seconds; }
+    TDtmfMessage Dtmf;     // DTMF caller ID
+    double Seconds() const {
+        return Kind == TKind::Message ? Message.Seconds
+               : Kind == TKind::Dtmf  ? Dtmf.Seconds
+                                      : Tone.Seconds;
+    }
 };
 
 // Fed blocks of samples of any size, it reports each message and alert tone as
@@ -44,23 +50,35 @@ class TStreamDecoder {
 
     double Rate() const { return rate_; }
     uint64_t SamplesFed() const { return fed_; }
-    // Working samples held now, and the most held at once.
-    std::size_t Held() const { return s_.Size(); }
+    // Working samples held now (per family of tones), and the most held at once.
+    std::size_t Held() const { return working_.size(); }
     std::size_t MostHeld() const { return mostHeld_; }
 
   private:
+    // One family of FSK tones: its correlator, what it has correlated and its
+    // search. Bell 202 first, then V.23.
+    struct TLane {
+        TCidStandard Standard;
+        TToneCorrelator Correlator;
+        TDiscriminator S;
+        TCorrelationSearch Search;
+    };
     void Push(float sample, std::vector<TStreamEvent>& events);
     void Search(std::vector<TStreamEvent>& events);
+    // Whether a message's mark run carries its own family's tones.
+    bool OwnFamily(const TLane& lane, const TCorrMessage& message) const;
 
     double rate_;
-    TWorkingRate working_;
+    TWorkingRate workingRate_;
     TTriangularDecimator decimator_;
     THighPass highPass_;
-    TToneCorrelator correlator_;
-    TDiscriminator s_;
-    TCorrelationSearch search_;
+    std::vector<TLane> lanes_;
+    std::vector<float> working_;  // the working signal, as the discriminators hold it
     TAlertToneDetector dualTone_, subscriber_;
+    TDtmfDetector dtmf_;
+    TDtmfAssembler dtmfMessages_;
     std::vector<TAlertTone> tones_;
+    std::vector<TDtmfDigit> digits_;
     std::vector<TCorrMessage> messages_;
     uint64_t fed_ = 0;
     std::size_t sinceSearch_ = 0;

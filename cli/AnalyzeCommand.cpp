@@ -11,6 +11,7 @@
 
 #include "analysis/AnalystTab.h"
 #include "analysis/CorrelationDecoder.h"
+#include "analysis/DtmfDecoder.h"
 #include "analysis/WaveformViewer.h"
 #include "cli/AnyFormat.h"
 #include "cli/BatchAnalysis.h"
@@ -59,24 +60,66 @@ void PrintListing(const std::vector<Bytes>& lines) {
     }
 }
 
-// Every message method 3 finds, in time order; an uncertain one is listed with
+// Every message of every standard asked for, in time order (Bell 202 and
+// V.23 by method 3, DTMF by its detector); an uncertain one is listed with
 // both readings, marked, and makes the exit status 3.
-TExitStatus PrintAll(const std::vector<TCorrMessage>& messages, bool json) {
+TExitStatus PrintAll(std::vector<TCorrMessage> fsk, const std::vector<TDtmfMessage>& dtmf,
+                     bool json) {
+    std::stable_sort(fsk.begin(), fsk.end(), [](const TCorrMessage& a, const TCorrMessage& b) {
+        return a.Seconds < b.Seconds;
+    });
     bool anyUncertain = false;
-    if (json) {
-        nlohmann::json out = nlohmann::json::array();
-        for (const auto& m : messages) {
-            out.push_back(MessageJson(m));
-            anyUncertain = anyUncertain || m.Uncertain;
+    nlohmann::json out = nlohmann::json::array();
+    std::size_t d = 0;
+    const auto put = [&](const nlohmann::json& entry, const std::string& line) {
+        if (json) {
+            out.push_back(entry);
+        } else {
+            std::cout << line << '\n';
         }
+    };
+    for (const auto& m : fsk) {
+        for (; d < dtmf.size() && dtmf[d].Seconds < m.Seconds; ++d) {
+            put(DtmfJson(dtmf[d]), DtmfLine(dtmf[d]));
+        }
+        put(MessageJson(m), MessageLine(m));
+        anyUncertain = anyUncertain || m.Uncertain;
+    }
+    for (; d < dtmf.size(); ++d) {
+        put(DtmfJson(dtmf[d]), DtmfLine(dtmf[d]));
+    }
+    if (json) {
         std::cout << out.dump(2) << '\n';
-    } else {
-        for (const auto& m : messages) {
-            std::cout << MessageLine(m) << '\n';
-            anyUncertain = anyUncertain || m.Uncertain;
+    }
+    return (fsk.empty() && dtmf.empty()) || anyUncertain ? TExitStatus::NotUnderstood
+                                                         : TExitStatus::Success;
+}
+
+// Whether --standard (empty: every standard) asks for a decoder's standard;
+// ETSI and BT share the V.23 decoder.
+bool Wants(const std::string& name, TCidStandard standard) {
+    if (name.empty()) {
+        return true;
+    }
+    return standard == TCidStandard::EtsiV23 ? name == "etsi" || name == "bt"
+                                             : name == StandardName(standard);
+}
+
+// The messages of every standard asked for.
+template <typename TFsk, typename TDtmf>
+TExitStatus ListAll(const std::string& standardName, bool json, TFsk fsk, TDtmf dtmf) {
+    std::vector<TCorrMessage> messages;
+    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
+        if (Wants(standardName, standard)) {
+            TCorrelationDecoder decoder = TCorrelationDecoder::For(standard);
+            decoder.IncludeUncertain = true;
+            const auto found = fsk(decoder);
+            messages.insert(messages.end(), found.begin(), found.end());
         }
     }
-    return messages.empty() || anyUncertain ? TExitStatus::NotUnderstood : TExitStatus::Success;
+    return PrintAll(std::move(messages),
+                    Wants(standardName, TCidStandard::Dtmf) ? dtmf() : std::vector<TDtmfMessage>{},
+                    json);
 }
 
 // Prints one analysis result the way the options ask for.
@@ -114,6 +157,39 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
     return checked ? TExitStatus::Success : TExitStatus::NotUnderstood;
 }
 
+// The first message of a standard other than Bell 202 in an image.
+TAutoResult OtherStandardResult(TCidStandard standard, const Bytes& image) {
+    if (standard == TCidStandard::Dtmf) {
+        const auto found = DecodeDtmfImage(image);
+        return found.empty() ? TAutoResult{"FAIL: ", ""}
+                             : TAutoResult{"DTMF", found.front().Digits};
+    }
+    const auto found = TCorrelationDecoder::For(standard).DecodeImage(image);
+    return found.empty() ? TAutoResult{"FAIL: ", ""} : TAutoResult{"V23", found.front().Message};
+}
+
+// Any sound file: method 3 for Bell 202, then V.23, then DTMF (or only the
+// standard asked for).
+TAutoResult AnyFormatResult(const TAnalyzeArgs& args, const TSoundFile& sound) {
+    const auto wants = [&](TCidStandard s) { return Wants(args.Standard, s); };
+    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
+        if (wants(standard)) {
+            const auto found =
+                TCorrelationDecoder::For(standard).Decode(sound.Samples, sound.SampleRate);
+            if (!found.empty()) {
+                return {Bytes(found.front().Tag()), found.front().Message};
+            }
+        }
+    }
+    if (wants(TCidStandard::Dtmf)) {
+        const auto found = DecodeDtmf(sound.Samples, sound.SampleRate);
+        if (!found.empty()) {
+            return {"DTMF", found.front().Digits};
+        }
+    }
+    return {"FAIL: ", ""};
+}
+
 // Any sound file, straight to method 3.
 TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
     if (args.Method == "zc" || args.Method == "peak") {
@@ -121,18 +197,18 @@ TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
                           " reads only files the analyst loads; leave out --any-format");
     }
     const TSoundFile sound = ReadAnyFormat(args.Files.front());
-    TCorrelationDecoder decoder;
-    decoder.IncludeUncertain = args.All;
-    const auto messages = decoder.Decode(sound.Samples, sound.SampleRate);
+    if (args.All) {
+        return ListAll(
+            args.Standard, args.Json,
+            [&](const TCorrelationDecoder& d) { return d.Decode(sound.Samples, sound.SampleRate); },
+            [&] { return DecodeDtmf(sound.Samples, sound.SampleRate); });
+    }
+    const TAutoResult result = AnyFormatResult(args, sound);
     if (args.Method == "corr") {
-        PrintListing(CorrelationListing(messages));
+        TCorrelationDecoder decoder;
+        PrintListing(CorrelationListing(decoder.Decode(sound.Samples, sound.SampleRate)));
         return TExitStatus::Success;
     }
-    if (args.All) {
-        return PrintAll(messages, args.Json);
-    }
-    const TAutoResult result = messages.empty() ? TAutoResult{"FAIL: ", ""}
-                                                : TAutoResult{"CORR", messages.front().Message};
     const Bytes inspectText = result.Failed() ? Bytes(" ") : result.Text;
     return PrintResult(args, result, inspectText, ReportLines(result));
 }
@@ -214,9 +290,11 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
         }
         TByteAnalyzer& analyzer = viewer.Analyzer;
         if (args.All) {
-            TCorrelationDecoder decoder;
-            decoder.IncludeUncertain = true;
-            return PrintAll(decoder.DecodeImage(viewer.LoadedImage), args.Json);
+            const Bytes& image = viewer.LoadedImage;
+            return ListAll(
+                args.Standard, args.Json,
+                [&](const TCorrelationDecoder& d) { return d.DecodeImage(image); },
+                [&] { return DecodeDtmfImage(image); });
         }
         analyzer.QuietAnalysis = false;
         analyzer.ShowListing = PrintListing;
@@ -232,6 +310,13 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
     if (Load(viewer, args.Files.front()) != TLoadResult::Loaded) {
         return TExitStatus::RuntimeError;  // refused: the notice is on stderr
     }
+    if (!args.Standard.empty() && args.Standard != "bell") {
+        const TAutoResult result =
+            OtherStandardResult(*StandardNamed(args.Standard), viewer.LoadedImage);
+        const Bytes inspectText = result.Failed() ? Bytes(" ") : result.Text;
+        return PrintResult(args, result, inspectText, ReportLines(result));
+    }
+    viewer.Analyzer.OtherStandards = args.Standard.empty();
     TCliAnalystHost host(args.Files.front());
     TAnalystTab tab(host, viewer, dialog);
     tab.ReportLoadedImage();
@@ -258,6 +343,11 @@ void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
                       "List every valid message (method 3): time, tag, hex, fields");
     analyze->add_flag("--any-format", args.AnyFormat,
                       "Read any sound file libsndfile reads and decode it with method 3");
+    analyze
+        ->add_option("--standard", args.Standard,
+                     "Look only for this standard's caller ID: bell, etsi, bt or dtmf "
+                     "(default: all, Bell 202 first)")
+        ->check(CLI::IsMember({"bell", "etsi", "bt", "dtmf"}));
     analyze
         ->add_option("--method", args.Method,
                      "Run one method and print its frame listing: zc, peak or corr")

@@ -75,6 +75,7 @@ struct TAnalyzeArgs {
     std::vector<std::string> Files;  // one file, or a batch of files and folders
     bool Hex = false, Inspect = false, Json = false, All = false, AnyFormat = false;
     std::string Method;
+    std::string Standard;  // empty: every standard, Bell 202 first
     bool Recursive = false, Quiet = false;
     unsigned Jobs = 0;  // 0: the number of cores
 };

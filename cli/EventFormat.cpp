@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/CliFormat.h"
+#include "inspection/DtmfCallerId.h"
 
 namespace ringlark::cli {
 
@@ -38,9 +39,26 @@ nlohmann::json MessageJson(const TCorrMessage& m) {
     return entry;
 }
 
+std::string DtmfLine(const TDtmfMessage& message) {
+    char head[32];
+    std::snprintf(head, sizeof head, "%.3fs DTMF ", message.Seconds);
+    return head + message.Digits + " | " + DtmfFieldsText(message.Digits);
+}
+
+nlohmann::json DtmfJson(const TDtmfMessage& message) {
+    return {{"seconds", message.Seconds},
+            {"tag", "DTMF"},
+            {"digits", message.Digits},
+            {"fields", DtmfFieldsText(message.Digits)},
+            {"uncertain", false}};
+}
+
 std::string EventLine(const TStreamEvent& event) {
     if (event.Kind == TStreamEvent::TKind::Message) {
         return MessageLine(event.Message);
+    }
+    if (event.Kind == TStreamEvent::TKind::Dtmf) {
+        return DtmfLine(event.Dtmf);
     }
     const TAlertTone& t = event.Tone;
     char text[160];
@@ -55,9 +73,10 @@ std::string EventLine(const TStreamEvent& event) {
 }
 
 nlohmann::json EventJson(const TStreamEvent& event) {
-    if (event.Kind == TStreamEvent::TKind::Message) {
+    if (event.Kind == TStreamEvent::TKind::Message || event.Kind == TStreamEvent::TKind::Dtmf) {
         nlohmann::json out = {{"event", "message"}};
-        out.update(MessageJson(event.Message));
+        out.update(event.Kind == TStreamEvent::TKind::Dtmf ? DtmfJson(event.Dtmf)
+                                                           : MessageJson(event.Message));
         return out;
     }
     const TAlertTone& t = event.Tone;

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "analysis/DtmfDecoder.h"
 #include "analysis/StreamDecoder.h"
 
 namespace ringlark::cli {
@@ -14,6 +15,11 @@ namespace ringlark::cli {
 std::string MessageLine(const TCorrMessage& message);
 // seconds, tag, bytes, fields, quality, uncertain (and alternative).
 nlohmann::json MessageJson(const TCorrMessage& message);
+
+// "0.200s DTMF A0123456789C | Calling Number: 0123456789".
+std::string DtmfLine(const TDtmfMessage& message);
+// seconds, tag "DTMF", digits, fields, uncertain (false).
+nlohmann::json DtmfJson(const TDtmfMessage& message);
 
 // "0.300s CAS 100.0 ms 2130.0 Hz -6.2 dBFS + 2750.0 Hz -6.2 dBFS",
 // "0.000s SAS 300.0 ms 440.0 Hz -6.2 dBFS"; a message as MessageLine.

@@ -109,8 +109,8 @@ void CheckStandard(const TGenerateArgs& args, TCidStandard standard) {
 Bytes OtherStandardImage(const TGenerateArgs& args, TCidStandard standard,
                          const TCidRequest& request, const Bytes& message) {
     if (standard == TCidStandard::Dtmf) {
-        const TDtmfFraming framing =
-            args.DtmfFraming.empty() ? TDtmfFraming::StartAEndC : *DtmfFramingNamed(args.DtmfFraming);
+        const TDtmfFraming framing = args.DtmfFraming.empty() ? TDtmfFraming::StartAEndC
+                                                              : *DtmfFramingNamed(args.DtmfFraming);
         return SynthesiseDtmfImage(DtmfDigits(request.NumberText, request.Private,
                                               request.OutOfArea || request.NumberDisabled, framing),
                                    args.Amplitude);
@@ -271,9 +271,10 @@ void AddGenerate(CLI::App& app, TGenerateArgs& args) {
     generate->add_flag("--json", args.Json, "Print JSON");
     generate->add_option("--standard", args.Standard, "bell (default), etsi, bt or dtmf")
         ->check(CLI::IsMember({"bell", "etsi", "bt", "dtmf"}));
-    generate->add_option("--alert", args.Alert,
-                         "etsi, bt: dtas (the dual-tone alert first) or none (default: none "
-                         "for etsi, dtas for bt)")
+    generate
+        ->add_option("--alert", args.Alert,
+                     "etsi, bt: dtas (the dual-tone alert first) or none (default: none "
+                     "for etsi, dtas for bt)")
         ->check(CLI::IsMember({"dtas", "none"}));
     generate->add_option("--dtmf-framing", args.DtmfFraming,
                          "dtmf: ac (A<number>C, default), a-hash (A<number>#), dc "

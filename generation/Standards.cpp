@@ -46,7 +46,8 @@ class TToneWriter {
         }
     }
     void Quiet(double seconds) {
-        stream_.append(static_cast<std::size_t>(std::lround(seconds * kRate)), static_cast<char>(128));
+        stream_.append(static_cast<std::size_t>(std::lround(seconds * kRate)),
+                       static_cast<char>(128));
     }
     // FSK bits at exactly 1200/s, phase-continuous across bits and calls.
     void Bits(const std::vector<bool>& bits, double mark, double space) {
@@ -54,10 +55,11 @@ class TToneWriter {
         const std::size_t total =
             static_cast<std::size_t>(std::lround(static_cast<double>(bits.size()) * samplesPerBit));
         for (std::size_t i = 0; i < total; ++i) {
-            const auto bit = std::min(bits.size() - 1,
-                                      static_cast<std::size_t>(static_cast<double>(i) / samplesPerBit));
+            const auto bit = std::min(
+                bits.size() - 1, static_cast<std::size_t>(static_cast<double>(i) / samplesPerBit));
             Put(std::sin(fskPhase_));
-            fskPhase_ = std::fmod(fskPhase_ + 2 * M_PI * (bits[bit] ? mark : space) / kRate, 2 * M_PI);
+            fskPhase_ =
+                std::fmod(fskPhase_ + 2 * M_PI * (bits[bit] ? mark : space) / kRate, 2 * M_PI);
         }
     }
 

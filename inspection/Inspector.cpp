@@ -209,7 +209,9 @@ constexpr std::array<std::pair<uint8_t, std::string_view>, 20> kEtsiParameters =
 
 Bytes EtsiAbsence(std::string_view what, uint8_t value) {
     const Bytes head = "Reason for Absence of " + Bytes(what) + ": ";
-    return head + (value == 'P' ? "Private" : value == 'O' ? "Unavailable" : "Undetermined (Invalid)");
+    return head + (value == 'P'   ? "Private"
+                   : value == 'O' ? "Unavailable"
+                                  : "Undetermined (Invalid)");
 }
 
 Bytes EtsiCallType(uint8_t value) {
@@ -334,7 +336,11 @@ TInspectorTable BuildInspector(std::string_view message, TCidStandard standard) 
     const unsigned length = w.Has(2) ? w.At(2) : 0;
     const std::string_view names[] = {"Call Set-Up", "Message Waiting Indication",
                                       "Advice of Charge", "Short Message Service"};
-    const int index = type == 0x80 ? 0 : type == 0x82 ? 1 : type == 0x86 ? 2 : type == 0x89 ? 3 : -1;
+    const int index = type == 0x80   ? 0
+                      : type == 0x82 ? 1
+                      : type == 0x86 ? 2
+                      : type == 0x89 ? 3
+                                     : -1;
     if (index < 0) {
         w.Note(1, "Unknown Message Type ($" + Hex2(type) + ")");
         return table;

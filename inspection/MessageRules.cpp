@@ -120,7 +120,8 @@ TMessageCheck CheckEtsiParameter(uint8_t code, std::string_view value) {
             return single && IsEtsiCallType(first) ? TMessageCheck{true, {}}
                                                    : Fail("unknown call type");
         case etsi::MessagesWaiting:
-            return single ? TMessageCheck{true, {}} : Fail("parameter length does not fit its type");
+            return single ? TMessageCheck{true, {}}
+                          : Fail("parameter length does not fit its type");
         default:
             return {true, {}};  // unknown codes: only their lengths are known
     }

@@ -28,8 +28,7 @@ struct TMessageCheck {
 // With an ETSI or BT standard the ETSI message types (0x80 call set-up, 0x82
 // message waiting, 0x86 advice of charge, 0x89 short message) and parameter
 // codes apply instead; SDMF and the test message are Bell 202 only.
-TMessageCheck CheckMessage(std::string_view message,
-                           TCidStandard standard = TCidStandard::Bell202);
+TMessageCheck CheckMessage(std::string_view message, TCidStandard standard = TCidStandard::Bell202);
 
 // The message types a standard sends.
 bool IsKnownMessageTypeOf(uint8_t type, TCidStandard standard);

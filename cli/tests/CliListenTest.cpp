@@ -281,9 +281,8 @@ const std::string kSoundEnvironment = "ASAN_OPTIONS=detect_leaks=0:abort_on_erro
 TEST(CliListen, CapturesFromTheSoundCardsInput) {
     test::TTempDir dir;
     const auto home = AlsaHome(dir, S16Raw(MdmfImage()));
-    const TRun run =
-        RunShell(kSoundEnvironment + "HOME=" + home.string() +
-                 " CLI listen --seconds 2 --rate 44100 --quiet");
+    const TRun run = RunShell(kSoundEnvironment + "HOME=" + home.string() +
+                              " CLI listen --seconds 2 --rate 44100 --quiet");
     EXPECT_EQ(run.Status, 0) << run.Err;
     // ALSA's file plugin may start its file again when the capture recovers
     // from an overrun, so the message can come more than once

@@ -43,7 +43,7 @@ std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std
 // with a space) and the mark run are counted in bits.
 struct TFskSignal {
     double Rate = 44100;
-    double MarkHz = 1200.0;   // Bell 202; V.23: 1300 and 2100
+    double MarkHz = 1200.0;  // Bell 202; V.23: 1300 and 2100
     double SpaceHz = 2200.0;
     double ToneFactor = 1.0;  // both tones scaled (1.02: 2 % high)
     double BaudFactor = 1.0;  // bit rate scaled
@@ -71,5 +71,9 @@ std::vector<float> TelephoneBand(const std::vector<float>& samples, double rate)
 // A random MDMF message as a caller would send it (date, 10-digit number, an
 // upper-case name of 4 to 15 characters), from a seed.
 Bytes RandomMdmfMessage(uint64_t seed);
+
+// Voice-like sound: a gliding fundamental with its harmonics shaped by two
+// moving formants, syllables, and breath noise; the seed picks the voice.
+std::vector<float> SpeechLike(double rate, uint64_t seed, double seconds);
 
 }  // namespace ringlark

@@ -1,0 +1,83 @@
+#pragma once
+
+// DTMF caller ID: digits found with a block Goertzel detector, gathered into
+// messages by their framing characters.
+#include <array>
+#include <complex>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/Bytes.h"
+
+namespace ringlark {
+
+struct TDtmfDigit {
+    char Digit = 0;
+    double Seconds = 0;   // where the tone pair began
+    double Duration = 0;  // seconds
+};
+
+struct TDtmfMessage {
+    double Seconds = 0;  // the first digit
+    std::string Digits;  // framing characters included ("A0123456789C")
+};
+
+// Finds DTMF digits in a signal fed one sample at a time.
+//
+// Each 10 ms block is correlated with the eight DTMF frequencies. A block holds
+// a digit when the strongest row and column tone hold most of its energy, both
+// are above a floor, the row tone is at most 8 dB above the column tone or 8 dB
+// below it, and the next strongest row and column are far weaker. A run of
+// blocks of one digit is reported when it ends, if the tones lasted 40 ms and
+// each tone's phase advance from block to block puts it within 2.5 % of its
+// frequency (1.5 % is accepted, 3.5 % refused).
+class TDtmfDetector {
+  public:
+    // pathGain: the gain of the filters before the detector at a frequency.
+    explicit TDtmfDetector(double rate, std::function<double(double)> pathGain = {});
+    void Push(float x, std::vector<TDtmfDigit>& found);
+    void Finish(std::vector<TDtmfDigit>& found);
+
+  private:
+    struct TBlock {
+        std::array<std::complex<double>, 8> Tones{};
+        double Energy = 0;
+        std::size_t First = 0;
+        int Row = -1, Column = -1;  // the digit it holds, if any
+    };
+    void EndBlock(std::vector<TDtmfDigit>& found);
+    void EndRun(const TBlock* after, std::vector<TDtmfDigit>& found);
+
+    double rate_;
+    std::size_t blockLength_;
+    std::array<double, 8> gain_{};
+    std::array<std::complex<double>, 8> oscillator_{}, step_{};
+    TBlock block_, previous_;
+    std::size_t index_ = 0;
+    // the current run: its blocks, the block before it, the amplitude sums
+    std::size_t runBlocks_ = 0;
+    TBlock before_, first_, last_;
+    std::array<double, 2> amplitudeSum_{};
+    std::array<std::complex<double>, 2> advance_{};
+};
+
+// Gathers digits into messages: a message ends with C or #, and is kept when
+// it has the shape of a DTMF caller ID (see DtmfCallerId). An A starts a new
+// message; digits more than 2 s apart do not belong together.
+class TDtmfAssembler {
+  public:
+    void Add(const TDtmfDigit& digit, std::vector<TDtmfMessage>& found);
+
+  private:
+    TDtmfMessage current_;
+    double lastEnd_ = -1e9;
+};
+
+// The whole first stage and the detector over a recording.
+std::vector<TDtmfMessage> DecodeDtmf(std::span<const float> samples, double rate);
+// An 8-bit image at 44100/s.
+std::vector<TDtmfMessage> DecodeDtmfImage(const Bytes& image);
+
+}  // namespace ringlark
