@@ -6,6 +6,7 @@
 #include "analysis/DtmfDecoder.h"
 #include "analysis/FskFamily.h"
 #include "generation/MessageBuilder.h"
+#include "inspection/DtmfCallerId.h"
 
 namespace ringlark {
 
@@ -90,6 +91,13 @@ Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
         ShowListing(listing);
     }
     return messages.empty() ? Bytes() : messages.front().Message;
+}
+
+bool TAutoResult::Checked() const {
+    if (Failed()) {
+        return false;
+    }
+    return MethodTag == "DTMF" ? ParseDtmfDigits(Text).Valid : ChecksumPasses(Text);
 }
 
 TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {

@@ -31,6 +31,9 @@ struct TAutoResult {
     bool Failed() const { return MethodTag.rfind("FAIL: ", 0) == 0; }
     // The method-0 text of a failure.
     Bytes ZeroCrossingText() const { return Failed() ? MethodTag.substr(6) : Bytes(); }
+    // What it reports holds: the checksum of a message, the framing of DTMF
+    // digits (which have no checksum).
+    bool Checked() const;
 };
 
 // True when the text holds a whole message by its length byte and the checksum

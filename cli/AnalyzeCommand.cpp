@@ -95,16 +95,6 @@ TExitStatus PrintAll(std::vector<TCorrMessage> fsk, const std::vector<TDtmfMessa
                                                          : TExitStatus::Success;
 }
 
-// Whether --standard (empty: every standard) asks for a decoder's standard;
-// ETSI and BT share the V.23 decoder.
-bool Wants(const std::string& name, TCidStandard standard) {
-    if (name.empty()) {
-        return true;
-    }
-    return standard == TCidStandard::EtsiV23 ? name == "etsi" || name == "bt"
-                                             : name == StandardName(standard);
-}
-
 // The messages of every standard asked for.
 template <typename TFsk, typename TDtmf>
 TExitStatus ListAll(const std::string& standardName, bool json, TFsk fsk, TDtmf dtmf) {
@@ -129,7 +119,7 @@ TExitStatus ListAll(const std::string& standardName, bool json, TFsk fsk, TDtmf 
 TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
                         const Bytes& inspectText, const std::vector<Bytes>& report) {
     const bool failed = result.Failed();
-    const bool checked = !failed && ChecksumPasses(result.Text);
+    const bool checked = result.Checked();
     if (args.Json) {
         nlohmann::json out = {{"tag", failed ? "FAIL" : result.MethodTag},
                               {"bytes", HexString(result.Text)},
@@ -168,28 +158,6 @@ TAutoResult OtherStandardResult(TCidStandard standard, const Bytes& image) {
     return found.empty() ? TAutoResult{"FAIL: ", ""} : TAutoResult{"V23", found.front().Message};
 }
 
-// Any sound file: method 3 for Bell 202, then V.23, then DTMF (or only the
-// standard asked for).
-TAutoResult AnyFormatResult(const TAnalyzeArgs& args, const TSoundFile& sound) {
-    const auto wants = [&](TCidStandard s) { return Wants(args.Standard, s); };
-    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
-        if (wants(standard)) {
-            const auto found =
-                TCorrelationDecoder::For(standard).Decode(sound.Samples, sound.SampleRate);
-            if (!found.empty()) {
-                return {Bytes(found.front().Tag()), found.front().Message};
-            }
-        }
-    }
-    if (wants(TCidStandard::Dtmf)) {
-        const auto found = DecodeDtmf(sound.Samples, sound.SampleRate);
-        if (!found.empty()) {
-            return {"DTMF", found.front().Digits};
-        }
-    }
-    return {"FAIL: ", ""};
-}
-
 // Any sound file, straight to method 3.
 TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
     if (args.Method == "zc" || args.Method == "peak") {
@@ -203,7 +171,7 @@ TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
             [&](const TCorrelationDecoder& d) { return d.Decode(sound.Samples, sound.SampleRate); },
             [&] { return DecodeDtmf(sound.Samples, sound.SampleRate); });
     }
-    const TAutoResult result = AnyFormatResult(args, sound);
+    const TAutoResult result = AnalyzeSound(sound, args.Standard);
     if (args.Method == "corr") {
         TCorrelationDecoder decoder;
         PrintListing(CorrelationListing(decoder.Decode(sound.Samples, sound.SampleRate)));

@@ -3,6 +3,8 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include "analysis/CorrelationDecoder.h"
+#include "analysis/DtmfDecoder.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
 
@@ -32,6 +34,38 @@ TSoundFile ReadAnyFormat(const std::string& path) {
     }
     sf_close(file);
     return sound;
+}
+
+// Whether --standard (empty: every standard) asks for a decoder's standard;
+// ETSI and BT share the V.23 decoder.
+bool Wants(const std::string& name, TCidStandard standard) {
+    if (name.empty()) {
+        return true;
+    }
+    return standard == TCidStandard::EtsiV23 ? name == "etsi" || name == "bt"
+                                             : name == StandardName(standard);
+}
+
+// Any sound file: method 3 for Bell 202, then V.23, then DTMF (or only the
+// standard asked for).
+TAutoResult AnalyzeSound(const TSoundFile& sound, const std::string& standard) {
+    const auto wants = [&](TCidStandard s) { return Wants(standard, s); };
+    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
+        if (wants(standard)) {
+            const auto found =
+                TCorrelationDecoder::For(standard).Decode(sound.Samples, sound.SampleRate);
+            if (!found.empty()) {
+                return {Bytes(found.front().Tag()), found.front().Message};
+            }
+        }
+    }
+    if (wants(TCidStandard::Dtmf)) {
+        const auto found = DecodeDtmf(sound.Samples, sound.SampleRate);
+        if (!found.empty()) {
+            return {"DTMF", found.front().Digits};
+        }
+    }
+    return {"FAIL: ", ""};
 }
 
 }  // namespace ringlark::cli

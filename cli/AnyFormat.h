@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/ByteExtraction.h"
+#include "generation/Standards.h"
+
 namespace ringlark::cli {
 
 struct TSoundFile {
@@ -13,5 +16,13 @@ struct TSoundFile {
 // Any file libsndfile reads: WAV of any depth, float, FLAC, any rate, any
 // number of channels. Throws RinglarkError "Cannot open file %s".
 TSoundFile ReadAnyFormat(const std::string& path);
+
+// Whether a standard's name given on the command line (empty: every standard)
+// asks for a decoder's standard; ETSI and BT share the V.23 decoder.
+bool Wants(const std::string& name, TCidStandard standard);
+
+// The first message in a sound: method 3 for Bell 202, then V.23, then DTMF
+// (or only the standard named).
+TAutoResult AnalyzeSound(const TSoundFile& sound, const std::string& standard);
 
 }  // namespace ringlark::cli

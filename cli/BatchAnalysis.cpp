@@ -64,9 +64,9 @@ nlohmann::json MessagesJson(const std::vector<TCorrMessage>& messages) {
     nlohmann::json out = nlohmann::json::array();
     for (const auto& m : messages) {
         out.push_back({{"seconds", m.Seconds},
-                       {"tag", "CORR"},
+                       {"tag", m.Tag()},
                        {"bytes", HexString(m.Message)},
-                       {"fields", FieldsText(m.Message)},
+                       {"fields", FieldsText(m.Message, m.Standard)},
                        {"quality", std::round(m.Quality * 1000) / 1000}});
     }
     return out;
@@ -116,9 +116,13 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
         TAutoResult automatic;
         if (anyFormat) {
             const TSoundFile sound = ReadAnyFormat(file);
-            messages = TCorrelationDecoder().Decode(sound.Samples, sound.SampleRate);
-            automatic = messages.empty() ? TAutoResult{"FAIL: ", ""}
-                                         : TAutoResult{"CORR", messages.front().Message};
+            automatic = AnalyzeSound(sound, "");
+            messages =
+                automatic.MethodTag == "DTMF"
+                    ? std::vector<TCorrMessage>{}
+                    : TCorrelationDecoder::For(automatic.MethodTag == "V23" ? TCidStandard::EtsiV23
+                                                                            : TCidStandard::Bell202)
+                          .Decode(sound.Samples, sound.SampleRate);
         } else {
             TCancelledFileDialog dialog;
             TCapturedNotices notices;
@@ -133,12 +137,18 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
             TAnalystTab tab(host, viewer, dialog);
             tab.ReportLoadedImage();
             automatic = tab.LastResult;
-            messages = TCorrelationDecoder().DecodeImage(viewer.LoadedImage);
+            // the messages of the standard found (Bell 202 unless another was)
+            if (automatic.MethodTag != "DTMF") {
+                messages =
+                    TCorrelationDecoder::For(automatic.MethodTag == "V23" ? TCidStandard::EtsiV23
+                                                                          : TCidStandard::Bell202)
+                        .DecodeImage(viewer.LoadedImage);
+            }
         }
         const bool failed = automatic.Failed();
         result.Tag = failed ? "FAIL" : Bytes(automatic.MethodTag);
         result.Bytes = HexString(failed ? automatic.ZeroCrossingText() : automatic.Text);
-        result.Checksum = !failed && ChecksumPasses(automatic.Text);
+        result.Checksum = automatic.Checked();
         result.Messages = MessagesJson(messages);
         result.Status = result.Checksum ? TBatchStatus::Decoded : TBatchStatus::NotUnderstood;
     } catch (const std::exception& e) {
