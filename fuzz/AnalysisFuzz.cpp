@@ -10,9 +10,11 @@
 
 #include "analysis/ByteExtraction.h"
 #include "analysis/CorrelationDecoder.h"
+#include "analysis/DtmfDecoder.h"
 #include "analysis/StreamDecoder.h"
 #include "analysis/WaveformViewer.h"
 #include "core/NullServices.h"
+#include "inspection/DtmfCallerId.h"
 #include "inspection/Inspector.h"
 #include "inspection/MessageRules.h"
 
@@ -42,6 +44,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // uncertain one has another reading that does too.
         ringlark::TCorrelationDecoder decoder;
         decoder.IncludeUncertain = true;
+        ringlark::TCorrelationDecoder v23 =
+            ringlark::TCorrelationDecoder::For(ringlark::TCidStandard::EtsiV23);
+        v23.IncludeUncertain = true;
+        for (const auto& message : v23.Decode(samples, rate)) {
+            if (!ringlark::CheckMessage(message.Message, ringlark::TCidStandard::EtsiV23).Passed) {
+                __builtin_trap();
+            }
+        }
+        // DTMF messages always have a caller-ID framing
+        for (const auto& message : ringlark::DecodeDtmf(samples, rate)) {
+            if (!ringlark::ParseDtmfDigits(message.Digits).Valid) {
+                __builtin_trap();
+            }
+        }
         for (const auto& message : decoder.Decode(samples, rate)) {
             if (!ringlark::CheckMessage(message.Message).Passed ||
                 (message.Uncertain && !ringlark::CheckMessage(message.Alternative).Passed) ||

@@ -21,9 +21,9 @@ TEST(CliStandards, EtsiAndBtRoundTripWithTheV23Tag) {
     test::TTempDir dir;
     for (const std::string standard : {"etsi", "bt"}) {
         const auto wav = (dir / (standard + ".wav")).string();
-        const TRun made = RunCli("generate mdmf --standard " + standard +
-                                 " --number 0123456789 --name ANNA --date 1207 --time 0930 -o " +
-                                 wav);
+        const TRun made =
+            RunCli("generate mdmf --standard " + standard +
+                   " --number 0123456789 --name ANNA --date 1207 --time 0930 -o " + wav);
         ASSERT_EQ(made.Status, 0) << made.Err;
         const TRun hex = RunCli("analyze --hex " + wav);
         EXPECT_EQ(hex.Status, 0) << standard;
@@ -52,13 +52,15 @@ TEST(CliStandards, EtsiAndBtRoundTripWithTheV23Tag) {
 
 TEST(CliStandards, DtmfRoundTripInEveryFraming) {
     test::TTempDir dir;
-    const std::vector<std::pair<std::string, std::string>> framings = {
-        {"ac", "A0123456789C"}, {"a-hash", "A0123456789#"}, {"dc", "D0123456789C"},
-        {"hash", "0123456789#"}};
+    const std::vector<std::pair<std::string, std::string>> framings = {{"ac", "A0123456789C"},
+                                                                       {"a-hash", "A0123456789#"},
+                                                                       {"dc", "D0123456789C"},
+                                                                       {"hash", "0123456789#"}};
     for (const auto& [framing, digits] : framings) {
         const auto wav = (dir / (framing + ".wav")).string();
-        const TRun made = RunCli("generate mdmf --standard dtmf --number 0123456789 --dtmf-framing " +
-                                 framing + " -o " + wav);
+        const TRun made =
+            RunCli("generate mdmf --standard dtmf --number 0123456789 --dtmf-framing " + framing +
+                   " -o " + wav);
         ASSERT_EQ(made.Status, 0) << made.Err;
         const TRun report = RunCli("analyze " + wav);
         EXPECT_EQ(report.Status, 0);
@@ -86,8 +88,9 @@ TEST(CliStandards, WhatAStandardCannotCarryIsAUsageError) {
         {"generate vmwi-on --standard dtmf", "dtmf sends only a number: use mdmf"},
         {"generate sdmf --standard etsi --number 1",
          "sdmf is Bell 202 only; etsi sends mdmf, cwcid, vmwi-on, vmwi-off or workshop messages"},
-        {"generate test --standard bt", "test is Bell 202 only; bt sends mdmf, cwcid, vmwi-on, "
-                                        "vmwi-off or workshop messages"},
+        {"generate test --standard bt",
+         "test is Bell 202 only; bt sends mdmf, cwcid, vmwi-on, "
+         "vmwi-off or workshop messages"},
         {"generate mdmf --standard bt --long-distance --number 1",
          "--long-distance is Bell 202 only; bt cannot send it"},
         {"generate mdmf --alert dtas", "--alert applies to --standard etsi and bt"},
@@ -106,8 +109,9 @@ TEST(CliStandards, WhatAStandardCannotCarryIsAUsageError) {
 }
 
 TEST(CliStandards, TheEtsiInspectorNamesItsParameters) {
-    const TRun run = RunCli("generate mdmf --standard etsi --private --name ANNA --date 1207 "
-                            "--time 0930 --inspect --json");
+    const TRun run = RunCli(
+        "generate mdmf --standard etsi --private --name ANNA --date 1207 "
+        "--time 0930 --inspect --json");
     ASSERT_EQ(run.Status, 0) << run.Err;
     const auto json = nlohmann::json::parse(run.Out);
     std::vector<std::string> notes;
