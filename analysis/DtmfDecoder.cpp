@@ -14,7 +14,10 @@ constexpr std::array<double, 8> kHz = {697, 770, 852, 941, 1209, 1336, 1477, 163
 constexpr std::string_view kKeys = "123A456B789C*0#D";
 constexpr double kMinShare = 0.6;
 constexpr double kMinLevelDbfs = -45;
-constexpr double kMaxTwistDb = 8;
+// 8 dB of twist either way, with a margin, over a whole tone; one block may
+// show more (the other tone's leakage moves the weaker one's level).
+constexpr double kMaxTwistDb = 9;
+constexpr double kMaxBlockTwistDb = 12;
 constexpr double kMaxNeighbour = 0.6;  // the next strongest tone of a group, relative
 constexpr double kTolerance = 0.025;
 constexpr double kMinSeconds = 0.038;
@@ -77,7 +80,7 @@ void TDtmfDetector::EndBlock(std::vector<TDtmfDigit>& found) {
     const bool holds = b.Energy > 0 &&
                        2 * (row * row + column * column) / n >= kMinShare * b.Energy &&
                        rowDb >= kMinLevelDbfs && columnDb >= kMinLevelDbfs &&
-                       std::fabs(rowDb - columnDb) <= kMaxTwistDb &&
+                       std::fabs(rowDb - columnDb) <= kMaxBlockTwistDb &&
                        next[0] <= kMaxNeighbour * row && next[1] <= kMaxNeighbour * column;
     b.Row = holds ? best[0] : -1;
     b.Column = holds ? best[1] : -1;
@@ -124,7 +127,12 @@ void TDtmfDetector::EndRun(const TBlock* after, std::vector<TDtmfDigit>& found) 
                                  static_cast<double>(blocks - 2)
                            : std::max(std::abs(first_.Tones[tone]), std::abs(last_.Tones[tone]));
     };
-    const double wholeSum = whole(row, amplitudeSum_[0]) + whole(column, amplitudeSum_[1]);
+    const double rowWhole = whole(row, amplitudeSum_[0]);
+    const double columnWhole = whole(column, amplitudeSum_[1]);
+    const double wholeSum = rowWhole + columnWhole;
+    if (std::fabs(Db(rowWhole / gain_[row]) - Db(columnWhole / gain_[column])) > kMaxTwistDb) {
+        return;
+    }
     const auto share = [&](const TBlock& block) {
         return wholeSum > 0
                    ? std::min(1.0, (std::abs(block.Tones[row]) + std::abs(block.Tones[column])) /
@@ -153,20 +161,49 @@ void TDtmfDetector::EndRun(const TBlock* after, std::vector<TDtmfDigit>& found) 
     found.push_back(digit);
 }
 
+namespace {
+
+// The exchange sends the digits of one message at a steady pace. A digit
+// lost in noise leaves a gap of two steps, a tone broken in two a step of
+// half: either would give another valid-looking number, so a message is kept
+// only when every step from one digit's start to the next is within 40 % of
+// the middle one.
+bool SteadyCadence(const std::vector<double>& onsets) {
+    if (onsets.size() < 3) {
+        return false;  // the shortest caller ID, D1#, has three
+    }
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < onsets.size(); ++i) {
+        steps.push_back(onsets[i] - onsets[i - 1]);
+    }
+    std::vector<double> sorted = steps;
+    std::nth_element(sorted.begin(),
+                     sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double middle = sorted[sorted.size() / 2];
+    return std::all_of(steps.begin(), steps.end(), [middle](double step) {
+        return step >= 0.6 * middle && step <= 1.4 * middle;
+    });
+}
+
+}  // namespace
+
 void TDtmfAssembler::Add(const TDtmfDigit& digit, std::vector<TDtmfMessage>& found) {
     if (digit.Seconds - lastEnd_ > kMaxGapSeconds || digit.Digit == 'A') {
         current_ = {};
+        onsets_.clear();
     }
     lastEnd_ = digit.Seconds + digit.Duration;
     if (current_.Digits.empty()) {
         current_.Seconds = digit.Seconds;
     }
     current_.Digits += digit.Digit;
+    onsets_.push_back(digit.Seconds);
     if (digit.Digit == 'C' || digit.Digit == '#') {
-        if (ParseDtmfDigits(current_.Digits).Valid) {
+        if (ParseDtmfDigits(current_.Digits).Valid && SteadyCadence(onsets_)) {
             found.push_back(current_);
         }
         current_ = {};
+        onsets_.clear();
     }
 }
 

@@ -28,11 +28,12 @@ struct TDtmfMessage {
 //
 // Each 10 ms block is correlated with the eight DTMF frequencies. A block holds
 // a digit when the strongest row and column tone hold most of its energy, both
-// are above a floor, the row tone is at most 8 dB above the column tone or 8 dB
-// below it, and the next strongest row and column are far weaker. A run of
-// blocks of one digit is reported when it ends, if the tones lasted 40 ms and
-// each tone's phase advance from block to block puts it within 2.5 % of its
-// frequency (1.5 % is accepted, 3.5 % refused).
+// are above a floor, and the next strongest row and column are far weaker. A
+// run of blocks of one digit is reported when it ends, if the tones lasted
+// 40 ms, neither was more than 9 dB above the other over the run (8 dB of
+// twist either way is taken), and each tone's phase advance from block to
+// block puts it within 2.5 % of its frequency (1.5 % is accepted, 3.5 %
+// refused).
 class TDtmfDetector {
   public:
     // pathGain: the gain of the filters before the detector at a frequency.
@@ -64,7 +65,8 @@ class TDtmfDetector {
 };
 
 // Gathers digits into messages: a message ends with C or #, and is kept when
-// it has the shape of a DTMF caller ID (see DtmfCallerId). An A starts a new
+// it has the shape of a DTMF caller ID (see DtmfCallerId) and its digits came
+// at a steady pace (no digit lost, none broken in two). An A starts a new
 // message; digits more than 2 s apart do not belong together.
 class TDtmfAssembler {
   public:
@@ -72,6 +74,7 @@ class TDtmfAssembler {
 
   private:
     TDtmfMessage current_;
+    std::vector<double> onsets_;  // where each digit of the current message began
     double lastEnd_ = -1e9;
 };
 

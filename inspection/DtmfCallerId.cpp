@@ -48,7 +48,8 @@ TDtmfCallerId ParseDtmfDigits(std::string_view digits, const TDtmfAbsenceCodes& 
     std::size_t at = 0;
     bool shaped = true;
     if (!body.empty() && IsDigit(body[0])) {
-        id.Number = DigitsFrom(body, at);  // no start character
+        id.Number = DigitsFrom(body, at);  // no start character: ends with #
+        shaped = end == '#';
     }
     while (at < body.size() && shaped) {
         const char c = body[at++];

@@ -5,7 +5,7 @@
 //   A<number>[D<redirecting number>][B<code>]C   most networks that use DTMF
 //   A<number>#, D1# private, D2# international, D3# unavailable
 //   D<number>C                                    (the Netherlands, Taiwan...)
-//   <number>#  or  <number>C                      no start character
+//   <number>#                                     no start character
 // B is followed by a two-digit code for an absent number; which code means
 // private differs between sources, so the codes are a setting.
 #include <string>

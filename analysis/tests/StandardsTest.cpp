@@ -184,8 +184,21 @@ TEST(Dtmf, RefusesWhatIsNotACallerIdDigit) {
     far.Factor = 0.965;
     EXPECT_TRUE(DecodeDtmf(DtmfSignal(digits, far), 8000).empty());
     TDtmfSignal twisted;
-    twisted.TwistDb = -8;  // the row tone 8 dB above the column tone
-    EXPECT_EQ(DecodeDtmf(DtmfSignal(digits, twisted), 8000).size(), 1u);
+    for (double twist : {-8.0, 8.0}) {  // one tone 8 dB above the other
+        twisted.TwistDb = twist;
+        const auto found = DecodeDtmf(DtmfSignal(digits, twisted), 8000);
+        ASSERT_EQ(found.size(), 1u) << twist;
+        EXPECT_EQ(found[0].Digits, digits);
+    }
+    twisted.TwistDb = -12;
+    EXPECT_TRUE(DecodeDtmf(DtmfSignal(digits, twisted), 8000).empty());
+    // a lost digit or a tone broken in two would give another number
+    TDtmfSignal steady;
+    std::vector<float> lost = DtmfSignal("A0123456789C", steady);
+    const std::size_t fifth = static_cast<std::size_t>((0.2 + 5 * 0.14) * 8000);
+    std::fill(lost.begin() + static_cast<std::ptrdiff_t>(fifth),
+              lost.begin() + static_cast<std::ptrdiff_t>(fifth + 560), 0.0f);
+    EXPECT_TRUE(DecodeDtmf(lost, 8000).empty());
     TDtmfSignal short30;
     short30.ToneSeconds = 0.030;
     EXPECT_TRUE(DecodeDtmf(DtmfSignal(digits, short30), 8000).empty());
@@ -218,6 +231,7 @@ TEST(Dtmf, DigitsAreParsedByTheirFraming) {
     EXPECT_FALSE(ParseDtmfDigits("A0123").Valid);
     EXPECT_FALSE(ParseDtmfDigits("B1C").Valid);
     EXPECT_FALSE(ParseDtmfDigits("*#").Valid);
+    EXPECT_FALSE(ParseDtmfDigits("0123C").Valid);  // no start character: only #
 }
 
 }  // namespace
