@@ -9,6 +9,7 @@ void TRinglarkApplication::Start() {
     HelpFile.clear();
     Form1.Initialise();
     FormOptions.Initialise(Form1.Config.Amplitude, Form1.Config.Clip);
+    FormOptions.Settings.Standard = Form1.Config.Standard;
 }
 
 }  // namespace ringlark

@@ -47,6 +47,7 @@ constexpr std::array<TIntegerValue, 2> kIntegers = {{
     {"Clip", &TConfigValues::Clip},
 }};
 constexpr std::string_view kConfigKey = "Config";
+constexpr std::string_view kStandardValue = "Standard";
 constexpr int32_t kDefaultLevel = 63;
 
 void ReadList(const TRegKey* key, TMRU& list, std::vector<std::string>& errors,
@@ -166,6 +167,10 @@ TRegistryDocument ConfigDocument(const TConfigValues& values) {
         config.Set(Bytes(integer.Name),
                    TRegValue{TRegType::Dword, "", static_cast<uint32_t>(values.*integer.Field)});
     }
+    if (values.Standard != TCidStandard::Bell202) {
+        config.Set(Bytes(kStandardValue),
+                   TRegValue{TRegType::String, Bytes(StandardName(values.Standard)), 0});
+    }
     return document;
 }
 
@@ -232,6 +237,16 @@ std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values) {
             values.*integer.Field = kDefaultLevel;
         } else {
             values.*integer.Field = static_cast<int32_t>(value->Number);
+        }
+    }
+    values.Standard = TCidStandard::Bell202;
+    if (const TRegValue* value = config != nullptr ? config->Find(kStandardValue) : nullptr) {
+        const auto standard = value->Type == TRegType::String ? StandardNamed(value->Text)
+                                                              : std::optional<TCidStandard>{};
+        if (standard) {
+            values.Standard = *standard;
+        } else {
+            errors.push_back(msg::InvalidDataType(kStandardValue));
         }
     }
     if (!errors.empty()) {

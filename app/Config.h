@@ -8,6 +8,7 @@
 
 #include "app/RegistryFile.h"
 #include "core/Bytes.h"
+#include "generation/Standards.h"
 
 namespace ringlark {
 
@@ -28,6 +29,10 @@ struct TConfigValues {
     TMRU AnalystMRU{};
     int32_t Amplitude = 63;
     int32_t Clip = 63;
+    // The caller-ID system generated; stored (as "Standard") only when it is
+    // not Bell 202, so a store written with the default is unchanged and an
+    // earlier store, which lacks it, reads as Bell 202.
+    TCidStandard Standard = TCidStandard::Bell202;
 };
 
 inline constexpr std::string_view ConfigRoot = "HKEY_LOCAL_MACHINE\\Software\\Ringlark";

@@ -169,6 +169,7 @@ void TForm1::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& met
 void TForm1::ShowOptions() {
     const TDialogResult result = services_.Host.ShowOptionsModal();
     ApplyOptions(options_, result, Config.Amplitude, Config.Clip);
+    ApplyStandard(options_, result, Config.Standard);
 }
 
 TCallerIdTab* TForm1::GeneratingTab() {
@@ -286,7 +287,7 @@ TCidRequest TForm1::ReadCurrentTab() {
 }
 
 TGenerationOptions TForm1::CurrentOptions() {
-    return {options_.Filters(), Config.Amplitude, Config.Clip};
+    return {options_.Filters(), Config.Amplitude, Config.Clip, Config.Standard};
 }
 
 void TForm1::BubbleMRU(TMruList list, const Bytes& entry) {

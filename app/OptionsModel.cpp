@@ -86,4 +86,10 @@ void ApplyOptions(const TFormOptions& dialog, TDialogResult result, int32_t& amp
     clip = s.DisableClipping ? TFormOptions::NoClipping : IntegerValue(s.OptionClip);
 }
 
+void ApplyStandard(const TFormOptions& dialog, TDialogResult result, TCidStandard& standard) {
+    if (result == TDialogResult::Ok) {
+        standard = dialog.Settings.Standard;
+    }
+}
+
 }  // namespace ringlark

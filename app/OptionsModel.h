@@ -5,6 +5,7 @@
 
 #include "core/Bytes.h"
 #include "generation/MessageBuilder.h"
+#include "generation/Standards.h"
 
 namespace ringlark {
 
@@ -20,6 +21,7 @@ struct TOptionsSettings {
     bool AlphaOnly = false;
     bool ForceUppercaseName = true;
     bool NoFiltering = false;
+    TCidStandard Standard = TCidStandard::Bell202;  // the "Standard" choice
 };
 
 // TFormOptions: its controls and the rules between them. The dialog is created
@@ -56,5 +58,7 @@ class TFormOptions {
 // value" for a text that is not an integer; assignments made before it stay.
 void ApplyOptions(const TFormOptions& dialog, TDialogResult result, int32_t& amplitude,
                   int32_t& clip);
+// The standard chosen, taken when the result is OK (after the audio values).
+void ApplyStandard(const TFormOptions& dialog, TDialogResult result, TCidStandard& standard);
 
 }  // namespace ringlark

@@ -37,7 +37,7 @@ class TPortAudioInput : public ISoundInput {
     const std::string& DeviceName() const { return name_; }
 
   private:
-    void* stream_ = nullptr;
+    [[maybe_unused]] void* stream_ = nullptr;  // a PaStream (unused in a build without sound)
     double rate_ = 0;
     std::string name_;
     int overflows_ = 0;

@@ -10,6 +10,7 @@
 
 #include "app/RegistryFile.h"
 #include "app/tests/AppTestSupport.h"
+#include "core/UserMessages.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {
@@ -310,6 +311,42 @@ TEST(ConfigStore, DanglingLinkIsFollowedWhenWriting) {
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_NE(test::ReadFile(dir / "real.reg").find("\"1\"=\"1\""), Bytes::npos);
+}
+
+}  // namespace
+}  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+TEST(ConfigStore, TheStandardIsStoredOnlyWhenItIsNotBell202) {
+    TConfigValues values;
+    const Bytes bell = FormatRegistryText(ConfigDocument(values));
+    EXPECT_EQ(bell.find("Standard"), Bytes::npos);  // as an earlier store holds it
+    for (TCidStandard standard : {TCidStandard::EtsiV23, TCidStandard::Bt, TCidStandard::Dtmf}) {
+        values.Standard = standard;
+        test::TMemoryStore store;
+        store.Document = ConfigDocument(values);
+        EXPECT_NE(FormatRegistryText(*store.Document)
+                      .find("\"Standard\"=\"" + std::string(StandardName(standard)) + "\"\r\n"),
+                  Bytes::npos);
+        TConfigValues read;
+        EXPECT_TRUE(GetConfig(store, read).empty());
+        EXPECT_EQ(read.Standard, standard);
+    }
+    // an earlier store reads as Bell 202; a value it cannot name is reported
+    test::TMemoryStore earlier;
+    earlier.Document = ConfigDocument(TConfigValues{});
+    TConfigValues read;
+    read.Standard = TCidStandard::Dtmf;
+    EXPECT_TRUE(GetConfig(earlier, read).empty());
+    EXPECT_EQ(read.Standard, TCidStandard::Bell202);
+    earlier.Document->Key(std::string(ConfigRoot) + "\\Config")
+        .Set("Standard", TRegValue{TRegType::String, "v23", 0});
+    const auto errors = GetConfig(earlier, read);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors[0], msg::InvalidDataType("Standard"));
+    EXPECT_EQ(read.Standard, TCidStandard::Bell202);
 }
 
 }  // namespace

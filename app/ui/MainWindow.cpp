@@ -80,6 +80,10 @@ MainWindow::MainWindow(TDesktopServices services) : services_(services) {
     statusPanel = new QLabel(this);
     statusPanel->setMinimumWidth(100);
     statusBar()->addWidget(statusPanel, 1);
+    // the caller-ID system, shown when it is not Bell 202
+    standardPanel = new QLabel(this);
+    statusBar()->addPermanentWidget(standardPanel);
+    standardPanel->hide();
 
     connect(pages, &QTabWidget::currentChanged, this, [this](int index) {
         if (!refreshing_) {

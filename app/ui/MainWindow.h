@@ -120,6 +120,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* viewerAction = nullptr;       // "&View", "&Waveform Viewer"
     QAction* lineMonitorAction = nullptr;  // "&View", "&Line Monitor"
     QLabel* statusPanel = nullptr;
+    QLabel* standardPanel = nullptr;  // the standard, when not Bell 202
     QTableWidget* workshopGrid = nullptr;
     QToolBar* workshopToolBar = nullptr;
     std::array<QAction*, 7> workshopActions{};  // Add, Del, Edit, Up, Down, Load, Save

@@ -198,6 +198,10 @@ void MainWindow::RefreshAll() {
     saveWorkshopScriptAction->setEnabled(c.SaveWorkshopScript);
     transferAction->setEnabled(c.TransferCID);
     statusPanel->setText(FromCp1252(m.StatusText));
+    const std::string_view standard = StandardTitle(m.Config.Standard);
+    standardPanel->setText(
+        QString::fromLatin1(standard.data(), static_cast<qsizetype>(standard.size())));
+    standardPanel->setVisible(m.Config.Standard != TCidStandard::Bell202);
     if (!m.Caption.empty()) {
         setWindowTitle(QString::fromStdString(m.Caption));
     }

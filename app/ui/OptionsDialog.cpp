@@ -1,6 +1,7 @@
 #include "app/ui/OptionsDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -49,6 +50,19 @@ OptionsDialog::OptionsDialog(TFormOptions& model, QWidget* parent)
     filteringLayout->addWidget(noFiltering_);
     layout->addWidget(filtering);
 
+    // Beside the audio values and filtering: which caller-ID system to send.
+    auto* standardRow = new QHBoxLayout();
+    standardRow->addWidget(new QLabel(QStringLiteral("Standard"), this));
+    standard_ = new QComboBox(this);
+    for (TCidStandard s :
+         {TCidStandard::Bell202, TCidStandard::EtsiV23, TCidStandard::Bt, TCidStandard::Dtmf}) {
+        const std::string_view title = StandardTitle(s);
+        standard_->addItem(QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())),
+                           static_cast<int>(s));
+    }
+    standardRow->addWidget(standard_, 1);
+    layout->addLayout(standardRow);
+
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
@@ -64,6 +78,9 @@ OptionsDialog::OptionsDialog(TFormOptions& model, QWidget* parent)
             [this](const QString& text) { model_.Settings.OptionAmplitude = ToCp1252(text); });
     connect(clip_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_.Settings.OptionClip = ToCp1252(text); });
+    connect(standard_, &QComboBox::activated, this, [this](int index) {
+        model_.Settings.Standard = static_cast<TCidStandard>(standard_->itemData(index).toInt());
+    });
     const std::pair<QCheckBox*, TOptionsBox> boxes[] = {
         {disableClipping_, TOptionsBox::DisableClipping},
         {alphaOnly_, TOptionsBox::AlphaOnly},
@@ -98,6 +115,7 @@ void OptionsDialog::Refresh() {
     alphaOnly_->setChecked(s.AlphaOnly);
     forceUppercase_->setChecked(s.ForceUppercaseName);
     noFiltering_->setChecked(s.NoFiltering);
+    standard_->setCurrentIndex(standard_->findData(static_cast<int>(s.Standard)));
 }
 
 TDialogResult OptionsDialog::Run() {

@@ -5,6 +5,7 @@
 #include "app/OptionsModel.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -23,6 +24,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* DisableClipping() const { return disableClipping_; }
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
+    QComboBox* Standard() const { return standard_; }
 
   private:
     void Refresh();
@@ -35,6 +37,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* alphaOnly_;
     QCheckBox* forceUppercase_;
     QCheckBox* noFiltering_;
+    QComboBox* standard_;
     QPushButton* ok_;
     QPushButton* cancel_;
 };

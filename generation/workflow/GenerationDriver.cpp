@@ -26,6 +26,24 @@ bool IsMiscKind(TMessageKind kind) {
 
 }  // namespace
 
+std::optional<std::string> StandardRefusal(const TCidRequest& request, TCidStandard standard) {
+    const bool bellOnly = !request.Workshop && (request.Kind == TMessageKind::Sdmf ||
+                                                request.Kind == TMessageKind::Test);
+    if ((standard == TCidStandard::EtsiV23 || standard == TCidStandard::Bt) && bellOnly) {
+        return "This message is sent only with Bell 202; " + std::string(StandardTitle(standard)) +
+               " sends MDMF-style messages. Choose Bell 202 under Options, Preferences to send it.";
+    }
+    const bool numberOnly = !request.Workshop && (request.Kind == TMessageKind::Sdmf ||
+                                                  request.Kind == TMessageKind::Mdmf);
+    if (standard == TCidStandard::Dtmf && !numberOnly) {
+        return std::string(
+            "DTMF caller ID carries only a number: this message cannot be sent "
+            "with DTMF. Choose another standard under Options, Preferences to "
+            "send it.");
+    }
+    return std::nullopt;
+}
+
 bool FollowsLastSignalling(const TCidRequest& request) {
     return !request.Workshop && IsMiscKind(request.Kind);
 }
@@ -56,6 +74,10 @@ void TGenerationDriver::GoButton(const std::string& destination) {
         lastSignalling_ = request.Signalling;
     }
     const TGenerationOptions options = host_.CurrentOptions();
+    if (const auto refusal = StandardRefusal(request, options.Standard)) {
+        notices_.ShowNotice(*refusal);
+        return;
+    }
 
     bool timerDetached = false;
     SetButtons(false);
@@ -75,7 +97,21 @@ void TGenerationDriver::GoButton(const std::string& destination) {
 
     synth_.Amplitude = options.Amplitude;
     synth_.Clip = options.Clip;
-    const Bytes image = SynthesiseImage(synth_, message, lastSignalling_);
+    Bytes image;
+    if (options.Standard == TCidStandard::Bell202) {
+        image = SynthesiseImage(synth_, message, lastSignalling_);
+    } else if (options.Standard == TCidStandard::Dtmf) {
+        const std::string digits =
+            DtmfDigits(request.NumberText, request.Private,
+                       request.OutOfArea || request.NumberDisabled, TDtmfFraming::StartAEndC);
+        host_.SetStatusText(digits);
+        image = SynthesiseDtmfImage(digits, options.Amplitude);
+    } else {
+        image = SynthesiseV23Image(
+            message,
+            V23TimingFor(options.Standard, lastSignalling_, options.Standard == TCidStandard::Bt),
+            options.Amplitude);
+    }
 
     timer_.Detach();
     timerDetached = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,16 +9,22 @@
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "generation/Standards.h"
 
 namespace ringlark {
 
 enum class TMruList { Numbers, Names };
+
+// Why a standard cannot send the message a tab asks for (SDMF and the test
+// message are Bell 202 only; DTMF carries only a number), if it cannot.
+std::optional<std::string> StandardRefusal(const TCidRequest& request, TCidStandard standard);
 
 // Option values read at each generation.
 struct TGenerationOptions {
     TFilterOptions Filters;
     int32_t Amplitude = 63;
     int32_t Clip = 63;
+    TCidStandard Standard = TCidStandard::Bell202;
 };
 
 // Enabled states of the three output buttons; the window mirrors them.

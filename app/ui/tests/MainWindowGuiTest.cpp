@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -220,6 +221,28 @@ TEST_F(GuiTest, OptionsCancelWithDisableClippingSetsClip128) {
     window.preferencesAction->trigger();
     EXPECT_EQ(window.Model().Config.Clip, 128);
     EXPECT_FALSE(options.Clip()->isEnabled());
+}
+
+TEST_F(GuiTest, TheStandardChosenInTheOptionsIsUsedAndShown) {
+    EXPECT_TRUE(window.standardPanel->isHidden());
+    WhenModalOpens([&] {
+        options.Standard()->setCurrentIndex(1);
+        emit options.Standard()->activated(1);
+        Click(options.OkButton());
+    });
+    window.preferencesAction->trigger();
+    EXPECT_EQ(window.Model().Config.Standard, TCidStandard::EtsiV23);
+    EXPECT_FALSE(window.standardPanel->isHidden());
+    EXPECT_EQ(window.standardPanel->text(), "ETSI V.23 (Europe)");
+    // and back: cancelling keeps it, choosing Bell 202 hides the panel
+    WhenModalOpens([&] {
+        options.Standard()->setCurrentIndex(0);
+        emit options.Standard()->activated(0);
+        Click(options.OkButton());
+    });
+    window.preferencesAction->trigger();
+    EXPECT_EQ(window.Model().Config.Standard, TCidStandard::Bell202);
+    EXPECT_TRUE(window.standardPanel->isHidden());
 }
 
 TEST_F(GuiTest, WorkshopGridEditsReachTheModel) {

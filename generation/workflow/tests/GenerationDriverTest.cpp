@@ -317,3 +317,45 @@ TEST_F(GenerationDriverTest, AWrappedLengthIsToldInTheStatusBar) {
 
 }  // namespace
 }  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+TEST_F(GenerationDriverTest, OtherStandardsSendTheirOwnSignal) {
+    UseMdmfTab(TSignalling::OnHook);
+    host.Options.Standard = TCidStandard::EtsiV23;
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 1u);
+    const Bytes message = *host.Inspected;
+    EXPECT_EQ(sound.Played[0],
+              SynthesiseV23Image(
+                  message, V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, false), 63));
+    host.Options.Standard = TCidStandard::Dtmf;
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 2u);
+    EXPECT_EQ(host.Status, "A1234C");
+    EXPECT_EQ(sound.Played[1], SynthesiseDtmfImage("A1234C", 63));
+    EXPECT_TRUE(notices.Notices.empty());
+}
+
+TEST_F(GenerationDriverTest, AMessageAStandardCannotSendIsRefusedWithANotice) {
+    host.Options.Standard = TCidStandard::Bt;
+    driver.PlayMessage();  // the SDMF tab
+    EXPECT_TRUE(sound.Played.empty());
+    ASSERT_EQ(notices.Notices.size(), 1u);
+    EXPECT_EQ(notices.Notices[0],
+              "This message is sent only with Bell 202; BT (United Kingdom) sends MDMF-style "
+              "messages. Choose Bell 202 under Options, Preferences to send it.");
+    EXPECT_EQ(driver.Buttons(), (TOutputButtons{true, true, true}));
+    host.Options.Standard = TCidStandard::Dtmf;
+    for (TMessageKind kind : {TMessageKind::VmwiOn, TMessageKind::Test}) {
+        UseMiscTab(kind);
+        driver.PlayMessage();
+    }
+    EXPECT_TRUE(sound.Played.empty());
+    ASSERT_EQ(notices.Notices.size(), 3u);
+    EXPECT_EQ(notices.Notices[2].substr(0, 38), "DTMF caller ID carries only a number: ");
+}
+
+}  // namespace
+}  // namespace ringlark
