@@ -5,6 +5,7 @@
 // status.
 #include <CLI/CLI.hpp>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ enum class TExitStatus : int {
     RuntimeError = 1,
     UsageError = 2,
     NotUnderstood = 3,  // nothing decoded, or the message did not pass its checks
+    LimitFailed = 4,    // analyze --measure --strict: a checked limit failed
 };
 
 // Wrong use of the options, found after parsing; exits with UsageError.
@@ -76,12 +78,17 @@ struct TAnalyzeArgs {
     bool Hex = false, Inspect = false, Json = false, All = false, AnyFormat = false;
     std::string Method;
     std::string Standard;  // empty: every standard, Bell 202 first
+    bool Measure = false, Strict = false;
+    std::string Limits;  // "bell", "etsi", "bt"; empty: the message's own
+    std::optional<double> DbmAtFullScale;
     bool Recursive = false, Quiet = false;
     unsigned Jobs = 0;  // 0: the number of cores
 };
 
 void AddAnalyze(CLI::App& app, TAnalyzeArgs& args);
 TExitStatus RunAnalyze(const TAnalyzeArgs& args);
+// The measurements and limit checks of every FSK message in the samples.
+TExitStatus RunMeasure(const TAnalyzeArgs& args, std::span<const float> samples, double rate);
 
 struct TListenArgs {
     bool ListDevices = false;

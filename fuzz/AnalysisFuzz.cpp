@@ -11,6 +11,7 @@
 #include "analysis/ByteExtraction.h"
 #include "analysis/CorrelationDecoder.h"
 #include "analysis/DtmfDecoder.h"
+#include "analysis/Measurements.h"
 #include "analysis/StreamDecoder.h"
 #include "analysis/WaveformViewer.h"
 #include "core/NullServices.h"
@@ -59,6 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         for (const auto& message : decoder.Decode(samples, rate)) {
+            // the measurements of any message read never fault
+            const auto measures =
+                ringlark::MeasureFsk(samples, rate, message, ringlark::kBell202Tones);
+            if (ringlark::CheckLimits(measures, "bell", -7.0).empty()) {
+                __builtin_trap();
+            }
             if (!ringlark::CheckMessage(message.Message).Passed ||
                 (message.Uncertain && !ringlark::CheckMessage(message.Alternative).Passed) ||
                 message.Quality < 0 || message.Quality > 1) {

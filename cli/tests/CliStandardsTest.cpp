@@ -108,6 +108,38 @@ TEST(CliStandards, WhatAStandardCannotCarryIsAUsageError) {
     EXPECT_EQ(RunCli("generate mdmf --standard v23").Status, 2);
 }
 
+TEST(CliMeasure, ReportsEachMessageBesideItsLimits) {
+    test::TTempDir dir;
+    const auto onHook = (dir / "on.wav").string();
+    const auto waiting = (dir / "cw.wav").string();
+    ASSERT_EQ(RunCli("generate mdmf --number 8005551212 --name ANNA -o " + onHook).Status, 0);
+    ASSERT_EQ(RunCli("generate vmwi-on --call-waiting -o " + waiting).Status, 0);
+    const TRun run = RunCli("analyze --measure --strict " + onHook);
+    EXPECT_EQ(run.Status, 0) << run.Out;
+    EXPECT_NE(run.Out.find("  limits: bell\n"), std::string::npos);
+    EXPECT_NE(run.Out.find("  Channel seizure                300 bits"), std::string::npos)
+        << run.Out;
+    EXPECT_EQ(run.Out.find("FAIL"), std::string::npos) << run.Out;
+    // the call-waiting dual tone is 100 ms: longer than the 75-85 ms allowed
+    const TRun cw = RunCli("analyze --measure --strict --json " + waiting);
+    EXPECT_EQ(cw.Status, 4);
+    const auto json = nlohmann::json::parse(cw.Out);
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(json[0]["bytes"], "82 03 0B 01 FF 70");
+    std::vector<std::string> failed;
+    for (const auto& check : json[0]["checks"]) {
+        if (check["verdict"] == "FAIL") {
+            failed.push_back(check["name"]);
+        }
+    }
+    EXPECT_EQ(failed, std::vector<std::string>{"Dual-tone alert"});
+    EXPECT_NEAR(json[0]["measures"]["alert"]["duration"].get<double>(), 0.100, 0.002);
+    EXPECT_EQ(RunCli("analyze --measure " + waiting).Status, 0);  // not strict
+    EXPECT_EQ(RunCli("analyze --strict " + waiting).Status, 2);
+    EXPECT_EQ(RunCli("analyze --strict " + waiting).Err,
+              "ringlark-cli: --strict, --limits and --dbm-at-fs go with --measure\n");
+}
+
 TEST(CliStandards, TheEtsiInspectorNamesItsParameters) {
     const TRun run = RunCli(
         "generate mdmf --standard etsi --private --name ANNA --date 1207 "

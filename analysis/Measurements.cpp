@@ -1,0 +1,531 @@
+#include "analysis/Measurements.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <numeric>
+
+namespace ringlark {
+
+namespace {
+
+using TComplex = std::complex<double>;
+
+double Db(double amplitude) {
+    return 20 * std::log10(std::max(amplitude, 1e-12));
+}
+
+// The correlation of x[from, to) with a tone, phase referred to sample 0.
+TComplex Correlate(std::span<const float> x, double rate, double hz, double from, double to) {
+    const auto a = static_cast<std::size_t>(std::clamp(from, 0.0, static_cast<double>(x.size())));
+    const auto b = static_cast<std::size_t>(std::clamp(to, 0.0, static_cast<double>(x.size())));
+    TComplex sum = 0;
+    const double w = 2 * M_PI * hz / rate;
+    TComplex osc = std::polar(1.0, -w * static_cast<double>(a));
+    const TComplex step = std::polar(1.0, -w);
+    for (std::size_t i = a; i < b; ++i) {
+        sum += static_cast<double>(x[i]) * osc;
+        osc *= step;
+    }
+    return sum;
+}
+
+// A tone's frequency and amplitude over spans where it alone is sent: the
+// frequency from the zero crossings (to a fraction of a sample) over the time
+// they span, summed over the spans; the amplitude from the RMS. A crossing
+// counts only once the signal has gone past a third of the amplitude on the
+// other side, so that noise near zero does not add crossings.
+struct TToneEstimate {
+    double Hz = 0;
+    double Amplitude = 0;
+};
+TToneEstimate EstimateTone(std::span<const float> x, double rate,
+                           const std::vector<std::pair<double, double>>& spans) {
+    double power = 0;
+    double samples = 0;
+    for (const auto& [from, to] : spans) {
+        for (auto i = static_cast<std::size_t>(std::max(0.0, std::ceil(from)));
+             i < static_cast<std::size_t>(std::min(static_cast<double>(x.size()), to)); ++i) {
+            power += static_cast<double>(x[i]) * x[i];
+            samples += 1;
+        }
+    }
+    TToneEstimate estimate;
+    if (samples == 0) {
+        return estimate;
+    }
+    estimate.Amplitude = std::sqrt(2 * power / samples);
+    const double threshold = estimate.Amplitude / 3;
+    double halfCycles = 0;
+    double time = 0;
+    for (const auto& [from, to] : spans) {
+        const auto a = static_cast<std::size_t>(std::max(0.0, std::ceil(from)));
+        const auto b = static_cast<std::size_t>(std::min(static_cast<double>(x.size()), to));
+        int side = 0;          // the side last passed beyond the threshold
+        double lastZero = -1;  // the latest zero crossing seen
+        double first = -1, last = -1;
+        int crossings = 0;
+        for (std::size_t i = a; i < b; ++i) {
+            if (i > a && (x[i - 1] < 0) != (x[i] < 0)) {
+                lastZero =
+                    static_cast<double>(i - 1) + static_cast<double>(x[i - 1]) / (x[i - 1] - x[i]);
+            }
+            const int now = x[i] > threshold ? 1 : x[i] < -threshold ? -1 : 0;
+            if (now != 0 && now != side) {
+                if (side != 0 && lastZero >= 0) {
+                    (first < 0 ? first : last) = lastZero;
+                    last = lastZero;
+                    ++crossings;
+                }
+                side = now;
+            }
+        }
+        if (crossings >= 2) {
+            halfCycles += crossings - 1;
+            time += last - first;
+        }
+    }
+    if (time > 0) {
+        estimate.Hz = halfCycles / 2 / (time / rate);
+    }
+    return estimate;
+}
+
+// The tone at each sample: +1 mark, -1 space, from the energies of both tones
+// over the bit centred on it (shorter windows cannot tell the tones apart); 0
+// where there is almost nothing (silence).
+std::vector<signed char> ToneSigns(std::span<const float> x, double rate, const TFskTones& tones,
+                                   std::size_t from, std::size_t to) {
+    const auto window = std::max<std::size_t>(2, static_cast<std::size_t>(rate / tones.Baud));
+    std::vector<double> difference, total;
+    for (std::size_t i = from; i < to; ++i) {
+        const double a = static_cast<double>(i) - static_cast<double>(window) / 2;
+        const double b = a + static_cast<double>(window);
+        const double mark = std::norm(Correlate(x, rate, tones.Mark, a, b));
+        const double space = std::norm(Correlate(x, rate, tones.Space, a, b));
+        difference.push_back(mark - space);
+        total.push_back(mark + space);
+    }
+    const double loudest = total.empty() ? 0 : *std::max_element(total.begin(), total.end());
+    std::vector<signed char> signs;
+    for (std::size_t i = 0; i < total.size(); ++i) {
+        signs.push_back(total[i] < 1e-3 * loudest ? 0 : difference[i] >= 0 ? 1 : -1);
+    }
+    return signs;
+}
+
+// Where the tone changes between mark and space, to half a sample; a pair of
+// changes closer than a quarter of a bit is a glitch of noise and is dropped.
+std::vector<double> Transitions(const std::vector<signed char>& signs, std::size_t offset,
+                                double bit) {
+    std::vector<double> at;
+    signed char last = 0;
+    for (std::size_t i = 0; i < signs.size(); ++i) {
+        if (signs[i] == 0) {
+            continue;
+        }
+        if (last != 0 && signs[i] != last) {
+            const double t = static_cast<double>(offset + i) - 0.5;
+            if (!at.empty() && t - at.back() < bit / 4) {
+                at.pop_back();
+            } else {
+                at.push_back(t);
+            }
+        }
+        last = signs[i];
+    }
+    return at;
+}
+
+// Fits t = t0 + n * period to edges in time order, each counted in bits from
+// the one before (so that a clock a few per cent off still counts right);
+// returns the period and the RMS residual.
+std::pair<double, double> FitClock(const std::vector<double>& edges, double period) {
+    if (edges.size() < 2) {
+        return {period, 0};
+    }
+    std::vector<double> n(edges.size(), 0.0);
+    for (std::size_t i = 1; i < edges.size(); ++i) {
+        n[i] = n[i - 1] + std::max(1.0, std::round((edges[i] - edges[i - 1]) / period));
+    }
+    double sn = 0, st = 0, snn = 0, snt = 0;
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        sn += n[i];
+        st += edges[i];
+        snn += n[i] * n[i];
+        snt += n[i] * edges[i];
+    }
+    const auto count = static_cast<double>(edges.size());
+    const double denominator = count * snn - sn * sn;
+    if (denominator <= 0) {
+        return {period, 0};
+    }
+    period = (count * snt - sn * st) / denominator;
+    const double start = (st - period * sn) / count;
+    double residual = 0;
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        const double e = edges[i] - (start + n[i] * period);
+        residual += e * e;
+    }
+    return {period, std::sqrt(residual / count)};
+}
+
+// x limited to 300-3400 Hz (second-order high- and low-pass), zero outside
+// [from, to) less a few milliseconds for the filters to settle.
+std::vector<float> BandPassed(std::span<const float> x, double rate, std::size_t from,
+                              std::size_t to) {
+    struct TBiquad {
+        double b0, b1, b2, a1, a2, z1 = 0, z2 = 0;
+        double Run(double v) {
+            const double y = b0 * v + z1;
+            z1 = b1 * v - a1 * y + z2;
+            z2 = b2 * v - a2 * y;
+            return y;
+        }
+    };
+    const auto design = [rate](double hz, bool high) {
+        const double w = 2 * M_PI * hz / rate;
+        const double alpha = std::sin(w) / (2 * M_SQRT1_2);
+        const double c = std::cos(w);
+        const double a0 = 1 + alpha;
+        const double b1 = high ? -(1 + c) : 1 - c;
+        const double b0 = high ? (1 + c) / 2 : (1 - c) / 2;
+        return TBiquad{b0 / a0, b1 / a0, b0 / a0, -2 * c / a0, (1 - alpha) / a0};
+    };
+    TBiquad high = design(300, true);
+    TBiquad low = design(std::min(3400.0, rate * 0.45), false);
+    std::vector<float> band(x.size(), 0.0f);
+    for (std::size_t i = from; i < std::min(to, x.size()); ++i) {
+        band[i] = static_cast<float>(low.Run(high.Run(x[i])));
+    }
+    return band;
+}
+
+// The mean power in 300-3400 Hz of x[from, to).
+double BandPower(std::span<const float> x, double rate, std::size_t from, std::size_t to) {
+    const std::size_t settle = static_cast<std::size_t>(rate * 0.005);
+    const std::size_t start = from >= settle ? from - settle : 0;
+    const std::vector<float> band = BandPassed(x, rate, start, to);
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = from; i < std::min(to, x.size()); ++i) {
+        sum += static_cast<double>(band[i]) * band[i];
+        ++n;
+    }
+    return n > 0 ? sum / static_cast<double>(n) : 0;
+}
+
+}  // namespace
+
+TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessage& message,
+                        const TFskTones& tones) {
+    TFskMeasures m;
+    const double bit = rate / tones.Baud;
+    const double first = message.Seconds * rate;
+    m.Seconds = message.Seconds;
+    const auto size = static_cast<double>(x.size());
+
+    // The message: its bytes' start edges, found on the tone signs near where
+    // each byte should begin, then the bit clock fitted to every edge.
+    const auto spanFrom = static_cast<std::size_t>(std::max(0.0, first - 2 * bit));
+    const double lastEnd = first + static_cast<double>(message.Message.size()) * 30 * bit;
+    const auto spanTo = static_cast<std::size_t>(std::min(size, lastEnd + 2 * bit));
+    const std::vector<signed char> signs = ToneSigns(x, rate, tones, spanFrom, spanTo);
+    const std::vector<double> changes = Transitions(signs, spanFrom, bit);
+    std::vector<double> starts;  // each byte's start edge
+    double edge = first;
+    for (std::size_t byte = 0; byte < message.Message.size(); ++byte) {
+        double found = -1;
+        for (double t : changes) {
+            const auto i = static_cast<std::size_t>(t + 1.5) - spanFrom;
+            if (t >= edge - 0.5 * bit && i < signs.size() && signs[i] < 0) {
+                found = t;
+                break;
+            }
+        }
+        if (found < 0 || found > edge + 20 * bit) {
+            break;
+        }
+        starts.push_back(found);
+        edge = found + 10 * bit;
+    }
+    if (starts.empty()) {
+        return m;
+    }
+    const auto [period, spread] = FitClock(starts, bit);
+    m.BitRate = rate / period;
+    m.DurationSeconds = (starts.back() + 10 * period - starts.front()) / rate;
+    m.JitterPercent = 100 * spread / period;
+    m.Seconds = starts.front() / rate;
+
+    // Each run of equal bits in a byte, less a fifth of a bit at either end,
+    // by the tone its frame gives.
+    std::vector<std::pair<double, double>> markBits, spaceBits;
+    for (std::size_t byte = 0; byte < starts.size() && byte < message.Frames.size(); ++byte) {
+        const Bytes& frame = message.Frames[byte];
+        for (std::size_t k = 0; k < frame.size();) {
+            std::size_t end = k;
+            while (end < frame.size() && frame[end] == frame[k]) {
+                ++end;
+            }
+            const double from = starts[byte] + (static_cast<double>(k) + 0.25) * period;
+            const double to = starts[byte] + (static_cast<double>(end) - 0.25) * period;
+            (frame[k] == '1' ? markBits : spaceBits).emplace_back(from, to);
+            k = end;
+        }
+    }
+    const TToneEstimate mark = EstimateTone(x, rate, markBits);
+    const TToneEstimate space = EstimateTone(x, rate, spaceBits);
+    m.MarkHz = mark.Hz;
+    m.SpaceHz = space.Hz;
+    m.MarkDbfs = Db(mark.Amplitude);
+    m.SpaceDbfs = Db(space.Amplitude);
+    m.TwistDb = m.MarkDbfs - m.SpaceDbfs;
+
+    // Backwards from the first start bit: the mark run, then the seizure's
+    // alternating bits, each found on the tone signs.
+    const double firstEdge = starts.front();
+    const auto before = static_cast<std::size_t>(std::max(0.0, firstEdge - 700 * bit));
+    const std::vector<signed char> lead = ToneSigns(
+        x, rate, tones, before, static_cast<std::size_t>(std::max(0.0, firstEdge - 0.5 * bit)));
+    const std::vector<double> leadChanges = Transitions(lead, before, bit);
+    // the mark run: marks back from the first start bit (a glitch shorter than
+    // a quarter of a bit does not end it; silence does)
+    std::size_t markFrom = lead.size();  // the run's first sample in `lead`
+    for (std::size_t j = lead.size(), glitch = 0; j-- > 0;) {
+        if (lead[j] == 1) {
+            glitch = 0;
+            markFrom = j;
+        } else if (lead[j] == 0 || static_cast<double>(++glitch) > bit / 4) {
+            break;
+        }
+    }
+    const double markStart = static_cast<double>(before + markFrom) - 0.5;
+    // the seizure: edges a bit apart, back from the start of the mark run
+    std::vector<double> seizure;
+    for (std::size_t k = leadChanges.size(); k-- > 0;) {
+        const double later = seizure.empty() ? markStart : seizure.back();
+        const double gap = later - leadChanges[k];
+        if (seizure.empty() && std::fabs(gap) < 0.5 * bit) {
+            seizure.push_back(leadChanges[k]);  // the edge into the mark run
+        } else if (!seizure.empty() && gap > 0.6 * bit && gap < 1.4 * bit) {
+            seizure.push_back(leadChanges[k]);
+        } else if (!seizure.empty() || leadChanges[k] < markStart - bit) {
+            break;
+        }
+    }
+    m.MarkBits = static_cast<int>(std::lround((firstEdge - markStart) / period));
+    if (seizure.size() >= 8) {
+        --m.MarkBits;  // the seizure's last bit is a mark too
+        std::reverse(seizure.begin(), seizure.end());
+        const auto [seizurePeriod, unused] = FitClock(seizure, bit);
+        m.SeizureBitRate = rate / seizurePeriod;
+        // n alternating bits have n - 1 edges between them; the last of those
+        // (into the seizure's last bit, a mark) begins the run of marks
+        m.SeizureBits = static_cast<int>(seizure.size()) + 1;
+        std::vector<std::pair<double, double>> seizureMarks, seizureSpaces;
+        for (std::size_t k = 0; k + 1 < seizure.size(); ++k) {
+            const double centre = (seizure[k] + seizure[k + 1]) / 2;
+            const auto i = static_cast<std::size_t>(centre) - before;
+            // a mark bit holds about one cycle: nearly all of it is needed
+            const bool isMark = i < lead.size() && lead[i] > 0;
+            const double half = 0.42 * seizurePeriod;
+            (isMark ? seizureMarks : seizureSpaces).emplace_back(centre - half, centre + half);
+        }
+        m.SeizureMarkHz = EstimateTone(x, rate, seizureMarks).Hz;
+        m.SeizureSpaceHz = EstimateTone(x, rate, seizureSpaces).Hz;
+    }
+    // The first bit of the data, then back over any sound before it that the
+    // edges did not show (a seizure lost in noise): 5 ms blocks louder than
+    // three times the quietest of the half second before.
+    double burstStart = m.SeizureBits > 0 ? seizure.front() - period : markStart;
+    {
+        const auto block = static_cast<std::size_t>(0.005 * rate);
+        const auto energy = [&](double end) {
+            double sum = 0;
+            for (auto j = static_cast<std::size_t>(std::max(0.0, end - static_cast<double>(block)));
+                 j < static_cast<std::size_t>(end); ++j) {
+                sum += static_cast<double>(x[j]) * x[j];
+            }
+            return sum;
+        };
+        double floor = 1e300;
+        for (double end = burstStart; end > std::max(0.0, burstStart - 0.5 * rate);
+             end -= static_cast<double>(block)) {
+            floor = std::min(floor, energy(end));
+        }
+        while (burstStart > static_cast<double>(block) && energy(burstStart) > 3 * floor + 1e-12) {
+            burstStart -= static_cast<double>(block);
+        }
+    }
+    // The mark run's own frequency, over its inside.
+    m.MarkRunHz = EstimateTone(x, rate, {{markStart + 2 * period, firstEdge - 2 * period}}).Hz;
+
+    // The noise: the quiet before the data (after any alert) or after it.
+    TAlertToneDetector detector(rate, TAlertToneDetector::DualTone());
+    std::vector<TAlertTone> alerts;
+    for (std::size_t i = before; i < static_cast<std::size_t>(std::max(0.0, burstStart)); ++i) {
+        detector.Push(x[i], alerts);
+    }
+    detector.Finish(alerts);
+    double quietFrom = std::max(0.0, burstStart - 0.3 * rate);
+    if (!alerts.empty()) {
+        TAlertTone alert = alerts.back();
+        alert.Seconds += static_cast<double>(before) / rate;
+        m.Alert = alert;
+        const double alertEnd = (alert.Seconds + alert.Duration) * rate;
+        m.AlertGapSeconds = (burstStart - alertEnd) / rate;
+        quietFrom = std::max(quietFrom, alertEnd + 0.005 * rate);
+    }
+    const double quietTo = burstStart - 0.005 * rate;
+    double noise = -1;
+    if (quietTo - quietFrom >= 0.02 * rate) {
+        noise = BandPower(x, rate, static_cast<std::size_t>(quietFrom),
+                          static_cast<std::size_t>(quietTo));
+    } else {
+        const double after = starts.back() + 10 * period + 0.01 * rate;
+        if (after + 0.02 * rate <= size) {
+            noise = BandPower(x, rate, static_cast<std::size_t>(after),
+                              static_cast<std::size_t>(std::min(size, after + 0.3 * rate)));
+        }
+    }
+    if (noise >= 0) {
+        const double total = BandPower(x, rate, static_cast<std::size_t>(starts.front()),
+                                       static_cast<std::size_t>(starts.back() + 10 * period));
+        // no noise at all (a generated file) reads as 99 dB
+        m.SnrDb = std::min(
+            99.0, 10 * std::log10(std::max(total - noise, 1e-20) / std::max(noise, 1e-20)));
+    }
+    return m;
+}
+
+namespace {
+
+std::string Format(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+struct TLimit {
+    double Low, High;
+};
+
+TLimitRow Row(const std::string& name, const std::string& value, double measured,
+              std::optional<TLimit> limit, const char* unit, const std::string& source) {
+    TLimitRow row{name, value, "", "not checked", source};
+    if (limit && measured != 0) {
+        row.Limit = Format("%g", limit->Low) + " to " + Format("%g", limit->High) + " " + unit;
+        row.Verdict = measured >= limit->Low && measured <= limit->High ? "PASS" : "FAIL";
+    }
+    return row;
+}
+
+}  // namespace
+
+std::vector<TLimitRow> CheckLimits(const TFskMeasures& m, const std::string& standard,
+                                   std::optional<double> dbmAtFullScale) {
+    const bool bell = standard == "bell";
+    const bool bt = standard == "bt";
+    const double markNominal = bell ? 1200 : 1300;
+    const double spaceNominal = bell ? 2200 : 2100;
+    // Transmitter tolerances: Bell 202 (Telcordia GR-30, TIA-777) 1 %; V.23
+    // receivers (ETSI EN 300 659, BT SIN 242) accept 1.5 %; bit rate 1 % for all.
+    const double toneTolerance = bell ? 0.01 : 0.015;
+    const std::string toneSource =
+        bell ? "GR-30/TIA-777: 1200/2200 Hz +-1 %" : "EN 300 659-1 / SIN 242: 1300/2100 Hz +-1.5 %";
+    const std::string rateSource = "1200 bit/s +-1 % (GR-30, EN 300 659-1)";
+    std::vector<TLimitRow> rows;
+    const auto tone = [&](const char* name, double hz, double nominal) {
+        rows.push_back(Row(name, Format("%.1f Hz", hz), hz,
+                           TLimit{nominal * (1 - toneTolerance), nominal * (1 + toneTolerance)},
+                           "Hz", toneSource));
+    };
+    tone("Mark frequency (message)", m.MarkHz, markNominal);
+    tone("Space frequency (message)", m.SpaceHz, spaceNominal);
+    if (m.MarkRunHz != 0) {
+        tone("Mark frequency (mark run)", m.MarkRunHz, markNominal);
+    }
+    if (m.SeizureBits > 0) {
+        tone("Mark frequency (seizure)", m.SeizureMarkHz, markNominal);
+        tone("Space frequency (seizure)", m.SeizureSpaceHz, spaceNominal);
+    }
+    rows.push_back(Row("Bit rate (message)", Format("%.1f bit/s", m.BitRate), m.BitRate,
+                       TLimit{1188, 1212}, "bit/s", rateSource));
+    if (m.SeizureBits > 0) {
+        rows.push_back(Row("Bit rate (seizure)", Format("%.1f bit/s", m.SeizureBitRate),
+                           m.SeizureBitRate, TLimit{1188, 1212}, "bit/s", rateSource));
+    }
+    const auto level = [&](const char* name, double dbfs) {
+        std::string value = Format("%.1f dBFS", dbfs);
+        if (dbmAtFullScale) {
+            const double dbm = dbfs + *dbmAtFullScale;
+            value += Format(" (%.1f dBm)", dbm);
+            // Bell 202 transmit level -13.5 +-1 dBm into 900 ohm (GR-30); the
+            // V.23 transmit level is not public: not checked
+            rows.push_back(Row(name, value, dbm,
+                               bell ? std::optional<TLimit>(TLimit{-14.5, -12.5}) : std::nullopt,
+                               "dBm", bell ? "GR-30: -13.5 +-1 dBm" : "transmit level not public"));
+        } else {
+            rows.push_back(Row(name, value, dbfs, std::nullopt, "", "needs --dbm-at-fs"));
+        }
+    };
+    level("Mark level", m.MarkDbfs);
+    level("Space level", m.SpaceDbfs);
+    rows.push_back(Row("Twist (mark - space)", Format("%.1f dB", m.TwistDb),
+                       m.TwistDb == 0 ? 1e-9 : m.TwistDb, bell ? TLimit{-6, 10} : TLimit{-6, 6},
+                       "dB",
+                       bell ? "TIA-777 receiver: -6 to +10 dB" : "EN 300 659 / SIN 242: +-6 dB"));
+    if (m.SnrDb) {
+        rows.push_back(Row("Signal to noise (300-3400 Hz)", Format("%.1f dB", *m.SnrDb), 0,
+                           std::nullopt, "", "measured only"));
+    }
+    if (m.SeizureBits > 0) {  // none: the call-waiting form, which has none
+        rows.push_back(
+            Row("Channel seizure", Format("%.0f bits", m.SeizureBits),
+                m.SeizureBits == 0 ? -1 : m.SeizureBits, bt ? TLimit{96, 315} : TLimit{299, 301},
+                "bits",
+                bt ? "SIN 227: 96-315 bits" : "GR-30 / EN 300 659-1: 300 bits (counted to a bit)"));
+    }
+    rows.push_back(
+        Row("Mark bits before the message", Format("%.0f bits", m.MarkBits), m.MarkBits,
+            m.SeizureBits > 0 ? (bt ? TLimit{55, 90} : TLimit{155, 205}) : TLimit{55, 105}, "bits",
+            m.SeizureBits > 0 ? (bt ? "SIN 227: 55-90 bits" : "180 +-25 bits")
+                              : "call waiting: 80 +-25 bits"));
+    if (m.Alert) {
+        const double ms = m.Alert->Duration * 1000;
+        // Before data without a seizure (a set in use): Bell 202 CAS and ETSI
+        // DT-AS 75-85 ms (SR-TSV-002476, ETS 300 778-2), BT 80-85 ms; on-hook:
+        // BT 88-110 ms (SIN 227); the ETSI on-hook figure is not confirmed.
+        const bool offHook = m.SeizureBits == 0;
+        std::optional<TLimit> limit;
+        std::string source = "ETSI on-hook alert length not confirmed";
+        if (offHook) {
+            limit = bt ? TLimit{80, 85} : TLimit{75, 85};
+            source = bell ? "CAS 75-85 ms (SR-TSV-002476)"
+                     : bt ? "SIN 242: 80-85 ms"
+                          : "ETS 300 778-2: 75-85 ms";
+        } else if (bt) {
+            limit = TLimit{88, 110};
+            source = "SIN 227: 88-110 ms";
+        }
+        rows.push_back(Row("Dual-tone alert", Format("%.1f ms", ms), ms, limit, "ms", source));
+        const double low = bell ? 0.005 : 0.011;
+        rows.push_back(Row("Alert low tone", Format("%.1f Hz", m.Alert->LowHz), m.Alert->LowHz,
+                           TLimit{2130 * (1 - low), 2130 * (1 + low)}, "Hz",
+                           bell ? "2130 Hz +-0.5 %" : "2130 Hz +-1.1 %"));
+        rows.push_back(Row("Alert high tone", Format("%.1f Hz", m.Alert->HighHz), m.Alert->HighHz,
+                           TLimit{2750 * (1 - low), 2750 * (1 + low)}, "Hz",
+                           bell ? "2750 Hz +-0.5 %" : "2750 Hz +-1.1 %"));
+        rows.push_back(Row("Quiet after the alert", Format("%.1f ms", m.AlertGapSeconds * 1000),
+                           m.AlertGapSeconds * 1000,
+                           bell ? std::nullopt : std::optional<TLimit>(TLimit{45, 500}), "ms",
+                           bell ? "set's acknowledgement window" : "EN 300 659-1: 45-500 ms"));
+    }
+    rows.push_back(Row("Bit edge jitter (RMS)", Format("%.1f %% of a bit", m.JitterPercent), 0,
+                       std::nullopt, "", "measured only"));
+    return rows;
+}
+
+}  // namespace ringlark

@@ -1,0 +1,107 @@
+// analyze --measure: how good each message's signal was, beside the limits of
+// its standard.
+#include <iostream>
+
+#include "analysis/Measurements.h"
+#include "cli/AnyFormat.h"
+#include "cli/CliFormat.h"
+#include "cli/Commands.h"
+#include "cli/EventFormat.h"
+#include "core/NullServices.h"
+#include "core/RinglarkError.h"
+
+namespace ringlark::cli {
+
+namespace {
+
+nlohmann::json MeasuresJson(const TFskMeasures& m) {
+    nlohmann::json out = {{"seconds", m.Seconds},
+                          {"mark_hz", m.MarkHz},
+                          {"space_hz", m.SpaceHz},
+                          {"bit_rate", m.BitRate},
+                          {"mark_run_hz", m.MarkRunHz},
+                          {"seizure_mark_hz", m.SeizureMarkHz},
+                          {"seizure_space_hz", m.SeizureSpaceHz},
+                          {"seizure_bit_rate", m.SeizureBitRate},
+                          {"mark_dbfs", m.MarkDbfs},
+                          {"space_dbfs", m.SpaceDbfs},
+                          {"twist_db", m.TwistDb},
+                          {"seizure_bits", m.SeizureBits},
+                          {"mark_bits", m.MarkBits},
+                          {"duration", m.DurationSeconds},
+                          {"jitter_percent", m.JitterPercent}};
+    out["snr_db"] = m.SnrDb ? nlohmann::json(*m.SnrDb) : nlohmann::json(nullptr);
+    if (m.Alert) {
+        out["alert"] = {{"seconds", m.Alert->Seconds},
+                        {"duration", m.Alert->Duration},
+                        {"frequencies_hz", {m.Alert->LowHz, m.Alert->HighHz}},
+                        {"levels_dbfs", {m.Alert->LowDbfs, m.Alert->HighDbfs}},
+                        {"quiet_after", m.AlertGapSeconds}};
+    }
+    return out;
+}
+
+}  // namespace
+
+TExitStatus RunMeasure(const TAnalyzeArgs& args, std::span<const float> samples, double rate) {
+    std::vector<TCorrMessage> messages;
+    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
+        if (Wants(args.Standard, standard)) {
+            const auto found = TCorrelationDecoder::For(standard).Decode(
+                std::vector<float>(samples.begin(), samples.end()), rate);
+            messages.insert(messages.end(), found.begin(), found.end());
+        }
+    }
+    std::stable_sort(
+        messages.begin(), messages.end(),
+        [](const TCorrMessage& a, const TCorrMessage& b) { return a.Seconds < b.Seconds; });
+    bool anyFail = false;
+    nlohmann::json out = nlohmann::json::array();
+    for (const auto& message : messages) {
+        const TCorrelationDecoder decoder = TCorrelationDecoder::For(message.Standard);
+        const TFskMeasures m = MeasureFsk(samples, rate, message, decoder.Tones);
+        const std::string limits = !args.Limits.empty()                        ? args.Limits
+                                   : message.Standard == TCidStandard::Bell202 ? "bell"
+                                                                               : "etsi";
+        const auto rows = CheckLimits(m, limits, args.DbmAtFullScale);
+        for (const auto& row : rows) {
+            anyFail = anyFail || row.Verdict == "FAIL";
+        }
+        if (args.Json) {
+            nlohmann::json entry = MessageJson(message);
+            entry["limits"] = limits;
+            entry["measures"] = MeasuresJson(m);
+            entry["checks"] = nlohmann::json::array();
+            for (const auto& row : rows) {
+                entry["checks"].push_back({{"name", row.Name},
+                                           {"value", row.Value},
+                                           {"limit", row.Limit},
+                                           {"verdict", row.Verdict},
+                                           {"source", row.Source}});
+            }
+            out.push_back(entry);
+        } else {
+            std::cout << MessageLine(message) << "\n  limits: " << limits << '\n';
+            for (const auto& row : rows) {
+                char line[256];
+                std::snprintf(line, sizeof line, "  %-30s %-26s %-24s %-11s %s", row.Name.c_str(),
+                              row.Value.c_str(), row.Limit.c_str(), row.Verdict.c_str(),
+                              row.Source.c_str());
+                std::string text = line;
+                while (!text.empty() && text.back() == ' ') {
+                    text.pop_back();
+                }
+                std::cout << text << '\n';
+            }
+        }
+    }
+    if (args.Json) {
+        std::cout << out.dump(2) << '\n';
+    }
+    if (messages.empty()) {
+        return TExitStatus::NotUnderstood;
+    }
+    return args.Strict && anyFail ? TExitStatus::LimitFailed : TExitStatus::Success;
+}
+
+}  // namespace ringlark::cli
