@@ -24,6 +24,10 @@ constexpr double kMinClarity = 0.45;  // mean |decision| over a message's bits
 constexpr double kSeizureSearchBits = 560;
 constexpr std::size_t kMinSeizureCrossings = 40;
 constexpr double kMaxRateError = 0.05;
+// The mark run: the mean decision over a bit at least this; a seizure's last
+// crossing at most this many bits before the run.
+constexpr double kMinRunMark = 0.3;
+constexpr double kSeizureGapBits = 4;
 // The most a bit with the mean decision margin may cost in log-likelihood: one
 // at a third of the mean then costs about 5, so two such bits that make
 // another message are a contender (see MessageJudge).
@@ -97,17 +101,35 @@ double FindCrossing(const TDiscriminator& s, double from, double to, float level
 // nominal length.
 double SeizureBitLength(const TDiscriminator& s, double edge) {
     const double nominal = s.BitLength;
-    const double from = std::max(1.0, edge - kSeizureSearchBits * nominal);
+    // The mark run before the message: back from the edge while the mean
+    // decision over the last bit stays a mark.
+    const auto window = static_cast<std::ptrdiff_t>(std::max(1.0, std::round(nominal)));
+    auto runStart = static_cast<std::ptrdiff_t>(edge - nominal);
+    double sum = 0;
+    for (std::ptrdiff_t j = runStart - window; j < runStart; ++j) {
+        sum += j >= 0 ? s.D(static_cast<std::size_t>(j)) : 0.0f;
+    }
+    while (runStart > window && sum / static_cast<double>(window) >= kMinRunMark) {
+        --runStart;
+        sum += s.D(static_cast<std::size_t>(runStart - window)) -
+               s.D(static_cast<std::size_t>(runStart));
+    }
+    // A seizure ends where the mark run begins; crossings of anything else
+    // (the dual-tone alert of call waiting, whose beat is nearly two bits
+    // long, and the quiet after it) must not set the bit clock.
+    const double seizureEnd = static_cast<double>(runStart) + nominal;
+    const double from = std::max(1.0, seizureEnd - kSeizureSearchBits * nominal);
     std::vector<double> crossings;
-    for (double at = from; at < edge - 4 * nominal;) {
-        const double c = FindCrossing(s, at, edge - 4 * nominal);
+    for (double at = from; at < seizureEnd;) {
+        const double c = FindCrossing(s, at, seizureEnd);
         if (c < 0) {
             break;
         }
         crossings.push_back(c - from);
         at = std::floor(c) + 2.0;  // past the sample after the crossing
     }
-    if (crossings.size() < kMinSeizureCrossings) {
+    if (crossings.size() < kMinSeizureCrossings ||
+        crossings.back() + from < static_cast<double>(runStart) - kSeizureGapBits * nominal) {
         return nominal;
     }
     // The periodogram over a grid of angular frequencies around the nominal

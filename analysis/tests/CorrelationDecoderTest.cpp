@@ -159,3 +159,23 @@ TEST(CorrelationDecoder, DecodesAt8000PerSecond) {
 
 }  // namespace
 }  // namespace ringlark
+
+namespace ringlark {
+namespace {
+
+// The dual-tone alert before call-waiting data beats at 620 Hz, a period of
+// nearly two bits: its crossings must not be taken for a channel seizure and
+// set the bit clock 3 % fast.
+TEST(CorrelationDecoder, EveryCallWaitingImageRinglarkMakesIsReadWithItsAlert) {
+    for (uint64_t seed = 1; seed <= 40; ++seed) {
+        TFskSynth synth;
+        const Bytes message = RandomMdmfMessage(seed);
+        const auto found = TCorrelationDecoder().DecodeImage(
+            SynthesiseImage(synth, message, TSignalling::CallWaiting));
+        ASSERT_EQ(found.size(), 1u) << seed;
+        EXPECT_EQ(found[0].Message, message) << seed;
+    }
+}
+
+}  // namespace
+}  // namespace ringlark
