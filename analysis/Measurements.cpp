@@ -468,7 +468,8 @@ std::vector<TLimitRow> CheckLimits(const TFskMeasures& m, const std::string& sta
                                bell ? std::optional<TLimit>(TLimit{-14.5, -12.5}) : std::nullopt,
                                "dBm", bell ? "GR-30: -13.5 +-1 dBm" : "transmit level not public"));
         } else {
-            rows.push_back(Row(name, value, dbfs, std::nullopt, "", "needs --dbm-at-fs"));
+            rows.push_back(
+                Row(name, value, dbfs, std::nullopt, "", "no dBm calibration (--dbm-at-fs)"));
         }
     };
     level("Mark level", m.MarkDbfs);

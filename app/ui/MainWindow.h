@@ -31,6 +31,7 @@ class InspectorWindow;
 class OptionsDialog;
 class WaveformViewerWindow;
 class LineMonitorWindow;
+class SignalMeasurementsWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -72,6 +73,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetInspectWindow(InspectorWindow* window) { inspect_ = window; }
     void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }
     void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
+    void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
     void InspectBytes(const Bytes& message);
@@ -117,8 +119,9 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* helpAction = nullptr;
     QAction* aboutAction = nullptr;
     QAction* supportAction = nullptr;
-    QAction* viewerAction = nullptr;       // "&View", "&Waveform Viewer"
-    QAction* lineMonitorAction = nullptr;  // "&View", "&Line Monitor"
+    QAction* viewerAction = nullptr;        // "&View", "&Waveform Viewer"
+    QAction* lineMonitorAction = nullptr;   // "&View", "&Line Monitor"
+    QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
     QLabel* statusPanel = nullptr;
     QLabel* standardPanel = nullptr;  // the standard, when not Bell 202
     QTableWidget* workshopGrid = nullptr;
@@ -171,6 +174,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     InspectorWindow* inspect_ = nullptr;
     WaveformViewerWindow* viewer_ = nullptr;
     LineMonitorWindow* lineMonitor_ = nullptr;
+    SignalMeasurementsWindow* measurements_ = nullptr;
+    void ShowMeasurements();
     void ShowViewer();
     void ShowLineMonitor();
     QWidget* panel5_ = nullptr;

@@ -36,6 +36,7 @@
 #include <cmath>
 
 #include "analysis/ui/LineMonitorWindow.h"
+#include "analysis/ui/SignalMeasurementsWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
@@ -71,6 +72,8 @@ void MainWindow::BuildMenu() {
     connect(viewerAction, &QAction::triggered, this, [this] { ShowViewer(); });
     lineMonitorAction = view->addAction(QStringLiteral("&Line Monitor"));
     connect(lineMonitorAction, &QAction::triggered, this, [this] { ShowLineMonitor(); });
+    measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
+    connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
     menuBar()->insertMenu(help->menuAction(), view);
     const std::vector<std::pair<QAction*, std::function<void(TForm1&)>>> bindings = {
         {saveAction, [](TForm1& f) { f.SaveMessageAs(); }},
@@ -134,6 +137,14 @@ void MainWindow::ShowLineMonitor() {
         lineMonitor_->FillDevices();
         lineMonitor_->show();
         lineMonitor_->raise();
+    }
+}
+
+void MainWindow::ShowMeasurements() {
+    if (measurements_ != nullptr) {
+        measurements_->ShowRecording(Model().Viewer.LoadedImage);
+        measurements_->show();
+        measurements_->raise();
     }
 }
 

@@ -8,6 +8,7 @@
 #include "analysis/sound/PortAudioInput.h"
 #include "analysis/ui/LineMonitorWindow.h"
 #include "analysis/ui/ProgressWindow.h"
+#include "analysis/ui/SignalMeasurementsWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
 #include "app/CallerIdTabs.h"
 #include "app/Config.h"
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
         &form1);
     lineMonitor.InspectMessage = [&form1](const Bytes& message) { form1.InspectBytes(message); };
     form1.SetLineMonitorWindow(&lineMonitor);
+    SignalMeasurementsWindow measurements(&form1);
+    form1.SetMeasurementsWindow(&measurements);
     EditParameterDialog editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;
 

@@ -1,0 +1,49 @@
+#include "analysis/MeasurementReport.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "generation/WavImage.h"
+
+namespace ringlark {
+
+std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image) {
+    std::vector<TMeasuredMessage> out;
+    if (image.size() <= WavHeaderSize) {
+        return out;
+    }
+    std::vector<float> samples;
+    samples.reserve(image.size() - WavHeaderSize);
+    for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
+        samples.push_back((static_cast<float>(static_cast<uint8_t>(image[i])) - 128.0f) / 128.0f);
+    }
+    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
+        const TCorrelationDecoder decoder = TCorrelationDecoder::For(standard);
+        for (const auto& message : decoder.DecodeImage(image)) {
+            TMeasuredMessage m;
+            m.Message = message;
+            m.Limits = standard == TCidStandard::Bell202 ? "bell" : "etsi";
+            m.Measures = MeasureFsk(samples, 44100.0, message, decoder.Tones);
+            m.Rows = CheckLimits(m.Measures, m.Limits, std::nullopt);
+            std::string hex;
+            for (char c : message.Message) {
+                char two[4];
+                std::snprintf(two, sizeof two, "%02X ",
+                              static_cast<unsigned>(static_cast<uint8_t>(c)));
+                hex += two;
+            }
+            char title[64];
+            std::snprintf(title, sizeof title, "%.3f s  %s  ", message.Seconds,
+                          standard == TCidStandard::Bell202 ? "Bell 202" : "V.23");
+            m.Title = title + hex.substr(0, hex.empty() ? 0 : hex.size() - 1);
+            out.push_back(std::move(m));
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const TMeasuredMessage& a, const TMeasuredMessage& b) {
+                         return a.Message.Seconds < b.Message.Seconds;
+                     });
+    return out;
+}
+
+}  // namespace ringlark

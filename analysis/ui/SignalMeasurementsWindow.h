@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "analysis/MeasurementReport.h"
+
+class QComboBox;
+class QLabel;
+class QTableWidget;
+
+namespace ringlark::ui {
+
+// SignalMeasurementsWindow: the measurements of each message in the recording
+// the analyst loaded, each value beside its limit, PASS in green and FAIL in
+// red.
+class SignalMeasurementsWindow : public QDialog {
+  public:
+    explicit SignalMeasurementsWindow(QWidget* parent = nullptr);
+
+    // Measures the recording (an 8-bit 44100/s image) and shows the first message.
+    void ShowRecording(const Bytes& image);
+    void ShowMessage(int index);
+
+    QComboBox* messageBox = nullptr;
+    QTableWidget* measureTable = nullptr;
+    QLabel* summaryLabel = nullptr;
+
+  private:
+    std::vector<TMeasuredMessage> report_;
+};
+
+}  // namespace ringlark::ui

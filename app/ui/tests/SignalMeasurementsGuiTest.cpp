@@ -1,0 +1,60 @@
+// The Signal Measurements window over generated recordings, offscreen.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QComboBox>
+#include <QLabel>
+#include <QTableWidget>
+#include <cstdlib>
+
+#include "analysis/ui/SignalMeasurementsWindow.h"
+#include "generation/FskSynth.h"
+#include "generation/MessageBuilder.h"
+#include "generation/SignalImage.h"
+
+namespace ringlark::ui {
+namespace {
+
+Bytes VmwiImage(TSignalling signalling) {
+    TCidRequest request;
+    request.Kind = TMessageKind::VmwiOn;
+    TFskSynth synth;
+    return SynthesiseImage(synth, BuildCidMessage(request, {}), signalling);
+}
+
+TEST(SignalMeasurementsGui, ShowsEachRowBesideItsLimitInColour) {
+    SignalMeasurementsWindow window;
+    window.ShowRecording(VmwiImage(TSignalling::CallWaiting));
+    window.show();
+    ASSERT_EQ(window.messageBox->count(), 1);
+    EXPECT_EQ(window.messageBox->itemText(0), "0.670 s  Bell 202  82 03 0B 01 FF 70");
+    int failed = -1;
+    for (int r = 0; r < window.measureTable->rowCount(); ++r) {
+        if (window.measureTable->item(r, 3)->text() == "FAIL") {
+            EXPECT_EQ(window.measureTable->item(r, 0)->text(), "Dual-tone alert");
+            EXPECT_EQ(window.measureTable->item(r, 3)->background().color(), QColor(250, 200, 200));
+            failed = r;
+        } else if (window.measureTable->item(r, 3)->text() == "PASS") {
+            EXPECT_EQ(window.measureTable->item(r, 3)->background().color(), QColor(200, 240, 200));
+        }
+    }
+    EXPECT_GE(failed, 0);
+    EXPECT_EQ(
+        window.summaryLabel->text(),
+        QStringLiteral("Limits: bell.  1 of %1 rows fail.").arg(window.measureTable->rowCount()));
+    if (const char* folder = std::getenv("RINGLARK_SCREENSHOTS")) {
+        window.grab().save(QString::fromLocal8Bit(folder) + "/ringlark-signal-measurements.png");
+    }
+    // an on-hook recording passes everything; nothing loaded shows why it is empty
+    window.ShowRecording(VmwiImage(TSignalling::OnHook));
+    EXPECT_EQ(
+        window.summaryLabel->text(),
+        QStringLiteral("Limits: bell.  0 of %1 rows fail.").arg(window.measureTable->rowCount()));
+    window.ShowRecording(Bytes());
+    EXPECT_EQ(window.messageBox->count(), 0);
+    EXPECT_EQ(window.measureTable->rowCount(), 0);
+    EXPECT_EQ(window.summaryLabel->text(), "No FSK message in the recording the analyst loaded.");
+}
+
+}  // namespace
+}  // namespace ringlark::ui
