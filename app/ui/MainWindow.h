@@ -122,6 +122,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* viewerAction = nullptr;        // "&View", "&Waveform Viewer"
     QAction* lineMonitorAction = nullptr;   // "&View", "&Line Monitor"
     QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
+    QAction* anyRecordingAction = nullptr;  // "&File", "Analyze &Any Recording..."
     QLabel* statusPanel = nullptr;
     QLabel* standardPanel = nullptr;  // the standard, when not Bell 202
     QTableWidget* workshopGrid = nullptr;
@@ -176,6 +177,13 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     LineMonitorWindow* lineMonitor_ = nullptr;
     SignalMeasurementsWindow* measurements_ = nullptr;
     void ShowMeasurements();
+    // Any sound file libsndfile reads, made into the analyst's 8-bit 44100/s
+    // image, loaded into the viewer and measured; the analyst's own
+    // "Analyze..." keeps its 8-bit mono rule.
+    void AnalyzeAnyRecording();
+    static constexpr std::string_view kAnyRecordingFilter =
+        "Sound Files (*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF)|*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF|"
+        "All Files (*.*)|*.*";
     void ShowViewer();
     void ShowLineMonitor();
     QWidget* panel5_ = nullptr;

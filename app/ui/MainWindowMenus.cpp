@@ -35,12 +35,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "analysis/AnyRecording.h"
 #include "analysis/ui/LineMonitorWindow.h"
 #include "analysis/ui/SignalMeasurementsWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "core/Cp1252.h"
+#include "core/RinglarkError.h"
 #include "inspection/ui/InspectorWindow.h"
 
 #include "analysis/ui/WaveformViewerWindow.h"
@@ -58,6 +60,9 @@ void MainWindow::BuildMenu() {
     saveAction = file->addAction(QStringLiteral("&Save WAV File"));
     saveWorkshopScriptAction = file->addAction(QStringLiteral("Save &Workshop Script"));
     inspectAction = file->addAction(QStringLiteral("&Inspect"));
+    file->addSeparator();
+    anyRecordingAction = file->addAction(QStringLiteral("Analyze &Any Recording..."));
+    connect(anyRecordingAction, &QAction::triggered, this, [this] { AnalyzeAnyRecording(); });
     file->addSeparator();
     exitAction = file->addAction(QStringLiteral("&Exit"));
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -137,6 +142,26 @@ void MainWindow::ShowLineMonitor() {
         lineMonitor_->FillDevices();
         lineMonitor_->show();
         lineMonitor_->raise();
+    }
+}
+
+void MainWindow::AnalyzeAnyRecording() {
+    IFileDialog& dialog = services_.ViewerOpenDialog;
+    dialog.Title = "Analyze Any Recording";
+    dialog.DefaultExt = "";
+    dialog.Filter = std::string(kAnyRecordingFilter);
+    if (!dialog.Execute()) {
+        return;
+    }
+    try {
+        const TAnyRecording recording = LoadAnyRecording(dialog.FileName);
+        if (Model().Viewer.LoadFileBytes(recording.Image) != TLoadResult::Loaded) {
+            return;  // the loader has said why
+        }
+        ShowViewer();
+        ShowMeasurements();
+    } catch (const RinglarkError& error) {
+        services_.Errors.ReportError(error.what());
     }
 }
 

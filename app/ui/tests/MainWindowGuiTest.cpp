@@ -22,6 +22,7 @@
 #include <cstdlib>
 
 #include "analysis/ui/ProgressWindow.h"
+#include "analysis/ui/SignalMeasurementsWindow.h"
 #include "analysis/ui/WaveformViewerWindow.h"
 #include "app/tests/AppTestSupport.h"
 #include "app/ui/MainWindow.h"
@@ -55,10 +56,12 @@ class GuiTest : public ::testing::Test {
                                   store, shell, clock, editParameter, progress}),
           options(window.App().FormOptions, &window),
           inspect(&window),
-          viewer(window.Model().Viewer, errors, &window) {
+          viewer(window.Model().Viewer, errors, &window),
+          measurements(&window) {
         window.SetOptionsWindow(&options);
         window.SetInspectWindow(&inspect);
         window.SetViewerWindow(&viewer);
+        window.SetMeasurementsWindow(&measurements);
         window.show();
         window.ShowFirstTime();
     }
@@ -99,6 +102,7 @@ class GuiTest : public ::testing::Test {
     OptionsDialog options;
     InspectorWindow inspect;
     WaveformViewerWindow viewer;
+    SignalMeasurementsWindow measurements;
 };
 
 std::string WriteRecording(const test::TTempDir& dir, const Bytes& message,
@@ -243,6 +247,54 @@ TEST_F(GuiTest, TheStandardChosenInTheOptionsIsUsedAndShown) {
     window.preferencesAction->trigger();
     EXPECT_EQ(window.Model().Config.Standard, TCidStandard::Bell202);
     EXPECT_TRUE(window.standardPanel->isHidden());
+}
+
+// A 16-bit mono WAV file at 8000/s, written by hand.
+std::string WriteSixteenBitRecording(const test::TTempDir& dir, const Bytes& message) {
+    TFskSynth synth;
+    const Bytes image = SynthesiseImage(synth, message, TSignalling::OnHook);
+    Bytes samples;
+    for (std::size_t i = WavHeaderSize; i + 5 < image.size(); i += 5) {  // 44100 / 5 = 8820/s
+        const int v = (static_cast<uint8_t>(image[i]) - 128) * 256;
+        samples += static_cast<char>(v & 0xFF);
+        samples += static_cast<char>((v >> 8) & 0xFF);
+    }
+    Bytes file = "RIFF....WAVEfmt ....................data....";
+    WriteLe32(file, 4, static_cast<uint32_t>(36 + samples.size()));
+    WriteLe32(file, 16, 16);
+    WriteLe16(file, 20, 1);
+    WriteLe16(file, 22, 1);
+    WriteLe32(file, 24, 8820);
+    WriteLe32(file, 28, 8820 * 2);
+    WriteLe16(file, 32, 2);
+    WriteLe16(file, 34, 16);
+    WriteLe32(file, 40, static_cast<uint32_t>(samples.size()));
+    const auto path = (dir / "sixteen.wav").string();
+    test::WriteFile(path, file + samples);
+    return path;
+}
+
+TEST_F(GuiTest, AnalyzeAnyRecordingLoadsASixteenBitFileAndMeasuresIt) {
+    test::TTempDir dir;
+    TCidRequest request;
+    request.Kind = TMessageKind::VmwiOn;
+    const Bytes message = BuildCidMessage(request, {});
+    viewerOpenDialog.Answers.push_back(WriteSixteenBitRecording(dir, message));
+    window.anyRecordingAction->trigger();
+    ASSERT_EQ(viewerOpenDialog.Showings.size(), 1u);
+    EXPECT_EQ(viewerOpenDialog.Showings[0].Title, "Analyze Any Recording");
+    EXPECT_TRUE(errors.Errors.empty());
+    EXPECT_EQ(ReadWavFields(window.Model().Viewer.LoadedImage).SampleRate, 44100u);
+    EXPECT_TRUE(viewer.isVisible());
+    EXPECT_TRUE(measurements.isVisible());
+    ASSERT_EQ(measurements.messageBox->count(), 1);
+    EXPECT_TRUE(measurements.messageBox->itemText(0).endsWith("82 03 0B 01 FF 70"));
+    // what libsndfile cannot read is reported
+    const auto text = (dir / "text.wav").string();
+    test::WriteFile(text, "not a sound");
+    viewerOpenDialog.Answers.push_back(text);
+    window.anyRecordingAction->trigger();
+    EXPECT_EQ(errors.Errors, std::vector<std::string>{"Cannot open file " + text});
 }
 
 TEST_F(GuiTest, WorkshopGridEditsReachTheModel) {
