@@ -44,8 +44,9 @@ TAnyRecording LoadAnyRecording(const std::string& path) {
     sf_close(file);
     std::vector<float> resampled;
     if (info.samplerate > 0 && info.samplerate != static_cast<int>(kRate) && !mono.empty()) {
-        resampled.resize(static_cast<std::size_t>(
-            std::ceil(static_cast<double>(mono.size()) * kRate / info.samplerate)) + 16);
+        resampled.resize(static_cast<std::size_t>(std::ceil(static_cast<double>(mono.size()) *
+                                                            kRate / info.samplerate)) +
+                         16);
         std::size_t done = 0;
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
         const soxr_error_t error =

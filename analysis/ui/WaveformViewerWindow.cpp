@@ -2,11 +2,14 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+
+#include "generation/WavImage.h"
 
 namespace ringlark::ui {
 
@@ -61,6 +64,15 @@ WaveformViewerWindow::WaveformViewerWindow(TWaveformViewer& model, IErrorReporte
     setModal(false);
     setWindowTitle(QString::fromStdString(model_.Caption));
     auto* layout = new QVBoxLayout(this);
+    strip_ = new OverviewStrip(this);
+    layout->addWidget(strip_);
+    strip_->OnClick = [this](int column) {
+        if (model_.HasImage() && !model_.Converting()) {
+            scroll_->setValue(static_cast<int>(
+                OverviewScrollPosition(strip_->Overview(), column, TWaveformPicture::Width,
+                                       model_.ScrollMin, model_.ScrollMax)));
+        }
+    };
     image_ = new QLabel(QStringLiteral("You should not be seeing this."), this);
     image_->setFixedSize(TWaveformPicture::Width, TWaveformPicture::Height);
     image_->setScaledContents(true);
@@ -83,6 +95,7 @@ WaveformViewerWindow::WaveformViewerWindow(TWaveformViewer& model, IErrorReporte
         debug_->ShowListing(lines);
     };
     model_.OnLoaded = [this] {
+        strip_->SetOverview(BuildOverview(model_.LoadedImage, TWaveformPicture::Width));
         SyncScrollBar();
         UpdateScreen();
     };
@@ -106,8 +119,56 @@ WaveformViewerWindow::WaveformViewerWindow(TWaveformViewer& model, IErrorReporte
             [this] { Run([this] { model_.AnalyzeCorrelation(); }); });
     connect(buttons_[4], &QPushButton::clicked, this,
             [this] { Run([this] { model_.AutoAnalyzeToNotice(); }); });
-    resize(783, 397);
+    resize(783, 397 + OverviewStrip::Height + 6);
     UpdateScreen();
+}
+
+OverviewStrip::OverviewStrip(QWidget* parent) : QWidget(parent) {
+    setFixedSize(TWaveformPicture::Width, Height);
+}
+
+void OverviewStrip::SetOverview(TOverview overview) {
+    overview_ = std::move(overview);
+    update();
+}
+
+void OverviewStrip::SetView(int64_t from, int64_t to) {
+    viewFrom_ = from;
+    viewTo_ = to;
+    update();
+}
+
+void OverviewStrip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(250, 250, 250));
+    const int w = width();
+    const auto column = [&](int64_t sample) {
+        return overview_.Samples > 0 ? static_cast<int>(sample * w / overview_.Samples) : 0;
+    };
+    for (const auto& span : overview_.Spans) {
+        const int from = column(span.From);
+        const int to = std::max(from + 1, column(span.To));
+        painter.fillRect(from, 0, to - from, Height,
+                         span.Kind == TOverviewSpan::TKind::Message ? QColor(170, 200, 255)
+                                                                    : QColor(255, 200, 140));
+    }
+    painter.setPen(QColor(60, 60, 60));
+    for (int x = 0; x < static_cast<int>(overview_.Columns.size()); ++x) {
+        const auto [low, high] = overview_.Columns[static_cast<std::size_t>(x)];
+        painter.drawLine(x, Height - 1 - low * (Height - 1) / 255, x,
+                         Height - 1 - high * (Height - 1) / 255);
+    }
+    if (overview_.Samples > 0 && viewTo_ > viewFrom_) {
+        painter.setPen(QColor(200, 0, 0));
+        const int from = column(viewFrom_ - static_cast<int64_t>(WavHeaderSize));
+        painter.drawRect(from, 0, std::max(2, column(viewTo_ - viewFrom_)), Height - 1);
+    }
+}
+
+void OverviewStrip::mousePressEvent(QMouseEvent* event) {
+    if (OnClick) {
+        OnClick(static_cast<int>(event->position().x()));
+    }
 }
 
 void WaveformViewerWindow::Run(const std::function<void()>& handler) {
@@ -126,6 +187,7 @@ void WaveformViewerWindow::UpdateScreen() {
     picture_ = RenderWaveform(DrawWaveform(model_.LoadedImage, model_.ScrollPosition,
                                            demodulator.AnalysisMethod, demodulator.SignalOffset));
     image_->setPixmap(QPixmap::fromImage(picture_));
+    strip_->SetView(model_.ScrollPosition, model_.ScrollPosition + TWaveformPicture::Width);
     setWindowTitle(QString::fromStdString(model_.Caption));
 }
 

@@ -274,6 +274,27 @@ std::string WriteSixteenBitRecording(const test::TTempDir& dir, const Bytes& mes
     return path;
 }
 
+TEST_F(GuiTest, TheOverviewStripShowsTheSpansAndAClickMovesTheView) {
+    test::TTempDir dir;
+    const auto path =
+        WriteRecording(dir, test::HexBytes("82 03 0B 01 FF 70"), TSignalling::CallWaiting);
+    ASSERT_EQ(window.Model().Viewer.LoadWAV(path), TLoadResult::Loaded);
+    const TOverview& overview = viewer.Strip()->Overview();
+    ASSERT_EQ(overview.Spans.size(), 3u);
+    EXPECT_EQ(overview.Spans[0].Label, "SAS");
+    EXPECT_EQ(overview.Spans[1].Label, "CAS");
+    EXPECT_EQ(overview.Spans[2].Label, "CORR");
+    // a click on the message's span brings the view there
+    const int column = static_cast<int>(overview.Spans[2].From * 771 / overview.Samples) + 1;
+    QTest::mouseClick(viewer.Strip(), Qt::LeftButton, {}, QPoint(column, 20));
+    const int64_t expected = 44 + overview.Samples * column / 771;
+    EXPECT_EQ(viewer.ScrollBar()->value(), expected);
+    EXPECT_EQ(window.Model().Viewer.ScrollPosition, expected);
+    if (const char* folder = std::getenv("RINGLARK_SCREENSHOTS")) {
+        viewer.grab().save(QString::fromLocal8Bit(folder) + "/ringlark-viewer-overview.png");
+    }
+}
+
 TEST_F(GuiTest, AnalyzeAnyRecordingLoadsASixteenBitFileAndMeasuresIt) {
     test::TTempDir dir;
     TCidRequest request;
