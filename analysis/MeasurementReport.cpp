@@ -46,4 +46,20 @@ std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image) {
     return out;
 }
 
+TSpectrogram MessageSpectrogram(const Bytes& image, const TMeasuredMessage& message, int columns,
+                                int bins) {
+    std::vector<float> samples;
+    if (image.size() > WavHeaderSize) {
+        samples.reserve(image.size() - WavHeaderSize);
+        for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
+            samples.push_back((static_cast<float>(static_cast<uint8_t>(image[i])) - 128.0f) /
+                              128.0f);
+        }
+    }
+    const TFskMeasures& m = message.Measures;
+    const double from = m.Seconds - static_cast<double>(m.SeizureBits + m.MarkBits + 4) / 1200.0;
+    const double to = m.Seconds + std::max(m.DurationSeconds, 0.01) + 0.005;
+    return ComputeSpectrogram(samples, 44100.0, std::max(0.0, from), to, columns, bins);
+}
+
 }  // namespace ringlark

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/Measurements.h"
+#include "analysis/Spectrogram.h"
 #include "core/Bytes.h"
 
 namespace ringlark {
@@ -21,5 +22,10 @@ struct TMeasuredMessage {
 // Bell 202 and V.23 messages of an 8-bit 44100/s image, in time order, each
 // measured and checked against its own system's limits.
 std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image);
+
+// The spectrogram of a message's span, from its seizure (or mark run) to its
+// last stop bit, up to 4000 Hz.
+TSpectrogram MessageSpectrogram(const Bytes& image, const TMeasuredMessage& message, int columns,
+                                int bins);
 
 }  // namespace ringlark

@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPixmap>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace ringlark::ui {
 
@@ -34,11 +36,15 @@ SignalMeasurementsWindow::SignalMeasurementsWindow(QWidget* parent) : QDialog(pa
     layout->addWidget(measureTable, 1);
     summaryLabel = new QLabel(this);
     layout->addWidget(summaryLabel);
-    resize(820, 480);
+    spectrogramLabel_ = new QLabel(this);
+    spectrogramLabel_->setFixedSize(SpectrogramWidth, SpectrogramHeight);
+    layout->addWidget(spectrogramLabel_);
+    resize(820, 660);
     connect(messageBox, &QComboBox::currentIndexChanged, this, [this](int i) { ShowMessage(i); });
 }
 
 void SignalMeasurementsWindow::ShowRecording(const Bytes& image) {
+    image_ = image;
     report_ = MeasureRecording(image);
     const QSignalBlocker blocker(messageBox);
     messageBox->clear();
@@ -50,12 +56,32 @@ void SignalMeasurementsWindow::ShowRecording(const Bytes& image) {
 
 void SignalMeasurementsWindow::ShowMessage(int index) {
     measureTable->setRowCount(0);
+    spectrogram_ = QImage(SpectrogramWidth, SpectrogramHeight, QImage::Format_RGB32);
+    spectrogram_.fill(Qt::white);
+    spectrogramLabel_->setPixmap(QPixmap::fromImage(spectrogram_));
     if (index < 0 || static_cast<std::size_t>(index) >= report_.size()) {
         summaryLabel->setText(
             QStringLiteral("No FSK message in the recording the analyst loaded."));
         return;
     }
     const TMeasuredMessage& m = report_[static_cast<std::size_t>(index)];
+    // the spectrogram: -80 dBFS and below white, 0 dBFS black; 4000 Hz at the top
+    const TSpectrogram s = MessageSpectrogram(image_, m, SpectrogramWidth, SpectrogramHeight);
+    for (int x = 0; x < s.Columns; ++x) {
+        for (int b = 0; b < s.Bins; ++b) {
+            const int level = std::clamp(static_cast<int>(255 * (-s.At(x, b) / 80.0)), 0, 255);
+            spectrogram_.setPixel(x, SpectrogramHeight - 1 - b, qRgb(level, level, level));
+        }
+    }
+    for (double hz : {m.Measures.MarkHz, m.Measures.SpaceHz}) {
+        if (hz > 0 && s.Bins > 0) {
+            const int y = SpectrogramHeight - 1 - s.BinOf(hz);
+            for (int x = 0; x < SpectrogramWidth; x += 2) {
+                spectrogram_.setPixel(x, y, qRgb(220, 0, 0));
+            }
+        }
+    }
+    spectrogramLabel_->setPixmap(QPixmap::fromImage(spectrogram_));
     int failed = 0;
     for (const auto& row : m.Rows) {
         const int r = measureTable->rowCount();

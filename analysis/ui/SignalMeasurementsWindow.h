@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <vector>
 
 #include "analysis/MeasurementReport.h"
@@ -22,12 +23,21 @@ class SignalMeasurementsWindow : public QDialog {
     void ShowRecording(const Bytes& image);
     void ShowMessage(int index);
 
+    // The selected message's spectrogram: darker is louder, the measured mark
+    // and space frequencies as red lines.
+    static constexpr int SpectrogramWidth = 780;
+    static constexpr int SpectrogramHeight = 160;
+    const QImage& Spectrogram() const { return spectrogram_; }
+
     QComboBox* messageBox = nullptr;
     QTableWidget* measureTable = nullptr;
     QLabel* summaryLabel = nullptr;
 
   private:
     std::vector<TMeasuredMessage> report_;
+    Bytes image_;
+    QImage spectrogram_;
+    QLabel* spectrogramLabel_ = nullptr;
 };
 
 }  // namespace ringlark::ui
