@@ -8,6 +8,7 @@
 #include "analysis/CorrelationDecoder.h"
 #include "analysis/Demodulator.h"
 #include "core/Bytes.h"
+#include "generation/Standards.h"
 
 namespace ringlark {
 
@@ -34,6 +35,12 @@ struct TAutoResult {
     // What it reports holds: the checksum of a message, the framing of DTMF
     // digits (which have no checksum).
     bool Checked() const;
+    // The system whose terms explain the text: V.23 (ETSI), DTMF or Bell 202.
+    TCidStandard Standard() const {
+        return MethodTag == "V23"    ? TCidStandard::EtsiV23
+               : MethodTag == "DTMF" ? TCidStandard::Dtmf
+                                     : TCidStandard::Bell202;
+    }
 };
 
 // True when the text holds a whole message by its length byte and the checksum

@@ -114,7 +114,8 @@ void TForm1::SaveMessageAs() {
 void TForm1::InspectMessage() {
     if (Page == TPage::Analyst) {
         if (!Analyst.AnalystInspectText.empty()) {
-            Inspector = BuildInspector(Analyst.AnalystInspectText);
+            // a V.23 or DTMF result is explained in its own system's terms
+            Inspector = BuildInspector(Analyst.AnalystInspectText, Analyst.LastResult.Standard());
         }
     } else {
         driver_.GoButton(std::string(TGenerationDriver::InspectOnly));

@@ -122,10 +122,11 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
     const bool failed = result.Failed();
     const bool checked = result.Checked();
     if (args.Json) {
-        nlohmann::json out = {{"tag", failed ? "FAIL" : result.MethodTag},
-                              {"bytes", HexString(result.Text)},
-                              {"checksum", checked},
-                              {"inspector", InspectorJson(BuildInspector(inspectText))}};
+        nlohmann::json out = {
+            {"tag", failed ? "FAIL" : result.MethodTag},
+            {"bytes", HexString(result.Text)},
+            {"checksum", checked},
+            {"inspector", InspectorJson(BuildInspector(inspectText, result.Standard()))}};
         if (failed) {
             out["method0"] = HexString(result.ZeroCrossingText());
         }
@@ -139,7 +140,7 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
         }
         std::cout << line << '\n';
     } else if (args.Inspect) {
-        std::cout << InspectorText(BuildInspector(inspectText));
+        std::cout << InspectorText(BuildInspector(inspectText, result.Standard()));
     } else {
         for (const auto& line : report) {
             std::cout << ShownText(line) << '\n';

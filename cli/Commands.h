@@ -107,6 +107,7 @@ TExitStatus RunListen(const TListenArgs& args);
 struct TInspectArgs {
     std::vector<std::string> Hex;
     bool Json = false;
+    std::string Standard;  // empty: Bell 202
 };
 
 void AddInspect(CLI::App& app, TInspectArgs& args);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "generation/MessageBuilder.h"
+#include "inspection/DtmfCallerId.h"
 #include "inspection/MessageRules.h"
 
 namespace ringlark {
@@ -323,7 +324,60 @@ TInspectorTable ByteTable(std::string_view message) {
 
 }  // namespace
 
+namespace {
+
+// DTMF caller ID: each character's role, and each value on the first
+// character that carries it.
+TInspectorTable DtmfInspector(std::string_view digits) {
+    TInspectorTable table = ByteTable(digits);
+    TNoteWriter w(digits, table);
+    const TDtmfCallerId id = ParseDtmfDigits(digits);
+    bool numberNoted = false;
+    bool redirectNoted = false;
+    bool absenceNoted = false;
+    char field = digits.empty() || (digits[0] >= '0' && digits[0] <= '9') ? 'A' : 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const char c = digits[i];
+        const std::size_t row = i + 1;
+        const bool last = i + 1 == digits.size();
+        if (c >= '0' && c <= '9') {
+            if (field == 'A' && !numberNoted && !id.Number.empty()) {
+                w.Field(row, "Calling Number: " + Bytes(id.Number));
+                numberNoted = true;
+            } else if (field == 'D' && !redirectNoted && !id.Redirecting.empty()) {
+                w.Field(row, "Redirecting Number: " + Bytes(id.Redirecting));
+                redirectNoted = true;
+            } else if ((field == 'B' || field == 'X') && !absenceNoted && !id.Absence.empty()) {
+                w.Field(row, "Reason for Absence: " + Bytes(id.Absence));
+                absenceNoted = true;
+            }
+        } else if (last && (c == 'C' || c == '#')) {
+            w.Note(row, "End of Caller ID");
+        } else if (c == 'A' || (c == 'D' && i == 0 && digits.back() == 'C')) {
+            w.Note(row, "Start: Calling Number Follows");
+            field = 'A';
+        } else if (c == 'D' && i == 0) {
+            w.Note(row, "Start: Reason for Absence Follows");
+            field = 'X';
+        } else if (c == 'D') {
+            w.Note(row, "Redirecting Number Follows");
+            field = 'D';
+        } else if (c == 'B') {
+            w.Note(row, "Reason for Absence Follows");
+            field = 'B';
+        } else {
+            w.Note(row, "Not Part of a Caller ID");
+        }
+    }
+    return table;
+}
+
+}  // namespace
+
 TInspectorTable BuildInspector(std::string_view message, TCidStandard standard) {
+    if (standard == TCidStandard::Dtmf) {
+        return DtmfInspector(message);
+    }
     if (standard != TCidStandard::EtsiV23 && standard != TCidStandard::Bt) {
         return BuildInspector(message);
     }

@@ -71,7 +71,7 @@ TEST(CliListen, ReadsARecordingAsAStream) {
     EXPECT_EQ(cw.Out,
               "0.000s SAS 300.0 ms 440.0 Hz -6.2 dBFS\n"
               "0.300s CAS 99.9 ms 2129.9 Hz -6.2 dBFS + 2750.0 Hz -6.2 dBFS\n"
-              "0.670s CORR q=0.02 82 03 0B 01 FF 70 | VMWI Status: On\n");
+              "0.670s CORR q=0.93 82 03 0B 01 FF 70 | VMWI Status: On\n");
 
     const TRun json = RunCli("listen --json --input " + (dir / "cw.wav").string());
     ASSERT_EQ(json.Status, 0) << json.Err;

@@ -140,6 +140,29 @@ TEST(CliMeasure, ReportsEachMessageBesideItsLimits) {
               "ringlark-cli: --strict, --limits and --dbm-at-fs go with --measure\n");
 }
 
+TEST(CliStandards, DtmfDigitsAreExplainedByTheirFraming) {
+    const TRun run = RunCli("inspect --standard dtmf --json A012D34B10C");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto json = nlohmann::json::parse(run.Out);
+    std::vector<std::string> notes;
+    for (const auto& row : json["rows"]) {
+        notes.push_back(row["notes"]);
+    }
+    EXPECT_EQ(notes,
+              (std::vector<std::string>{"Start: Calling Number Follows", "Calling Number: 012", "",
+                                        "", "Redirecting Number Follows", "Redirecting Number: 34",
+                                        "", "Reason for Absence Follows",
+                                        "Reason for Absence: Private", "", "End of Caller ID"}));
+    // a DTMF recording's analysis is inspected in the same terms
+    test::TTempDir dir;
+    const auto wav = (dir / "d.wav").string();
+    ASSERT_EQ(RunCli("generate mdmf --standard dtmf --number 0123 -o " + wav).Status, 0);
+    const TRun inspected = RunCli("analyze --inspect " + wav);
+    EXPECT_NE(inspected.Out.find("Start: Calling Number Follows"), std::string::npos)
+        << inspected.Out;
+    EXPECT_NE(inspected.Out.find("Calling Number: 0123"), std::string::npos);
+}
+
 TEST(CliStandards, TheEtsiInspectorNamesItsParameters) {
     const TRun run = RunCli(
         "generate mdmf --standard etsi --private --name ANNA --date 1207 "
