@@ -43,6 +43,9 @@ void TLineListener::Run(const std::atomic<bool>& stop, double maxSeconds) {
         if (recorder_ != nullptr) {
             recorder_->Append(got);
         }
+        if (OnSamples) {
+            OnSamples(got);
+        }
         decoder_.Feed(got, events);
         report();
         if (OnLevel) {

@@ -18,6 +18,8 @@ class TLineListener {
     TLineListener(ISoundInput& input, TWavRecorder* recorder);
 
     std::function<void(const TStreamEvent&)> OnEvent;
+    // Each block read, before it is decoded (for those that keep what came).
+    std::function<void(std::span<const float>)> OnSamples;
     // The peak of the last block (dBFS, -120 for silence) and the seconds heard.
     std::function<void(double peakDbfs, double seconds)> OnLevel;
 

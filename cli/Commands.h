@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "analysis/Measurements.h"
 #include "generation/workflow/CallerIdTab.h"
 
 namespace ringlark::cli {
@@ -90,6 +93,21 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args);
 // The measurements and limit checks of every FSK message in the samples.
 TExitStatus RunMeasure(const TAnalyzeArgs& args, std::span<const float> samples, double rate);
 
+// One message measured and checked (limits: as asked, else its own system's).
+struct TMeasureReport {
+    TFskMeasures Measures;
+    std::string Limits;
+    std::vector<TLimitRow> Rows;
+    bool AnyFail = false;
+};
+TMeasureReport MeasureMessage(std::span<const float> samples, double rate,
+                              const TCorrMessage& message, const std::string& limits,
+                              std::optional<double> dbmAtFullScale);
+// "  limits: bell" and one aligned line per row.
+std::string MeasureText(const TMeasureReport& report);
+// "limits", "measures" and "checks" added to a message's JSON object.
+void PutMeasureJson(nlohmann::json& entry, const TMeasureReport& report);
+
 struct TListenArgs {
     bool ListDevices = false;
     std::string Device;
@@ -99,6 +117,10 @@ struct TListenArgs {
     std::string Raw;
     std::optional<std::string> Record;
     bool Force = false, Json = false, Quiet = false;
+    // Each FSK message measured and checked, as analyze --measure does.
+    bool Measure = false, Strict = false;
+    std::string Limits;
+    std::optional<double> DbmAtFullScale;
 };
 
 void AddListen(CLI::App& app, TListenArgs& args);

@@ -72,6 +72,9 @@ void CheckOptions(const TListenArgs& args) {
     if (args.Input && args.Raw.empty() && args.Rate > 0) {
         throw TUsageError("--rate is read from the file; give it only with --raw or a device");
     }
+    if (!args.Measure && (args.Strict || !args.Limits.empty() || args.DbmAtFullScale)) {
+        throw TUsageError("--strict, --limits and --dbm-at-fs go with --measure");
+    }
     if (args.Record && *args.Record == "-") {
         throw TUsageError("--record needs a file name");
     }
@@ -133,6 +136,14 @@ void AddListen(CLI::App& app, TListenArgs& args) {
     listen->add_flag("--force", args.Force, "Replace an existing recording");
     listen->add_flag("--json", args.Json, "Print one JSON object per event");
     listen->add_flag("--quiet", args.Quiet, "Show no input level");
+    listen->add_flag("--measure", args.Measure,
+                     "Measure each FSK message and check it against its standard's limits");
+    listen->add_option("--limits", args.Limits, "With --measure: bell, etsi or bt")
+        ->check(CLI::IsMember({"bell", "etsi", "bt"}));
+    listen->add_option("--dbm-at-fs", args.DbmAtFullScale,
+                       "With --measure: the level in dBm of a full-scale sine");
+    listen->add_flag("--strict", args.Strict,
+                     "With --measure: exit status 4 when any checked limit fails");
 }
 
 TExitStatus RunListen(const TListenArgs& args) {
@@ -156,9 +167,50 @@ TExitStatus RunListen(const TListenArgs& args) {
     TLineListener listener(*input, recorder.get());
     TLevelLine level(!args.Quiet && isatty(STDERR_FILENO) != 0);
     listener.OnLevel = [&](double peak, double seconds) { level.Show(peak, seconds); };
+    // With --measure, the last 20 s heard are kept: a message's measurements
+    // need the second before it (its seizure, mark run and the quiet before).
+    std::vector<float> history;
+    uint64_t historyStart = 0;
+    const auto keep = static_cast<std::size_t>(rate * 20);
+    if (args.Measure) {
+        listener.OnSamples = [&](std::span<const float> block) {
+            history.insert(history.end(), block.begin(), block.end());
+            if (history.size() > 2 * keep) {
+                const std::size_t drop = history.size() - keep;
+                history.erase(history.begin(), history.begin() + static_cast<std::ptrdiff_t>(drop));
+                historyStart += drop;
+            }
+        };
+    }
+    bool anyFail = false;
     listener.OnEvent = [&](const TStreamEvent& event) {
         level.Clear();
-        std::cout << (args.Json ? EventJson(event).dump() : EventLine(event)) << std::endl;
+        if (!args.Measure || event.Kind != TStreamEvent::TKind::Message) {
+            std::cout << (args.Json ? EventJson(event).dump() : EventLine(event)) << std::endl;
+            return;
+        }
+        const auto at = static_cast<uint64_t>(std::max(0.0, event.Message.Seconds * rate));
+        const uint64_t from =
+            std::max<uint64_t>(historyStart, at > rate ? at - static_cast<uint64_t>(rate) : 0);
+        const std::span<const float> window(history.data() + (from - historyStart),
+                                            history.size() - (from - historyStart));
+        TCorrMessage local = event.Message;
+        const double shift = static_cast<double>(from) / rate;
+        local.Seconds -= shift;
+        TMeasureReport report =
+            MeasureMessage(window, rate, local, args.Limits, args.DbmAtFullScale);
+        report.Measures.Seconds += shift;
+        if (report.Measures.Alert) {
+            report.Measures.Alert->Seconds += shift;
+        }
+        anyFail = anyFail || report.AnyFail;
+        if (args.Json) {
+            nlohmann::json entry = EventJson(event);
+            PutMeasureJson(entry, report);
+            std::cout << entry.dump() << std::endl;
+        } else {
+            std::cout << EventLine(event) << '\n' << MeasureText(report) << std::flush;
+        }
     };
     std::string failure;
     try {
@@ -174,7 +226,10 @@ TExitStatus RunListen(const TListenArgs& args) {
     if (!failure.empty()) {
         throw RinglarkError(failure);
     }
-    return listener.Messages() > 0 ? TExitStatus::Success : TExitStatus::NotUnderstood;
+    if (listener.Messages() == 0) {
+        return TExitStatus::NotUnderstood;
+    }
+    return args.Strict && anyFail ? TExitStatus::LimitFailed : TExitStatus::Success;
 }
 
 }  // namespace ringlark::cli

@@ -43,6 +43,51 @@ nlohmann::json MeasuresJson(const TFskMeasures& m) {
 
 }  // namespace
 
+TMeasureReport MeasureMessage(std::span<const float> samples, double rate,
+                              const TCorrMessage& message, const std::string& limitsAsked,
+                              std::optional<double> dbmAtFullScale) {
+    TMeasureReport report;
+    const TCorrelationDecoder decoder = TCorrelationDecoder::For(message.Standard);
+    report.Measures = MeasureFsk(samples, rate, message, decoder.Tones);
+    report.Limits = !limitsAsked.empty()                        ? limitsAsked
+                    : message.Standard == TCidStandard::Bell202 ? "bell"
+                                                                : "etsi";
+    report.Rows = CheckLimits(report.Measures, report.Limits, dbmAtFullScale);
+    for (const auto& row : report.Rows) {
+        report.AnyFail = report.AnyFail || row.Verdict == "FAIL";
+    }
+    return report;
+}
+
+std::string MeasureText(const TMeasureReport& report) {
+    std::string text = "  limits: " + report.Limits + "\n";
+    for (const auto& row : report.Rows) {
+        char line[256];
+        std::snprintf(line, sizeof line, "  %-30s %-26s %-24s %-11s %s", row.Name.c_str(),
+                      row.Value.c_str(), row.Limit.c_str(), row.Verdict.c_str(),
+                      row.Source.c_str());
+        std::string one = line;
+        while (!one.empty() && one.back() == ' ') {
+            one.pop_back();
+        }
+        text += one + "\n";
+    }
+    return text;
+}
+
+void PutMeasureJson(nlohmann::json& entry, const TMeasureReport& report) {
+    entry["limits"] = report.Limits;
+    entry["measures"] = MeasuresJson(report.Measures);
+    entry["checks"] = nlohmann::json::array();
+    for (const auto& row : report.Rows) {
+        entry["checks"].push_back({{"name", row.Name},
+                                   {"value", row.Value},
+                                   {"limit", row.Limit},
+                                   {"verdict", row.Verdict},
+                                   {"source", row.Source}});
+    }
+}
+
 TExitStatus RunMeasure(const TAnalyzeArgs& args, std::span<const float> samples, double rate) {
     std::vector<TCorrMessage> messages;
     for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
@@ -58,41 +103,15 @@ TExitStatus RunMeasure(const TAnalyzeArgs& args, std::span<const float> samples,
     bool anyFail = false;
     nlohmann::json out = nlohmann::json::array();
     for (const auto& message : messages) {
-        const TCorrelationDecoder decoder = TCorrelationDecoder::For(message.Standard);
-        const TFskMeasures m = MeasureFsk(samples, rate, message, decoder.Tones);
-        const std::string limits = !args.Limits.empty()                        ? args.Limits
-                                   : message.Standard == TCidStandard::Bell202 ? "bell"
-                                                                               : "etsi";
-        const auto rows = CheckLimits(m, limits, args.DbmAtFullScale);
-        for (const auto& row : rows) {
-            anyFail = anyFail || row.Verdict == "FAIL";
-        }
+        const TMeasureReport report =
+            MeasureMessage(samples, rate, message, args.Limits, args.DbmAtFullScale);
+        anyFail = anyFail || report.AnyFail;
         if (args.Json) {
             nlohmann::json entry = MessageJson(message);
-            entry["limits"] = limits;
-            entry["measures"] = MeasuresJson(m);
-            entry["checks"] = nlohmann::json::array();
-            for (const auto& row : rows) {
-                entry["checks"].push_back({{"name", row.Name},
-                                           {"value", row.Value},
-                                           {"limit", row.Limit},
-                                           {"verdict", row.Verdict},
-                                           {"source", row.Source}});
-            }
+            PutMeasureJson(entry, report);
             out.push_back(entry);
         } else {
-            std::cout << MessageLine(message) << "\n  limits: " << limits << '\n';
-            for (const auto& row : rows) {
-                char line[256];
-                std::snprintf(line, sizeof line, "  %-30s %-26s %-24s %-11s %s", row.Name.c_str(),
-                              row.Value.c_str(), row.Limit.c_str(), row.Verdict.c_str(),
-                              row.Source.c_str());
-                std::string text = line;
-                while (!text.empty() && text.back() == ' ') {
-                    text.pop_back();
-                }
-                std::cout << text << '\n';
-            }
+            std::cout << MessageLine(message) << '\n' << MeasureText(report);
         }
     }
     if (args.Json) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "cli/tests/CliRun.h"
 #include "tests/support/TestSupport.h"
@@ -135,6 +136,19 @@ TEST(CliMeasure, ReportsEachMessageBesideItsLimits) {
     EXPECT_EQ(failed, std::vector<std::string>{"Dual-tone alert"});
     EXPECT_NEAR(json[0]["measures"]["alert"]["duration"].get<double>(), 0.100, 0.002);
     EXPECT_EQ(RunCli("analyze --measure " + waiting).Status, 0);  // not strict
+    // listen measures each message as it comes, with the same rows
+    const TRun listened = RunCli("listen --measure --strict --json --input " + waiting);
+    EXPECT_EQ(listened.Status, 4);
+    std::istringstream lines(listened.Out);
+    std::vector<nlohmann::json> events;
+    for (std::string line; std::getline(lines, line);) {
+        events.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[2]["event"], "message");
+    EXPECT_EQ(events[2]["checks"], json[0]["checks"]);
+    EXPECT_NEAR(events[2]["measures"]["seconds"].get<double>(),
+                json[0]["measures"]["seconds"].get<double>(), 1e-6);
     EXPECT_EQ(RunCli("analyze --strict " + waiting).Status, 2);
     EXPECT_EQ(RunCli("analyze --strict " + waiting).Err,
               "ringlark-cli: --strict, --limits and --dbm-at-fs go with --measure\n");
