@@ -32,15 +32,17 @@ TComplex Correlate(std::span<const float> x, double rate, double hz, double from
 }
 
 // A tone's frequency and amplitude over spans where it alone is sent: the
-// frequency from the zero crossings (to a fraction of a sample) over the time
-// they span, summed over the spans; the amplitude from the RMS. A crossing
-// counts only once the signal has gone past a third of the amplitude on the
-// other side, so that noise near zero does not add crossings.
+// frequency from the zero crossings (to a fraction of a sample) of `smooth`
+// (the signal itself, or low-passed without phase shift, which takes the
+// noise above the band but smears the tone's edges) over the time they span,
+// summed over the spans; the amplitude from the RMS of x. A crossing counts
+// only once the signal has gone past a third of the amplitude on the other
+// side, so that noise near zero does not add crossings.
 struct TToneEstimate {
     double Hz = 0;
     double Amplitude = 0;
 };
-TToneEstimate EstimateTone(std::span<const float> x, double rate,
+TToneEstimate EstimateTone(std::span<const float> x, std::span<const float> smooth, double rate,
                            const std::vector<std::pair<double, double>>& spans) {
     double power = 0;
     double samples = 0;
@@ -67,11 +69,11 @@ TToneEstimate EstimateTone(std::span<const float> x, double rate,
         double first = -1, last = -1;
         int crossings = 0;
         for (std::size_t i = a; i < b; ++i) {
-            if (i > a && (x[i - 1] < 0) != (x[i] < 0)) {
-                lastZero =
-                    static_cast<double>(i - 1) + static_cast<double>(x[i - 1]) / (x[i - 1] - x[i]);
+            if (i > a && (smooth[i - 1] < 0) != (smooth[i] < 0)) {
+                lastZero = static_cast<double>(i - 1) +
+                           static_cast<double>(smooth[i - 1]) / (smooth[i - 1] - smooth[i]);
             }
-            const int now = x[i] > threshold ? 1 : x[i] < -threshold ? -1 : 0;
+            const int now = smooth[i] > threshold ? 1 : smooth[i] < -threshold ? -1 : 0;
             if (now != 0 && now != side) {
                 if (side != 0 && lastZero >= 0) {
                     (first < 0 ? first : last) = lastZero;
@@ -216,6 +218,39 @@ double BandPower(std::span<const float> x, double rate, std::size_t from, std::s
     return n > 0 ? sum / static_cast<double>(n) : 0;
 }
 
+// x low-passed at 3400 Hz forwards and then backwards over [from, to): no
+// phase shift at any frequency, so zero crossings stay where they were, less
+// the noise above the band (zero outside).
+std::vector<float> LowPassedBothWays(std::span<const float> x, double rate, std::size_t from,
+                                     std::size_t to) {
+    to = std::min(to, x.size());
+    std::vector<float> y(x.size(), 0.0f);
+    if (from >= to) {
+        return y;
+    }
+    const double w = 2 * M_PI * std::min(3400.0, rate * 0.45) / rate;
+    const double alpha = std::sin(w) / (2 * M_SQRT1_2);
+    const double c = std::cos(w);
+    const double a0 = 1 + alpha;
+    const double b0 = (1 - c) / 2 / a0, b1 = (1 - c) / a0, a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
+    const auto run = [&](auto begin, auto end, auto step) {
+        double z1 = 0, z2 = 0;
+        for (auto i = begin; i != end; i += step) {
+            const double v = y[static_cast<std::size_t>(i)];
+            const double out = b0 * v + z1;
+            z1 = b1 * v - a1 * out + z2;
+            z2 = b0 * v - a2 * out;
+            y[static_cast<std::size_t>(i)] = static_cast<float>(out);
+        }
+    };
+    for (std::size_t i = from; i < to; ++i) {
+        y[i] = x[i];
+    }
+    run(static_cast<std::ptrdiff_t>(from), static_cast<std::ptrdiff_t>(to), 1);
+    run(static_cast<std::ptrdiff_t>(to) - 1, static_cast<std::ptrdiff_t>(from) - 1, -1);
+    return y;
+}
+
 }  // namespace
 
 TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessage& message,
@@ -259,6 +294,8 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
     m.JitterPercent = 100 * spread / period;
     m.Seconds = starts.front() / rate;
 
+    const std::vector<float> smooth = LowPassedBothWays(
+        x, rate, static_cast<std::size_t>(std::max(0.0, starts.front() - 720 * bit)), spanTo);
     // Each run of equal bits in a byte, less a fifth of a bit at either end,
     // by the tone its frame gives.
     std::vector<std::pair<double, double>> markBits, spaceBits;
@@ -275,8 +312,8 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
             k = end;
         }
     }
-    const TToneEstimate mark = EstimateTone(x, rate, markBits);
-    const TToneEstimate space = EstimateTone(x, rate, spaceBits);
+    const TToneEstimate mark = EstimateTone(x, smooth, rate, markBits);
+    const TToneEstimate space = EstimateTone(x, smooth, rate, spaceBits);
     m.MarkHz = mark.Hz;
     m.SpaceHz = space.Hz;
     m.MarkDbfs = Db(mark.Amplitude);
@@ -333,8 +370,8 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
             const double half = 0.42 * seizurePeriod;
             (isMark ? seizureMarks : seizureSpaces).emplace_back(centre - half, centre + half);
         }
-        m.SeizureMarkHz = EstimateTone(x, rate, seizureMarks).Hz;
-        m.SeizureSpaceHz = EstimateTone(x, rate, seizureSpaces).Hz;
+        m.SeizureMarkHz = EstimateTone(x, x, rate, seizureMarks).Hz;
+        m.SeizureSpaceHz = EstimateTone(x, x, rate, seizureSpaces).Hz;
     }
     // The first bit of the data, then back over any sound before it that the
     // edges did not show (a seizure lost in noise): 5 ms blocks louder than
@@ -360,7 +397,8 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
         }
     }
     // The mark run's own frequency, over its inside.
-    m.MarkRunHz = EstimateTone(x, rate, {{markStart + 2 * period, firstEdge - 2 * period}}).Hz;
+    m.MarkRunHz =
+        EstimateTone(x, smooth, rate, {{markStart + 2 * period, firstEdge - 2 * period}}).Hz;
 
     // The noise: the quiet before the data (after any alert) or after it.
     TAlertToneDetector detector(rate, TAlertToneDetector::DualTone());

@@ -48,8 +48,8 @@ TEST(Measurements, ASignalWithKnownErrorsIsMeasuredWithinTheTolerances) {
         const Bytes message = RandomMdmfMessage(seed);
         const auto samples = AddNoise(SynthesiseFsk(message, signal), 20, 4410, seed);
         const TFskMeasures m = Measure(samples, 44100);
-        EXPECT_NEAR(m.MarkHz, 1200 * 1.013, 3.5) << seed;
-        EXPECT_NEAR(m.SpaceHz, 2200 * 1.013, 3.5) << seed;
+        EXPECT_NEAR(m.MarkHz, 1200 * 1.013, 2.5) << seed;
+        EXPECT_NEAR(m.SpaceHz, 2200 * 1.013, 2.0) << seed;
         EXPECT_NEAR(m.MarkRunHz, 1200 * 1.013, 2.0) << seed;
         // single alternating bits: each tone's crossings near the edges lean
         // towards the other tone
