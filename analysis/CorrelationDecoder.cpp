@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 
+#include "analysis/BitClock.h"
+#include "analysis/BitCosts.h"
 #include "analysis/FskFamily.h"
 #include "analysis/MessageJudge.h"
 #include "analysis/ToneDiscriminator.h"
@@ -15,23 +17,9 @@ namespace ringlark {
 
 namespace {
 
-constexpr int kBitsPerFrame = 10;
 constexpr double kMinLeadMark = 0.5;  // mean decision over the bits before a message
 constexpr int kLeadBits = 16;
 constexpr double kMinClarity = 0.45;  // mean |decision| over a message's bits
-// The bit clock: how far back a seizure is looked for, how many of its
-// crossings make a measurement, and how far from nominal a rate may be.
-constexpr double kSeizureSearchBits = 560;
-constexpr std::size_t kMinSeizureCrossings = 40;
-constexpr double kMaxRateError = 0.05;
-// The mark run: the mean decision over a bit at least this; a seizure's last
-// crossing at most this many bits before the run.
-constexpr double kMinRunMark = 0.3;
-constexpr double kSeizureGapBits = 4;
-// The most a bit with the mean decision margin may cost in log-likelihood: one
-// at a third of the mean then costs about 5, so two such bits that make
-// another message are a contender (see MessageJudge).
-constexpr double kMarginCostScale = 15.0;
 
 struct TTry {
     double Offset;          // shift of the sampling points, in bits
@@ -68,190 +56,6 @@ constexpr std::array<TTry, 17> kTries = {{
     {-0.12, 0.0f, 0.5, true},
     {0.0, 0.0f, 0.0, true},
 }};
-
-// The first downward crossing of d through the level in [from, to), to a
-// fraction of a sample.
-double FindCrossing(const TDiscriminator& s, double from, double to, float level = 0.0f) {
-    auto i = static_cast<std::ptrdiff_t>(std::max(1.0, std::floor(from)));
-    const auto end =
-        std::min(static_cast<std::ptrdiff_t>(s.Size()), static_cast<std::ptrdiff_t>(std::ceil(to)));
-    bool above = i - 1 < end && s.Above(static_cast<std::size_t>(i - 1), level);
-    for (; i < end; ++i) {
-        const bool now = s.Above(static_cast<std::size_t>(i), level);
-        if (above && !now) {
-            const float a = s.D(static_cast<std::size_t>(i - 1)) - level;
-            const float b = s.D(static_cast<std::size_t>(i)) - level;
-            return static_cast<double>(i - 1) +
-                   (a - b > 0 ? static_cast<double>(a / (a - b)) : 0.0);
-        }
-        above = now;
-    }
-    return -1;
-}
-
-// The bit length that the channel seizure before a message shows. Its
-// alternating bits cross downwards every two bits, a hundred times and more,
-// so the period that lines most of the crossings up measures the
-// transmitter's actual bit rate far better than any one byte can: a
-// transmitter 2 % fast then reads as well as a nominal one. The period is the
-// peak of the crossings' periodogram near the nominal one; crossings from
-// noise add only incoherently. (Chains of regularly spaced crossings were
-// tried first: at 10 dB a noise crossing breaks a chain every few dozen bits
-// and the estimate came out 0.2 % low.) Without a seizure (call waiting), the
-// nominal length.
-double SeizureBitLength(const TDiscriminator& s, double edge) {
-    const double nominal = s.BitLength;
-    // The mark run before the message: back from the edge while the mean
-    // decision over the last bit stays a mark.
-    const auto window = static_cast<std::ptrdiff_t>(std::max(1.0, std::round(nominal)));
-    auto runStart = static_cast<std::ptrdiff_t>(edge - nominal);
-    double sum = 0;
-    for (std::ptrdiff_t j = runStart - window; j < runStart; ++j) {
-        sum += j >= 0 ? s.D(static_cast<std::size_t>(j)) : 0.0f;
-    }
-    while (runStart > window && sum / static_cast<double>(window) >= kMinRunMark) {
-        --runStart;
-        sum += s.D(static_cast<std::size_t>(runStart - window)) -
-               s.D(static_cast<std::size_t>(runStart));
-    }
-    // A seizure ends where the mark run begins; crossings of anything else
-    // (the dual-tone alert of call waiting, whose beat is nearly two bits
-    // long, and the quiet after it) must not set the bit clock.
-    const double seizureEnd = static_cast<double>(runStart) + nominal;
-    const double from = std::max(1.0, seizureEnd - kSeizureSearchBits * nominal);
-    std::vector<double> crossings;
-    for (double at = from; at < seizureEnd;) {
-        const double c = FindCrossing(s, at, seizureEnd);
-        if (c < 0) {
-            break;
-        }
-        crossings.push_back(c - from);
-        at = std::floor(c) + 2.0;  // past the sample after the crossing
-    }
-    if (crossings.size() < kMinSeizureCrossings ||
-        crossings.back() + from < static_cast<double>(runStart) - kSeizureGapBits * nominal) {
-        return nominal;
-    }
-    // The periodogram over a grid of angular frequencies around the nominal
-    // one (a period of two bits), each crossing's phasor advanced from one
-    // grid point to the next by a fixed rotation instead of new sines.
-    constexpr int kSteps = 200;
-    const double wNominal = M_PI / nominal;
-    const double wLow = wNominal / (1 + kMaxRateError);
-    const double wHigh = wNominal / (1 - kMaxRateError);
-    const double dw = (wHigh - wLow) / kSteps;
-    std::array<double, kSteps + 1> re{};
-    std::array<double, kSteps + 1> im{};
-    for (double c : crossings) {
-        double zr = std::cos(wLow * c);
-        double zi = std::sin(wLow * c);
-        const double rr = std::cos(dw * c);
-        const double ri = std::sin(dw * c);
-        for (std::size_t k = 0; k <= kSteps; ++k) {
-            re[k] += zr;
-            im[k] += zi;
-            const double next = zr * rr - zi * ri;
-            zi = zr * ri + zi * rr;
-            zr = next;
-        }
-    }
-    std::array<double, kSteps + 1> values{};
-    std::size_t bestK = 0;
-    for (std::size_t k = 0; k <= kSteps; ++k) {
-        values[k] = std::sqrt(re[k] * re[k] + im[k] * im[k]);
-        if (values[k] > values[bestK]) {
-            bestK = k;
-        }
-    }
-    if (values[bestK] < static_cast<double>(kMinSeizureCrossings)) {
-        return nominal;  // no seizure: the crossings do not line up
-    }
-    // The peak between the grid points, from a parabola through three values.
-    double w = wLow + static_cast<double>(bestK) * dw;
-    if (bestK > 0 && bestK < kSteps) {
-        const double a = values[bestK - 1];
-        const double b = values[bestK];
-        const double c = values[bestK + 1];
-        const double denominator = a - 2 * b + c;
-        if (denominator < 0) {
-            w += dw * 0.5 * (a - c) / denominator;
-        }
-    }
-    return M_PI / w;
-}
-
-// The amplitudes of both tones' correlations where one bit was read.
-struct TBitTones {
-    double Mark;
-    double Space;
-    bool ReadAsMark;
-    double Margin;  // |decision - slicer level|
-};
-
-// log I0(x), the modified Bessel function, without overflow for large x.
-double LogBesselI0(double x) {
-    return x < 500 ? std::log(std::cyl_bessel_i(0.0, x)) : x - 0.5 * std::log(2 * M_PI * x);
-}
-
-// What reading each data bit the other way costs in log-likelihood, for a
-// non-coherent receiver: under "mark" the mark correlation is a tone of
-// amplitude Am in complex Gaussian noise (Rician) and the space correlation is
-// noise alone, and the other way round. The amplitudes are the mean
-// correlations of the tone read; the noise power is the mean power of the tone
-// not read, less what a tone leaks into the other tone's correlator over one
-// bit (a known fraction of its amplitude, `leakage`).
-//   LLR = log I0(Am |M| / s2) - log I0(As |S| / s2) - (Am^2 - As^2) / (2 s2)
-std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leakage) {
-    double markSum = 0, spaceSum = 0, noise = 0;
-    int marks = 0;
-    for (const auto& t : tones) {
-        (t.ReadAsMark ? markSum : spaceSum) += t.ReadAsMark ? t.Mark : t.Space;
-        noise += t.ReadAsMark ? t.Space * t.Space : t.Mark * t.Mark;
-        marks += t.ReadAsMark ? 1 : 0;
-    }
-    const auto n = static_cast<double>(tones.size());
-    const double markAmplitude = marks > 0 ? markSum / marks : 0;
-    const double spaceAmplitude = n > marks ? spaceSum / (n - marks) : 0;
-    const double leaked =
-        leakage * leakage *
-        (marks * markAmplitude * markAmplitude + (n - marks) * spaceAmplitude * spaceAmplitude) / n;
-    // The noise is never taken as less than a tenth of the leakage: the tones'
-    // phases make the leakage vary, and a noise power near zero would make
-    // every decision look certain. (The spread of the amplitudes of the tone
-    // read was tried as the noise measure too: it made weak decisions look up
-    // to four times surer than they turned out to be.)
-    const double s2 = std::max(noise / n - leaked, 0.1 * leaked + 1e-30) / 2;
-    // The mean decision margin of each tone's bits: with a twist the weaker
-    // tone's bits have smaller margins, and are measured against their own.
-    double markMargin = 0;
-    double spaceMargin = 0;
-    for (const auto& t : tones) {
-        (t.ReadAsMark ? markMargin : spaceMargin) += t.Margin;
-    }
-    markMargin = std::max(marks > 0 ? markMargin / marks : 0.0, 1e-6);
-    spaceMargin = std::max(n > marks ? spaceMargin / (n - marks) : 0.0, 1e-6);
-    std::vector<float> costs;
-    costs.reserve(tones.size() / kBitsPerFrame * 8);
-    for (std::size_t i = 0; i < tones.size(); ++i) {
-        const int k = static_cast<int>(i % kBitsPerFrame);
-        if (k < 1 || k > 8) {
-            continue;
-        }
-        const auto& t = tones[i];
-        const double llr =
-            LogBesselI0(markAmplitude * t.Mark / s2) - LogBesselI0(spaceAmplitude * t.Space / s2) -
-            (markAmplitude * markAmplitude - spaceAmplitude * spaceAmplitude) / (2 * s2);
-        // The model knows only Gaussian noise. A bit where the other tone is
-        // far above the noise (an echo, interference, a tone blended in) fits
-        // neither hypothesis, and the model would call it certain; so no bit
-        // is believed beyond what its share of its tone's mean decision margin
-        // supports.
-        const double byMargin =
-            kMarginCostScale * t.Margin / (t.ReadAsMark ? markMargin : spaceMargin);
-        costs.push_back(static_cast<float>(std::min(t.ReadAsMark ? llr : -llr, byMargin)));
-    }
-    return costs;
-}
 
 struct TAttempt {
     TSoftMessage Reading;
@@ -290,18 +94,18 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     for (std::size_t byte = 0; byte < expected; ++byte) {
         // A stream waits until the byte and the search for the next edge lie
         // inside what has arrived.
-        if (s.Open && edge + (kBitsPerFrame + 1) * bit + 2 >= size) {
-            attempt.NeedMore = edge + (kBitsPerFrame + 1) * bit + 2;
+        if (s.Open && edge + (BitsPerFrame + 1) * bit + 2 >= size) {
+            attempt.NeedMore = edge + (BitsPerFrame + 1) * bit + 2;
             return attempt;
         }
         // The stop bit must begin inside the recording; a recording that ends
         // with it is read with the last decision held.
-        if (edge < 0 || edge + (kBitsPerFrame - 1) * bit >= static_cast<double>(s.Size())) {
+        if (edge < 0 || edge + (BitsPerFrame - 1) * bit >= static_cast<double>(s.Size())) {
             return attempt;  // the recording ends inside the message
         }
         Bytes frame;
         unsigned value = 0;
-        for (int k = 0; k < kBitsPerFrame; ++k) {
+        for (int k = 0; k < BitsPerFrame; ++k) {
             const double at = edge + (k + 0.5 + t.Offset) * bit;
             const float d = t.MarkLevel > 0 ? s.AtWithLevels(at, t.MarkLevel, t.SpaceLevel)
                                             : s.At(at, t.Balanced);
@@ -331,7 +135,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
         }
         // The next start bit: predicted ten bits on, pulled towards the crossing
         // found near there (a pause of idle marks between bytes is allowed).
-        const double predicted = edge + kBitsPerFrame * bit;
+        const double predicted = edge + BitsPerFrame * bit;
         const double measured =
             FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Threshold);
         if (measured >= 0) {
@@ -400,8 +204,8 @@ struct TStartResult {
 TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standard) {
     TStartResult result;
     const double bit = SeizureBitLength(s, edge);
-    if (s.Open && edge + 2 * (kBitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
-        result.NeedMore = edge + 2 * (kBitsPerFrame + 1) * bit + 2;
+    if (s.Open && edge + 2 * (BitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
+        result.NeedMore = edge + 2 * (BitsPerFrame + 1) * bit + 2;
         return result;
     }
     std::vector<TTry> tries(kTries.begin(), kTries.end());
@@ -546,7 +350,7 @@ void TCorrelationSearch::Run(const TDiscriminator& s, std::vector<TCorrMessage>&
 
 double TCorrelationSearch::KeepFrom(const TDiscriminator& s) const {
     const double frontier = std::max(position_, scannedTo_);
-    return frontier - (kSeizureSearchBits + kLeadBits + 8) * s.BitLength;
+    return frontier - (SeizureSearchBits + kLeadBits + 8) * s.BitLength;
 }
 
 void TCorrelationSearch::Shift(double samples) {

@@ -46,8 +46,8 @@ std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image) {
     return out;
 }
 
-TSpectrogram MessageSpectrogram(const Bytes& image, const TMeasuredMessage& message, int columns,
-                                int bins) {
+TSonogram MessageSonogram(const Bytes& image, const TMeasuredMessage& message, int columns,
+                          int bins) {
     std::vector<float> samples;
     if (image.size() > WavHeaderSize) {
         samples.reserve(image.size() - WavHeaderSize);
@@ -59,7 +59,7 @@ TSpectrogram MessageSpectrogram(const Bytes& image, const TMeasuredMessage& mess
     const TFskMeasures& m = message.Measures;
     const double from = m.Seconds - static_cast<double>(m.SeizureBits + m.MarkBits + 4) / 1200.0;
     const double to = m.Seconds + std::max(m.DurationSeconds, 0.01) + 0.005;
-    return ComputeSpectrogram(samples, 44100.0, std::max(0.0, from), to, columns, bins);
+    return ComputeSonogram(samples, 44100.0, std::max(0.0, from), to, columns, bins);
 }
 
 }  // namespace ringlark

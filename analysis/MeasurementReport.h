@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analysis/Measurements.h"
-#include "analysis/Spectrogram.h"
+#include "analysis/Sonogram.h"
 #include "core/Bytes.h"
 
 namespace ringlark {
@@ -23,9 +23,9 @@ struct TMeasuredMessage {
 // measured and checked against its own system's limits.
 std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image);
 
-// The spectrogram of a message's span, from its seizure (or mark run) to its
+// The sonogram of a message's span, from its seizure (or mark run) to its
 // last stop bit, up to 4000 Hz.
-TSpectrogram MessageSpectrogram(const Bytes& image, const TMeasuredMessage& message, int columns,
-                                int bins);
+TSonogram MessageSonogram(const Bytes& image, const TMeasuredMessage& message, int columns,
+                          int bins);
 
 }  // namespace ringlark

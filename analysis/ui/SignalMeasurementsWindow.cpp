@@ -36,9 +36,9 @@ SignalMeasurementsWindow::SignalMeasurementsWindow(QWidget* parent) : QDialog(pa
     layout->addWidget(measureTable, 1);
     summaryLabel = new QLabel(this);
     layout->addWidget(summaryLabel);
-    spectrogramLabel_ = new QLabel(this);
-    spectrogramLabel_->setFixedSize(SpectrogramWidth, SpectrogramHeight);
-    layout->addWidget(spectrogramLabel_);
+    sonogramLabel_ = new QLabel(this);
+    sonogramLabel_->setFixedSize(SonogramWidth, SonogramHeight);
+    layout->addWidget(sonogramLabel_);
     resize(820, 660);
     connect(messageBox, &QComboBox::currentIndexChanged, this, [this](int i) { ShowMessage(i); });
 }
@@ -56,32 +56,32 @@ void SignalMeasurementsWindow::ShowRecording(const Bytes& image) {
 
 void SignalMeasurementsWindow::ShowMessage(int index) {
     measureTable->setRowCount(0);
-    spectrogram_ = QImage(SpectrogramWidth, SpectrogramHeight, QImage::Format_RGB32);
-    spectrogram_.fill(Qt::white);
-    spectrogramLabel_->setPixmap(QPixmap::fromImage(spectrogram_));
+    sonogram_ = QImage(SonogramWidth, SonogramHeight, QImage::Format_RGB32);
+    sonogram_.fill(Qt::white);
+    sonogramLabel_->setPixmap(QPixmap::fromImage(sonogram_));
     if (index < 0 || static_cast<std::size_t>(index) >= report_.size()) {
         summaryLabel->setText(
             QStringLiteral("No FSK message in the recording the analyst loaded."));
         return;
     }
     const TMeasuredMessage& m = report_[static_cast<std::size_t>(index)];
-    // the spectrogram: -80 dBFS and below white, 0 dBFS black; 4000 Hz at the top
-    const TSpectrogram s = MessageSpectrogram(image_, m, SpectrogramWidth, SpectrogramHeight);
+    // the sonogram: -80 dBFS and below white, 0 dBFS black; 4000 Hz at the top
+    const TSonogram s = MessageSonogram(image_, m, SonogramWidth, SonogramHeight);
     for (int x = 0; x < s.Columns; ++x) {
         for (int b = 0; b < s.Bins; ++b) {
             const int level = std::clamp(static_cast<int>(255 * (-s.At(x, b) / 80.0)), 0, 255);
-            spectrogram_.setPixel(x, SpectrogramHeight - 1 - b, qRgb(level, level, level));
+            sonogram_.setPixel(x, SonogramHeight - 1 - b, qRgb(level, level, level));
         }
     }
     for (double hz : {m.Measures.MarkHz, m.Measures.SpaceHz}) {
         if (hz > 0 && s.Bins > 0) {
-            const int y = SpectrogramHeight - 1 - s.BinOf(hz);
-            for (int x = 0; x < SpectrogramWidth; x += 2) {
-                spectrogram_.setPixel(x, y, qRgb(220, 0, 0));
+            const int y = SonogramHeight - 1 - s.BinOf(hz);
+            for (int x = 0; x < SonogramWidth; x += 2) {
+                sonogram_.setPixel(x, y, qRgb(220, 0, 0));
             }
         }
     }
-    spectrogramLabel_->setPixmap(QPixmap::fromImage(spectrogram_));
+    sonogramLabel_->setPixmap(QPixmap::fromImage(sonogram_));
     int failed = 0;
     for (const auto& row : m.Rows) {
         const int r = measureTable->rowCount();

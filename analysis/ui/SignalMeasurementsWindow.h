@@ -23,11 +23,11 @@ class SignalMeasurementsWindow : public QDialog {
     void ShowRecording(const Bytes& image);
     void ShowMessage(int index);
 
-    // The selected message's spectrogram: darker is louder, the measured mark
+    // The selected message's sonogram: darker is louder, the measured mark
     // and space frequencies as red lines.
-    static constexpr int SpectrogramWidth = 780;
-    static constexpr int SpectrogramHeight = 160;
-    const QImage& Spectrogram() const { return spectrogram_; }
+    static constexpr int SonogramWidth = 780;
+    static constexpr int SonogramHeight = 160;
+    const QImage& Sonogram() const { return sonogram_; }
 
     QComboBox* messageBox = nullptr;
     QTableWidget* measureTable = nullptr;
@@ -36,8 +36,8 @@ class SignalMeasurementsWindow : public QDialog {
   private:
     std::vector<TMeasuredMessage> report_;
     Bytes image_;
-    QImage spectrogram_;
-    QLabel* spectrogramLabel_ = nullptr;
+    QImage sonogram_;
+    QLabel* sonogramLabel_ = nullptr;
 };
 
 }  // namespace ringlark::ui

@@ -43,21 +43,21 @@ TEST(SignalMeasurementsGui, ShowsEachRowBesideItsLimitInColour) {
     EXPECT_EQ(
         window.summaryLabel->text(),
         QStringLiteral("Limits: bell.  1 of %1 rows fail.").arg(window.measureTable->rowCount()));
-    // the spectrogram: the mark and space lines in red, the tones dark near
+    // the sonogram: the mark and space lines in red, the tones dark near
     // them, nothing at 3500 Hz
-    const QImage& picture = window.Spectrogram();
-    const int h = SignalMeasurementsWindow::SpectrogramHeight;
+    const QImage& picture = window.Sonogram();
+    const int h = SignalMeasurementsWindow::SonogramHeight;
     const auto row = [&](double hz) {
         return h - 1 - static_cast<int>(std::lround(hz / 4000 * (h - 1)));
     };
     EXPECT_EQ(picture.pixelColor(100, row(1200)), QColor(220, 0, 0));
     EXPECT_EQ(picture.pixelColor(100, row(2200)), QColor(220, 0, 0));
     int dark = 0;
-    for (int x = 1; x < SignalMeasurementsWindow::SpectrogramWidth; x += 2) {
+    for (int x = 1; x < SignalMeasurementsWindow::SonogramWidth; x += 2) {
         dark += picture.pixelColor(x, row(1200)).red() < 100 ? 1 : 0;
         EXPECT_GT(picture.pixelColor(x, row(3500)).red(), 90) << x;  // below -52 dBFS
     }
-    EXPECT_GT(dark, SignalMeasurementsWindow::SpectrogramWidth / 4);
+    EXPECT_GT(dark, SignalMeasurementsWindow::SonogramWidth / 4);
     if (const char* folder = std::getenv("RINGLARK_SCREENSHOTS")) {
         window.grab().save(QString::fromLocal8Bit(folder) + "/ringlark-signal-measurements.png");
     }

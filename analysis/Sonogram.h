@@ -1,14 +1,14 @@
 #pragma once
 
 // Frequency against time over a stretch of a recording, for the Signal
-// Measurements window: short-time spectra (FFTW) in decibels.
+// Measurements window: short-time power by frequency (FFTW), in decibels.
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace ringlark {
 
-struct TSpectrogram {
+struct TSonogram {
     int Columns = 0;
     int Bins = 0;  // 0 Hz up to TopHz
     double TopHz = 0;
@@ -23,11 +23,11 @@ struct TSpectrogram {
     int BinOf(double hz) const;
 };
 
-// Spectra of Hann-windowed blocks of about 6 ms, one per column, centred on
+// The power by frequency of Hann-windowed blocks of about 6 ms, one per column, centred on
 // evenly spread times over [fromSeconds, toSeconds), each shown up to topHz
 // in `bins` rows (interpolated from the FFT's bins), in dB relative to a
 // full-scale sine.
-TSpectrogram ComputeSpectrogram(std::span<const float> samples, double rate, double fromSeconds,
-                                double toSeconds, int columns, int bins, double topHz = 4000);
+TSonogram ComputeSonogram(std::span<const float> samples, double rate, double fromSeconds,
+                          double toSeconds, int columns, int bins, double topHz = 4000);
 
 }  // namespace ringlark

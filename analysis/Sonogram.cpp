@@ -1,4 +1,4 @@
-#include "analysis/Spectrogram.h"
+#include "analysis/Sonogram.h"
 
 #include <fftw3.h>
 
@@ -24,16 +24,16 @@ struct TFftwFree {
 
 }  // namespace
 
-int TSpectrogram::BinOf(double hz) const {
+int TSonogram::BinOf(double hz) const {
     if (Bins <= 0 || TopHz <= 0) {
         return 0;
     }
     return std::clamp(static_cast<int>(std::lround(hz / TopHz * (Bins - 1))), 0, Bins - 1);
 }
 
-TSpectrogram ComputeSpectrogram(std::span<const float> samples, double rate, double fromSeconds,
-                                double toSeconds, int columns, int bins, double topHz) {
-    TSpectrogram out;
+TSonogram ComputeSonogram(std::span<const float> samples, double rate, double fromSeconds,
+                          double toSeconds, int columns, int bins, double topHz) {
+    TSonogram out;
     if (columns <= 0 || bins <= 1 || rate <= 0 || toSeconds <= fromSeconds) {
         return out;
     }
@@ -49,12 +49,12 @@ TSpectrogram ComputeSpectrogram(std::span<const float> samples, double rate, dou
         size *= 2;
     }
     std::unique_ptr<float, TFftwFree> in(static_cast<float*>(fftwf_malloc(sizeof(float) * size)));
-    std::unique_ptr<fftwf_complex, TFftwFree> spectrum(
+    std::unique_ptr<fftwf_complex, TFftwFree> transform(
         static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * (size / 2 + 1))));
     std::unique_ptr<fftwf_plan_s, TPlanDeleter> plan;
     {
         const std::lock_guard lock(gPlanning);
-        plan.reset(fftwf_plan_dft_r2c_1d(size, in.get(), spectrum.get(), FFTW_ESTIMATE));
+        plan.reset(fftwf_plan_dft_r2c_1d(size, in.get(), transform.get(), FFTW_ESTIMATE));
     }
     std::vector<float> window(static_cast<std::size_t>(size));
     double windowSum = 0;
@@ -78,7 +78,7 @@ TSpectrogram ComputeSpectrogram(std::span<const float> samples, double rate, dou
         fftwf_execute(plan.get());
         for (int k = 0; k <= size / 2; ++k) {
             // a full-scale sine gives amplitude windowSum / 2 at its bin
-            const std::complex<double> z(spectrum.get()[k][0], spectrum.get()[k][1]);
+            const std::complex<double> z(transform.get()[k][0], transform.get()[k][1]);
             const double amplitude = 2 * std::abs(z) / windowSum;
             power[static_cast<std::size_t>(k)] = amplitude * amplitude;
         }
