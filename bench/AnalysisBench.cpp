@@ -15,6 +15,7 @@
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
 #include "generation/WavImage.h"
+#include "tests/support/TestSignals.h"
 
 namespace {
 
@@ -35,14 +36,8 @@ class TNoise {
 };
 
 Bytes NoisyImage() {
-    TCidRequest request;
-    request.Kind = TMessageKind::Mdmf;
-    request.NumberText = "8005551212";
-    request.NameText = "JOHN DOE";
-    request.DateText = "1207";
-    request.TimeText = "0930";
     TFskSynth synth;
-    const Bytes burst = SynthesiseImage(synth, BuildCidMessage(request, {}), TSignalling::OnHook);
+    const Bytes burst = SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook);
     Bytes image(WavHeaderSize, '\0');
     image.reserve(WavHeaderSize + kSeconds * SampleRate);
     TNoise noise;
@@ -133,15 +128,8 @@ void BM_StreamDecoder60s(benchmark::State& state) {
     std::vector<uint8_t> samples(image.begin() + WavHeaderSize, image.end());
     constexpr std::size_t kBlock = SampleRate / 50;
     TFskSynth synth;
-    TCidRequest request;
-    request.Kind = TMessageKind::Mdmf;
-    request.NumberText = "8005551212";
-    request.NameText = "JOHN DOE";
-    request.DateText = "1207";
-    request.TimeText = "0930";
     const std::size_t burstEnd =
-        10 * SampleRate +
-        SynthesiseImage(synth, BuildCidMessage(request, {}), TSignalling::OnHook).size() -
+        10 * SampleRate + SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook).size() -
         WavHeaderSize;
     double latency = -1;
     std::size_t found = 0;

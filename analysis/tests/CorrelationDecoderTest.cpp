@@ -12,23 +12,13 @@
 namespace ringlark {
 namespace {
 
-Bytes MdmfMessage() {
-    TCidRequest request;
-    request.Kind = TMessageKind::Mdmf;
-    request.NumberText = "8005551212";
-    request.NameText = "JOHN DOE";
-    request.DateText = "1207";
-    request.TimeText = "0930";
-    return BuildCidMessage(request, {});
-}
-
 std::vector<float> Recording(const Bytes& message, TSignalling signalling, int factor = 1) {
     TFskSynth synth;
     return Downsample(ImageSamples(SynthesiseImage(synth, message, signalling)), factor);
 }
 
 TEST(CorrelationDecoder, DecodesAtEveryRate) {
-    const Bytes message = MdmfMessage();
+    const Bytes message = ExampleMdmfMessage();
     for (int factor : {1, 2, 4}) {
         const auto found = TCorrelationDecoder().Decode(
             Recording(message, TSignalling::OnHook, factor), 44100.0 / factor);
@@ -41,7 +31,7 @@ TEST(CorrelationDecoder, DecodesAtEveryRate) {
 }
 
 TEST(CorrelationDecoder, DecodesInNoiseWithAFixedSeed) {
-    const Bytes message = MdmfMessage();
+    const Bytes message = ExampleMdmfMessage();
     int exact = 0;
     for (uint64_t seed = 1; seed <= 10; ++seed) {
         const auto noisy = AddNoise(Recording(message, TSignalling::OnHook), 3.0, 4410, seed);
@@ -89,7 +79,7 @@ TEST(CorrelationDecoder, MalformedMessagesAreNotReported) {
 }
 
 TEST(CorrelationDecoder, DcOffsetTwistAndLevelDoNotMatter) {
-    const Bytes message = MdmfMessage();
+    const Bytes message = ExampleMdmfMessage();
     auto samples = Recording(message, TSignalling::OnHook);
     for (float& s : samples) {
         s = 0.2f * s + 20.0f / 128.0f;  // quiet, and off centre

@@ -4,6 +4,7 @@
 
 #include "analysis/WavRecorder.h"
 #include "generation/MessageBuilder.h"
+#include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {
@@ -19,13 +20,7 @@ TStreamEvent MessageEvent(const Bytes& message, bool uncertain = false) {
 }
 
 TEST(LineMonitorRow, SplitsAMessagesValuesIntoTheirColumns) {
-    TCidRequest request;
-    request.Kind = TMessageKind::Mdmf;
-    request.NumberText = "8005551212";
-    request.NameText = "JOHN DOE";
-    request.DateText = "1207";
-    request.TimeText = "0930";
-    const Bytes message = BuildCidMessage(request, {});
+    const Bytes message = ExampleMdmfMessage();
     const TLineMonitorRow row = LineMonitorRow(MessageEvent(message));
     EXPECT_EQ(row.Cells, (std::array<std::string, 7>{"12.346 s", "Message", "8005551212",
                                                      "JOHN DOE", "12/07 09:30", "OK", ""}));

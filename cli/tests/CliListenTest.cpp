@@ -17,6 +17,7 @@
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
 extern char** environ;
@@ -34,14 +35,8 @@ const char* const kMdmfLine =
     "Calling Name: JOHN DOE\n";
 
 Bytes MdmfImage() {
-    TCidRequest request;
-    request.Kind = TMessageKind::Mdmf;
-    request.NumberText = "8005551212";
-    request.NameText = "JOHN DOE";
-    request.DateText = "1207";
-    request.TimeText = "0930";
     TFskSynth synth;
-    return SynthesiseImage(synth, BuildCidMessage(request, {}), TSignalling::OnHook);
+    return SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook);
 }
 
 // The 8-bit image's samples as signed 16-bit little-endian, followed by
@@ -75,11 +70,7 @@ TEST(CliListen, ReadsARecordingAsAStream) {
 
     const TRun json = RunCli("listen --json --input " + (dir / "cw.wav").string());
     ASSERT_EQ(json.Status, 0) << json.Err;
-    std::istringstream lines(json.Out);
-    std::vector<nlohmann::json> events;
-    for (std::string line; std::getline(lines, line);) {
-        events.push_back(nlohmann::json::parse(line));
-    }
+    const std::vector<nlohmann::json> events = test::JsonLines(json.Out);
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0]["event"], "sas");
     EXPECT_EQ(events[0]["duration"], 0.3);

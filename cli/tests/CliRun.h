@@ -4,7 +4,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/TestSupport.h"
 
@@ -43,6 +46,16 @@ inline TRun RunShell(std::string command) {
 
 inline TRun RunCli(const std::string& arguments) {
     return RunShell("CLI " + arguments);
+}
+
+// Output of one JSON object per line, parsed.
+inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
+    std::istringstream lines(out);
+    std::vector<nlohmann::json> objects;
+    for (std::string line; std::getline(lines, line);) {
+        objects.push_back(nlohmann::json::parse(line));
+    }
+    return objects;
 }
 
 }  // namespace ringlark::test

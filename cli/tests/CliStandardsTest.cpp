@@ -139,11 +139,7 @@ TEST(CliMeasure, ReportsEachMessageBesideItsLimits) {
     // listen measures each message as it comes, with the same rows
     const TRun listened = RunCli("listen --measure --strict --json --input " + waiting);
     EXPECT_EQ(listened.Status, 4);
-    std::istringstream lines(listened.Out);
-    std::vector<nlohmann::json> events;
-    for (std::string line; std::getline(lines, line);) {
-        events.push_back(nlohmann::json::parse(line));
-    }
+    const std::vector<nlohmann::json> events = test::JsonLines(listened.Out);
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[2]["event"], "message");
     EXPECT_EQ(events[2]["checks"], json[0]["checks"]);

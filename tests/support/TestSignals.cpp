@@ -185,6 +185,20 @@ std::vector<float> TelephoneBand(const std::vector<float>& samples, double rate)
     return out;
 }
 
+TCidRequest ExampleMdmfRequest() {
+    TCidRequest request;
+    request.Kind = TMessageKind::Mdmf;
+    request.NumberText = "8005551212";
+    request.NameText = "JOHN DOE";
+    request.DateText = "1207";
+    request.TimeText = "0930";
+    return request;
+}
+
+Bytes ExampleMdmfMessage() {
+    return BuildCidMessage(ExampleMdmfRequest(), {});
+}
+
 Bytes RandomMdmfMessage(uint64_t seed) {
     uint64_t state = seed * 0x9E3779B97F4A7C15ull + 12345;
     const auto next = [&state](uint64_t range) {

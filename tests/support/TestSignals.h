@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Bytes.h"
+#include "generation/MessageBuilder.h"
 
 // Signal helpers shared by the tests and the robustness sweep: a deterministic
 // Gaussian noise source (the same numbers on every machine) and conversions
@@ -67,6 +68,10 @@ void AddHum(std::vector<float>& samples, double rate, double frequency, double l
 
 // A telephone channel: 300-3400 Hz, second-order high-pass and low-pass.
 std::vector<float> TelephoneBand(const std::vector<float>& samples, double rate);
+
+// The MDMF call the examples use: 12/07 09:30, 8005551212, "JOHN DOE".
+TCidRequest ExampleMdmfRequest();
+Bytes ExampleMdmfMessage();
 
 // A random MDMF message as a caller would send it (date, 10-digit number, an
 // upper-case name of 4 to 15 characters), from a seed.

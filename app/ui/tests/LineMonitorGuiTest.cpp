@@ -17,6 +17,7 @@
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark::ui {
@@ -36,13 +37,7 @@ std::unique_ptr<ISoundInput> OpenDevice(const std::string& device) {
 }
 
 TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
-    TCidRequest request;
-    request.Kind = TMessageKind::Mdmf;
-    request.NumberText = "8005551212";
-    request.NameText = "JOHN DOE";
-    request.DateText = "1207";
-    request.TimeText = "0930";
-    const Bytes message = BuildCidMessage(request, {});
+    const Bytes message = ExampleMdmfMessage();
     TFskSynth synth;
     const Bytes image = SynthesiseImage(synth, message, TSignalling::OnHook);
     Bytes raw;
