@@ -12,11 +12,7 @@ std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image) {
     if (image.size() <= WavHeaderSize) {
         return out;
     }
-    std::vector<float> samples;
-    samples.reserve(image.size() - WavHeaderSize);
-    for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
-        samples.push_back((static_cast<float>(static_cast<uint8_t>(image[i])) - 128.0f) / 128.0f);
-    }
+    const std::vector<float> samples = ImageSampleValues(image);
     for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
         const TCorrelationDecoder decoder = TCorrelationDecoder::For(standard);
         for (const auto& message : decoder.DecodeImage(image)) {
@@ -48,14 +44,7 @@ std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image) {
 
 TSonogram MessageSonogram(const Bytes& image, const TMeasuredMessage& message, int columns,
                           int bins) {
-    std::vector<float> samples;
-    if (image.size() > WavHeaderSize) {
-        samples.reserve(image.size() - WavHeaderSize);
-        for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
-            samples.push_back((static_cast<float>(static_cast<uint8_t>(image[i])) - 128.0f) /
-                              128.0f);
-        }
-    }
+    const std::vector<float> samples = ImageSampleValues(image);
     const TFskMeasures& m = message.Measures;
     const double from = m.Seconds - static_cast<double>(m.SeizureBits + m.MarkBits + 4) / 1200.0;
     const double to = m.Seconds + std::max(m.DurationSeconds, 0.01) + 0.005;

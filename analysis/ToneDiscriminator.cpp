@@ -186,4 +186,13 @@ TDiscriminator DiscriminateImage(const Bytes& image, const TFskTones& tones) {
     return DiscriminateFrom(TImageSamples(image), 44100.0, tones);
 }
 
+std::vector<float> ImageSampleValues(const Bytes& image) {
+    const TImageSamples samples(image);
+    std::vector<float> values(samples.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = samples[i];
+    }
+    return values;
+}
+
 }  // namespace ringlark

@@ -246,4 +246,8 @@ TDiscriminator Discriminate(const std::vector<float>& input, double rate, const 
 // The same for an 8-bit image at 44100/s, read where it lies (no float copy).
 TDiscriminator DiscriminateImage(const Bytes& image, const TFskTones& tones);
 
+// The samples of an 8-bit image (from offset 44) as floats in -1 to 1, as the
+// decoders read them.
+std::vector<float> ImageSampleValues(const Bytes& image);
+
 }  // namespace ringlark

@@ -246,9 +246,7 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
         std::filesystem::is_directory(args.Files.front(), error)) {
         return RunBatch(args);
     }
-    if (!args.Measure && (args.Strict || !args.Limits.empty() || args.DbmAtFullScale)) {
-        throw TUsageError("--strict, --limits and --dbm-at-fs go with --measure");
-    }
+    CheckMeasureOptions(args);
     if (args.Measure && (args.All || args.Inspect || args.Hex || !args.Method.empty())) {
         throw TUsageError(
             "--measure lists every message with its measurements; leave out "
@@ -271,14 +269,7 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
             return TExitStatus::RuntimeError;
         }
         if (args.Measure) {
-            const Bytes& image = viewer.LoadedImage;
-            std::vector<float> samples;
-            samples.reserve(image.size() - WavHeaderSize);
-            for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
-                samples.push_back((static_cast<float>(static_cast<uint8_t>(image[i])) - 128.0f) /
-                                  128.0f);
-            }
-            return RunMeasure(args, samples, 44100.0);
+            return RunMeasure(args, ImageSampleValues(viewer.LoadedImage), 44100.0);
         }
         TByteAnalyzer& analyzer = viewer.Analyzer;
         if (args.All) {
@@ -335,15 +326,9 @@ void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
                       "List every valid message (method 3): time, tag, hex, fields");
     analyze->add_flag("--any-format", args.AnyFormat,
                       "Read any sound file libsndfile reads and decode it with method 3");
-    analyze->add_flag("--measure", args.Measure,
+    AddMeasureOptions(*analyze, args,
                       "Measure each FSK message's tones, bit rate, levels, preamble and noise "
                       "and check them against the limits of its standard");
-    analyze->add_option("--limits", args.Limits, "With --measure: bell, etsi or bt")
-        ->check(CLI::IsMember({"bell", "etsi", "bt"}));
-    analyze->add_option("--dbm-at-fs", args.DbmAtFullScale,
-                        "With --measure: the level in dBm of a full-scale sine, to check levels");
-    analyze->add_flag("--strict", args.Strict,
-                      "With --measure: exit status 4 when any checked limit fails");
     analyze
         ->add_option("--standard", args.Standard,
                      "Look only for this standard's caller ID: bell, etsi, bt or dtmf "

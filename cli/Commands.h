@@ -76,14 +76,23 @@ struct TWorkshopArgs {
 void AddWorkshop(CLI::App& app, TWorkshopArgs& args);
 TExitStatus RunWorkshop(const TWorkshopArgs& args);
 
-struct TAnalyzeArgs {
+// --measure and the options that go with it (analyze, listen).
+struct TMeasureArgs {
+    bool Measure = false, Strict = false;
+    std::string Limits;  // "bell", "etsi", "bt"; empty: the message's own
+    std::optional<double> DbmAtFullScale;
+};
+
+// --measure (described by measureHelp), --limits, --dbm-at-fs and --strict.
+void AddMeasureOptions(CLI::App& command, TMeasureArgs& args, const std::string& measureHelp);
+// The options that go with --measure are a usage error without it.
+void CheckMeasureOptions(const TMeasureArgs& args);
+
+struct TAnalyzeArgs : TMeasureArgs {
     std::vector<std::string> Files;  // one file, or a batch of files and folders
     bool Hex = false, Inspect = false, Json = false, All = false, AnyFormat = false;
     std::string Method;
     std::string Standard;  // empty: every standard, Bell 202 first
-    bool Measure = false, Strict = false;
-    std::string Limits;  // "bell", "etsi", "bt"; empty: the message's own
-    std::optional<double> DbmAtFullScale;
     bool Recursive = false, Quiet = false;
     unsigned Jobs = 0;  // 0: the number of cores
 };
@@ -108,7 +117,7 @@ std::string MeasureText(const TMeasureReport& report);
 // "limits", "measures" and "checks" added to a message's JSON object.
 void PutMeasureJson(nlohmann::json& entry, const TMeasureReport& report);
 
-struct TListenArgs {
+struct TListenArgs : TMeasureArgs {
     bool ListDevices = false;
     std::string Device;
     double Rate = 0;     // 0: the device's default, or the file's
@@ -117,10 +126,6 @@ struct TListenArgs {
     std::string Raw;
     std::optional<std::string> Record;
     bool Force = false, Json = false, Quiet = false;
-    // Each FSK message measured and checked, as analyze --measure does.
-    bool Measure = false, Strict = false;
-    std::string Limits;
-    std::optional<double> DbmAtFullScale;
 };
 
 void AddListen(CLI::App& app, TListenArgs& args);

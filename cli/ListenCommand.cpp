@@ -72,9 +72,7 @@ void CheckOptions(const TListenArgs& args) {
     if (args.Input && args.Raw.empty() && args.Rate > 0) {
         throw TUsageError("--rate is read from the file; give it only with --raw or a device");
     }
-    if (!args.Measure && (args.Strict || !args.Limits.empty() || args.DbmAtFullScale)) {
-        throw TUsageError("--strict, --limits and --dbm-at-fs go with --measure");
-    }
+    CheckMeasureOptions(args);
     if (args.Record && *args.Record == "-") {
         throw TUsageError("--record needs a file name");
     }
@@ -136,14 +134,8 @@ void AddListen(CLI::App& app, TListenArgs& args) {
     listen->add_flag("--force", args.Force, "Replace an existing recording");
     listen->add_flag("--json", args.Json, "Print one JSON object per event");
     listen->add_flag("--quiet", args.Quiet, "Show no input level");
-    listen->add_flag("--measure", args.Measure,
-                     "Measure each FSK message and check it against its standard's limits");
-    listen->add_option("--limits", args.Limits, "With --measure: bell, etsi or bt")
-        ->check(CLI::IsMember({"bell", "etsi", "bt"}));
-    listen->add_option("--dbm-at-fs", args.DbmAtFullScale,
-                       "With --measure: the level in dBm of a full-scale sine");
-    listen->add_flag("--strict", args.Strict,
-                     "With --measure: exit status 4 when any checked limit fails");
+    AddMeasureOptions(*listen, args,
+                      "Measure each FSK message and check it against its standard's limits");
 }
 
 TExitStatus RunListen(const TListenArgs& args) {

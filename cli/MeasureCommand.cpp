@@ -43,6 +43,22 @@ nlohmann::json MeasuresJson(const TFskMeasures& m) {
 
 }  // namespace
 
+void AddMeasureOptions(CLI::App& command, TMeasureArgs& args, const std::string& measureHelp) {
+    command.add_flag("--measure", args.Measure, measureHelp);
+    command.add_option("--limits", args.Limits, "With --measure: bell, etsi or bt")
+        ->check(CLI::IsMember({"bell", "etsi", "bt"}));
+    command.add_option("--dbm-at-fs", args.DbmAtFullScale,
+                       "With --measure: the level in dBm of a full-scale sine, to check levels");
+    command.add_flag("--strict", args.Strict,
+                     "With --measure: exit status 4 when any checked limit fails");
+}
+
+void CheckMeasureOptions(const TMeasureArgs& args) {
+    if (!args.Measure && (args.Strict || !args.Limits.empty() || args.DbmAtFullScale)) {
+        throw TUsageError("--strict, --limits and --dbm-at-fs go with --measure");
+    }
+}
+
 TMeasureReport MeasureMessage(std::span<const float> samples, double rate,
                               const TCorrMessage& message, const std::string& limitsAsked,
                               std::optional<double> dbmAtFullScale) {

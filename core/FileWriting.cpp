@@ -21,6 +21,37 @@ namespace {
 
 std::string FolderOf(const std::string& path);
 
+// Writes all the bytes, at the file's position or, from `offset` when it is
+// not negative, at that offset; a signal that interrupts a write does not end
+// it. False when the file takes no more.
+bool WriteFully(int fd, std::string_view bytes, int64_t offset = -1) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = offset < 0
+                              ? write(fd, bytes.data() + done, bytes.size() - done)
+                              : pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                       static_cast<off_t>(static_cast<uint64_t>(offset) + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Creates a new file from a mkstemp pattern (ending in XXXXXX), which becomes
+// its name; the descriptor, or -1.
+int CreateFromPattern(std::string& pattern) {
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    pattern = name.data();
+    return fd;
+}
+
 // A symbolic link is followed, so that saving replaces the file it points to;
 // a link whose target does not exist yet is followed too, so that the file is
 // created where it points rather than in the link's place.
@@ -68,27 +99,11 @@ class TempFile {
     TempFile& operator=(const TempFile&) = delete;
 
     bool Create() {
-        std::vector<char> pattern(name_.begin(), name_.end());
-        pattern.push_back('\0');
-        fd_ = mkstemp(pattern.data());
-        name_ = pattern.data();
+        fd_ = CreateFromPattern(name_);
         kept_ = fd_ < 0;  // nothing to remove when nothing was created
         return fd_ >= 0;
     }
-    bool WriteAll(std::string_view bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return fsync(fd_) == 0;
-    }
+    bool WriteAll(std::string_view bytes) { return WriteFully(fd_, bytes) && fsync(fd_) == 0; }
     bool Close() {
         const int fd = fd_;
         fd_ = -1;
@@ -119,19 +134,11 @@ void WriteInPlace(const std::string& path, const std::string& target, std::strin
     if (fd < 0) {
         throw RinglarkError(msg::CannotCreateFile(path));
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            close(fd);
-            throw RinglarkError(std::string(msg::StreamWriteError));
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    const bool written = WriteFully(fd, bytes);
     close(fd);
+    if (!written) {
+        throw RinglarkError(std::string(msg::StreamWriteError));
+    }
 }
 
 // The written temporary file takes the final name only if nothing has it.
@@ -295,13 +302,10 @@ TFileInProgress::TFileInProgress(std::string path)
     if (path_.empty() || (stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
         throw RinglarkError(msg::CannotCreateFile(path_));
     }
-    std::vector<char> pattern(temp_.begin(), temp_.end());
-    pattern.push_back('\0');
-    fd_ = mkstemp(pattern.data());
+    fd_ = CreateFromPattern(temp_);
     if (fd_ < 0) {
         throw RinglarkError(msg::CannotCreateFile(path_));
     }
-    temp_ = pattern.data();
     fchmod(fd_, NewFileMode(target_));
 }
 
@@ -315,31 +319,14 @@ TFileInProgress::~TFileInProgress() {
 }
 
 void TFileInProgress::Append(std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            throw RinglarkError(std::string(msg::StreamWriteError));
-        }
-        done += static_cast<std::size_t>(n);
+    if (!WriteFully(fd_, bytes)) {
+        throw RinglarkError(std::string(msg::StreamWriteError));
     }
 }
 
 void TFileInProgress::WriteAt(uint64_t offset, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                                 static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            throw RinglarkError(std::string(msg::StreamWriteError));
-        }
-        done += static_cast<std::size_t>(n);
+    if (!WriteFully(fd_, bytes, static_cast<int64_t>(offset))) {
+        throw RinglarkError(std::string(msg::StreamWriteError));
     }
 }
 
