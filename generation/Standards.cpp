@@ -25,6 +25,28 @@ constexpr std::array<std::pair<TDtmfFraming, std::string_view>, 4> kFramings = {
     {TDtmfFraming::EndHash, "hash"},
 }};
 
+// The name of a value in a table of names, the first name for a value it lacks.
+template <typename T, std::size_t N>
+std::string_view NameIn(const std::array<std::pair<T, std::string_view>, N>& table, T value) {
+    for (const auto& [v, name] : table) {
+        if (v == value) {
+            return name;
+        }
+    }
+    return table.front().second;
+}
+
+template <typename T, std::size_t N>
+std::optional<T> ValueNamed(const std::array<std::pair<T, std::string_view>, N>& table,
+                            std::string_view name) {
+    for (const auto& [value, n] : table) {
+        if (n == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
 constexpr double kRate = SampleRate;
 
 // Appends samples of a sum of tones, each with its own running phase.
@@ -93,21 +115,11 @@ std::vector<bool> FramedBits(const TV23Timing& timing, const Bytes& message) {
 }  // namespace
 
 std::string_view StandardName(TCidStandard standard) {
-    for (const auto& [s, name] : kNames) {
-        if (s == standard) {
-            return name;
-        }
-    }
-    return "bell";
+    return NameIn(kNames, standard);
 }
 
 std::optional<TCidStandard> StandardNamed(std::string_view name) {
-    for (const auto& [s, n] : kNames) {
-        if (n == name) {
-            return s;
-        }
-    }
-    return std::nullopt;
+    return ValueNamed(kNames, name);
 }
 
 std::string_view StandardTitle(TCidStandard standard) {
@@ -160,21 +172,11 @@ Bytes SynthesiseV23Image(const Bytes& message, const TV23Timing& timing, int amp
 }
 
 std::string_view DtmfFramingName(TDtmfFraming framing) {
-    for (const auto& [f, name] : kFramings) {
-        if (f == framing) {
-            return name;
-        }
-    }
-    return "ac";
+    return NameIn(kFramings, framing);
 }
 
 std::optional<TDtmfFraming> DtmfFramingNamed(std::string_view name) {
-    for (const auto& [f, n] : kFramings) {
-        if (n == name) {
-            return f;
-        }
-    }
-    return std::nullopt;
+    return ValueNamed(kFramings, name);
 }
 
 std::string DtmfDigits(std::string_view number, bool isPrivate, bool unavailable,
