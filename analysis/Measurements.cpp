@@ -1,6 +1,7 @@
 #include "analysis/Measurements.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -94,34 +95,99 @@ TToneEstimate EstimateTone(std::span<const float> x, std::span<const float> smoo
     return estimate;
 }
 
+// The inverse of a symmetric 3 x 3 matrix (by its cofactors); zeros when it
+// is singular.
+std::array<std::array<double, 3>, 3> InvertSymmetric3(const double (&m)[3][3]) {
+    std::array<std::array<double, 3>, 3> inverse{};
+    const double c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+    const double c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+    const double c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+    const double det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+    if (std::fabs(det) < 1e-12) {
+        return inverse;
+    }
+    inverse[0][0] = c00 / det;
+    inverse[0][1] = inverse[1][0] = c01 / det;
+    inverse[0][2] = inverse[2][0] = c02 / det;
+    inverse[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / det;
+    inverse[1][2] = inverse[2][1] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / det;
+    inverse[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / det;
+    return inverse;
+}
+
 // A tone's frequency by least squares: the frequency at which sinusoids fitted
 // to every span (each with its own amplitude and phase) take the most of the
 // spans' energy, searched within 4 % of the nominal one and then refined.
 // Unlike a correlation it is not pulled by the tone's own negative-frequency
-// image over short spans.
+// image over short spans. With `slowTerms` each span also gets an offset, a
+// slope and a curvature of its own: a line's high-pass (300 Hz) answers every
+// change of tone with a slow transient lasting about a bit, which pulls a
+// plain fit by several hertz. Spans under a cycle and a half hold too little
+// to tell a tone from a curve and are then left out; the seizure's single
+// bits are fitted plain.
 double FitFrequency(std::span<const float> x, double rate, double nominal,
-                    const std::vector<std::pair<double, double>>& spans) {
+                    const std::vector<std::pair<double, double>>& spans, bool slowTerms) {
+    constexpr int kSlow = 3;  // 1, t, t^2 over the span, t in -1..1
+    const double shortest = std::max(2.0 * kSlow, 1.5 * rate / nominal);
     const auto captured = [&](double hz) {
-        const double w = 2 * M_PI * hz / rate;
-        const std::complex<double> step = std::polar(1.0, w);
+        const std::complex<double> step = std::polar(1.0, 2 * M_PI * hz / rate);
         double total = 0;
         for (const auto& [from, to] : spans) {
             const auto a = static_cast<std::size_t>(std::max(0.0, std::ceil(from)));
             const auto b = static_cast<std::size_t>(std::min(static_cast<double>(x.size()), to));
-            double c = 0, s = 0, cc = 0, ss = 0, cs = 0;
+            if (b < a + 2 || (slowTerms && static_cast<double>(b - a) < shortest)) {
+                continue;
+            }
+            // dot products of x, cos and sin with each other and with the
+            // slow terms, and the slow terms' own (Gram) matrix
+            double xc = 0, xs = 0, cc = 0, ss = 0, cs = 0;
+            double px[kSlow] = {}, pc[kSlow] = {}, ps[kSlow] = {}, gram[kSlow][kSlow] = {};
+            const double middle = (static_cast<double>(a) + static_cast<double>(b - 1)) / 2;
+            const double half = std::max(1.0, static_cast<double>(b - a) / 2);
             std::complex<double> osc = 1.0;
             for (std::size_t i = a; i < b; ++i) {
                 const double v = x[i];
-                c += v * osc.real();
-                s += v * osc.imag();
+                xc += v * osc.real();
+                xs += v * osc.imag();
                 cc += osc.real() * osc.real();
                 ss += osc.imag() * osc.imag();
                 cs += osc.real() * osc.imag();
+                if (slowTerms) {
+                    const double t = (static_cast<double>(i) - middle) / half;
+                    const double term[kSlow] = {1, t, t * t};
+                    for (int k = 0; k < kSlow; ++k) {
+                        px[k] += v * term[k];
+                        pc[k] += osc.real() * term[k];
+                        ps[k] += osc.imag() * term[k];
+                        for (int l = 0; l < kSlow; ++l) {
+                            gram[k][l] += term[k] * term[l];
+                        }
+                    }
+                }
                 osc *= step;
+            }
+            if (slowTerms) {
+                // each dot product less the part the slow terms explain:
+                // u.v - (B'u)' G^-1 (B'v)
+                const auto inverse = InvertSymmetric3(gram);
+                const auto explained = [&](const double* u, const double* v) {
+                    double sum = 0;
+                    for (int k = 0; k < kSlow; ++k) {
+                        for (int l = 0; l < kSlow; ++l) {
+                            sum += u[k] * inverse[k][l] * v[l];
+                        }
+                    }
+                    return sum;
+                };
+                xc -= explained(px, pc);
+                xs -= explained(px, ps);
+                cc -= explained(pc, pc);
+                ss -= explained(ps, ps);
+                cs -= explained(pc, ps);
             }
             const double det = cc * ss - cs * cs;
             if (det > 1e-9) {
-                total += (c * c * ss - 2 * c * s * cs + s * s * cc) / det;
+                total += (xc * xc * ss - 2 * xc * xs * cs + xs * xs * cc) / det;
             }
         }
         return total;
@@ -333,7 +399,10 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
         double found = -1;
         for (double t : changes) {
             const auto i = static_cast<std::size_t>(t + 1.5) - spanFrom;
-            if (t >= edge - 0.5 * bit && i < signs.size() && signs[i] < 0) {
+            // the decoder places the first start edge to within a bit (a
+            // line's filters delay its tone decisions); the clock does later
+            const double early = starts.empty() ? 1.0 : 0.5;
+            if (t >= edge - early * bit && i < signs.size() && signs[i] < 0) {
                 found = t;
                 break;
             }
@@ -375,8 +444,8 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
     }
     const TToneEstimate mark = EstimateTone(x, smooth, rate, markBits);
     const TToneEstimate space = EstimateTone(x, smooth, rate, spaceBits);
-    m.MarkHz = FitFrequency(x, rate, tones.Mark, markBits);
-    m.SpaceHz = FitFrequency(x, rate, tones.Space, spaceBits);
+    m.MarkHz = FitFrequency(x, rate, tones.Mark, markBits, true);
+    m.SpaceHz = FitFrequency(x, rate, tones.Space, spaceBits, true);
     m.MarkDbfs = Db(mark.Amplitude);
     m.SpaceDbfs = Db(space.Amplitude);
     m.TwistDb = m.MarkDbfs - m.SpaceDbfs;
@@ -425,17 +494,18 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
         m.SeizureBits = static_cast<int>(seizure.size()) + 1;
         std::vector<std::pair<double, double>> seizureMarks, seizureSpaces;
         // each bit between the fitted clock's edges (the edges found lean
-        // one way into a mark and the other way out of it; the clock does not)
+        // one way into a mark and the other way out of it; the clock does
+        // not), nearly whole: a single bit's tone is read best from all of it
         for (double k = 0; k < seizureClock.Bits; ++k) {
             const double start = seizureClock.Start + k * seizurePeriod;
             const double centre = start + seizurePeriod / 2;
             const auto i = static_cast<std::size_t>(centre) - before;
             const bool isMark = i < lead.size() && lead[i] > 0;
             (isMark ? seizureMarks : seizureSpaces)
-                .emplace_back(start + 0.1 * seizurePeriod, start + 0.9 * seizurePeriod);
+                .emplace_back(start + 0.02 * seizurePeriod, start + 0.98 * seizurePeriod);
         }
-        m.SeizureMarkHz = FitFrequency(x, rate, tones.Mark, seizureMarks);
-        m.SeizureSpaceHz = FitFrequency(x, rate, tones.Space, seizureSpaces);
+        m.SeizureMarkHz = FitFrequency(x, rate, tones.Mark, seizureMarks, false);
+        m.SeizureSpaceHz = FitFrequency(x, rate, tones.Space, seizureSpaces, false);
     }
     // The first bit of the data, then back over any sound before it that the
     // edges did not show (a seizure lost in noise): 5 ms blocks louder than

@@ -37,7 +37,7 @@ std::vector<std::string> Failing(const TFskMeasures& m, const std::string& limit
 }
 
 TEST(Measurements, ASignalWithKnownErrorsIsMeasuredWithinTheTolerances) {
-    for (uint64_t seed = 1; seed <= 3; ++seed) {
+    for (uint64_t seed = 1; seed <= 20; ++seed) {
         TFskSignal signal;
         signal.ToneFactor = 1.013;
         signal.BaudFactor = 0.985;
@@ -51,30 +51,66 @@ TEST(Measurements, ASignalWithKnownErrorsIsMeasuredWithinTheTolerances) {
         EXPECT_NEAR(m.MarkHz, 1200 * 1.013, 2.0) << seed;
         EXPECT_NEAR(m.SpaceHz, 2200 * 1.013, 2.0) << seed;
         EXPECT_NEAR(m.MarkRunHz, 1200 * 1.013, 2.0) << seed;
-        // single alternating bits, 60 of each tone: a few hertz of noise
-        EXPECT_NEAR(m.SeizureMarkHz, 1200 * 1.013, 5.0) << seed;
-        EXPECT_NEAR(m.SeizureSpaceHz, 2200 * 1.013, 9.0) << seed;
+        // single alternating bits, 60 of each tone, the space 6 dB down: the
+        // least-squares bound alone is 1.2 and 2.3 Hz (one standard deviation)
+        EXPECT_NEAR(m.SeizureMarkHz, 1200 * 1.013, 3.0) << seed;
+        EXPECT_NEAR(m.SeizureSpaceHz, 2200 * 1.013, 5.5) << seed;
         EXPECT_NEAR(m.BitRate, 1200 * 0.985, 1200 * 0.002) << seed;
         EXPECT_NEAR(m.SeizureBitRate, 1200 * 0.985, 1200 * 0.002) << seed;
         EXPECT_NEAR(m.MarkDbfs, -30, 0.3) << seed;
         EXPECT_NEAR(m.SpaceDbfs, -36, 0.3) << seed;
         EXPECT_NEAR(m.TwistDb, 6, 0.4) << seed;
-        EXPECT_NEAR(m.SeizureBits, 120, 1) << seed;
+        // (noise before the seizure can pass for a bit of it: 2 bits over
+        // one of these seeds)
+        EXPECT_NEAR(m.SeizureBits, 120, 2) << seed;
         EXPECT_NEAR(m.MarkBits, 50, 1) << seed;
         // white noise at 20 dB over the whole band holds about 14 % of its
         // power in 300-3400 Hz at 44100/s: 8.5 dB more in the band
         ASSERT_TRUE(m.SnrDb.has_value());
         EXPECT_NEAR(*m.SnrDb, 20 + 8.5, 1.5) << seed;
-        // every row the errors put outside their limits fails (the seizure's
-        // space tone, 0.3 % outside its limit and read to 0.4 %, is left out)
-        std::vector<std::string> failing = Failing(m, "bell", -7.5);
-        std::erase(failing, "Space frequency (seizure)");
-        EXPECT_EQ(failing, (std::vector<std::string>{
-                               "Mark frequency (message)", "Space frequency (message)",
-                               "Mark frequency (mark run)", "Mark frequency (seizure)",
-                               "Bit rate (message)", "Bit rate (seizure)", "Mark level",
-                               "Space level", "Channel seizure", "Mark bits before the message"}))
+        // every row the errors put outside their limits fails
+        EXPECT_EQ(Failing(m, "bell", -7.5),
+                  (std::vector<std::string>{"Mark frequency (message)", "Space frequency (message)",
+                                            "Mark frequency (mark run)", "Mark frequency (seizure)",
+                                            "Space frequency (seizure)", "Bit rate (message)",
+                                            "Bit rate (seizure)", "Mark level", "Space level",
+                                            "Channel seizure", "Mark bits before the message"}))
             << seed;
+    }
+}
+
+// A line's 300-3400 Hz filters: the high-pass answers each change of tone
+// with a slow transient, and both delay the tone decisions by a part of a bit.
+TEST(Measurements, ThroughATelephoneBandTheTonesAreReadWithoutTheFiltersPull) {
+    const auto bandGainDb = [](double hz, double rate) {
+        std::vector<float> tone(static_cast<std::size_t>(rate));
+        for (std::size_t i = 0; i < tone.size(); ++i) {
+            tone[i] = static_cast<float>(std::sin(2 * M_PI * hz * static_cast<double>(i) / rate));
+        }
+        const auto band = TelephoneBand(tone, rate);
+        const std::vector<float> settled(band.begin() + static_cast<std::ptrdiff_t>(rate / 2),
+                                         band.end());
+        return 10 * std::log10(MeanPower(settled) / 0.5);
+    };
+    for (double rate : {44100.0, 8000.0}) {
+        // fewer samples to a bit at 8000/s
+        const double hzTolerance = rate > 8000 ? 2.0 : 3.0;
+        const double twist = bandGainDb(1200 * 1.013, rate) - bandGainDb(2200 * 1.013, rate);
+        for (uint64_t seed = 1; seed <= 10; ++seed) {
+            TFskSignal signal;
+            signal.Rate = rate;
+            signal.ToneFactor = 1.013;
+            signal.SeizureBits = 120;
+            signal.MarkBits = 50;
+            const auto clean = TelephoneBand(SynthesiseFsk(RandomMdmfMessage(seed), signal), rate);
+            const TFskMeasures m = Measure(AddNoise(clean, 30, 2400, seed), rate);
+            EXPECT_NEAR(m.MarkHz, 1200 * 1.013, hzTolerance) << rate << " " << seed;
+            EXPECT_NEAR(m.SpaceHz, 2200 * 1.013, hzTolerance) << rate << " " << seed;
+            EXPECT_NEAR(m.MarkRunHz, 1200 * 1.013, hzTolerance) << rate << " " << seed;
+            EXPECT_NEAR(m.BitRate, 1200, 1200 * 0.002) << rate << " " << seed;
+            EXPECT_NEAR(m.MarkBits, 50, 1) << rate << " " << seed;
+            EXPECT_NEAR(m.TwistDb, twist, 0.3) << rate << " " << seed;
+        }
     }
 }
 
