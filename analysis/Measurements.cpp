@@ -180,6 +180,46 @@ TClock FitClock(const std::vector<double>& edges, double period) {
     return {period, std::sqrt(residual / count), start, n.back()};
 }
 
+// The channel seizure's bits, counted back on its clock from the edge into
+// its last bit (a mark): each bit before it is read over its whole length
+// (both tones' energies), so a single edge that noise moved or doubled does
+// not end the count. Bits that read the wrong tone are passed over while most
+// of the last eight read right; a bit much weaker than the seizure's last
+// sixteen of its tone (a quarter of their mean energy) is not part of it.
+int CountSeizureBits(std::span<const float> x, double rate, const TFskTones& tones,
+                     const TClock& clock) {
+    const double last = clock.Start + clock.Bits * clock.Period;
+    const auto slot = [&](int j) {  // mark energy, space energy of bit j back
+        const double from = last - j * clock.Period;
+        return std::pair{std::norm(Correlate(x, rate, tones.Mark, from, from + clock.Period)),
+                         std::norm(Correlate(x, rate, tones.Space, from, from + clock.Period))};
+    };
+    double reference[2] = {0, 0};  // by tone: the space may be well below the mark
+    const int known = std::min(16, static_cast<int>(clock.Bits));
+    for (int j = 1; j <= known; ++j) {
+        const auto [mark, space] = slot(j);
+        reference[j % 2] += (mark + space) / ((known + 1 - j % 2) / 2);
+    }
+    int counted = 0;  // bits back to the earliest that read right
+    std::vector<bool> right;
+    for (int j = 1;; ++j) {
+        const auto [mark, space] = slot(j);
+        if (last - j * clock.Period < 0 || mark + space < reference[j % 2] / 4) {
+            break;
+        }
+        right.push_back((mark > space) == (j % 2 == 0));
+        if (right.back()) {
+            counted = j;
+        }
+        const auto recent = std::min<std::size_t>(8, right.size());
+        if (std::count(right.end() - static_cast<std::ptrdiff_t>(recent), right.end(), false) >
+            static_cast<std::ptrdiff_t>(recent / 2)) {
+            break;
+        }
+    }
+    return counted + 1;
+}
+
 // x limited to 300-3400 Hz (second-order high- and low-pass), zero outside
 // [from, to) less a few milliseconds for the filters to settle.
 std::vector<float> BandPassed(std::span<const float> x, double rate, std::size_t from,
@@ -352,28 +392,62 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
     }
     const double markStart = static_cast<double>(before + markFrom) - 0.5;
     // the seizure: edges a bit apart, back from the start of the mark run
+    // (the edges lean into one tone, more so the fewer samples a bit has and
+    // the weaker one tone is: at 8000/s with the space 6 dB down a space bit
+    // can look 0.7 bit long and a mark 1.3; a mark and a space together
+    // still take two bits)
     std::vector<double> seizure;
     for (std::size_t k = leadChanges.size(); k-- > 0;) {
         const double later = seizure.empty() ? markStart : seizure.back();
         const double gap = later - leadChanges[k];
+        const double pair =
+            seizure.size() >= 2 ? seizure[seizure.size() - 2] - leadChanges[k] : 2 * bit;
         if (seizure.empty() && std::fabs(gap) < 0.5 * bit) {
             seizure.push_back(leadChanges[k]);  // the edge into the mark run
-        } else if (!seizure.empty() && gap > 0.6 * bit && gap < 1.4 * bit) {
+        } else if (!seizure.empty() && gap > 0.3 * bit && gap < 1.7 * bit && pair > 1.6 * bit &&
+                   pair < 2.4 * bit) {
             seizure.push_back(leadChanges[k]);
         } else if (!seizure.empty() || leadChanges[k] < markStart - bit) {
             break;
         }
     }
     m.MarkBits = static_cast<int>(std::lround((firstEdge - markStart) / period));
-    if (seizure.size() >= 8) {
-        --m.MarkBits;  // the seizure's last bit is a mark too
+    // The seizure's clock: fitted to the edges followed back (or, with too
+    // few of them, the message's), its bits counted back on it, and then
+    // fitted again to every edge that falls near one of its bit edges.
+    TClock seizureClock;
+    int counted = 0;
+    if (seizure.size() >= 2) {
         std::reverse(seizure.begin(), seizure.end());
-        const TClock seizureClock = FitClock(seizure, bit);
+        seizureClock = FitClock(seizure, bit);
+        if (seizure.size() < 8) {
+            seizureClock.Period = period;
+            seizureClock.Start = seizure.back() - seizureClock.Bits * period;
+        }
+        counted = CountSeizureBits(x, rate, tones, seizureClock);
+        const double last = seizureClock.Start + seizureClock.Bits * seizureClock.Period;
+        std::vector<double> onClock;
+        for (double t : leadChanges) {
+            const double back = (last - t) / seizureClock.Period;
+            if (back > -0.5 && back < counted - 0.5 && std::fabs(back - std::round(back)) < 0.35) {
+                onClock.push_back(t);
+            }
+        }
+        if (onClock.size() >= 8) {
+            seizureClock = FitClock(onClock, seizureClock.Period);
+            counted = CountSeizureBits(x, rate, tones, seizureClock);
+        }
+    }
+    if (counted >= 8) {
+        --m.MarkBits;  // the seizure's last bit is a mark too
         const double seizurePeriod = seizureClock.Period;
         m.SeizureBitRate = rate / seizurePeriod;
-        // n alternating bits have n - 1 edges between them; the last of those
-        // (into the seizure's last bit, a mark) begins the run of marks
-        m.SeizureBits = static_cast<int>(seizure.size()) + 1;
+        m.SeizureBits = counted;
+        // the last edge (into the seizure's last bit, a mark) begins the
+        // run of marks; the bits are counted back from it
+        const double last = seizureClock.Start + seizureClock.Bits * seizurePeriod;
+        seizureClock.Bits = counted - 1;
+        seizureClock.Start = last - seizureClock.Bits * seizurePeriod;
         std::vector<std::pair<double, double>> seizureMarks, seizureSpaces;
         // each bit between the fitted clock's edges (the edges found lean
         // one way into a mark and the other way out of it; the clock does
