@@ -163,10 +163,15 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
 }
 
 // Mean decision over the bits before an edge: a message follows a run of marks.
+// Every decision is at most 1, so the sum is given up as soon as the bits left
+// could no longer lift it to the level (in noise, after about ten of them).
 bool MarkBefore(const TDiscriminator& s, double edge) {
     double sum = 0;
     for (int k = 1; k <= kLeadBits; ++k) {
         sum += s.At(edge - (k - 0.5) * s.BitLength);
+        if (sum + (kLeadBits - k) < kMinLeadMark * kLeadBits - 1e-6) {
+            return false;
+        }
     }
     return sum / kLeadBits >= kMinLeadMark;
 }

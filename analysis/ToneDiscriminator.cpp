@@ -109,39 +109,90 @@ TDiscriminator TToneCorrelator::Empty() const {
     return shape_;
 }
 
+namespace {
+
+// One sample through the correlator: both tones' energies over the window,
+// and the levels brought up to date.
+[[gnu::always_inline]] inline void CorrelateOne(TToneCorrelator::TState& st, double sample,
+                                                const double (&stepRe)[2],
+                                                const double (&stepIm)[2], double* ring,
+                                                std::size_t window, double levelRate,
+                                                TDiscriminator& out, float& markOut,
+                                                float& spaceOut) {
+    double* old = ring + 4 * st.Slot;
+    const double re0 = sample * st.OscRe0;
+    const double im0 = sample * st.OscIm0;
+    const double re1 = sample * st.OscRe1;
+    const double im1 = sample * st.OscIm1;
+    st.SumRe0 += re0 - old[0];
+    st.SumIm0 += im0 - old[1];
+    st.SumRe1 += re1 - old[2];
+    st.SumIm1 += im1 - old[3];
+    old[0] = re0;
+    old[1] = im0;
+    old[2] = re1;
+    old[3] = im1;
+    const double nextRe0 = st.OscRe0 * stepRe[0] - st.OscIm0 * stepIm[0];
+    st.OscIm0 = st.OscRe0 * stepIm[0] + st.OscIm0 * stepRe[0];
+    st.OscRe0 = nextRe0;
+    const double nextRe1 = st.OscRe1 * stepRe[1] - st.OscIm1 * stepIm[1];
+    st.OscIm1 = st.OscRe1 * stepIm[1] + st.OscIm1 * stepRe[1];
+    st.OscRe1 = nextRe1;
+    st.Slot = st.Slot + 1 == window ? 0 : st.Slot + 1;
+    if ((st.Index & 1023) == 0) {  // keep the oscillators on the unit circle
+        const double norm0 = std::sqrt(st.OscRe0 * st.OscRe0 + st.OscIm0 * st.OscIm0);
+        st.OscRe0 /= norm0;
+        st.OscIm0 /= norm0;
+        const double norm1 = std::sqrt(st.OscRe1 * st.OscRe1 + st.OscIm1 * st.OscIm1);
+        st.OscRe1 /= norm1;
+        st.OscIm1 /= norm1;
+    }
+    const auto mark = static_cast<float>(st.SumRe0 * st.SumRe0 + st.SumIm0 * st.SumIm0);
+    const auto space = static_cast<float>(st.SumRe1 * st.SumRe1 + st.SumIm1 * st.SumIm1);
+    markOut = mark;
+    spaceOut = space;
+    if (st.Index % TDiscriminator::LevelStride == 0) {
+        out.LevelCheckpoints.push_back(st.Levels);
+    }
+    // the stronger tone's level follows it (the other adds nothing: a select
+    // rather than a branch that noise would make unpredictable)
+    const bool markStronger = mark > space;
+    const double markStep = levelRate * (mark - st.Levels.Mark);
+    const double spaceStep = levelRate * (space - st.Levels.Space);
+    st.Levels.Mark += markStronger ? markStep : 0.0;
+    st.Levels.Space += markStronger ? 0.0 : spaceStep;
+    ++st.Index;
+}
+
+}  // namespace
+
 void TToneCorrelator::Push(float x, TDiscriminator& out) {
-    const double sample = x;
-    double* old = &ring_[4 * slot_];
-    for (int t = 0; t < 2; ++t) {
-        const double re = sample * oscRe_[t];
-        const double im = sample * oscIm_[t];
-        sumRe_[t] += re - old[2 * t];
-        sumIm_[t] += im - old[2 * t + 1];
-        old[2 * t] = re;
-        old[2 * t + 1] = im;
-        const double nextRe = oscRe_[t] * stepRe_[t] - oscIm_[t] * stepIm_[t];
-        oscIm_[t] = oscRe_[t] * stepIm_[t] + oscIm_[t] * stepRe_[t];
-        oscRe_[t] = nextRe;
-    }
-    if (++slot_ == window_) {
-        slot_ = 0;
-    }
-    if ((index_ & 1023) == 0) {
-        for (int t = 0; t < 2; ++t) {  // keep the oscillators on the unit circle
-            const double norm = std::sqrt(oscRe_[t] * oscRe_[t] + oscIm_[t] * oscIm_[t]);
-            oscRe_[t] /= norm;
-            oscIm_[t] /= norm;
-        }
-    }
-    const auto mark = static_cast<float>(sumRe_[0] * sumRe_[0] + sumIm_[0] * sumIm_[0]);
-    const auto space = static_cast<float>(sumRe_[1] * sumRe_[1] + sumIm_[1] * sumIm_[1]);
+    float mark = 0;
+    float space = 0;
+    CorrelateOne(state_, x, stepRe_, stepIm_, ring_.data(), window_, out.LevelRate, out, mark,
+                 space);
     out.Mark.push_back(mark);
     out.Space.push_back(space);
-    if (index_ % TDiscriminator::LevelStride == 0) {
-        out.LevelCheckpoints.push_back(levels_);
+}
+
+void TToneCorrelator::Push(std::span<const float> x, TDiscriminator& out) {
+    const std::size_t first = out.Mark.size();
+    out.Mark.resize(first + x.size());
+    out.Space.resize(first + x.size());
+    float* mark = out.Mark.data() + first;
+    float* space = out.Space.data() + first;
+    TState st = state_;
+    double* const ring = ring_.data();
+    // copies the compiler can keep in registers: stores to the ring and the
+    // outputs could otherwise alias the members
+    const double levelRate = out.LevelRate;
+    const double stepRe[2] = {stepRe_[0], stepRe_[1]};
+    const double stepIm[2] = {stepIm_[0], stepIm_[1]};
+    const std::size_t window = window_;
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        CorrelateOne(st, x[n], stepRe, stepIm, ring, window, levelRate, out, mark[n], space[n]);
     }
-    out.UpdateLevels(levels_, mark, space);
-    ++index_;
+    state_ = st;
 }
 
 TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double bitLength,
@@ -151,9 +202,7 @@ TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double b
     out.Mark.reserve(x.size());
     out.Space.reserve(x.size());
     out.LevelCheckpoints.reserve(x.size() / TDiscriminator::LevelStride + 1);
-    for (float v : x) {
-        correlator.Push(v, out);
-    }
+    correlator.Push(std::span<const float>(x), out);
     return out;
 }
 

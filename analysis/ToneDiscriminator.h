@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "core/Bytes.h"
@@ -211,18 +212,28 @@ class TToneCorrelator {
     // no samples yet.
     TDiscriminator Empty() const;
     void Push(float x, TDiscriminator& out);
+    // Samples in a block: the same arithmetic in the same order as one by one,
+    // with the state held in registers and the outputs written in place.
+    void Push(std::span<const float> x, TDiscriminator& out);
+
+    // What the correlation carries from one sample to the next.
+    struct TState {
+        std::size_t Index = 0;  // samples correlated so far
+        TDiscriminator::TLevels Levels;
+        // Oscillators e^(-j w n) for both tones, in plain real arithmetic
+        // (complex products with their infinity checks would cost more than
+        // the rest).
+        double OscRe0 = 1, OscIm0 = 0, OscRe1 = 1, OscIm1 = 0;
+        double SumRe0 = 0, SumIm0 = 0, SumRe1 = 0, SumIm1 = 0;
+        std::size_t Slot = 0;
+    };
 
   private:
     TDiscriminator shape_;
     std::size_t window_;
-    std::size_t index_ = 0;  // samples correlated so far
-    TDiscriminator::TLevels levels_;
-    // Oscillators e^(-j w n) for both tones, in plain real arithmetic (complex
-    // products with their infinity checks would cost more than the rest).
-    double stepRe_[2], stepIm_[2], oscRe_[2] = {1.0, 1.0}, oscIm_[2] = {0.0, 0.0};
-    double sumRe_[2] = {0.0, 0.0}, sumIm_[2] = {0.0, 0.0};
+    double stepRe_[2], stepIm_[2];
     std::vector<double> ring_;  // the products inside the window
-    std::size_t slot_ = 0;
+    TState state_;
 };
 
 // The correlation over a whole working signal.
