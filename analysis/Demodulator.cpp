@@ -12,18 +12,25 @@ int32_t EstimateOffset(const Bytes& image) {
         return 0;  // no samples: no mean
     }
     const std::size_t n = image.size() - WavHeaderSize;
-    double sum = 0.0;
+    // summed as integers: exact, as a sum of doubles is up to 2^53
+    const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
+    uint64_t total = 0;
     for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
-        sum += ByteAt(image, i);
+        total += bytes[i];
     }
+    const auto sum = static_cast<double>(total);
     return static_cast<int32_t>(std::nearbyint(sum / static_cast<double>(n))) - 128;
 }
 
 namespace {
 
+// Samples to the nearest whole number of bits of 36.75 samples (147/4), in
+// integers: 4 s / 147 is never exactly half-way (147 is odd), so this is the
+// rounding of the quotient, half away from zero, without a division by a
+// double per tone change.
+static_assert(TDemodulator::SamplesPerBit * 4 == 147);
 int RunBits(std::size_t samples) {
-    return static_cast<int>(std::lround(static_cast<double>(samples) /
-                                        static_cast<double>(TDemodulator::SamplesPerBit)));
+    return static_cast<int>((8 * static_cast<uint64_t>(samples) + 147) / 294);
 }
 
 }  // namespace
@@ -80,8 +87,9 @@ Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
         }
     };
 
+    const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
     for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
-        const int x = ByteAt(image, i);
+        const int x = bytes[i];
         bool event = false;
         if (!peak) {
             event = (p1 < t && t <= x) || (x < t && t <= p1);
