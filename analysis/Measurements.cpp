@@ -1,12 +1,12 @@
 #include "analysis/Measurements.h"
 
+#include "analysis/MeasurementTiming.h"
 #include "analysis/ToneFit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
-#include <numeric>
 
 namespace ringlark {
 
@@ -16,21 +16,6 @@ using TComplex = std::complex<double>;
 
 double Db(double amplitude) {
     return 20 * std::log10(std::max(amplitude, 1e-12));
-}
-
-// The correlation of x[from, to) with a tone, phase referred to sample 0.
-TComplex Correlate(std::span<const float> x, double rate, double hz, double from, double to) {
-    const auto a = static_cast<std::size_t>(std::clamp(from, 0.0, static_cast<double>(x.size())));
-    const auto b = static_cast<std::size_t>(std::clamp(to, 0.0, static_cast<double>(x.size())));
-    TComplex sum = 0;
-    const double w = 2 * M_PI * hz / rate;
-    TComplex osc = std::polar(1.0, -w * static_cast<double>(a));
-    const TComplex step = std::polar(1.0, -w);
-    for (std::size_t i = a; i < b; ++i) {
-        sum += static_cast<double>(x[i]) * osc;
-        osc *= step;
-    }
-    return sum;
 }
 
 // A tone's frequency and amplitude over spans where it alone is sent: the
@@ -94,130 +79,6 @@ TToneEstimate EstimateTone(std::span<const float> x, std::span<const float> smoo
         estimate.Hz = halfCycles / 2 / (time / rate);
     }
     return estimate;
-}
-
-// The tone at each sample: +1 mark, -1 space, from the energies of both tones
-// over the bit centred on it (shorter windows cannot tell the tones apart); 0
-// where there is almost nothing (silence).
-std::vector<signed char> ToneSigns(std::span<const float> x, double rate, const TFskTones& tones,
-                                   std::size_t from, std::size_t to) {
-    const auto window = std::max<std::size_t>(2, static_cast<std::size_t>(rate / tones.Baud));
-    std::vector<double> difference, total;
-    for (std::size_t i = from; i < to; ++i) {
-        const double a = static_cast<double>(i) - static_cast<double>(window) / 2;
-        const double b = a + static_cast<double>(window);
-        const double mark = std::norm(Correlate(x, rate, tones.Mark, a, b));
-        const double space = std::norm(Correlate(x, rate, tones.Space, a, b));
-        difference.push_back(mark - space);
-        total.push_back(mark + space);
-    }
-    const double loudest = total.empty() ? 0 : *std::max_element(total.begin(), total.end());
-    std::vector<signed char> signs;
-    for (std::size_t i = 0; i < total.size(); ++i) {
-        signs.push_back(total[i] < 1e-3 * loudest ? 0 : difference[i] >= 0 ? 1 : -1);
-    }
-    return signs;
-}
-
-// Where the tone changes between mark and space, to half a sample; a pair of
-// changes closer than a quarter of a bit is a glitch of noise and is dropped.
-std::vector<double> Transitions(const std::vector<signed char>& signs, std::size_t offset,
-                                double bit) {
-    std::vector<double> at;
-    signed char last = 0;
-    for (std::size_t i = 0; i < signs.size(); ++i) {
-        if (signs[i] == 0) {
-            continue;
-        }
-        if (last != 0 && signs[i] != last) {
-            const double t = static_cast<double>(offset + i) - 0.5;
-            if (!at.empty() && t - at.back() < bit / 4) {
-                at.pop_back();
-            } else {
-                at.push_back(t);
-            }
-        }
-        last = signs[i];
-    }
-    return at;
-}
-
-// Fits t = t0 + n * period to edges in time order, each counted in bits from
-// the one before (so that a clock a few per cent off still counts right).
-struct TClock {
-    double Period = 0;
-    double Residual = 0;  // RMS
-    double Start = 0;     // the fitted time of the first edge
-    double Bits = 0;      // bits from the first edge to the last
-};
-TClock FitClock(const std::vector<double>& edges, double period) {
-    if (edges.size() < 2) {
-        return {period, 0, edges.empty() ? 0.0 : edges.front(), 0};
-    }
-    std::vector<double> n(edges.size(), 0.0);
-    for (std::size_t i = 1; i < edges.size(); ++i) {
-        n[i] = n[i - 1] + std::max(1.0, std::round((edges[i] - edges[i - 1]) / period));
-    }
-    double sn = 0, st = 0, snn = 0, snt = 0;
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        sn += n[i];
-        st += edges[i];
-        snn += n[i] * n[i];
-        snt += n[i] * edges[i];
-    }
-    const auto count = static_cast<double>(edges.size());
-    const double denominator = count * snn - sn * sn;
-    if (denominator <= 0) {
-        return {period, 0, edges.front(), 0};
-    }
-    period = (count * snt - sn * st) / denominator;
-    const double start = (st - period * sn) / count;
-    double residual = 0;
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        const double e = edges[i] - (start + n[i] * period);
-        residual += e * e;
-    }
-    return {period, std::sqrt(residual / count), start, n.back()};
-}
-
-// The channel seizure's bits, counted back on its clock from the edge into
-// its last bit (a mark): each bit before it is read over its whole length
-// (both tones' energies), so a single edge that noise moved or doubled does
-// not end the count. Bits that read the wrong tone are passed over while most
-// of the last eight read right; a bit much weaker than the seizure's last
-// sixteen of its tone (a quarter of their mean energy) is not part of it.
-int CountSeizureBits(std::span<const float> x, double rate, const TFskTones& tones,
-                     const TClock& clock) {
-    const double last = clock.Start + clock.Bits * clock.Period;
-    const auto slot = [&](int j) {  // mark energy, space energy of bit j back
-        const double from = last - j * clock.Period;
-        return std::pair{std::norm(Correlate(x, rate, tones.Mark, from, from + clock.Period)),
-                         std::norm(Correlate(x, rate, tones.Space, from, from + clock.Period))};
-    };
-    double reference[2] = {0, 0};  // by tone: the space may be well below the mark
-    const int known = std::min(16, static_cast<int>(clock.Bits));
-    for (int j = 1; j <= known; ++j) {
-        const auto [mark, space] = slot(j);
-        reference[j % 2] += (mark + space) / ((known + 1 - j % 2) / 2);
-    }
-    int counted = 0;  // bits back to the earliest that read right
-    std::vector<bool> right;
-    for (int j = 1;; ++j) {
-        const auto [mark, space] = slot(j);
-        if (last - j * clock.Period < 0 || mark + space < reference[j % 2] / 4) {
-            break;
-        }
-        right.push_back((mark > space) == (j % 2 == 0));
-        if (right.back()) {
-            counted = j;
-        }
-        const auto recent = std::min<std::size_t>(8, right.size());
-        if (std::count(right.end() - static_cast<std::ptrdiff_t>(recent), right.end(), false) >
-            static_cast<std::ptrdiff_t>(recent / 2)) {
-            break;
-        }
-    }
-    return counted + 1;
 }
 
 // x limited to 300-3400 Hz (second-order high- and low-pass), zero outside
@@ -308,42 +169,23 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
     m.Seconds = message.Seconds;
     const auto size = static_cast<double>(x.size());
 
-    // The message: its bytes' start edges, found on the tone signs near where
-    // each byte should begin, then the bit clock fitted to every edge.
+    // The message: each byte's start edge, placed by its whole frame on the
+    // tone signs, then the bit clock fitted to them all.
     const auto spanFrom = static_cast<std::size_t>(std::max(0.0, first - 2 * bit));
     const double lastEnd = first + static_cast<double>(message.Message.size()) * 30 * bit;
     const auto spanTo = static_cast<std::size_t>(std::min(size, lastEnd + 2 * bit));
     const std::vector<signed char> signs = ToneSigns(x, rate, tones, spanFrom, spanTo);
     const std::vector<double> changes = Transitions(signs, spanFrom, bit);
-    std::vector<double> starts;  // each byte's start edge
-    double edge = first;
-    for (std::size_t byte = 0; byte < message.Message.size(); ++byte) {
-        double found = -1;
-        for (double t : changes) {
-            const auto i = static_cast<std::size_t>(t + 1.5) - spanFrom;
-            // the decoder places the first start edge to within a bit (a
-            // line's filters delay its tone decisions); the clock does later
-            const double early = starts.empty() ? 1.0 : 0.5;
-            if (t >= edge - early * bit && i < signs.size() && signs[i] < 0) {
-                found = t;
-                break;
-            }
-        }
-        if (found < 0 || found > edge + 20 * bit) {
-            break;
-        }
-        starts.push_back(found);
-        edge = found + 10 * bit;
-    }
+    const std::vector<double> starts =
+        PlaceByteStarts(signs, spanFrom, changes, message.Frames, first, bit);
     if (starts.empty()) {
         return m;
     }
     const TClock clock = FitClock(starts, bit);
     const double period = clock.Period;
-    const double spread = clock.Residual;
     m.BitRate = rate / period;
     m.DurationSeconds = (starts.back() + 10 * period - starts.front()) / rate;
-    m.JitterPercent = 100 * spread / period;
+    m.JitterPercent = StartEdgeJitter(starts, changes, clock);
     m.Seconds = starts.front() / rate;
 
     const std::vector<float> smooth = LowPassedBothWays(
@@ -358,8 +200,8 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
             while (end < frame.size() && frame[end] == frame[k]) {
                 ++end;
             }
-            const double from = starts[byte] + (static_cast<double>(k) + 0.25) * period;
-            const double to = starts[byte] + (static_cast<double>(end) - 0.25) * period;
+            const double from = starts[byte] + (static_cast<double>(k) + 0.2) * period;
+            const double to = starts[byte] + (static_cast<double>(end) - 0.2) * period;
             (frame[k] == '1' ? markBits : spaceBits).emplace_back(from, to);
             k = end;
         }
@@ -391,55 +233,11 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
         }
     }
     const double markStart = static_cast<double>(before + markFrom) - 0.5;
-    // the seizure: edges a bit apart, back from the start of the mark run
-    // (the edges lean into one tone, more so the fewer samples a bit has and
-    // the weaker one tone is: at 8000/s with the space 6 dB down a space bit
-    // can look 0.7 bit long and a mark 1.3; a mark and a space together
-    // still take two bits)
-    std::vector<double> seizure;
-    for (std::size_t k = leadChanges.size(); k-- > 0;) {
-        const double later = seizure.empty() ? markStart : seizure.back();
-        const double gap = later - leadChanges[k];
-        const double pair =
-            seizure.size() >= 2 ? seizure[seizure.size() - 2] - leadChanges[k] : 2 * bit;
-        if (seizure.empty() && std::fabs(gap) < 0.5 * bit) {
-            seizure.push_back(leadChanges[k]);  // the edge into the mark run
-        } else if (!seizure.empty() && gap > 0.3 * bit && gap < 1.7 * bit && pair > 1.6 * bit &&
-                   pair < 2.4 * bit) {
-            seizure.push_back(leadChanges[k]);
-        } else if (!seizure.empty() || leadChanges[k] < markStart - bit) {
-            break;
-        }
-    }
     m.MarkBits = static_cast<int>(std::lround((firstEdge - markStart) / period));
-    // The seizure's clock: fitted to the edges followed back (or, with too
-    // few of them, the message's), its bits counted back on it, and then
-    // fitted again to every edge that falls near one of its bit edges.
-    TClock seizureClock;
-    int counted = 0;
-    if (seizure.size() >= 2) {
-        std::reverse(seizure.begin(), seizure.end());
-        seizureClock = FitClock(seizure, bit);
-        if (seizure.size() < 8) {
-            seizureClock.Period = period;
-            seizureClock.Start = seizure.back() - seizureClock.Bits * period;
-        }
-        counted = CountSeizureBits(x, rate, tones, seizureClock);
-        const double last = seizureClock.Start + seizureClock.Bits * seizureClock.Period;
-        std::vector<double> onClock;
-        for (double t : leadChanges) {
-            const double back = (last - t) / seizureClock.Period;
-            if (back > -0.5 && back < counted - 0.5 && std::fabs(back - std::round(back)) < 0.35) {
-                onClock.push_back(t);
-            }
-        }
-        if (onClock.size() >= 8) {
-            seizureClock = FitClock(onClock, seizureClock.Period);
-            counted = CountSeizureBits(x, rate, tones, seizureClock);
-        }
-    }
+    const auto [seizureFound, counted] =
+        FollowSeizure(x, rate, tones, leadChanges, markStart, period);
+    TClock seizureClock = seizureFound;
     if (counted >= 8) {
-        --m.MarkBits;  // the seizure's last bit is a mark too
         const double seizurePeriod = seizureClock.Period;
         m.SeizureBitRate = rate / seizurePeriod;
         m.SeizureBits = counted;
@@ -448,6 +246,10 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
         const double last = seizureClock.Start + seizureClock.Bits * seizurePeriod;
         seizureClock.Bits = counted - 1;
         seizureClock.Start = last - seizureClock.Bits * seizurePeriod;
+        // the mark run from the seizure clock's last edge rather than the one
+        // found (which leans), on the seizure's clock, to the first start
+        // edge (placed by its whole frame, which does not lean)
+        m.MarkBits = static_cast<int>(std::lround((firstEdge - last) / seizurePeriod)) - 1;
         std::vector<std::pair<double, double>> seizureMarks, seizureSpaces;
         // each bit between the fitted clock's edges (the edges found lean
         // one way into a mark and the other way out of it; the clock does
@@ -466,7 +268,7 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
     // The first bit of the data, then back over any sound before it that the
     // edges did not show (a seizure lost in noise): 5 ms blocks louder than
     // three times the quietest of the half second before.
-    double burstStart = m.SeizureBits > 0 ? seizure.front() - period : markStart;
+    double burstStart = m.SeizureBits > 0 ? seizureClock.Start : markStart;
     {
         const auto block = static_cast<std::size_t>(0.005 * rate);
         const auto energy = [&](double end) {
