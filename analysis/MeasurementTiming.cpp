@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <numeric>
 
 namespace ringlark {
@@ -256,23 +258,56 @@ std::vector<double> PlaceByteStarts(const std::vector<signed char>& signs, std::
     return starts;
 }
 
-double StartEdgeJitter(const std::vector<double>& starts, const std::vector<double>& changes,
-                       const TClock& clock) {
+double StartEdgeJitter(std::span<const float> x, double rate, const TFskTones& tones,
+                       const std::vector<double>& starts, const TClock& clock) {
     const double period = clock.Period;
+    // A sinusoid at the mark over half a bit before t and one at the space
+    // over half a bit after it, each fitted by least squares (what is left
+    // over): both lie inside the stop bit and the start bit whatever the data
+    // around them.
+    const auto fitted = [&](double hz, double from, double to) {
+        const auto a =
+            static_cast<std::size_t>(std::clamp(from, 0.0, static_cast<double>(x.size())));
+        const auto b = static_cast<std::size_t>(std::clamp(to, 0.0, static_cast<double>(x.size())));
+        const std::complex<double> step = std::polar(1.0, 2 * M_PI * hz / rate);
+        std::complex<double> osc = 1.0;
+        double xc = 0, xs = 0, cc = 0, ss = 0, cs = 0, xx = 0;
+        for (std::size_t i = a; i < b; ++i) {
+            const double v = x[i];
+            xx += v * v;
+            xc += v * osc.real();
+            xs += v * osc.imag();
+            cc += osc.real() * osc.real();
+            ss += osc.imag() * osc.imag();
+            cs += osc.real() * osc.imag();
+            osc *= step;
+        }
+        const double det = cc * ss - cs * cs;
+        return xx - (det > 1e-9 ? (xc * xc * ss - 2 * xc * xs * cs + xs * xs * cc) / det : 0.0);
+    };
+    // less what neither sinusoid explains: the most where t is the edge
+    const auto score = [&](double t) {
+        return -(fitted(tones.Mark, t - period / 2, t) + fitted(tones.Space, t, t + period / 2));
+    };
     std::vector<double> off;
     for (const double start : starts) {
         const double n = std::round((start - clock.Start) / period);
         const double ideal = clock.Start + n * period;
-        double nearest = -1;
-        for (const double t : changes) {
-            if (std::fabs(t - ideal) < 0.5 * period &&
-                (nearest < 0 || std::fabs(t - ideal) < std::fabs(nearest - ideal))) {
-                nearest = t;
+        double best = -1;
+        double at = start;
+        for (double t = std::round(start - 0.3 * period); t <= start + 0.3 * period; t += 1) {
+            const double value = score(t);
+            if (value > best) {
+                best = value;
+                at = t;
             }
         }
-        if (nearest >= 0) {
-            off.push_back(nearest - ideal);
-        }
+        // the peak between samples, from a parabola through its neighbours
+        const double left = score(at - 1);
+        const double right = score(at + 1);
+        const double curve = left - 2 * best + right;
+        const double shift = curve < 0 ? std::clamp(0.5 * (left - right) / curve, -0.5, 0.5) : 0;
+        off.push_back(at + shift - ideal);
     }
     double mean = 0, square = 0;
     for (const double o : off) {
@@ -281,7 +316,7 @@ double StartEdgeJitter(const std::vector<double>& starts, const std::vector<doub
     for (const double o : off) {
         square += (o - mean) * (o - mean) / static_cast<double>(off.size());
     }
-    return 100 * std::sqrt(square) / period;
+    return off.empty() ? 0.0 : 100 * std::sqrt(square) / period;
 }
 
 std::pair<TClock, int> FollowSeizure(std::span<const float> x, double rate, const TFskTones& tones,

@@ -43,9 +43,11 @@ std::vector<double> PlaceByteStarts(const std::vector<signed char>& signs, std::
                                     const std::vector<double>& changes,
                                     const std::vector<Bytes>& frames, double first, double bit);
 
-// The spread of the start edges themselves around the clock, % of a bit.
-double StartEdgeJitter(const std::vector<double>& starts, const std::vector<double>& changes,
-                       const TClock& clock);
+// The spread of the start edges themselves around the clock, % of a bit:
+// each edge where half a bit of mark before it and half a bit of space after
+// it take the most energy.
+double StartEdgeJitter(std::span<const float> x, double rate, const TFskTones& tones,
+                       const std::vector<double>& starts, const TClock& clock);
 
 // The channel seizure before the mark run starting at `markStart`: its clock
 // (Start + Bits * Period is the edge into its last bit, a mark) and its bits

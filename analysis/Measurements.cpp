@@ -185,7 +185,7 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
     const double period = clock.Period;
     m.BitRate = rate / period;
     m.DurationSeconds = (starts.back() + 10 * period - starts.front()) / rate;
-    m.JitterPercent = StartEdgeJitter(starts, changes, clock);
+    m.JitterPercent = StartEdgeJitter(x, rate, tones, starts, clock);
     m.Seconds = starts.front() / rate;
 
     const std::vector<float> smooth = LowPassedBothWays(
