@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <numeric>
 
 namespace ringlark {
@@ -13,9 +11,9 @@ namespace {
 // The channel seizure's bits, counted back on its clock from the edge into
 // its last bit (a mark): each bit before it is read over its whole length
 // (both tones' energies), so a single edge that noise moved or doubled does
-// not end the count. Bits that read the wrong tone are passed over while most
-// of the last eight read right; a bit much weaker than the seizure's last
-// sixteen of its tone (a quarter of their mean energy) is not part of it.
+// not end the count. Bits that read the wrong tone are passed over while no
+// more than four of the last eight do; a bit much weaker than the seizure's
+// last sixteen of its tone (a quarter of their mean energy) is not part of it.
 int CountSeizureBits(std::span<const float> x, double rate, const TFskTones& tones,
                      const TClock& clock) {
     const double last = clock.Start + clock.Bits * clock.Period;
