@@ -170,6 +170,26 @@ TEST(Measurements, TheJitterIsThatOfTheEdgesThemselves) {
     }
 }
 
+// Transmitters may stretch the stop bit with idle marks between bytes: each
+// start is still found, and the clock still counts whole bits.
+TEST(Measurements, IdleMarksBetweenBytesAreAllowedFor) {
+    for (double rate : {44100.0, 8000.0}) {
+        for (uint64_t seed = 1; seed <= 5; ++seed) {
+            TFskSignal signal;
+            signal.Rate = rate;
+            signal.IdleBits = static_cast<int>(seed % 4) + 1;
+            signal.ToneFactor = 1.01;
+            const auto x = AddNoise(SynthesiseFsk(RandomMdmfMessage(seed), signal), 25, 2000, seed);
+            const TFskMeasures m = Measure(x, rate);
+            EXPECT_NEAR(m.BitRate, 1200, 1200 * 0.002) << rate << " " << seed;
+            EXPECT_NEAR(m.MarkHz, 1212, 3.0) << rate << " " << seed;
+            EXPECT_NEAR(m.SpaceHz, 2222, 3.0) << rate << " " << seed;
+            EXPECT_EQ(m.SeizureBits, 300) << rate << " " << seed;
+            EXPECT_EQ(m.MarkBits, 180) << rate << " " << seed;
+        }
+    }
+}
+
 TEST(Measurements, TheSnrFollowsTheNoise) {
     for (double snr : {10.0, 25.0, 40.0}) {
         TFskSignal signal;

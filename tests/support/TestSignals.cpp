@@ -93,12 +93,12 @@ std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std
 
 std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal) {
     std::vector<bool> bits;
-    const auto frame = [&bits](uint8_t b) {
+    const auto frame = [&bits, &signal](uint8_t b) {
         bits.push_back(false);
         for (int i = 0; i < 8; ++i) {
             bits.push_back(((b >> i) & 1) != 0);
         }
-        bits.push_back(true);
+        bits.insert(bits.end(), static_cast<std::size_t>(1 + signal.IdleBits), true);
     };
     for (int i = 0; i < signal.SeizureBits; ++i) {
         bits.push_back(i % 2 == 1);
@@ -113,7 +113,8 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
         static_cast<std::size_t>(signal.SeizureBits) + static_cast<std::size_t>(signal.MarkBits);
     std::vector<double> otherShare(bits.size(), 0.0);
     for (const auto& [dataBit, share] : signal.Blends) {
-        otherShare[messageStart + dataBit / 8 * 10 + 1 + dataBit % 8] = share;
+        otherShare[messageStart + dataBit / 8 * static_cast<std::size_t>(10 + signal.IdleBits) + 1 +
+                   dataBit % 8] = share;
     }
     std::vector<float> out;
     double phase = signal.StartPhase;

@@ -53,6 +53,7 @@ struct TFskSignal {
     int SeizureBits = 300;
     int MarkBits = 180;
     double StartPhase = 0;  // radians
+    int IdleBits = 0;       // marks after each byte's stop bit (a longer stop)
     // Bits of the message (byte * 8 + data bit) sent as a blend of both tones,
     // with this share of the other tone's amplitude: 0.5 is a tie, above 0.5
     // the bit reads the other way.
