@@ -5,14 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstdio>
 
 namespace ringlark {
 
 namespace {
-
-using TComplex = std::complex<double>;
 
 double Db(double amplitude) {
     return 20 * std::log10(std::max(amplitude, 1e-12));

@@ -289,12 +289,7 @@ namespace {
 
 void RunTable(int seeds, const std::string& only) {
     const double snrs[] = {20, 12, 8, 6, 4, 2, 0, -2};
-    TCidRequest mdmf;
-    mdmf.Kind = TMessageKind::Mdmf;
-    mdmf.NumberText = "8005551212";
-    mdmf.NameText = "JOHN DOE";
-    mdmf.DateText = "1207";
-    mdmf.TimeText = "0930";
+    const TCidRequest mdmf = ExampleMdmfRequest();
     TCidRequest sdmf = mdmf;
     sdmf.Kind = TMessageKind::Sdmf;
     const std::pair<const char*, Bytes> kinds[] = {{"MDMF", BuildCidMessage(mdmf, {})},
