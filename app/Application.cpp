@@ -2,14 +2,15 @@
 
 namespace ringlark {
 
-TRinglarkApplication::TRinglarkApplication(TMainServices services) : Form1(services, FormOptions) {}
+TRinglarkApplication::TRinglarkApplication(TMainServices services)
+    : MainModel(services, FormOptions) {}
 
 void TRinglarkApplication::Start() {
-    Title = std::string(TForm1::Title);
+    Title = std::string(TMainWindowModel::Title);
     HelpFile.clear();
-    Form1.Initialise();
-    FormOptions.Initialise(Form1.Config.Amplitude, Form1.Config.Clip);
-    FormOptions.Settings.Standard = Form1.Config.Standard;
+    MainModel.Initialise();
+    FormOptions.Initialise(MainModel.Config.Amplitude, MainModel.Config.Clip);
+    FormOptions.Settings.Standard = MainModel.Config.Standard;
 }
 
 }  // namespace ringlark

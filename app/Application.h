@@ -20,7 +20,7 @@ class TRinglarkApplication {
     std::string HelpFile;
 
     TFormOptions FormOptions;
-    TForm1 Form1;
+    TMainWindowModel MainModel;
 
     void Start();
 };

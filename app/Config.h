@@ -8,7 +8,7 @@
 
 #include "app/RegistryFile.h"
 #include "core/Bytes.h"
-#include "generation/Standards.h"
+#include "protocol/Standards.h"
 
 namespace ringlark {
 

@@ -60,7 +60,7 @@ TMainCommands CommandsForPage(TPage page) {
     return {false, false, false, false, false, false, false};
 }
 
-TForm1::TForm1(TMainServices services, TFormOptions& options)
+TMainWindowModel::TMainWindowModel(TMainServices services, TFormOptions& options)
     : Tabs(services.Clock),
       Workshop(services.EditParameter, services.SaveDialog1, services.OpenDialog1,
                services.Notices),
@@ -79,7 +79,7 @@ TForm1::TForm1(TMainServices services, TFormOptions& options)
     Tabs.Sdmf.NameText.clear();
 }
 
-void TForm1::Initialise() {
+void TMainWindowModel::Initialise() {
     // Every value has its initial state before the configuration is read, and a
     // value that cannot be read is reported and keeps its default.
     for (const std::string& error : GetConfig(services_.Store, Config)) {
@@ -91,27 +91,27 @@ void TForm1::Initialise() {
     RefreshClock();
 }
 
-void TForm1::ShowFirstTime() {
+void TMainWindowModel::ShowFirstTime() {
     Caption = std::string(Title);
     Page = TPage::Mdmf;
     Commands = CommandsForPage(TPage::Mdmf);
 }
 
-void TForm1::ChangePage(TPage page) {
+void TMainWindowModel::ChangePage(TPage page) {
     AboutVisible = false;
     Page = page;
     Commands = CommandsForPage(page);
 }
 
-void TForm1::PlayMessage() {
+void TMainWindowModel::PlayMessage() {
     driver_.PlayMessage();
 }
 
-void TForm1::SaveMessageAs() {
+void TMainWindowModel::SaveMessageAs() {
     driver_.SaveMessageAs();
 }
 
-void TForm1::InspectMessage() {
+void TMainWindowModel::InspectMessage() {
     if (Page == TPage::Analyst) {
         if (!Analyst.AnalystInspectText.empty()) {
             // a V.23 or DTMF result is explained in its own system's terms
@@ -123,7 +123,7 @@ void TForm1::InspectMessage() {
     services_.Host.ShowInspectorModal();
 }
 
-void TForm1::QuitProgram() {
+void TMainWindowModel::QuitProgram() {
     if (Page == TPage::About) {
         ChangePage(TPage::Mdmf);
         return;
@@ -131,7 +131,7 @@ void TForm1::QuitProgram() {
     services_.Host.CloseMainWindow();
 }
 
-void TForm1::SaveConfigOnClose() {
+void TMainWindowModel::SaveConfigOnClose() {
     try {
         SaveConfig(services_.Store, Config);
     } catch (const RinglarkError& error) {
@@ -139,15 +139,15 @@ void TForm1::SaveConfigOnClose() {
     }
 }
 
-void TForm1::ResizeTo(int width, int height, int panel5Width, int toolBarWidth, int gridWidth,
-                      ITextMetrics& metrics) {
+void TMainWindowModel::ResizeTo(int width, int height, int panel5Width, int toolBarWidth,
+                                int gridWidth, ITextMetrics& metrics) {
     Geometry.Width = width < TMainGeometry::MinWidth ? TMainGeometry::MinWidth : width;
     Geometry.Height = height < TMainGeometry::MinHeight ? TMainGeometry::MinHeight : height;
     FixWorkshopSizes(toolBarWidth, gridWidth, metrics);
     FixMainButtonSizes(panel5Width);
 }
 
-void TForm1::FixMainButtonSizes(int panel5Width) {
+void TMainWindowModel::FixMainButtonSizes(int panel5Width) {
     const int w = panel5Width / 4 - 18;
     int left = TMainGeometry::ButtonStripLeft;
     for (std::size_t i = 0; i < Geometry.ButtonWidth.size(); ++i) {
@@ -157,7 +157,7 @@ void TForm1::FixMainButtonSizes(int panel5Width) {
     }
 }
 
-void TForm1::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& metrics) {
+void TMainWindowModel::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& metrics) {
     const int b = toolBarWidth / 7;
     Geometry.ToolButtonWidth.fill(b);
     Geometry.ToolButtonWidth[6] = toolBarWidth - 6 * b;
@@ -167,13 +167,13 @@ void TForm1::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMetrics& met
     Workshop.StringGridZero();
 }
 
-void TForm1::ShowOptions() {
+void TMainWindowModel::ShowOptions() {
     const TDialogResult result = services_.Host.ShowOptionsModal();
     ApplyOptions(options_, result, Config.Amplitude, Config.Clip);
     ApplyStandard(options_, result, Config.Standard);
 }
 
-TCallerIdTab* TForm1::GeneratingTab() {
+TCallerIdTab* TMainWindowModel::GeneratingTab() {
     switch (Page) {
         case TPage::Sdmf:
             return &Tabs.Sdmf;
@@ -186,7 +186,7 @@ TCallerIdTab* TForm1::GeneratingTab() {
     }
 }
 
-void TForm1::TransferToWorkshop() {
+void TMainWindowModel::TransferToWorkshop() {
     if (Page == TPage::Mdmf || Page == TPage::Cwcid) {
         const TSignalling signalling =
             Page == TPage::Cwcid ? TSignalling::CallWaiting : TSignalling::OnHook;
@@ -197,7 +197,7 @@ void TForm1::TransferToWorkshop() {
     }
 }
 
-void TForm1::SaveWorkshopScript() {
+void TMainWindowModel::SaveWorkshopScript() {
     if (Page == TPage::Mdmf || Page == TPage::Cwcid) {
         const TPage source = Page;
         const TSignalling signalling =
@@ -219,7 +219,7 @@ void TForm1::SaveWorkshopScript() {
     }
 }
 
-void TForm1::ShowHelp() {
+void TMainWindowModel::ShowHelp() {
     std::string folder = services_.Host.ExecutableFolder();
     if (!folder.empty() && folder.back() != '/') {
         folder += '/';
@@ -233,28 +233,28 @@ void TForm1::ShowHelp() {
     services_.Host.ShowHelpContents(HelpFile);
 }
 
-void TForm1::ShowAboutPage(TAboutMode mode) {
+void TMainWindowModel::ShowAboutPage(TAboutMode mode) {
     About.Show(mode);
     AboutVisible = true;
     Page = TPage::About;
     Commands = CommandsForPage(TPage::About);
 }
 
-void TForm1::ShowAbout() {
+void TMainWindowModel::ShowAbout() {
     ShowAboutPage(TAboutMode::About);
 }
-void TForm1::ShowSupport() {
+void TMainWindowModel::ShowSupport() {
     ShowAboutPage(TAboutMode::Support);
 }
 
-void TForm1::RefreshMRUs() {
+void TMainWindowModel::RefreshMRUs() {
     Refill(NumberItems, Config.NumberMRU,
            {&Tabs.Sdmf.NumberText, &Tabs.Mdmf.NumberText, &Tabs.Cwcid.NumberText});
     Refill(NameItems, Config.NameMRU, {&Tabs.Mdmf.NameText, &Tabs.Cwcid.NameText});
     Refill(AnalystItems, Config.AnalystMRU, {&AnalystFileText});
 }
 
-TCidRequest TForm1::ReadCurrentTab() {
+TCidRequest TMainWindowModel::ReadCurrentTab() {
     TCidRequest request;
     if (Page == TPage::Workshop) {
         request.Workshop = true;
@@ -287,18 +287,18 @@ TCidRequest TForm1::ReadCurrentTab() {
     return request;
 }
 
-TGenerationOptions TForm1::CurrentOptions() {
+TGenerationOptions TMainWindowModel::CurrentOptions() {
     return {options_.Filters(), Config.Amplitude, Config.Clip, Config.Standard};
 }
 
-void TForm1::BubbleMRU(TMruList list, const Bytes& entry) {
+void TMainWindowModel::BubbleMRU(TMruList list, const Bytes& entry) {
     TMRU& mru = list == TMruList::Numbers ? Config.NumberMRU : Config.NameMRU;
     if (ringlark::BubbleMRU(mru, entry)) {
         RefreshMRUs();
     }
 }
 
-void TForm1::WriteBackTypedTexts(const TCidRequest& request) {
+void TMainWindowModel::WriteBackTypedTexts(const TCidRequest& request) {
     // Only after both lists are refreshed: a refresh of the name list must not
     // bring back a number the user cleared.
     if (TCallerIdTab* tab = GeneratingTab()) {
@@ -309,37 +309,37 @@ void TForm1::WriteBackTypedTexts(const TCidRequest& request) {
     }
 }
 
-void TForm1::SetStatusText(const Bytes& text) {
+void TMainWindowModel::SetStatusText(const Bytes& text) {
     StatusText = text;
     services_.Host.RepaintStatusBar();
 }
 
-void TForm1::OutputButtonsChanged(const TOutputButtons& buttons) {
+void TMainWindowModel::OutputButtonsChanged(const TOutputButtons& buttons) {
     Commands.SaveButton = buttons.Save;
     Commands.PlayButton = buttons.Play;
     Commands.InspectButton = buttons.Inspect;
 }
 
-void TForm1::PlayFailed(const std::string& reason) {
+void TMainWindowModel::PlayFailed(const std::string& reason) {
     StatusText += "  [" + reason + "]";
     services_.Host.RepaintStatusBar();
 }
 
-void TForm1::PrepareInspector() {
+void TMainWindowModel::PrepareInspector() {
     EmptyInspectorRows(Inspector, PreparedInspectorRows);
 }
 
-void TForm1::RefreshInspector(const Bytes& message) {
+void TMainWindowModel::RefreshInspector(const Bytes& message) {
     Inspector = BuildInspector(message);
 }
 
-void TForm1::BubbleAnalystMRU(const Bytes& fileName) {
+void TMainWindowModel::BubbleAnalystMRU(const Bytes& fileName) {
     if (ringlark::BubbleMRU(Config.AnalystMRU, fileName)) {
         RefreshMRUs();
     }
 }
 
-void TForm1::ClearInspector() {
+void TMainWindowModel::ClearInspector() {
     EmptyInspectorRows(Inspector, PreparedInspectorRows);
 }
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/AnalystTab.h"
+#include "analyst/AnalystTab.h"
 #include "app/About.h"
 #include "app/CallerIdTabs.h"
 #include "app/Config.h"
@@ -15,7 +15,7 @@
 #include "inspection/Inspector.h"
 #include "workshop/Workshop.h"
 
-// TForm1, the main window, as a model: controls are plain states, handlers are
+// TMainWindowModel, the main window, as a model: controls are plain states, handlers are
 // methods. The Qt binding copies states to widgets and forwards events.
 namespace ringlark {
 
@@ -138,12 +138,12 @@ struct TMainServices {
     IProgress& Progress;
 };
 
-class TForm1 : public IGenerationHost, public IAnalystHost {
+class TMainWindowModel : public IGenerationHost, public IAnalystHost {
   public:
     static constexpr std::string_view Title = "Ringlark";
     static constexpr std::string_view HelpFileName = "RINGLARK.HLP";
 
-    TForm1(TMainServices services, TFormOptions& options);
+    TMainWindowModel(TMainServices services, TFormOptions& options);
 
     // --- state shown by the window
     std::string Caption;

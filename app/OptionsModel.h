@@ -5,7 +5,7 @@
 
 #include "core/Bytes.h"
 #include "generation/MessageBuilder.h"
-#include "generation/Standards.h"
+#include "protocol/Standards.h"
 
 namespace ringlark {
 

@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "analysis/ByteExtraction.h"
-#include "analysis/CorrelationDecoder.h"
-#include "analysis/StreamDecoder.h"
-#include "analysis/WaveformViewer.h"
+#include "analyst/WaveformViewer.h"
 #include "core/NullServices.h"
+#include "core/WavImage.h"
+#include "decoding/ByteExtraction.h"
+#include "decoding/StreamDecoder.h"
+#include "decoding/fsk/CorrelationDecoder.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
-#include "generation/WavImage.h"
 #include "tests/support/TestSignals.h"
 
 namespace {

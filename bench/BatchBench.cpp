@@ -11,9 +11,9 @@
 
 #include "cli/BatchAnalysis.h"
 #include "core/FileWriting.h"
+#include "core/WavImage.h"
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
-#include "generation/WavImage.h"
 #include "tests/support/TestSignals.h"
 
 int main(int argc, char** argv) {

@@ -19,16 +19,16 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ByteExtraction.h"
-#include "analysis/CorrelationDecoder.h"
-#include "analysis/DtmfDecoder.h"
-#include "analysis/WaveformViewer.h"
+#include "analyst/WaveformViewer.h"
 #include "core/NullServices.h"
+#include "core/WavImage.h"
+#include "decoding/ByteExtraction.h"
+#include "decoding/fsk/CorrelationDecoder.h"
+#include "decoding/tones/DtmfDecoder.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
-#include "generation/Standards.h"
-#include "generation/WavImage.h"
+#include "protocol/Standards.h"
 #include "tests/support/TestSignals.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // 15-character name, with no output. Target: 20 million samples per second.
 #include <benchmark/benchmark.h>
 
+#include "core/WavImage.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
-#include "generation/WavImage.h"
 
 namespace {
 

@@ -9,10 +9,8 @@
 #include <iostream>
 #include <thread>
 
-#include "analysis/AnalystTab.h"
-#include "analysis/CorrelationDecoder.h"
-#include "analysis/DtmfDecoder.h"
-#include "analysis/WaveformViewer.h"
+#include "analyst/AnalystTab.h"
+#include "analyst/WaveformViewer.h"
 #include "cli/AnyFormat.h"
 #include "cli/BatchAnalysis.h"
 #include "cli/CliFormat.h"
@@ -24,7 +22,9 @@
 #include "core/NullServices.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
-#include "generation/WavImage.h"
+#include "core/WavImage.h"
+#include "decoding/fsk/CorrelationDecoder.h"
+#include "decoding/tones/DtmfDecoder.h"
 #include "inspection/Inspector.h"
 
 namespace ringlark::cli {

@@ -3,10 +3,10 @@
 #include <sndfile.h>
 #include <unistd.h>
 
-#include "analysis/CorrelationDecoder.h"
-#include "analysis/DtmfDecoder.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
+#include "decoding/fsk/CorrelationDecoder.h"
+#include "decoding/tones/DtmfDecoder.h"
 
 namespace ringlark::cli {
 

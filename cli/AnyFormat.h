@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ByteExtraction.h"
-#include "generation/Standards.h"
+#include "decoding/ByteExtraction.h"
+#include "protocol/Standards.h"
 
 namespace ringlark::cli {
 

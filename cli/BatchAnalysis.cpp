@@ -9,14 +9,14 @@
 #include <mutex>
 #include <thread>
 
-#include "analysis/AnalystTab.h"
-#include "analysis/CorrelationDecoder.h"
-#include "analysis/WaveformViewer.h"
+#include "analyst/AnalystTab.h"
+#include "analyst/WaveformViewer.h"
 #include "cli/AnyFormat.h"
 #include "cli/CliFormat.h"
 #include "core/Cp1252.h"
 #include "core/NullServices.h"
 #include "core/RinglarkError.h"
+#include "decoding/fsk/CorrelationDecoder.h"
 #include "inspection/Inspector.h"
 
 namespace ringlark::cli {

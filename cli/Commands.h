@@ -12,8 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "analysis/Measurements.h"
 #include "generation/workflow/CallerIdTab.h"
+#include "measurement/Measurements.h"
 
 namespace ringlark::cli {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/CliFormat.h"
-#include "inspection/DtmfCallerId.h"
+#include "protocol/DtmfCallerId.h"
 
 namespace ringlark::cli {
 

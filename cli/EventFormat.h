@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "analysis/DtmfDecoder.h"
-#include "analysis/StreamDecoder.h"
+#include "decoding/StreamDecoder.h"
+#include "decoding/tones/DtmfDecoder.h"
 
 namespace ringlark::cli {
 

@@ -7,15 +7,15 @@
 #include "core/Cp1252.h"
 #include "core/FileWriting.h"
 #include "core/RinglarkError.h"
+#include "core/WavImage.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
-#include "generation/Standards.h"
-#include "generation/WavImage.h"
+#include "generation/StandardsSynth.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "generation/workflow/ClockText.h"
 #include "generation/workflow/TabRequest.h"
-#include "inspection/DtmfCallerId.h"
 #include "inspection/Inspector.h"
+#include "protocol/DtmfCallerId.h"
 #include "workshop/WorkshopScript.h"
 
 namespace ringlark::cli {

@@ -1,8 +1,8 @@
 // inspect: a message given in hex, explained byte by byte.
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
-#include "generation/Standards.h"
 #include "inspection/Inspector.h"
+#include "protocol/Standards.h"
 
 namespace ringlark::cli {
 

@@ -10,14 +10,14 @@
 #include <iostream>
 #include <memory>
 
-#include "analysis/LineListener.h"
-#include "analysis/sound/PortAudioInput.h"
 #include "cli/Commands.h"
 #include "cli/EventFormat.h"
 #include "cli/StreamInput.h"
 #include "core/FileWriting.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
+#include "monitor/LineListener.h"
+#include "monitor/sound/PortAudioInput.h"
 
 namespace ringlark::cli {
 

@@ -2,13 +2,13 @@
 // its standard.
 #include <iostream>
 
-#include "analysis/Measurements.h"
 #include "cli/AnyFormat.h"
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
 #include "cli/EventFormat.h"
 #include "core/NullServices.h"
 #include "core/RinglarkError.h"
+#include "measurement/Measurements.h"
 
 namespace ringlark::cli {
 

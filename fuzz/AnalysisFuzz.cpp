@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ByteExtraction.h"
-#include "analysis/CorrelationDecoder.h"
-#include "analysis/DtmfDecoder.h"
-#include "analysis/Measurements.h"
-#include "analysis/StreamDecoder.h"
-#include "analysis/WaveformViewer.h"
+#include "analyst/WaveformViewer.h"
 #include "core/NullServices.h"
-#include "inspection/DtmfCallerId.h"
+#include "decoding/ByteExtraction.h"
+#include "decoding/StreamDecoder.h"
+#include "decoding/fsk/CorrelationDecoder.h"
+#include "decoding/tones/DtmfDecoder.h"
 #include "inspection/Inspector.h"
-#include "inspection/MessageRules.h"
+#include "measurement/Measurements.h"
+#include "protocol/DtmfCallerId.h"
+#include "protocol/MessageRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ringlark::TCancelledFileDialog dialog;

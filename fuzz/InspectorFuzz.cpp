@@ -7,7 +7,7 @@
 
 #include "generation/MessageBuilder.h"
 #include "inspection/Inspector.h"
-#include "inspection/MessageRules.h"
+#include "protocol/MessageRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view message(reinterpret_cast<const char*>(data), size);

@@ -1,6 +1,6 @@
 #include "generation/SignalImage.h"
 
-#include "generation/WavImage.h"
+#include "core/WavImage.h"
 
 namespace ringlark {
 

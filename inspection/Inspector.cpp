@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "generation/MessageBuilder.h"
-#include "inspection/DtmfCallerId.h"
-#include "inspection/MessageRules.h"
+#include "protocol/DtmfCallerId.h"
+#include "protocol/MessageFormat.h"
+#include "protocol/MessageRules.h"
 
 namespace ringlark {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/Bytes.h"
-#include "generation/Standards.h"
+#include "protocol/Standards.h"
 
 namespace ringlark {
 

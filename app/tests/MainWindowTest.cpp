@@ -10,7 +10,7 @@
 #include "app/Application.h"
 #include "app/tests/AppTestSupport.h"
 #include "core/RinglarkError.h"
-#include "generation/WavImage.h"
+#include "core/WavImage.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {
@@ -52,7 +52,7 @@ class MainWindowTest : public ::testing::Test {
     MainWindowTest()
         : app(TMainServices{host, errors, notices, saveDialog, openDialog, timer, sound, store,
                             shell, clock, editParameter, viewerOpenDialog, progress}),
-          form(app.Form1) {}
+          form(app.MainModel) {}
 
     void Start() {
         app.Start();
@@ -73,7 +73,7 @@ class MainWindowTest : public ::testing::Test {
     test::TScriptedFileDialog viewerOpenDialog;
     TNoProgress progress;
     TRinglarkApplication app;
-    TForm1& form;
+    TMainWindowModel& form;
 };
 
 TEST_F(MainWindowTest, StartSequence) {
@@ -358,15 +358,15 @@ namespace {
 // The program's start and close over the real file store.
 class MainWindowFileStoreTest : public ::testing::Test {
   protected:
-    void Run(const std::function<void(TForm1&)>& betweenStartAndClose) {
+    void Run(const std::function<void(TMainWindowModel&)>& betweenStartAndClose) {
         TRegFileStore store(path);
         TRinglarkApplication app(TMainServices{host, errors, notices, saveDialog, openDialog, timer,
                                                sound, store, shell, clock, editParameter,
                                                viewerOpenDialog, progress});
         app.Start();
-        app.Form1.ShowFirstTime();
-        betweenStartAndClose(app.Form1);
-        app.Form1.SaveConfigOnClose();  // what closing the window runs
+        app.MainModel.ShowFirstTime();
+        betweenStartAndClose(app.MainModel);
+        app.MainModel.SaveConfigOnClose();  // what closing the window runs
     }
 
     test::TTempDir dir;
@@ -388,7 +388,7 @@ class MainWindowFileStoreTest : public ::testing::Test {
 TEST_F(MainWindowFileStoreTest, IntactListsSurviveAMissingOneAndTheOldFileIsKept) {
     const Bytes old = test::StoreWithoutNumberList();
     test::WriteFile(path, old);
-    Run([](TForm1& form) {
+    Run([](TMainWindowModel& form) {
         EXPECT_EQ(form.Tabs.Mdmf.NameText, "Ann");
         EXPECT_EQ(form.Config.Amplitude, 90);
     });
@@ -405,7 +405,7 @@ TEST_F(MainWindowFileStoreTest, IntactListsSurviveAMissingOneAndTheOldFileIsKept
 
 TEST_F(MainWindowFileStoreTest, UnreadableStoreIsReportedAndNeverOverwritten) {
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    Run([](TForm1& form) { form.Config.NumberMRU[0] = "555"; });
+    Run([](TMainWindowModel& form) { form.Config.NumberMRU[0] = "555"; });
     ASSERT_EQ(errors.Errors.size(), 2u);  // at start and at close
     EXPECT_NE(errors.Errors[0].find("was not read: it is not a regular file"), std::string::npos);
     EXPECT_EQ(errors.Errors[1], errors.Errors[0]);

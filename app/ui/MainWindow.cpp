@@ -34,13 +34,13 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "core/Cp1252.h"
 #include "inspection/ui/InspectorWindow.h"
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
@@ -56,7 +56,7 @@ MainWindow::MainWindow(TDesktopServices services) : services_(services) {
         timer_, services.Sound, services.Store, services.Shell, services.Clock,
         services.EditParameter, services.ViewerOpenDialog, services.Progress});
 
-    setWindowTitle(Q(TForm1::Title));
+    setWindowTitle(Q(TMainWindowModel::Title));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);

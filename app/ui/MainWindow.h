@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "analysis/WaveformViewer.h"
+#include "analyst/WaveformViewer.h"
 #include "app/Application.h"
 #include "app/MainWindowModel.h"
 #include "core/Services.h"
@@ -59,7 +59,7 @@ class TClickLabel : public QLabel {
     void mousePressEvent(QMouseEvent* event) override;
 };
 
-// TForm1: binds the main window model to Qt widgets.
+// TMainWindowModel: binds the main window model to Qt widgets.
 class MainWindow : public QMainWindow, public IMainWindowHost {
   public:
     static constexpr std::string_view kUnsendableNote =
@@ -68,7 +68,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     ~MainWindow() override;
 
     TRinglarkApplication& App() { return *app_; }
-    TForm1& Model() { return app_->Form1; }
+    TMainWindowModel& Model() { return app_->MainModel; }
     void SetOptionsWindow(OptionsDialog* window) { options_ = window; }
     void SetInspectWindow(InspectorWindow* window) { inspect_ = window; }
     void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }

@@ -34,13 +34,13 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "core/Cp1252.h"
 #include "inspection/ui/InspectorWindow.h"
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"

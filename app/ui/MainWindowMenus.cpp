@@ -35,17 +35,17 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "analysis/AnyRecording.h"
-#include "analysis/ui/LineMonitorWindow.h"
-#include "analysis/ui/SignalMeasurementsWindow.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/AnyRecording.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "core/Cp1252.h"
 #include "core/RinglarkError.h"
 #include "inspection/ui/InspectorWindow.h"
+#include "measurement/ui/SignalMeasurementsWindow.h"
+#include "monitor/ui/LineMonitorWindow.h"
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
@@ -80,16 +80,16 @@ void MainWindow::BuildMenu() {
     measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
     menuBar()->insertMenu(help->menuAction(), view);
-    const std::vector<std::pair<QAction*, std::function<void(TForm1&)>>> bindings = {
-        {saveAction, [](TForm1& f) { f.SaveMessageAs(); }},
-        {saveWorkshopScriptAction, [](TForm1& f) { f.SaveWorkshopScript(); }},
-        {inspectAction, [](TForm1& f) { f.InspectMessage(); }},
-        {exitAction, [](TForm1& f) { f.QuitProgram(); }},
-        {preferencesAction, [](TForm1& f) { f.ShowOptions(); }},
-        {transferAction, [](TForm1& f) { f.TransferToWorkshop(); }},
-        {helpAction, [](TForm1& f) { f.ShowHelp(); }},
-        {aboutAction, [](TForm1& f) { f.ShowAbout(); }},
-        {supportAction, [](TForm1& f) { f.ShowSupport(); }},
+    const std::vector<std::pair<QAction*, std::function<void(TMainWindowModel&)>>> bindings = {
+        {saveAction, [](TMainWindowModel& f) { f.SaveMessageAs(); }},
+        {saveWorkshopScriptAction, [](TMainWindowModel& f) { f.SaveWorkshopScript(); }},
+        {inspectAction, [](TMainWindowModel& f) { f.InspectMessage(); }},
+        {exitAction, [](TMainWindowModel& f) { f.QuitProgram(); }},
+        {preferencesAction, [](TMainWindowModel& f) { f.ShowOptions(); }},
+        {transferAction, [](TMainWindowModel& f) { f.TransferToWorkshop(); }},
+        {helpAction, [](TMainWindowModel& f) { f.ShowHelp(); }},
+        {aboutAction, [](TMainWindowModel& f) { f.ShowAbout(); }},
+        {supportAction, [](TMainWindowModel& f) { f.ShowSupport(); }},
     };
     for (const auto& [action, handler] : bindings) {
         connect(action, &QAction::triggered, this,

@@ -34,13 +34,13 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "core/Cp1252.h"
 #include "inspection/ui/InspectorWindow.h"
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
@@ -71,7 +71,7 @@ void MainWindow::RefreshDateTime() {
 
 void MainWindow::RefreshTabs() {
     refreshing_ = true;
-    TForm1& m = Model();
+    TMainWindowModel& m = Model();
     for (std::size_t i = 0; i < kTabIds.size(); ++i) {
         const TCallerIdTab& tab = m.Tabs.Tab(kTabIds[i]);
         TTabWidgets& w = tabWidgets[i];
@@ -155,7 +155,7 @@ void MainWindow::RefreshAbout() {
 }
 
 void MainWindow::RefreshAll() {
-    TForm1& m = Model();
+    TMainWindowModel& m = Model();
     RefreshTabs();
     RefreshWorkshop();
     RefreshAbout();

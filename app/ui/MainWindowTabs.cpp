@@ -35,13 +35,13 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "core/Cp1252.h"
 #include "inspection/ui/InspectorWindow.h"
 
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
@@ -304,9 +304,11 @@ QWidget* MainWindow::BuildButtonStrip() {
     panel5_->setFixedHeight(TMainGeometry::Panel5Height);
     const std::array<QPushButton**, 4> buttons = {&saveButton, &playButton, &inspectButton,
                                                   &quitButton};
-    const std::array<std::function<void(TForm1&)>, 4> actions = {
-        [](TForm1& f) { f.SaveMessageAs(); }, [](TForm1& f) { f.PlayMessage(); },
-        [](TForm1& f) { f.InspectMessage(); }, [](TForm1& f) { f.QuitProgram(); }};
+    const std::array<std::function<void(TMainWindowModel&)>, 4> actions = {
+        [](TMainWindowModel& f) { f.SaveMessageAs(); },
+        [](TMainWindowModel& f) { f.PlayMessage(); },
+        [](TMainWindowModel& f) { f.InspectMessage(); },
+        [](TMainWindowModel& f) { f.QuitProgram(); }};
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         auto* button = new QPushButton(Q(OutputButtons[i].Caption), panel5_);
         button->setToolTip(Q(OutputButtons[i].Hint));

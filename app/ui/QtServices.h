@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "analysis/WavLoader.h"
+#include "analyst/WavLoader.h"
 #include "app/About.h"
 #include "app/MainWindowModel.h"
 #include "core/Services.h"

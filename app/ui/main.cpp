@@ -5,11 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "analysis/sound/PortAudioInput.h"
-#include "analysis/ui/LineMonitorWindow.h"
-#include "analysis/ui/ProgressWindow.h"
-#include "analysis/ui/SignalMeasurementsWindow.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/ProgressWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/CallerIdTabs.h"
 #include "app/Config.h"
 #include "app/ui/MainWindow.h"
@@ -17,6 +14,9 @@
 #include "app/ui/QtServices.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "inspection/ui/InspectorWindow.h"
+#include "measurement/ui/SignalMeasurementsWindow.h"
+#include "monitor/sound/PortAudioInput.h"
+#include "monitor/ui/LineMonitorWindow.h"
 #include "workshop/ui/EditParameterDialog.h"
 
 int main(int argc, char** argv) {

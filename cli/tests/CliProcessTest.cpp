@@ -12,10 +12,10 @@
 
 #include "cli/CliFormat.h"
 #include "cli/tests/CliRun.h"
+#include "core/WavImage.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
-#include "generation/WavImage.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {

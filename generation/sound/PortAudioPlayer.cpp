@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "generation/WavImage.h"
+#include "core/WavImage.h"
 
 namespace ringlark {
 

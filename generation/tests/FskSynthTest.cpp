@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "core/WavImage.h"
 #include "generation/MessageBuilder.h"
-#include "generation/WavImage.h"
 #include "generation/workflow/GenerationDriver.h"
 #include "tests/support/TestSupport.h"
 

@@ -10,8 +10,8 @@
 
 #include <cstdlib>
 
+#include "core/WavImage.h"
 #include "generation/FskSynth.h"
-#include "generation/WavImage.h"
 #include "generation/workflow/GenerationDriver.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "generation/WavImage.h"
+#include "core/WavImage.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

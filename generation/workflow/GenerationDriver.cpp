@@ -1,7 +1,8 @@
 #include "generation/workflow/GenerationDriver.h"
 
 #include "core/FileWriting.h"
-#include "generation/WavImage.h"
+#include "core/WavImage.h"
+#include "generation/StandardsSynth.h"
 
 namespace ringlark {
 

@@ -9,7 +9,7 @@
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
-#include "generation/Standards.h"
+#include "protocol/Standards.h"
 
 namespace ringlark {
 

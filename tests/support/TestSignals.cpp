@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/WavImage.h"
 #include "generation/MessageBuilder.h"
-#include "generation/WavImage.h"
 
 namespace ringlark {
 

@@ -11,12 +11,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "analysis/sound/PortAudioInput.h"
-#include "analysis/ui/LineMonitorWindow.h"
 #include "core/Bytes.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "monitor/sound/PortAudioInput.h"
+#include "monitor/ui/LineMonitorWindow.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -62,7 +62,7 @@ TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
     QTest::mouseClick(window.startButton, Qt::LeftButton);
     EXPECT_EQ(window.startButton->text(), "Stop");
     EXPECT_FALSE(window.deviceBox->isEnabled());
-    for (int waited = 0; window.eventTable->rowCount() == 0 && waited < 10000; waited += 20) {
+    for (int waited = 0; window.eventTable->rowCount() == 0 && waited < 60000; waited += 20) {
         QTest::qWait(20);
     }
     QTest::mouseClick(window.startButton, Qt::LeftButton);

@@ -21,20 +21,20 @@
 #include <QToolBar>
 #include <cstdlib>
 
-#include "analysis/ui/ProgressWindow.h"
-#include "analysis/ui/SignalMeasurementsWindow.h"
-#include "analysis/ui/WaveformViewerWindow.h"
+#include "analyst/ui/ProgressWindow.h"
+#include "analyst/ui/WaveformViewerWindow.h"
 #include "app/tests/AppTestSupport.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
 #include "core/NullServices.h"
+#include "core/WavImage.h"
 #include "generation/FskSynth.h"
-#include "generation/WavImage.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "generation/workflow/GenerationDriver.h"
 #include "inspection/Inspector.h"
 #include "inspection/ui/InspectorWindow.h"
+#include "measurement/ui/SignalMeasurementsWindow.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark::ui {
@@ -537,7 +537,7 @@ TEST(QtFileFilter, ShownAsNamedAndMatchedInAnyCase) {
     auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
     ASSERT_NE(view, nullptr);
     QStringList shown;
-    for (int wait = 0; wait < 100 && shown.size() < 3; ++wait) {
+    for (int wait = 0; wait < 1500 && shown.size() < 3; ++wait) {
         QTest::qWait(20);
         shown.clear();
         const QModelIndex root = view->rootIndex();

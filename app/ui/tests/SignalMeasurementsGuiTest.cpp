@@ -8,10 +8,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "analysis/ui/SignalMeasurementsWindow.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "measurement/ui/SignalMeasurementsWindow.h"
 
 namespace ringlark::ui {
 namespace {

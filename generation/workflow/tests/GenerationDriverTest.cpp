@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/RinglarkError.h"
-#include "generation/WavImage.h"
+#include "core/WavImage.h"
+#include "generation/StandardsSynth.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {

@@ -1,0 +1,65 @@
+#include "analyst/AnalystTab.h"
+
+namespace ringlark {
+
+std::vector<Bytes> ReportLines(const TAutoResult& result) {
+    if (!result.Failed()) {
+        return {"Here is what I decoded:",
+                result.MethodTag == "ZCA"    ? "(Using Analysis Method 1)"
+                : result.MethodTag == "PEAK" ? "(Using Analysis Method 2)"
+                : result.MethodTag == "V23"  ? "(Using Analysis Method 3, V.23)"
+                : result.MethodTag == "DTMF" ? "(Using the DTMF Detector)"
+                                             : "(Using Analysis Method 3)",
+                " ",
+                result.Text,
+                " ",
+                "Click INSPECT to see a detailed analysis!"};
+    }
+    return {"Sorry, I could not make sense of this file.",
+            "Here's what it looks like to me:",
+            " ",
+            "Analysis Method 1:",
+            result.ZeroCrossingText(),
+            " ",
+            "Analysis Method 2:",
+            result.Text};
+}
+
+TAnalystTab::TAnalystTab(IAnalystHost& host, TWaveformViewer& viewer, IFileDialog& openDialog)
+    : host_(host), viewer_(viewer), openDialog_(openDialog) {}
+
+void TAnalystTab::BrowseForRecording() {
+    openDialog_.InitialDir = ".\\";
+    openDialog_.Filter = std::string(BrowseFilter);
+    if (openDialog_.Execute()) {
+        host_.AnalystFileName() = openDialog_.FileName;
+    }
+}
+
+void TAnalystTab::AnalyzeRecording() {
+    host_.BubbleAnalystMRU(host_.AnalystFileName());
+    Report.clear();
+    if (viewer_.LoadWAV(host_.AnalystFileName()) != TLoadResult::Loaded) {
+        return;  // cancelled, or refused with the loader's notice
+    }
+    host_.BubbleAnalystMRU(host_.AnalystFileName());
+    ReportLoadedImage();
+}
+
+void TAnalystTab::ReportLoadedImage() {
+    const TAutoResult result = viewer_.Analyzer.AutoAnalyze(viewer_.LoadedImage);
+    LastResult = result;
+    Report = ReportLines(result);
+    // After a failure Inspect gets the method-0 text itself (not the results
+    // box's fifth line, which a line-feed byte in the text would cut short).
+    AnalystInspectText =
+        result.Failed() ? result.ZeroCrossingText() + " " + result.Text : result.Text;
+}
+
+void TAnalystTab::ClearResults() {
+    Report.clear();
+    AnalystInspectText.clear();
+    host_.ClearInspector();
+}
+
+}  // namespace ringlark

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "analyst/WaveformViewer.h"
+#include "core/Bytes.h"
+#include "core/Services.h"
+
+namespace ringlark {
+
+// What the analyst tab needs of the main window.
+class IAnalystHost {
+  public:
+    virtual ~IAnalystHost() = default;
+    // ComboBox5, the file-name box.
+    virtual Bytes& AnalystFileName() = 0;
+    // Puts a file name at the front of the analyst list and refills the boxes.
+    virtual void BubbleAnalystMRU(const Bytes& fileName) = 0;
+    // "Clear" empties the inspector to 199 byte rows.
+    virtual void ClearInspector() = 0;
+};
+
+// The "FSK Analyst" tab: the report shown in the results box and the bytes
+// that Inspect shows.
+class TAnalystTab {
+  public:
+    static constexpr std::string_view BrowseFilter = "WAV files (*.WAV)|*.WAV";
+
+    TAnalystTab(IAnalystHost& host, TWaveformViewer& viewer, IFileDialog& openDialog);
+
+    std::vector<Bytes> Report;  // the lines of the results box
+    Bytes AnalystInspectText;
+    TAutoResult LastResult;  // of the last completed analysis
+
+    // Asks for a recording with the open dialog and puts its name in the box.
+    void BrowseForRecording();
+    // Loads, analyses and reports. Throws RinglarkError when the file cannot be
+    // opened; a refused file ends it after the loader's notice.
+    void AnalyzeRecording();
+    // The analysis and report of the image the viewer holds now.
+    void ReportLoadedImage();
+    void ClearResults();
+
+    // The tab's buttons: "Browse...", "Analyze...", "Clear".
+    void ButtonOpenAnalystWAVClick() { BrowseForRecording(); }
+    void Button3Click() { AnalyzeRecording(); }
+    void Button1Click() { ClearResults(); }
+
+  private:
+    IAnalystHost& host_;
+    TWaveformViewer& viewer_;
+    IFileDialog& openDialog_;
+};
+
+// The report lines of an automatic analysis.
+std::vector<Bytes> ReportLines(const TAutoResult& result);
+
+}  // namespace ringlark

@@ -1,0 +1,145 @@
+#include "analyst/AnalystTab.h"
+
+#include <gtest/gtest.h>
+
+#include "analyst/tests/AnalystTestSupport.h"
+#include "core/RinglarkError.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+
+namespace ringlark {
+namespace {
+
+class TRecordingAnalystHost : public IAnalystHost {
+  public:
+    Bytes FileName;
+    std::vector<Bytes> List{""};
+    std::vector<Bytes> Bubbled;
+    int InspectorClears = 0;
+    Bytes& AnalystFileName() override { return FileName; }
+    void BubbleAnalystMRU(const Bytes& fileName) override {
+        Bubbled.push_back(fileName);
+        if (!fileName.empty()) {
+            List.insert(List.begin(), fileName);
+            FileName = List[0];
+        }
+    }
+    void ClearInspector() override { ++InspectorClears; }
+};
+
+class AnalystTabTest : public ::testing::Test, protected test::TViewerFixture {
+  protected:
+    std::string WriteImage(const Bytes& message, TSignalling signalling = TSignalling::OnHook) {
+        TFskSynth synth;
+        const auto path = (dir / "call.wav").string();
+        SaveImageToFile(path, SynthesiseImage(synth, message, signalling));
+        return path;
+    }
+    test::TTempDir dir;
+    TRecordingAnalystHost host;
+    test::TScriptedFileDialog mainOpenDialog;
+    TAnalystTab tab{host, viewer, mainOpenDialog};
+};
+
+TEST_F(AnalystTabTest, SuccessReport) {
+    const Bytes message = test::HexBytes("82 03 0B 01 FF 70");
+    host.FileName = WriteImage(message);
+    tab.AnalyzeRecording();
+    EXPECT_EQ(tab.Report,
+              (std::vector<Bytes>{"Here is what I decoded:", "(Using Analysis Method 1)", " ",
+                                  message, " ", "Click INSPECT to see a detailed analysis!"}));
+    EXPECT_EQ(tab.AnalystInspectText, message);
+    EXPECT_EQ(host.Bubbled, (std::vector<Bytes>{host.FileName, host.FileName}));
+    EXPECT_EQ(host.List[0], host.FileName);
+}
+
+TEST_F(AnalystTabTest, PeakReportNamesMethod2) {
+    const Bytes message = test::HexBytes("82 03 0B 01 00 6F");
+    host.FileName = WriteImage(message, TSignalling::CallWaiting);
+    tab.AnalyzeRecording();
+    EXPECT_EQ(tab.Report[1], "(Using Analysis Method 2)");
+    EXPECT_EQ(tab.Report[3], message);
+}
+
+TEST_F(AnalystTabTest, FailureReportAndInspectTextFromTheMethod0Text) {
+    // A recording of a message whose type is unknown: both methods decode
+    // it, neither is accepted. Its 0x0A byte is a line feed.
+    const Bytes message = test::HexBytes("41 0A 02 0A 30 31");
+    host.FileName = WriteImage(message);
+    tab.AnalyzeRecording();
+    ASSERT_EQ(tab.Report.size(), 8u);
+    EXPECT_EQ(tab.Report[0], "Sorry, I could not make sense of this file.");
+    EXPECT_EQ(tab.Report[1], "Here's what it looks like to me:");
+    EXPECT_EQ(tab.Report[3], "Analysis Method 1:");
+    EXPECT_EQ(tab.Report[4], message);
+    EXPECT_EQ(tab.Report[6], "Analysis Method 2:");
+    EXPECT_EQ(tab.Report[7], message);
+    // the whole method-0 text, line feeds and all, then a space and the method-1 text
+    EXPECT_EQ(tab.AnalystInspectText, message + " " + message);
+}
+
+TEST_F(AnalystTabTest, EmptyNameUsesTheLoaderDialogAndKeepsTheList) {
+    openDialog.Answers = {WriteImage(test::HexBytes("82 03 0B 01 FF 70"))};
+    tab.AnalyzeRecording();
+    EXPECT_EQ(tab.Report.size(), 6u);
+    EXPECT_EQ(host.FileName, "");
+    EXPECT_EQ(host.List[0], "");
+}
+
+TEST_F(AnalystTabTest, CancelledOrRefusedLoadLeavesTheReportEmpty) {
+    tab.AnalystInspectText = "previous";
+    openDialog.Answers = {std::nullopt};
+    tab.Report = {"old"};
+    tab.AnalyzeRecording();
+    EXPECT_TRUE(tab.Report.empty());
+    host.FileName = (dir / "bad.wav").string();
+    test::WriteFile(host.FileName, test::WavFile("\x80\x80", 8000));
+    tab.AnalyzeRecording();
+    EXPECT_TRUE(tab.Report.empty());
+    EXPECT_EQ(tab.AnalystInspectText, "previous");
+    EXPECT_EQ(notices.Notices.size(), 1u);
+}
+
+TEST_F(AnalystTabTest, CannotOpenLeavesInspectTextAsItWas) {
+    tab.AnalystInspectText = "previous";
+    host.FileName = (dir / "missing.wav").string();
+    EXPECT_THROW(tab.AnalyzeRecording(), RinglarkError);
+    EXPECT_TRUE(tab.Report.empty());
+    EXPECT_EQ(tab.AnalystInspectText, "previous");
+}
+
+TEST_F(AnalystTabTest, BrowseAndClear) {
+    mainOpenDialog.Answers = {"/data/rec.wav", std::nullopt};
+    tab.BrowseForRecording();
+    EXPECT_EQ(host.FileName, "/data/rec.wav");
+    EXPECT_EQ(mainOpenDialog.Showings[0].Filter, "WAV files (*.WAV)|*.WAV");
+    EXPECT_EQ(mainOpenDialog.Showings[0].InitialDir, ".\\");
+    tab.BrowseForRecording();
+    EXPECT_EQ(host.FileName, "/data/rec.wav");
+    tab.Report = {"x"};
+    tab.AnalystInspectText = "y";
+    tab.ClearResults();
+    EXPECT_TRUE(tab.Report.empty());
+    EXPECT_TRUE(tab.AnalystInspectText.empty());
+    EXPECT_EQ(host.InspectorClears, 1);
+}
+
+TEST(AnalystReport, EmptyMethod0TextAfterFailure) {
+    const TAutoResult result{"FAIL: ", "\x12\x34"};
+    EXPECT_EQ(ReportLines(result)[4], "");
+}
+
+TEST(AutoAnalyze, NeitherAcceptedGivesFailWithBothTexts) {
+    test::TViewerFixture f;
+    Bytes image(WavHeaderSize, '\0');
+    image += Bytes(1000, '\x80');
+    const TAutoResult result = f.viewer.Analyzer.AutoAnalyze(image);
+    EXPECT_EQ(result.MethodTag, "FAIL: ");
+    EXPECT_EQ(result.Text, "");
+    EXPECT_TRUE(result.Failed());
+    EXPECT_EQ(f.viewer.Analyzer.Demodulator.AnalysisMethod, TAnalysisMethod::Peak);
+    EXPECT_TRUE(f.viewer.Analyzer.QuietAnalysis);
+}
+
+}  // namespace
+}  // namespace ringlark

@@ -1,0 +1,155 @@
+#include "decoding/ByteExtraction.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "decoding/fsk/FskFamily.h"
+#include "decoding/tones/DtmfDecoder.h"
+#include "protocol/DtmfCallerId.h"
+#include "protocol/MessageFormat.h"
+
+namespace ringlark {
+
+Bytes FrameListingLine(std::string_view frame, uint8_t byte) {
+    return Bytes(frame) + "  Dec: " + std::to_string(byte) + "  ASC: " + static_cast<char>(byte);
+}
+
+std::vector<Bytes> CorrelationListing(const std::vector<TCorrMessage>& messages) {
+    std::vector<Bytes> listing;
+    for (const auto& message : messages) {
+        for (std::size_t i = 0; i < message.Frames.size(); ++i) {
+            listing.push_back(FrameListingLine(message.Frames[i], ByteAt(message.Message, i)));
+        }
+        char quality[64];
+        std::snprintf(quality, sizeof quality, "Quality: %.2f (weakest bit over mean)",
+                      message.Quality);
+        listing.push_back(quality);
+    }
+    return listing;
+}
+
+uint8_t FrameToByte(std::string_view frame) {
+    unsigned value = 0;
+    unsigned weight = 1;
+    for (std::size_t i = 1; i < frame.size() && i <= 8; ++i) {
+        if (frame[i] == '1') {
+            value += weight;
+        }
+        weight <<= 1;
+    }
+    return static_cast<uint8_t>(value);
+}
+
+Bytes TByteAnalyzer::StringAnalyze(std::string_view bits) {
+    Bytes result;
+    const auto skipMarks = [&bits] {
+        const auto first = bits.find_first_not_of('1');
+        bits.remove_prefix(first == std::string_view::npos ? bits.size() : first);
+    };
+    if (bits.empty()) {
+        return result;
+    }
+    skipMarks();
+    if (bits.empty()) {
+        return result;
+    }
+    // The seizure alternates 0 and 1 from a 0; pairs only are removed.
+    while (bits.substr(0, 2) == "01") {
+        bits.remove_prefix(2);
+    }
+    if (bits.empty()) {
+        return result;
+    }
+    skipMarks();
+
+    std::vector<Bytes> listing;
+    for (std::size_t start = 0; start < bits.size(); start += 10) {
+        const std::string_view frame = bits.substr(start, 10);
+        const uint8_t b = FrameToByte(frame);
+        listing.push_back(FrameListingLine(frame, b));
+        result += static_cast<char>(b);
+    }
+    if (!QuietAnalysis && ShowListing) {
+        ShowListing(listing);
+    }
+    return result;
+}
+
+bool ChecksumPasses(std::string_view text) {
+    if (text.size() < 3) {
+        return false;
+    }
+    const std::size_t total = static_cast<std::size_t>(static_cast<uint8_t>(text[1])) + 3;
+    return text.size() >= total &&
+           CidChecksum(text.substr(0, total - 1)) == static_cast<uint8_t>(text[total - 1]);
+}
+
+Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
+    const auto messages = TCorrelationDecoder().DecodeImage(image);
+    const std::vector<Bytes> listing = CorrelationListing(messages);
+    if (!QuietAnalysis && ShowListing) {
+        ShowListing(listing);
+    }
+    return messages.empty() ? Bytes() : messages.front().Message;
+}
+
+bool TAutoResult::Checked() const {
+    if (Failed()) {
+        return false;
+    }
+    return MethodTag == "DTMF" ? ParseDtmfDigits(Text).Valid : ChecksumPasses(Text);
+}
+
+TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
+    const int32_t offset = EstimateOffset(image);
+    Demodulator.AnalysisMethod = TAnalysisMethod::ZeroCrossing;
+    const Bytes zeroCrossing = Demodulator.AnalyzeWithOffset(image, offset);
+    Demodulator.AnalysisMethod = TAnalysisMethod::Peak;
+    const Bytes peak = Demodulator.AnalyzeWithOffset(image, offset);
+    QuietAnalysis = true;
+    const Bytes a = StringAnalyze(zeroCrossing);
+    const Bytes b = StringAnalyze(peak);
+    const auto accepted = [](const Bytes& text) {
+        return !text.empty() && IsKnownMessageType(ByteAt(text, 0));
+    };
+    // Methods 1 and 2 read V.23 tones as Bell 202 too: what they read counts
+    // only when the recording's tones are not clearly V.23.
+    std::optional<bool> v23Tones;
+    const auto bell202 = [&] {
+        if (!v23Tones) {
+            v23Tones = FamilyOfRatio(Bell202OverV23Image(image, 0, image.size(), 4), 2.0) ==
+                       TFskFamily::V23;
+        }
+        return !*v23Tones;
+    };
+    if (accepted(a) && ChecksumPasses(a) && bell202()) {
+        return {"ZCA", a};
+    }
+    if (accepted(b) && ChecksumPasses(b) && bell202()) {
+        return {"PEAK", b};
+    }
+    const auto messages = TCorrelationDecoder().DecodeImage(image);
+    if (!messages.empty()) {
+        return {"CORR", messages.front().Message};
+    }
+    // Other standards, when Bell 202 gave no checked message.
+    if (OtherStandards) {
+        const auto v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23).DecodeImage(image);
+        if (!v23.empty()) {
+            return {"V23", v23.front().Message};
+        }
+        const auto dtmf = DecodeDtmfImage(image);
+        if (!dtmf.empty()) {
+            return {"DTMF", dtmf.front().Digits};
+        }
+    }
+    if (accepted(a) && bell202()) {
+        return {"ZCA", a};
+    }
+    if (accepted(b) && bell202()) {
+        return {"PEAK", b};
+    }
+    return {"FAIL: " + a, b};
+}
+
+}  // namespace ringlark

@@ -1,0 +1,88 @@
+#pragma once
+
+// Caller ID decoded from a stream as it arrives (a sound card, a pipe): the
+// messages of the correlation decoder and the alert tones before them.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "decoding/fsk/CorrelationDecoder.h"
+#include "decoding/tones/AlertTones.h"
+#include "decoding/tones/DtmfDecoder.h"
+#include "decoding/tones/ToneDiscriminator.h"
+
+namespace ringlark {
+
+struct TStreamEvent {
+    enum class TKind { Message, DualTone, Subscriber, Dtmf };
+    TKind Kind = TKind::Message;
+    TCorrMessage Message;  // an FSK message (Bell 202 or V.23)
+    TAlertTone Tone;       // an alert tone
+    TDtmfMessage Dtmf;     // DTMF caller ID
+    double Seconds() const {
+        return Kind == TKind::Message ? Message.Seconds
+               : Kind == TKind::Dtmf  ? Dtmf.Seconds
+                                      : Tone.Seconds;
+    }
+};
+
+// Fed blocks of samples of any size, it reports each message and alert tone as
+// soon as it is complete: a message once its last byte and the search for the
+// next have arrived (about 20 bits after its stop bit), a tone when it ends.
+// The messages are those the correlation decoder finds in the whole recording,
+// at the same times; what it holds is bounded by one message, whatever the
+// length of the stream.
+class TStreamDecoder {
+  public:
+    static constexpr double MinRate = 8000;
+    static constexpr double MaxRate = 96000;
+
+    // Throws RinglarkError for a rate outside MinRate to MaxRate.
+    explicit TStreamDecoder(double rate, bool includeUncertain = false);
+
+    // Samples in -1 to 1.
+    void Feed(std::span<const float> samples, std::vector<TStreamEvent>& events);
+    // Signed 16-bit samples, and unsigned 8-bit samples around 128.
+    void Feed(std::span<const int16_t> samples, std::vector<TStreamEvent>& events);
+    void Feed(std::span<const uint8_t> samples, std::vector<TStreamEvent>& events);
+    // The stream has ended: what its end completes.
+    void Finish(std::vector<TStreamEvent>& events);
+
+    double Rate() const { return rate_; }
+    uint64_t SamplesFed() const { return fed_; }
+    // Working samples held now (per family of tones), and the most held at once.
+    std::size_t Held() const { return working_.size(); }
+    std::size_t MostHeld() const { return mostHeld_; }
+
+  private:
+    // One family of FSK tones: its correlator, what it has correlated and its
+    // search. Bell 202 first, then V.23.
+    struct TLane {
+        TCidStandard Standard;
+        TToneCorrelator Correlator;
+        TDiscriminator S;
+        TCorrelationSearch Search;
+    };
+    void Push(float sample, std::vector<TStreamEvent>& events);
+    void Search(std::vector<TStreamEvent>& events);
+    // Whether a message's mark run carries its own family's tones.
+    bool OwnFamily(const TLane& lane, const TCorrMessage& message) const;
+
+    double rate_;
+    TWorkingRate workingRate_;
+    TTriangularDecimator decimator_;
+    THighPass highPass_;
+    std::vector<TLane> lanes_;
+    std::vector<float> working_;  // the working signal, as the discriminators hold it
+    TAlertToneDetector dualTone_, subscriber_;
+    TDtmfDetector dtmf_;
+    TDtmfAssembler dtmfMessages_;
+    std::vector<TAlertTone> tones_;
+    std::vector<TDtmfDigit> digits_;
+    std::vector<TCorrMessage> messages_;
+    uint64_t fed_ = 0;
+    std::size_t sinceSearch_ = 0;
+    std::size_t mostHeld_ = 0;
+};
+
+}  // namespace ringlark

@@ -1,0 +1,20 @@
+#pragma once
+
+// The correlation decoder's timing: where the decision crosses a level, and
+// the bit length a channel seizure shows.
+#include "decoding/tones/ToneDiscriminator.h"
+
+namespace ringlark {
+
+// How far back before a message its channel seizure is looked for, in bits.
+inline constexpr double SeizureSearchBits = 560;
+
+// The first downward crossing of the decision through the level in
+// [from, to), to a fraction of a sample; -1 when there is none.
+double FindCrossing(const TDiscriminator& s, double from, double to, float level = 0.0f);
+
+// The bit length (working samples) that the channel seizure before the mark
+// run ending at `edge` shows; the nominal one without a seizure.
+double SeizureBitLength(const TDiscriminator& s, double edge);
+
+}  // namespace ringlark

@@ -1,0 +1,376 @@
+#include "decoding/fsk/CorrelationDecoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "core/WavImage.h"
+#include "decoding/fsk/BitClock.h"
+#include "decoding/fsk/BitCosts.h"
+#include "decoding/fsk/FskFamily.h"
+#include "decoding/fsk/MessageJudge.h"
+#include "decoding/tones/ToneDiscriminator.h"
+#include "protocol/MessageFormat.h"
+#include "protocol/MessageRules.h"
+
+namespace ringlark {
+
+namespace {
+
+constexpr double kMinLeadMark = 0.5;  // mean decision over the bits before a message
+constexpr int kLeadBits = 16;
+constexpr double kMinClarity = 0.45;  // mean |decision| over a message's bits
+
+struct TTry {
+    double Offset;          // shift of the sampling points, in bits
+    float Threshold;        // slicer level
+    double Gain;            // how far each byte's edge follows the measured crossing
+    bool Balanced = false;  // read the tones relative to their own levels
+    // Levels measured on a first reading of the message (0: not used).
+    double MarkLevel = 0;
+    double SpaceLevel = 0;
+};
+
+// Tried in order. Higher slicer levels suit a space tone weaker than the mark
+// (twist), lower ones the reverse. Every try is another reading of the same
+// signal; what makes trying them safe is the acceptance (MessageJudge), which
+// refuses a reading unless every structural rule holds and no nearby reading
+// passes too, and the agreement rule below: different accepted readings of one
+// start make it uncertain.
+constexpr std::array<TTry, 17> kTries = {{
+    {0.0, 0.0f, 0.5},
+    {0.0, 0.0f, 0.0},
+    {0.0, 0.0f, 1.0},
+    {0.12, 0.0f, 0.5},
+    {-0.12, 0.0f, 0.5},
+    {0.0, 0.15f, 0.5},
+    {0.0, -0.15f, 0.5},
+    {0.12, 0.0f, 0.0},
+    {-0.12, 0.0f, 0.0},
+    {0.0, 0.3f, 0.5},
+    {0.0, -0.3f, 0.5},
+    {0.0, 0.45f, 0.5},
+    {0.0, -0.45f, 0.5},
+    {0.0, 0.0f, 0.5, true},
+    {0.12, 0.0f, 0.5, true},
+    {-0.12, 0.0f, 0.5, true},
+    {0.0, 0.0f, 0.0, true},
+}};
+
+struct TAttempt {
+    TSoftMessage Reading;
+    // A stream whose samples end before the reading could: the size it needs.
+    double NeedMore = 0;
+    std::vector<Bytes> Frames;
+    double End = 0;
+    bool Complete = false;  // every byte the length byte asks for was read
+    double Clarity = 0;     // mean |decision - level| over all bits
+    // Mean decisions over the bits read as marks and as spaces: their midpoint
+    // is the slicer level that suits the tones' levels (a twist moves it).
+    double MarkMean = 0;
+    double SpaceMean = 0;
+    // Sums of each tone's energy over the bits read as that tone.
+    double MarkEnergy = 0;
+    double SpaceEnergy = 0;
+    int MarkBits = 0;
+    int Bits = 0;
+};
+
+TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
+                    TCidStandard standard) {
+    TAttempt attempt;
+    attempt.Reading.Standard = standard;
+    Bytes& message = attempt.Reading.Message;
+    std::vector<TBitTones> tones;  // every bit read, in order
+    double edge = firstEdge;
+    std::size_t expected = 3;  // type and length first; then the length tells
+    bool framing = true;
+    double clarity = 0;
+    int bits = 0;
+    double markSum = 0;
+    double spaceSum = 0;
+    int marks = 0;
+    const auto size = static_cast<double>(s.Size());
+    for (std::size_t byte = 0; byte < expected; ++byte) {
+        // A stream waits until the byte and the search for the next edge lie
+        // inside what has arrived.
+        if (s.Open && edge + (BitsPerFrame + 1) * bit + 2 >= size) {
+            attempt.NeedMore = edge + (BitsPerFrame + 1) * bit + 2;
+            return attempt;
+        }
+        // The stop bit must begin inside the recording; a recording that ends
+        // with it is read with the last decision held.
+        if (edge < 0 || edge + (BitsPerFrame - 1) * bit >= static_cast<double>(s.Size())) {
+            return attempt;  // the recording ends inside the message
+        }
+        Bytes frame;
+        unsigned value = 0;
+        for (int k = 0; k < BitsPerFrame; ++k) {
+            const double at = edge + (k + 0.5 + t.Offset) * bit;
+            const float d = t.MarkLevel > 0 ? s.AtWithLevels(at, t.MarkLevel, t.SpaceLevel)
+                                            : s.At(at, t.Balanced);
+            const auto sample = std::min(static_cast<std::size_t>(std::max(0.0, at)), s.Size() - 1);
+            const bool mark = d > t.Threshold;
+            frame += mark ? '1' : '0';
+            clarity += std::fabs(d - t.Threshold);
+            ++bits;
+            (mark ? markSum : spaceSum) += d;
+            marks += mark ? 1 : 0;
+            (mark ? attempt.MarkEnergy : attempt.SpaceEnergy) +=
+                mark ? s.Mark[sample] : s.Space[sample];
+            tones.push_back({std::sqrt(s.MarkAt(at)), std::sqrt(s.SpaceAt(at)), mark,
+                             std::fabs(d - t.Threshold)});
+            if (k >= 1 && k <= 8 && mark) {
+                value |= 1u << (k - 1);
+            }
+        }
+        framing = framing && frame[0] == '0' && frame[9] == '1';
+        message += static_cast<char>(value);
+        attempt.Frames.push_back(frame);
+        if (byte == 0 && !IsKnownMessageTypeOf(static_cast<uint8_t>(value), standard)) {
+            return attempt;
+        }
+        if (byte == 1) {
+            expected = value + 3u;
+        }
+        // The next start bit: predicted ten bits on, pulled towards the crossing
+        // found near there (a pause of idle marks between bytes is allowed).
+        const double predicted = edge + BitsPerFrame * bit;
+        const double measured =
+            FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Threshold);
+        if (measured >= 0) {
+            edge = predicted + t.Gain * (measured - predicted);
+        } else {
+            if (s.Open && predicted + 21 * bit + 2 >= size) {
+                attempt.NeedMore = predicted + 21 * bit + 2;
+                return attempt;
+            }
+            const double later =
+                FindCrossing(s, predicted + 0.5 * bit, predicted + 20 * bit, t.Threshold);
+            edge = byte + 1 < expected && later >= 0 ? later : predicted;
+        }
+    }
+    attempt.Complete = true;
+    attempt.Reading.FramingHolds = framing;
+    attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);
+    attempt.End = edge;
+    attempt.MarkBits = marks;
+    attempt.Bits = bits;
+    attempt.Clarity = clarity / bits;
+    attempt.MarkMean = marks > 0 ? markSum / marks : 1.0;
+    attempt.SpaceMean = bits > marks ? spaceSum / (bits - marks) : -1.0;
+    return attempt;
+}
+
+// Mean decision over the bits before an edge: a message follows a run of marks.
+// Every decision is at most 1, so the sum is given up as soon as the bits left
+// could no longer lift it to the level (in noise, after about ten of them).
+bool MarkBefore(const TDiscriminator& s, double edge) {
+    double sum = 0;
+    for (int k = 1; k <= kLeadBits; ++k) {
+        sum += s.At(edge - (k - 0.5) * s.BitLength);
+        if (sum + (kLeadBits - k) < kMinLeadMark * kLeadBits - 1e-6) {
+            return false;
+        }
+    }
+    return sum / kLeadBits >= kMinLeadMark;
+}
+
+// After a whole reading that did not pass: readings at the slicer level its
+// own decisions suggest (tones of unequal level), and with each tone weighted
+// by the level it had in that reading.
+void AddRetries(const TAttempt& attempt, std::vector<TTry>& tries) {
+    const auto level = static_cast<float>((attempt.MarkMean + attempt.SpaceMean) / 2);
+    for (double offset : {0.0, 0.12, -0.12}) {
+        for (double gain : {0.5, 0.0}) {
+            tries.push_back({offset, level, gain});
+        }
+    }
+    tries.push_back({0.0, level + 0.15f, 0.5});
+    tries.push_back({0.0, level - 0.15f, 0.5});
+    const int spaceBits = attempt.Bits - attempt.MarkBits;
+    if (attempt.MarkBits > 0 && spaceBits > 0) {
+        const double markLevel = attempt.MarkEnergy / attempt.MarkBits;
+        const double spaceLevel = attempt.SpaceEnergy / spaceBits;
+        for (double offset : {0.0, 0.12, -0.12}) {
+            tries.push_back({offset, 0.0f, 0.5, false, markLevel, spaceLevel});
+        }
+    }
+}
+
+// What the readings of one start gave.
+struct TStartResult {
+    double NeedMore = 0;  // a stream: the size it must reach before this start is read
+    bool Found = false;   // some reading passed every rule, or was uncertain
+    TCorrMessage Message;
+    double End = 0;
+};
+
+TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standard) {
+    TStartResult result;
+    const double bit = SeizureBitLength(s, edge);
+    if (s.Open && edge + 2 * (BitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
+        result.NeedMore = edge + 2 * (BitsPerFrame + 1) * bit + 2;
+        return result;
+    }
+    std::vector<TTry> tries(kTries.begin(), kTries.end());
+    for (std::size_t i = 0; i < tries.size(); ++i) {
+        const TTry& t = tries[i];
+        // A start found at the slicer level of this try.
+        const double start =
+            t.Threshold == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Threshold);
+        const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, bit, t, standard);
+        if (attempt.NeedMore > 0) {
+            return {attempt.NeedMore, false, {}, 0};  // read it again when that has arrived
+        }
+        if (attempt.Reading.Message.empty()) {
+            break;  // too near the end of the recording for any message
+        }
+        if (!attempt.Complete) {
+            continue;
+        }
+        const TVerdict verdict = attempt.Clarity >= kMinClarity
+                                     ? JudgeMessage(attempt.Reading)
+                                     : TVerdict{TJudgement::Refused, "decisions unclear", 0, {}};
+        if (verdict.Judgement == TJudgement::Refused) {
+            if (i == 0 && attempt.Reading.Message.size() > 2) {
+                AddRetries(attempt, tries);
+            }
+            continue;
+        }
+        const bool uncertain = verdict.Judgement == TJudgement::Uncertain;
+        if (!result.Found) {
+            result.Found = true;
+            result.Message = {(edge + static_cast<double>(s.Dropped)) / s.Rate,
+                              attempt.Reading.Message,
+                              attempt.Frames,
+                              verdict.Quality,
+                              uncertain,
+                              verdict.Alternative,
+                              standard};
+            result.End = attempt.End;
+        } else if (attempt.Reading.Message != result.Message.Message && !result.Message.Uncertain) {
+            // Two readings of one start that both pass: neither can be trusted.
+            result.Message.Uncertain = true;
+            result.Message.Alternative = attempt.Reading.Message;
+        }
+        if (uncertain && !result.Message.Uncertain) {
+            result.Message.Uncertain = true;
+            result.Message.Alternative = verdict.Alternative;
+        }
+        // The nominal reading, taken first, needs no second opinion; a reading
+        // that only a later try found is compared with every remaining try.
+        if (i == 0 || result.Message.Uncertain) {
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& samples,
+                                                      double sampleRate) const {
+    if (sampleRate < 4000 || samples.size() < 64) {
+        return {};
+    }
+    return OwnFamily(Search(Discriminate(samples, sampleRate, Tones)), sampleRate,
+                     [&](std::size_t from, std::size_t to) {
+                         return Bell202OverV23(samples, sampleRate, from, to);
+                     });
+}
+
+TCorrelationDecoder TCorrelationDecoder::For(TCidStandard standard) {
+    TCorrelationDecoder decoder;
+    if (standard == TCidStandard::EtsiV23 || standard == TCidStandard::Bt) {
+        decoder.Tones = {V23MarkHz, V23SpaceHz, 1200.0};
+        decoder.Standard = TCidStandard::EtsiV23;
+    }
+    return decoder;
+}
+
+// The mark run before each message, 40 bits up to its first start bit, is
+// measured for the two families' tones: a steady tone falls in the other
+// family's nulls. A Bell 202 message is dropped only when V.23 wins by a clear
+// margin (twice the energy), so that no Bell 202 reading is lost to noise; a
+// V.23 message must win by 1.5 times.
+template <typename TRatio>
+std::vector<TCorrMessage> TCorrelationDecoder::OwnFamily(std::vector<TCorrMessage> found,
+                                                         double rate, TRatio ratio) const {
+    const bool v23 = Tones.Mark != kBell202Tones.Mark;
+    std::erase_if(found, [&](const TCorrMessage& m) {
+        constexpr double kMarkRunBits = 40;
+        const double bit = rate / Tones.Baud;
+        const double start = std::max(0.0, m.Seconds * rate - kMarkRunBits * bit);
+        const double end = std::max(0.0, m.Seconds * rate - bit);
+        const double r = ratio(static_cast<std::size_t>(start), static_cast<std::size_t>(end));
+        return v23 ? FamilyOfRatio(r, 1.5) != TFskFamily::V23
+                   : FamilyOfRatio(r, 2.0) == TFskFamily::V23;
+    });
+    return found;
+}
+
+std::vector<TCorrMessage> TCorrelationDecoder::Search(const TDiscriminator& s) const {
+    std::vector<TCorrMessage> found;
+    TCorrelationSearch search;
+    search.IncludeUncertain = IncludeUncertain;
+    search.Standard = Standard;
+    search.Run(s, found);
+    return found;
+}
+
+void TCorrelationSearch::Run(const TDiscriminator& s, std::vector<TCorrMessage>& found) {
+    if (position_ < 0) {
+        position_ = kLeadBits * s.BitLength;
+    }
+    const auto size = static_cast<double>(s.Size());
+    while (!(s.Open && size < waitFor_)) {
+        const double edge = FindCrossing(s, std::max(position_, scannedTo_), size);
+        if (edge < 0) {
+            // nothing up to the end: a stream looks on from there next time
+            scannedTo_ = std::max(scannedTo_, size - 1);
+            break;
+        }
+        // always onwards, also when the crossing lies just before `position`
+        const double next = std::max(position_ + 1.0, edge + 0.25 * s.BitLength);
+        if (!MarkBefore(s, edge)) {
+            position_ = next;
+            continue;
+        }
+        TStartResult start = ReadStart(s, edge, Standard);
+        if (start.NeedMore > 0) {
+            waitFor_ = start.NeedMore;  // this start is read again once that has arrived
+            break;
+        }
+        position_ = next;
+        if (!start.Found) {
+            continue;
+        }
+        position_ = std::max(position_, start.End - 0.5 * s.BitLength);
+        if (!start.Message.Uncertain || IncludeUncertain) {
+            found.push_back(std::move(start.Message));
+        }
+    }
+}
+
+double TCorrelationSearch::KeepFrom(const TDiscriminator& s) const {
+    const double frontier = std::max(position_, scannedTo_);
+    return frontier - (SeizureSearchBits + kLeadBits + 8) * s.BitLength;
+}
+
+void TCorrelationSearch::Shift(double samples) {
+    position_ -= samples;
+    scannedTo_ -= samples;
+    waitFor_ -= samples;
+}
+
+std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) const {
+    if (image.size() < WavHeaderSize + 64) {
+        return {};
+    }
+    return OwnFamily(
+        Search(DiscriminateImage(image, Tones)), 44100.0,
+        [&](std::size_t from, std::size_t to) { return Bell202OverV23Image(image, from, to); });
+}
+
+}  // namespace ringlark

@@ -1,0 +1,142 @@
+#include "decoding/fsk/MessageJudge.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "protocol/MessageRules.h"
+
+namespace ringlark {
+
+namespace {
+
+struct TWeakBit {
+    std::size_t Index;  // byte * 8 + bit
+    double Cost;
+};
+
+// The data bits cheap enough to take part in an alternative, cheapest first.
+std::vector<TWeakBit> WeakBits(const std::vector<float>& costs) {
+    std::vector<TWeakBit> weak;
+    for (std::size_t i = 0; i < costs.size(); ++i) {
+        const double cost = std::max(0.0f, costs[i]);
+        if (cost < JudgeSearchCost) {
+            weak.push_back({i, cost});
+        }
+    }
+    std::sort(weak.begin(), weak.end(),
+              [](const TWeakBit& a, const TWeakBit& b) { return a.Cost < b.Cost; });
+    if (weak.size() > JudgeWeakBits) {
+        weak.resize(JudgeWeakBits);
+    }
+    return weak;
+}
+
+// Searches the combinations of 2 to JudgeMaxFlips weak bits for the cheapest
+// other reading that passes every rule, cheapest first with the search cut
+// off at the best cost found so far. A flip changes the byte sum by +-2^bit;
+// only combinations whose changes cancel modulo 256 can keep the checksum, so
+// the others are passed over without building the message.
+class TAlternativeSearch {
+  public:
+    TAlternativeSearch(const Bytes& message, std::vector<TWeakBit> weak, TCidStandard standard)
+        : message_(message), weak_(std::move(weak)), standard_(standard) {
+        for (const auto& w : weak_) {
+            const auto byte = static_cast<uint8_t>(message_[w.Index / 8]);
+            const int bit = static_cast<int>(w.Index % 8);
+            deltas_.push_back(((byte >> bit) & 1) != 0 ? -(1 << bit) : (1 << bit));
+        }
+    }
+
+    // The cheapest passing alternative costing less than `limit`, if any.
+    bool Find(double limit, Bytes& alternative, double& cost) {
+        chosen_.clear();
+        best_ = limit;
+        found_ = false;
+        Search(0, 0, 0.0);
+        if (found_) {
+            alternative = bestReading_;
+            cost = best_;
+        }
+        return found_;
+    }
+
+  private:
+    void Search(std::size_t from, int sum, double cost) {
+        if (chosen_.size() >= 2 && (sum & 0xFF) == 0 && Passes()) {
+            found_ = true;
+            best_ = cost;
+            return;  // adding bits only costs more
+        }
+        if (chosen_.size() == static_cast<std::size_t>(JudgeMaxFlips)) {
+            return;
+        }
+        for (std::size_t i = from; i < weak_.size(); ++i) {
+            const double next = cost + weak_[i].Cost;
+            if (next >= best_) {
+                break;  // cheapest first: every later bit costs more
+            }
+            chosen_.push_back(i);
+            Search(i + 1, sum + deltas_[i], next);
+            chosen_.pop_back();
+        }
+    }
+
+    bool Passes() {
+        Bytes flipped = message_;
+        for (std::size_t i : chosen_) {
+            const std::size_t index = weak_[i].Index;
+            flipped[index / 8] = static_cast<char>(flipped[index / 8] ^ (1 << (index % 8)));
+        }
+        if (!CheckMessage(flipped, standard_).Passed) {
+            return false;
+        }
+        bestReading_ = std::move(flipped);
+        return true;
+    }
+
+    const Bytes& message_;
+    std::vector<TWeakBit> weak_;
+    TCidStandard standard_;
+    std::vector<int> deltas_;
+    std::vector<std::size_t> chosen_;
+    double best_ = 0;
+    bool found_ = false;
+    Bytes bestReading_;
+};
+
+}  // namespace
+
+TVerdict JudgeMessage(const TSoftMessage& reading) {
+    TVerdict verdict;
+    if (!reading.FramingHolds) {
+        verdict.Reason = "a start or stop bit does not hold";
+        return verdict;
+    }
+    const TMessageCheck check = CheckMessage(reading.Message, reading.Standard);
+    if (!check.Passed) {
+        verdict.Reason = check.Reason;
+        return verdict;
+    }
+    const auto& costs = reading.DataCosts;
+    if (costs.size() != reading.Message.size() * 8) {
+        verdict.Reason = "no decision costs";
+        return verdict;
+    }
+    const double mean =
+        std::accumulate(costs.begin(), costs.end(), 0.0,
+                        [](double sum, float c) { return sum + std::max(0.0f, c); }) /
+        static_cast<double>(costs.size());
+    const double weakest = std::max(0.0f, *std::min_element(costs.begin(), costs.end()));
+    verdict.Quality = mean > 0 ? std::clamp(weakest / mean, 0.0, 1.0) : 0.0;
+    TAlternativeSearch search(reading.Message, WeakBits(costs), reading.Standard);
+    search.Find(JudgeSearchCost, verdict.Alternative, verdict.AlternativeCost);
+    if (!verdict.Alternative.empty() && verdict.AlternativeCost < JudgeMaxAlternativeCost) {
+        verdict.Judgement = TJudgement::Uncertain;
+        verdict.Reason = "another reading of its weakest bits passes too";
+        return verdict;
+    }
+    verdict.Judgement = TJudgement::Accepted;
+    return verdict;
+}
+
+}  // namespace ringlark

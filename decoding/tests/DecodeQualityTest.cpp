@@ -1,0 +1,76 @@
+// Key points of the decode sweep (bench/decode_sweep integrity) as a test with
+// a floor and a ceiling: method 3 must decode at least the given number of 40
+// random messages exactly, and must never report a message that was not sent.
+// The floors sit a little under what the sweep measured (README).
+#include <gtest/gtest.h>
+
+#include "decoding/fsk/CorrelationDecoder.h"
+#include "tests/support/TestSignals.h"
+#include "tests/support/TestSupport.h"
+
+namespace ringlark {
+namespace {
+
+constexpr int kMessages = 40;
+
+struct TPoint {
+    const char* Name;
+    TFskSignal Signal;
+    double SnrDb;
+    int Floor;           // exact decodes out of kMessages
+    double HumDb = -99;  // 60 Hz hum relative to the signal
+};
+
+std::vector<TPoint> Points() {
+    std::vector<TPoint> points;
+    const auto add = [&points](const char* name, double snr, int floor, auto&& change) {
+        TPoint p{name, {}, snr, floor};
+        change(p);
+        points.push_back(p);
+    };
+    add("plain 44100/s", 0.0, 36, [](TPoint&) {});
+    add("plain 8000/s", 8.0, 38, [](TPoint& p) { p.Signal.Rate = 8000; });
+    add("baud+3%", 2.0, 38, [](TPoint& p) { p.Signal.BaudFactor = 1.03; });
+    add("baud-3%", 2.0, 38, [](TPoint& p) { p.Signal.BaudFactor = 0.97; });
+    add("twist+10dB", 6.0, 36, [](TPoint& p) { p.Signal.TwistDb = 10; });
+    add("twist-10dB", 8.0, 36, [](TPoint& p) { p.Signal.TwistDb = -10; });
+    add("call waiting, twist-6dB", 4.0, 38, [](TPoint& p) {
+        p.Signal.SeizureBits = 0;
+        p.Signal.MarkBits = 80;
+        p.Signal.TwistDb = -6;
+    });
+    add("hum 60 Hz +6 dB", 2.0, 38, [](TPoint& p) { p.HumDb = 6; });
+    add("plain 44100/s far below the limit", -6.0, 0, [](TPoint&) {});
+    return points;
+}
+
+TEST(DecodeQuality, FloorOfExactDecodesAndNoFalseMessage) {
+    for (const TPoint& point : Points()) {
+        int exact = 0;
+        int falseMessages = 0;
+        for (int seed = 1; seed <= kMessages; ++seed) {
+            const Bytes sent = RandomMdmfMessage(static_cast<uint64_t>(1000 + seed));
+            TFskSignal signal = point.Signal;
+            signal.StartPhase = 0.61 * seed;
+            auto noisy = AddNoise(SynthesiseFsk(sent, signal), point.SnrDb,
+                                  static_cast<std::size_t>(signal.Rate / 10),
+                                  static_cast<uint64_t>(seed) * 31 + 7);
+            if (point.HumDb > -99) {
+                AddHum(noisy, signal.Rate, 60.0, point.HumDb);
+            }
+            for (const auto& found : TCorrelationDecoder().Decode(noisy, signal.Rate)) {
+                if (found.Message == sent) {
+                    ++exact;
+                } else {
+                    ++falseMessages;
+                    ADD_FAILURE() << point.Name << ": false message " << test::ToHex(found.Message);
+                }
+            }
+        }
+        EXPECT_GE(exact, point.Floor) << point.Name;
+        EXPECT_EQ(falseMessages, 0) << point.Name;
+    }
+}
+
+}  // namespace
+}  // namespace ringlark

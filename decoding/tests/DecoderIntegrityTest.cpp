@@ -1,0 +1,165 @@
+// Method 3 never reports a wrong message: readings that another reading could
+// explain are withheld, cut-off and malformed bursts give nothing, and the
+// decoding quality stays above a floor at the key points of the sweep with no
+// false message at any of them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "decoding/fsk/CorrelationDecoder.h"
+#include "decoding/fsk/MessageJudge.h"
+#include "protocol/MessageFormat.h"
+#include "protocol/MessageRules.h"
+#include "tests/support/TestSignals.h"
+#include "tests/support/TestSupport.h"
+
+namespace ringlark {
+namespace {
+
+struct TCount {
+    int Exact = 0;
+    int False = 0;
+    int Uncertain = 0;
+};
+
+TCount Decode(const std::vector<float>& samples, double rate, const Bytes& sent) {
+    TCorrelationDecoder decoder;
+    decoder.IncludeUncertain = true;
+    TCount count;
+    for (const auto& found : decoder.Decode(samples, rate)) {
+        if (found.Uncertain) {
+            ++count.Uncertain;
+            EXPECT_TRUE(CheckMessage(found.Alternative).Passed);
+        } else if (found.Message == sent) {
+            ++count.Exact;
+        } else {
+            ++count.False;
+            ADD_FAILURE() << "false message " << test::ToHex(found.Message) << " for "
+                          << test::ToHex(sent);
+        }
+    }
+    return count;
+}
+
+// Bits at the same position of two bytes, one a 1 and the other a 0: read the
+// other way together, the byte sum is unchanged and so is the checksum. Both
+// are sent near a tie (a blend of the two tones, up to 60 % of the wrong one;
+// beyond that the signal itself carries the other message).
+TEST(DecoderIntegrity, TwoErrorsThatCancelInTheChecksumAreNeverReported) {
+    const Bytes sent = RandomMdmfMessage(3);
+    // Two digits of the number (bytes 14 on) that differ in bit 1.
+    std::size_t a = 0, b = 0;
+    for (std::size_t i = 14; i < 24 && b == 0; ++i) {
+        for (std::size_t j = i + 1; j < 24; ++j) {
+            if (((ByteAt(sent, i) ^ ByteAt(sent, j)) & 0x02) != 0) {
+                a = i;
+                b = j;
+                break;
+            }
+        }
+    }
+    ASSERT_NE(b, 0u) << test::ToHex(sent);
+    Bytes corrupted = sent;
+    corrupted[a] = static_cast<char>(corrupted[a] ^ 0x02);
+    corrupted[b] = static_cast<char>(corrupted[b] ^ 0x02);
+    ASSERT_TRUE(CheckMessage(corrupted).Passed);  // what a checksum alone would accept
+
+    int seen = 0;
+    for (double share : {0.45, 0.5, 0.55, 0.6}) {
+        for (uint64_t seed = 1; seed <= 6; ++seed) {
+            TFskSignal signal;
+            signal.Blends = {{a * 8 + 1, share}, {b * 8 + 1, share}};
+            const auto noisy = AddNoise(SynthesiseFsk(sent, signal), 14.0, 4410, seed);
+            TCorrelationDecoder decoder;
+            decoder.IncludeUncertain = true;
+            for (const auto& found : decoder.Decode(noisy, 44100.0)) {
+                ++seen;
+                EXPECT_TRUE(found.Uncertain || found.Message == sent)
+                    << "share " << share << " seed " << seed << ": " << test::ToHex(found.Message);
+                if (found.Message == corrupted) {
+                    EXPECT_TRUE(found.Uncertain);
+                    EXPECT_EQ(found.Alternative, sent);
+                }
+            }
+        }
+    }
+    EXPECT_GT(seen, 20);  // the bursts were read, and withheld where they had to be
+}
+
+TEST(DecoderIntegrity, CorruptedLengthsAndCutBurstsGiveNothing) {
+    // A date/time whose length byte says 0x28, with a checksum that passes.
+    const Bytes badLength =
+        FrameMessage(0x80, Bytes("\x01\x28", 2) + "12070930" + Bytes("\x02\x03", 2) + "555");
+    EXPECT_EQ(Decode(SynthesiseFsk(badLength, {}), 44100.0, badLength).Exact, 0);
+    // A burst cut off in its middle, and one cut just before its checksum.
+    const Bytes sent = RandomMdmfMessage(9);
+    const auto whole = SynthesiseFsk(sent, {});
+    for (double kept : {0.5, 0.97}) {
+        const std::vector<float> cut(
+            whole.begin(),
+            whole.begin() + static_cast<std::ptrdiff_t>(static_cast<double>(whole.size()) * kept));
+        const TCount count = Decode(cut, 44100.0, sent);
+        EXPECT_EQ(count.Exact + count.False + count.Uncertain, 0) << kept;
+    }
+}
+
+TEST(DecoderIntegrity, NothingFromNoiseHumOrTones) {
+    for (uint64_t seed = 1; seed <= 3; ++seed) {
+        const auto noise = AddNoise(std::vector<float>(1, 0.3f), 0.0, 88200, seed);
+        EXPECT_EQ(Decode(noise, 44100.0, "").Uncertain, 0);
+        auto hum = noise;
+        AddHum(hum, 44100.0, 60.0, 10.0);
+        EXPECT_EQ(Decode(hum, 44100.0, "").Uncertain, 0);
+    }
+    // the alert tones alone: 440 Hz and the 2130 + 2750 Hz dual tone
+    std::vector<float> tones;
+    for (int n = 0; n < 44100; ++n) {
+        const double t = n / 44100.0;
+        tones.push_back(static_cast<float>(
+            n < 13230 ? 0.4 * std::sin(2 * M_PI * 440 * t)
+                      : 0.2 * (std::sin(2 * M_PI * 2130 * t) + std::sin(2 * M_PI * 2750 * t))));
+    }
+    EXPECT_EQ(Decode(AddNoise(tones, 20.0, 0, 5), 44100.0, "").Uncertain, 0);
+}
+
+// A transmitter 3 % off the nominal bit rate reads as well as a nominal one:
+// the bit clock comes from the channel seizure.
+TEST(DecoderIntegrity, BitRateOffByThreePercent) {
+    for (double factor : {0.97, 1.03}) {
+        int exact = 0;
+        for (uint64_t seed = 1; seed <= 10; ++seed) {
+            const Bytes sent = RandomMdmfMessage(seed);
+            TFskSignal signal;
+            signal.BaudFactor = factor;
+            exact +=
+                Decode(AddNoise(SynthesiseFsk(sent, signal), 6.0, 4410, seed), 44100.0, sent).Exact;
+        }
+        EXPECT_EQ(exact, 10) << factor;
+    }
+}
+
+// The judge on its own: a clean reading is accepted; one whose two weakest
+// bits could be read the other way with a message that passes is withheld.
+TEST(MessageJudge, WithholdsWhenTheWeakestBitsAllowAnotherMessage) {
+    const Bytes sent =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x02\x04", 2) + "5512");
+    TSoftMessage reading{sent, std::vector<float>(sent.size() * 8, 40.0f), true};
+    EXPECT_EQ(JudgeMessage(reading).Judgement, TJudgement::Accepted);
+    EXPECT_DOUBLE_EQ(JudgeMessage(reading).Quality, 1.0);
+    // '5' (0x35) and '2' (0x32) differ in bit 0: "4513" passes as well
+    reading.DataCosts[14 * 8 + 0] = 2.0f;
+    reading.DataCosts[17 * 8 + 0] = 3.0f;
+    const TVerdict verdict = JudgeMessage(reading);
+    EXPECT_EQ(verdict.Judgement, TJudgement::Uncertain);
+    EXPECT_EQ(verdict.Alternative.substr(14, 4), "4513");
+    EXPECT_DOUBLE_EQ(verdict.AlternativeCost, 5.0);
+    // the same two bits, but each far from a tie: accepted
+    reading.DataCosts[14 * 8 + 0] = 8.0f;
+    reading.DataCosts[17 * 8 + 0] = 8.0f;
+    EXPECT_EQ(JudgeMessage(reading).Judgement, TJudgement::Accepted);
+    reading.FramingHolds = false;
+    EXPECT_EQ(JudgeMessage(reading).Reason, "a start or stop bit does not hold");
+}
+
+}  // namespace
+}  // namespace ringlark

@@ -1,0 +1,173 @@
+#include "decoding/StreamDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "core/RinglarkError.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "tests/support/TestSignals.h"
+#include "tests/support/TestSupport.h"
+
+namespace ringlark {
+namespace {
+
+// Feeds samples in blocks of random sizes (1 to 4096) and finishes the stream.
+std::vector<TStreamEvent> StreamDecode(const std::vector<float>& samples, double rate,
+                                       uint32_t seed, TStreamDecoder* kept = nullptr) {
+    TStreamDecoder local(rate);
+    TStreamDecoder& decoder = kept != nullptr ? *kept : local;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::size_t> size(1, 4096);
+    std::vector<TStreamEvent> events;
+    for (std::size_t at = 0; at < samples.size();) {
+        const std::size_t n = std::min(size(random), samples.size() - at);
+        decoder.Feed(std::span<const float>(samples.data() + at, n), events);
+        at += n;
+    }
+    decoder.Finish(events);
+    return events;
+}
+
+std::vector<TCorrMessage> Messages(const std::vector<TStreamEvent>& events) {
+    std::vector<TCorrMessage> messages;
+    for (const auto& e : events) {
+        if (e.Kind == TStreamEvent::TKind::Message) {
+            messages.push_back(e.Message);
+        }
+    }
+    return messages;
+}
+
+// Three random MDMF messages at a rate, each after a pause, with noise.
+std::vector<float> SeveralMessages(double rate, double snrDb, uint64_t seed,
+                                   std::vector<Bytes>& sent) {
+    std::vector<float> samples;
+    TFskSignal signal;
+    signal.Rate = rate;
+    for (uint64_t k = 0; k < 3; ++k) {
+        samples.insert(samples.end(), static_cast<std::size_t>(rate * (0.3 + 0.2 * k)), 0.0f);
+        sent.push_back(RandomMdmfMessage(seed * 10 + k));
+        const auto burst = SynthesiseFsk(sent.back(), signal);
+        samples.insert(samples.end(), burst.begin(), burst.end());
+    }
+    samples.insert(samples.end(), static_cast<std::size_t>(rate * 0.2), 0.0f);
+    return AddNoise(samples, snrDb, 0, seed);
+}
+
+TEST(StreamDecoder, BlocksOfAnySizeGiveTheFileDecodersMessagesAtEveryRate) {
+    for (double rate : {8000.0, 11025.0, 22050.0, 44100.0, 48000.0}) {
+        for (uint64_t seed = 1; seed <= 3; ++seed) {
+            std::vector<Bytes> sent;
+            const auto samples = SeveralMessages(rate, 12.0, seed, sent);
+            const auto file = TCorrelationDecoder().Decode(samples, rate);
+            const auto stream = Messages(StreamDecode(samples, rate, static_cast<uint32_t>(seed)));
+            ASSERT_EQ(file.size(), sent.size()) << rate << " " << seed;
+            ASSERT_EQ(stream.size(), file.size()) << rate << " " << seed;
+            for (std::size_t i = 0; i < file.size(); ++i) {
+                EXPECT_EQ(stream[i].Message, file[i].Message) << rate << " " << seed;
+                EXPECT_EQ(stream[i].Message, sent[i]);
+                EXPECT_NEAR(stream[i].Seconds, file[i].Seconds, 1.0 / 1200) << rate;
+                EXPECT_EQ(stream[i].Frames, file[i].Frames);
+            }
+        }
+    }
+}
+
+TEST(StreamDecoder, AMessageEndingTheStreamIsReadAtItsEnd) {
+    TFskSignal signal;
+    signal.Rate = 11025;
+    const Bytes message = RandomMdmfMessage(77);
+    const auto samples = SynthesiseFsk(message, signal);
+    const auto file = TCorrelationDecoder().Decode(samples, 11025);
+    const auto stream = Messages(StreamDecode(samples, 11025, 5));
+    ASSERT_EQ(file.size(), 1u);
+    ASSERT_EQ(stream.size(), 1u);
+    EXPECT_EQ(stream[0].Message, message);
+}
+
+TEST(StreamDecoder, EachMessageIsReportedSoonAfterItsLastBit) {
+    TFskSignal signal;
+    signal.Rate = 44100;
+    const Bytes message = RandomMdmfMessage(3);
+    auto samples = SynthesiseFsk(message, signal);
+    const std::size_t end = samples.size();
+    samples.resize(end + 44100, 0.0f);
+    TStreamDecoder decoder(44100);
+    std::vector<TStreamEvent> events;
+    std::size_t at = 0;
+    for (; at < samples.size() && events.empty(); at += 441) {
+        decoder.Feed(std::span<const float>(samples.data() + at, 441), events);
+    }
+    ASSERT_EQ(Messages(events).size(), 1u);
+    // reported within 50 ms of the end of the stop bit of the last byte
+    EXPECT_LE(static_cast<double>(at) - static_cast<double>(end), 0.050 * 44100);
+}
+
+TEST(StreamDecoder, HoldsNoMoreForALongStreamThanForAShortOne) {
+    // Noise with a message now and then: what is held depends on one message.
+    const double rate = 8000;
+    TFskSignal signal;
+    signal.Rate = rate;
+    std::vector<float> minute;
+    for (int k = 0; k < 4; ++k) {
+        minute.insert(minute.end(), static_cast<std::size_t>(rate * 14), 0.0f);
+        const auto burst = SynthesiseFsk(RandomMdmfMessage(k + 1), signal);
+        minute.insert(minute.end(), burst.begin(), burst.end());
+    }
+    minute = AddNoise(minute, 15.0, 0, 9);
+    TStreamDecoder decoder(rate);
+    std::vector<TStreamEvent> events;
+    decoder.Feed(std::span<const float>(minute), events);
+    const std::size_t afterOne = decoder.MostHeld();
+    for (int m = 0; m < 9; ++m) {
+        decoder.Feed(std::span<const float>(minute), events);
+    }
+    decoder.Finish(events);
+    EXPECT_EQ(Messages(events).size(), 40u);
+    EXPECT_EQ(decoder.MostHeld(), afterOne);
+    // a seizure, a mark run and one long message at the working rate
+    EXPECT_LT(afterOne, 40000u);
+}
+
+TEST(StreamDecoder, SixteenAndEightBitInputDecodeAsTheirFloats) {
+    TFskSynth synth;
+    const Bytes image = SynthesiseImage(synth, RandomMdmfMessage(5), TSignalling::OnHook);
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(image.data()) + 44,
+                                         image.size() - 44);
+    std::vector<int16_t> words;
+    for (uint8_t b : bytes) {
+        words.push_back(static_cast<int16_t>((b - 128) * 256));
+    }
+    const auto expected = TCorrelationDecoder().DecodeImage(image);
+    ASSERT_EQ(expected.size(), 1u);
+    for (int form = 0; form < 2; ++form) {
+        TStreamDecoder decoder(44100);
+        std::vector<TStreamEvent> events;
+        if (form == 0) {
+            decoder.Feed(bytes, events);
+        } else {
+            decoder.Feed(std::span<const int16_t>(words), events);
+        }
+        decoder.Finish(events);
+        const auto messages = Messages(events);
+        ASSERT_EQ(messages.size(), 1u) << form;
+        EXPECT_EQ(messages[0].Message, expected[0].Message);
+        EXPECT_DOUBLE_EQ(messages[0].Seconds, expected[0].Seconds);
+        EXPECT_EQ(decoder.SamplesFed(), bytes.size());
+    }
+}
+
+TEST(StreamDecoder, RefusesRatesItCannotDecode) {
+    EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(4000); }),
+              "Sample rate 4000 is outside 8000 to 96000");
+    EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(192000); }),
+              "Sample rate 192000 is outside 8000 to 96000");
+    EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(std::nan("")); }),
+              "Sample rate nan is outside 8000 to 96000");
+}
+
+}  // namespace
+}  // namespace ringlark

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+
+#include "core/Services.h"
+#include "decoding/StreamDecoder.h"
+#include "monitor/WavRecorder.h"
+
+namespace ringlark {
+
+// Listens to a line: reads an input block by block (20 ms), keeps it in a
+// recording if there is one, decodes it as a stream and reports each event and
+// the level of each block. Runs on whatever thread calls Run; nothing else
+// touches it meanwhile except the stop flag.
+class TLineListener {
+  public:
+    TLineListener(ISoundInput& input, TWavRecorder* recorder);
+
+    std::function<void(const TStreamEvent&)> OnEvent;
+    // Each block read, before it is decoded (for those that keep what came).
+    std::function<void(std::span<const float>)> OnSamples;
+    // The peak of the last block (dBFS, -120 for silence) and the seconds heard.
+    std::function<void(double peakDbfs, double seconds)> OnLevel;
+
+    // Until the input ends, stop becomes true, or maxSeconds of input have
+    // come (0: no limit). The end of the stream completes what it can.
+    void Run(const std::atomic<bool>& stop, double maxSeconds = 0);
+
+    // Messages reported that passed every rule and were not uncertain.
+    int Messages() const { return messages_; }
+    double Seconds() const;
+
+  private:
+    ISoundInput& input_;
+    TWavRecorder* recorder_;
+    TStreamDecoder decoder_;
+    int messages_ = 0;
+};
+
+}  // namespace ringlark

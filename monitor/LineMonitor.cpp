@@ -1,0 +1,75 @@
+#include "monitor/LineMonitor.h"
+
+#include <cstdio>
+
+#include "core/Cp1252.h"
+#include "inspection/Inspector.h"
+#include "protocol/DtmfCallerId.h"
+
+namespace ringlark {
+
+namespace {
+
+std::string Joined(const std::string& a, std::string_view separator, const std::string& b) {
+    return a.empty() ? b : b.empty() ? a : a + std::string(separator) + b;
+}
+
+}  // namespace
+
+TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
+    TLineMonitorRow row;
+    auto& cells = row.Cells;
+    char text[160];
+    std::snprintf(text, sizeof text, "%.3f s", event.Seconds());
+    cells[0] = text;
+    if (event.Kind != TStreamEvent::TKind::Message) {
+        const TAlertTone& t = event.Tone;
+        if (event.Kind == TStreamEvent::TKind::DualTone) {
+            cells[1] = "CAS";
+            std::snprintf(text, sizeof text, "%.1f ms, %.1f Hz %.1f dBFS + %.1f Hz %.1f dBFS",
+                          t.Duration * 1000, t.LowHz, t.LowDbfs, t.HighHz, t.HighDbfs);
+        } else {
+            cells[1] = "SAS";
+            std::snprintf(text, sizeof text, "%.1f ms, %.1f Hz %.1f dBFS", t.Duration * 1000,
+                          t.LowHz, t.LowDbfs);
+        }
+        cells[6] = text;
+        return row;
+    }
+    if (event.Kind == TStreamEvent::TKind::Dtmf) {
+        cells[1] = "DTMF";
+        cells[5] = "-";
+        cells[6] = event.Dtmf.Digits;
+        for (const std::string& field : DtmfFields(event.Dtmf.Digits)) {
+            if (field.rfind("Calling Number: ", 0) == 0) {
+                cells[2] = field.substr(16);
+            } else {
+                cells[6] += "; " + field;
+            }
+        }
+        return row;  // digits, not bytes: nothing for the inspector
+    }
+    const TCorrMessage& m = event.Message;
+    row.Message = m.Message;
+    cells[5] = m.Uncertain ? "Uncertain" : "OK";
+    // Each value note is "Label: value"; the label says which column it fills.
+    cells[1] = m.Standard == TCidStandard::Bell202 ? "Message" : "V.23 Message";
+    for (const Bytes& note : InspectorFields(BuildInspector(m.Message, m.Standard))) {
+        const std::string shown = ShownText(note);
+        const auto colon = shown.find(": ");
+        const std::string label = colon == std::string::npos ? "" : shown.substr(0, colon);
+        const std::string value = colon == std::string::npos ? shown : shown.substr(colon + 2);
+        if (label == "Date" || label == "Time") {
+            cells[4] = Joined(cells[4], " ", value);
+        } else if (label.find("Name") != std::string::npos) {
+            cells[3] = Joined(cells[3], ", ", value);
+        } else if (label.find("Number") != std::string::npos) {
+            cells[2] = Joined(cells[2], ", ", value);
+        } else {
+            cells[6] = Joined(cells[6], "; ", shown);
+        }
+    }
+    return row;
+}
+
+}  // namespace ringlark

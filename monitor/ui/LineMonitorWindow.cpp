@@ -1,0 +1,267 @@
+#include "monitor/ui/LineMonitorWindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <chrono>
+#include <cmath>
+
+#include "core/FileWriting.h"
+#include "core/RinglarkError.h"
+#include "monitor/LineListener.h"
+#include "monitor/sound/PortAudioInput.h"
+
+namespace ringlark::ui {
+
+namespace {
+
+QString Text(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string Utf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+}  // namespace
+
+LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInput, QWidget* parent)
+    : QDialog(parent), errors_(errors), openInput_(std::move(openInput)) {
+    setWindowTitle(QStringLiteral("Line Monitor"));
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Input:"), this));
+    deviceBox = new QComboBox(this);
+    deviceBox->setMinimumWidth(260);
+    top->addWidget(deviceBox, 1);
+    startButton = new QPushButton(QStringLiteral("Start"), this);
+    top->addWidget(startButton);
+    layout->addLayout(top);
+
+    levelMeter = new QProgressBar(this);
+    levelMeter->setRange(-60, 0);
+    levelMeter->setValue(-60);
+    levelMeter->setFormat(QStringLiteral("no input"));
+    layout->addWidget(levelMeter);
+
+    eventTable = new QTableWidget(0, static_cast<int>(LineMonitorTitles.size()), this);
+    QStringList titles;
+    for (auto title : LineMonitorTitles) {
+        titles << QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size()));
+    }
+    eventTable->setHorizontalHeaderLabels(titles);
+    eventTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    eventTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    eventTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    eventTable->horizontalHeader()->setStretchLastSection(true);
+    eventTable->verticalHeader()->hide();
+    layout->addWidget(eventTable, 1);
+
+    auto* bottom = new QHBoxLayout;
+    recordBox = new QCheckBox(QStringLiteral("Record to"), this);
+    bottom->addWidget(recordBox);
+    recordFileBox = new QLineEdit(this);
+    recordFileBox->setPlaceholderText(QStringLiteral("recording.wav"));
+    bottom->addWidget(recordFileBox, 1);
+    auto* browse = new QPushButton(QStringLiteral("..."), this);
+    browse->setFixedWidth(32);
+    bottom->addWidget(browse);
+    inspectButton = new QPushButton(QStringLiteral("Inspect"), this);
+    bottom->addWidget(inspectButton);
+    layout->addLayout(bottom);
+    statusLabel = new QLabel(this);
+    layout->addWidget(statusLabel);
+    resize(760, 420);
+
+    connect(startButton, &QPushButton::clicked, this,
+            [this] { Listening() ? StopListening() : StartListening(); });
+    connect(inspectButton, &QPushButton::clicked, this, [this] { InspectSelectedRow(); });
+    connect(eventTable, &QTableWidget::cellDoubleClicked, this,
+            [this](int, int) { InspectSelectedRow(); });
+    connect(eventTable, &QTableWidget::itemSelectionChanged, this, [this] { RefreshButtons(); });
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString name = QFileDialog::getSaveFileName(
+            this, QStringLiteral("Record to"), recordFileBox->text(),
+            QStringLiteral("WAV Files (*.WAV)"), nullptr, QFileDialog::DontConfirmOverwrite);
+        if (!name.isEmpty()) {
+            recordFileBox->setText(name);
+            recordBox->setChecked(true);
+        }
+    });
+    RefreshButtons();
+}
+
+LineMonitorWindow::~LineMonitorWindow() {
+    StopListening();
+}
+
+void LineMonitorWindow::FillDevices() {
+    const QString current = deviceBox->currentData().toString();
+    deviceBox->clear();
+    deviceBox->addItem(QStringLiteral("Default input"), QString());
+    try {
+        for (const auto& d : ListInputDevices()) {
+            deviceBox->addItem(
+                QStringLiteral("%1: %2 (%3/s)").arg(d.Index).arg(Text(d.Name)).arg(d.DefaultRate),
+                QString::number(d.Index));
+        }
+    } catch (const RinglarkError& e) {
+        statusLabel->setText(Text(e.what()));
+    }
+    const int index = deviceBox->findData(current);
+    deviceBox->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+void LineMonitorWindow::StartListening() {
+    if (Listening()) {
+        return;
+    }
+    const std::string recordPath = Utf8(recordFileBox->text().trimmed());
+    try {
+        if (recordBox->isChecked()) {
+            if (recordPath.empty()) {
+                throw RinglarkError("Give the file to record to");
+            }
+            if (FileExists(recordPath) &&
+                QMessageBox::question(this, QStringLiteral("Line Monitor"),
+                                      QStringLiteral("File %1 exists.  Replace?")
+                                          .arg(recordFileBox->text().trimmed())) !=
+                    QMessageBox::Yes) {
+                return;
+            }
+        }
+        input_ = openInput_(Utf8(deviceBox->currentData().toString()));
+        if (recordBox->isChecked()) {
+            recorder_ = std::make_unique<TWavRecorder>(
+                recordPath, static_cast<uint32_t>(std::lround(input_->Rate())));
+        }
+    } catch (const RinglarkError& e) {
+        input_.reset();
+        errors_.ReportError(e.what());
+        return;
+    }
+    stop_.store(false);
+    rate_ = input_->Rate();
+    const int run = ++run_;
+    statusLabel->setText(QStringLiteral("Listening at %1/s").arg(input_->Rate()));
+    worker_ = std::thread([this, run] {
+        std::string failure;
+        try {
+            TLineListener listener(*input_, recorder_.get());
+            auto lastLevel = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+            listener.OnEvent = [this](const TStreamEvent& event) {
+                QMetaObject::invokeMethod(
+                    this, [this, row = LineMonitorRow(event)] { AddRow(row); },
+                    Qt::QueuedConnection);
+            };
+            listener.OnLevel = [this, &lastLevel](double peak, double seconds) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - lastLevel >= std::chrono::milliseconds(50)) {
+                    lastLevel = now;
+                    QMetaObject::invokeMethod(
+                        this, [this, peak, seconds] { ShowLevel(peak, seconds); },
+                        Qt::QueuedConnection);
+                }
+            };
+            listener.Run(stop_);
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, run, failure] { Finished(run, failure); }, Qt::QueuedConnection);
+    });
+    RefreshButtons();
+}
+
+void LineMonitorWindow::StopListening() {
+    if (!worker_.joinable()) {
+        return;
+    }
+    stop_.store(true);
+    worker_.join();
+    input_.reset();
+    if (recorder_) {
+        try {
+            recorder_->Finish(true);
+            statusLabel->setText(
+                QStringLiteral("Recorded %1 s to %2")
+                    .arg(static_cast<double>(recorder_->Samples()) / rate_, 0, 'f', 1)
+                    .arg(recordFileBox->text().trimmed()));
+        } catch (const RinglarkError& e) {
+            errors_.ReportError(e.what());
+        }
+        recorder_.reset();
+    } else {
+        statusLabel->setText(QStringLiteral("Stopped"));
+    }
+    levelMeter->setValue(-60);
+    levelMeter->setFormat(QStringLiteral("no input"));
+    RefreshButtons();
+}
+
+void LineMonitorWindow::Finished(int run, const std::string& failure) {
+    if (run != run_) {
+        return;  // a listening that was stopped already
+    }
+    // The input ended or failed by itself: the thread is done.
+    StopListening();
+    if (!failure.empty()) {
+        statusLabel->setText(Text(failure));
+        errors_.ReportError(failure);
+    }
+}
+
+void LineMonitorWindow::AddRow(const TLineMonitorRow& row) {
+    const int r = eventTable->rowCount();
+    eventTable->insertRow(r);
+    for (std::size_t c = 0; c < row.Cells.size(); ++c) {
+        eventTable->setItem(r, static_cast<int>(c), new QTableWidgetItem(Text(row.Cells[c])));
+    }
+    messages_.push_back(row.Message);
+    eventTable->scrollToBottom();
+    eventTable->resizeColumnsToContents();
+    eventTable->horizontalHeader()->setStretchLastSection(true);
+}
+
+void LineMonitorWindow::ShowLevel(double peakDbfs, double seconds) {
+    levelMeter->setValue(static_cast<int>(std::lround(std::clamp(peakDbfs, -60.0, 0.0))));
+    levelMeter->setFormat(
+        QStringLiteral("%1 dBFS   %2 s").arg(peakDbfs, 0, 'f', 1).arg(seconds, 0, 'f', 1));
+}
+
+void LineMonitorWindow::InspectSelectedRow() {
+    const int r = eventTable->currentRow();
+    if (r < 0 || static_cast<std::size_t>(r) >= messages_.size() || messages_[r].empty() ||
+        !InspectMessage) {
+        return;
+    }
+    InspectMessage(messages_[static_cast<std::size_t>(r)]);
+}
+
+void LineMonitorWindow::RefreshButtons() {
+    startButton->setText(Listening() ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    deviceBox->setEnabled(!Listening());
+    recordBox->setEnabled(!Listening());
+    recordFileBox->setEnabled(!Listening());
+    const int r = eventTable->currentRow();
+    inspectButton->setEnabled(r >= 0 && static_cast<std::size_t>(r) < messages_.size() &&
+                              !messages_[static_cast<std::size_t>(r)].empty());
+}
+
+void LineMonitorWindow::closeEvent(QCloseEvent* event) {
+    StopListening();
+    QDialog::closeEvent(event);
+}
+
+}  // namespace ringlark::ui

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "core/Services.h"
+#include "monitor/LineMonitor.h"
+#include "monitor/WavRecorder.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace ringlark::ui {
+
+// LineMonitorWindow: listens to a sound input and lists each caller-ID message
+// and alert tone as it arrives. The listening runs on a thread of its own;
+// its events reach the window through the event loop. Closing the window
+// stops it and completes the recording.
+class LineMonitorWindow : public QDialog {
+  public:
+    // Opens the input chosen in the window: a device name or index ("" for the
+    // default). Throws RinglarkError when it cannot.
+    using TOpenInput = std::function<std::unique_ptr<ISoundInput>(const std::string& device)>;
+
+    LineMonitorWindow(IErrorReporter& errors, TOpenInput openInput, QWidget* parent = nullptr);
+    ~LineMonitorWindow() override;
+
+    // Shows the inspector on a message's bytes.
+    std::function<void(const Bytes&)> InspectMessage;
+
+    // The device choice: the default input, then every input device.
+    void FillDevices();
+    void StartListening();
+    void StopListening();
+    bool Listening() const { return worker_.joinable(); }
+    void InspectSelectedRow();
+
+    QComboBox* deviceBox = nullptr;
+    QPushButton* startButton = nullptr;  // "Start" / "Stop"
+    QProgressBar* levelMeter = nullptr;  // peak dBFS, -60 to 0
+    QTableWidget* eventTable = nullptr;
+    QCheckBox* recordBox = nullptr;
+    QLineEdit* recordFileBox = nullptr;
+    QPushButton* inspectButton = nullptr;
+    QLabel* statusLabel = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void AddRow(const TLineMonitorRow& row);
+    void ShowLevel(double peakDbfs, double seconds);
+    void Finished(int run, const std::string& failure);
+    void RefreshButtons();
+
+    IErrorReporter& errors_;
+    TOpenInput openInput_;
+    std::vector<Bytes> messages_;  // per table row
+    std::unique_ptr<ISoundInput> input_;
+    std::unique_ptr<TWavRecorder> recorder_;
+    std::thread worker_;
+    std::atomic<bool> stop_{false};
+    double rate_ = 1;
+    int run_ = 0;  // which listening the thread's last report belongs to
+};
+
+}  // namespace ringlark::ui
