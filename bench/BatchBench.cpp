@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/BatchAnalysis.h"
+#include "cli/batch/BatchAnalysis.h"
 #include "core/FileWriting.h"
 #include "core/WavImage.h"
 #include "generation/FskSynth.h"

@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "cli/Commands.h"
-#include "cli/EventFormat.h"
-#include "cli/StreamInput.h"
+#include "cli/batch/EventFormat.h"
+#include "cli/batch/StreamInput.h"
 #include "core/FileWriting.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"

@@ -2,10 +2,10 @@
 // its standard.
 #include <iostream>
 
-#include "cli/AnyFormat.h"
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
-#include "cli/EventFormat.h"
+#include "cli/batch/AnyFormat.h"
+#include "cli/batch/EventFormat.h"
 #include "core/NullServices.h"
 #include "core/RinglarkError.h"
 #include "measurement/Measurements.h"

@@ -1,5 +1,5 @@
 #include "cli/CliFormat.h"
-#include "cli/ProgressBar.h"
+#include "cli/batch/ProgressBar.h"
 
 #include <gtest/gtest.h>
 

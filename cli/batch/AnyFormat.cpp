@@ -1,4 +1,4 @@
-#include "cli/AnyFormat.h"
+#include "cli/batch/AnyFormat.h"
 
 #include <sndfile.h>
 #include <unistd.h>

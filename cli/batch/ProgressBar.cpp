@@ -1,4 +1,4 @@
-#include "cli/ProgressBar.h"
+#include "cli/batch/ProgressBar.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "cli/BatchAnalysis.h"
+#include "cli/batch/BatchAnalysis.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,8 +11,8 @@
 
 #include "analyst/AnalystTab.h"
 #include "analyst/WaveformViewer.h"
-#include "cli/AnyFormat.h"
 #include "cli/CliFormat.h"
+#include "cli/batch/AnyFormat.h"
 #include "core/Cp1252.h"
 #include "core/NullServices.h"
 #include "core/RinglarkError.h"

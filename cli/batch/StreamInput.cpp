@@ -1,4 +1,4 @@
-#include "cli/StreamInput.h"
+#include "cli/batch/StreamInput.h"
 
 #include <fcntl.h>
 #include <sndfile.h>

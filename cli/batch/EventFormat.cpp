@@ -1,4 +1,4 @@
-#include "cli/EventFormat.h"
+#include "cli/batch/EventFormat.h"
 
 #include <cmath>
 #include <cstdio>
