@@ -16,6 +16,7 @@
 // before and after.
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -100,9 +101,10 @@ bool Exact(const Bytes& text, const Bytes& message) {
 struct TIntegrityCondition {
     const char* Name;
     TFskSignal Signal;
-    float Clip = 0;      // clipping level relative to the amplitude, 0: none
-    bool Band = false;   // through a telephone channel
-    double HumDb = -99;  // hum level relative to the signal
+    float Clip = 0;       // clipping level relative to the amplitude, 0: none
+    bool Band = false;    // through a telephone channel
+    double HumDb = -99;   // hum level relative to the signal
+    bool Alerts = false;  // SAS, CAS and quiet before the data (call waiting)
 };
 
 std::vector<TIntegrityCondition> IntegrityConditions() {
@@ -131,6 +133,30 @@ std::vector<TIntegrityCondition> IntegrityConditions() {
         c.Signal.MarkBits = 80;
         c.Signal.TwistDb = -6;
     });
+    // Call waiting as an exchange sends it: SAS, CAS, quiet, 70 ms of mark.
+    for (double rate : {44100.0, 8000.0}) {
+        for (double twist : {0.0, 6.0}) {
+            for (double clock : {1.0, 1.01, 0.99}) {
+                if (rate == 44100.0 && clock != 1.0) {
+                    continue;
+                }
+                static std::deque<std::string> names;  // their texts stay where they are
+                char name[80];
+                std::snprintf(name, sizeof name, "alerts+cw twist%+.0fdB clock%+.0f%% %.0f/s",
+                              twist, (clock - 1) * 100, rate);
+                names.emplace_back(name);
+                add(names.back().c_str(), [&](auto& c) {
+                    c.Signal.Rate = rate;
+                    c.Signal.SeizureBits = 0;
+                    c.Signal.MarkBits = 84;
+                    c.Signal.TwistDb = twist;
+                    c.Signal.ToneFactor = clock;
+                    c.Signal.BaudFactor = clock;
+                    c.Alerts = true;
+                });
+            }
+        }
+    }
     return out;
 }
 
@@ -158,9 +184,14 @@ void RunIntegrity(int seeds, const std::string& only) {
                 if (condition.Band) {
                     clean = TelephoneBand(clean, signal.Rate);
                 }
-                std::vector<float> noisy =
-                    AddNoise(clean, snr, static_cast<std::size_t>(signal.Rate / 10),
-                             static_cast<uint64_t>(seed) * 7919 + static_cast<uint64_t>(snr + 50));
+                const double power = MeanPower(clean);
+                if (condition.Alerts) {
+                    std::vector<float> alerts = CallWaitingAlerts(signal.Rate, signal.Amplitude);
+                    clean.insert(clean.begin(), alerts.begin(), alerts.end());
+                }
+                std::vector<float> noisy = AddNoiseAtPower(
+                    clean, power, snr, static_cast<std::size_t>(signal.Rate / 10),
+                    static_cast<uint64_t>(seed) * 7919 + static_cast<uint64_t>(snr + 50));
                 if (condition.HumDb > -99) {
                     AddHum(noisy, signal.Rate, 60.0, condition.HumDb);
                 }

@@ -17,6 +17,38 @@ constexpr double kMaxRateError = 0.05;
 // crossing at most this many bits before the run.
 constexpr double kMinRunMark = 0.3;
 constexpr double kSeizureGapBits = 4;
+// What the last bits before the mark run must show to be a seizure's: a level
+// near the mark run's, and not mostly the space side (a seizure is half marks;
+// the end of the mark run found too early in noise leaves marks there, which
+// is allowed).
+constexpr double kSeizureCheckBits = 48;
+constexpr double kMinSeizureMeanDecision = -0.5;
+constexpr double kMinSeizureEnergy = 0.25;  // of the mark run's energy per sample
+
+// Whether the bits before `end` could be a channel seizure: tones at about the
+// level of the mark run [runStart, edge), not mostly the space side. Call waiting sends no
+// seizure, and what comes before its mark run instead (the quiet after the
+// alert tones, the alert itself, whose two tones beat with a period of about
+// two bits, or speech) crosses the decision level often enough, and at times
+// regularly enough, to be taken for one: the bit clock then came out a few
+// per cent off and the message was lost.
+bool LooksLikeSeizure(const TDiscriminator& s, double end, double runStart, double edge) {
+    const auto energyOver = [&s](double from, double to) {
+        const auto a = static_cast<std::size_t>(std::max(0.0, from));
+        const auto b = std::min(s.Size(), static_cast<std::size_t>(std::max(0.0, to)));
+        double energy = 0;
+        double decision = 0;
+        for (std::size_t i = a; i < b; ++i) {
+            energy += static_cast<double>(s.Mark[i]) + s.Space[i];
+            decision += s.D(i);
+        }
+        const double n = b > a ? static_cast<double>(b - a) : 1.0;
+        return std::pair{energy / n, decision / n};
+    };
+    const double runEnergy = energyOver(runStart, edge).first;
+    const auto [energy, decision] = energyOver(end - kSeizureCheckBits * s.BitLength, end);
+    return energy >= kMinSeizureEnergy * runEnergy && decision >= kMinSeizureMeanDecision;
+}
 
 }  // namespace
 
@@ -80,7 +112,8 @@ double SeizureBitLength(const TDiscriminator& s, double edge) {
         at = std::floor(c) + 2.0;  // past the sample after the crossing
     }
     if (crossings.size() < kMinSeizureCrossings ||
-        crossings.back() + from < static_cast<double>(runStart) - kSeizureGapBits * nominal) {
+        crossings.back() + from < static_cast<double>(runStart) - kSeizureGapBits * nominal ||
+        !LooksLikeSeizure(s, seizureEnd, static_cast<double>(runStart), edge)) {
         return nominal;
     }
     // The periodogram over a grid of angular frequencies around the nominal

@@ -17,8 +17,9 @@ struct TPoint {
     const char* Name;
     TFskSignal Signal;
     double SnrDb;
-    int Floor;           // exact decodes out of kMessages
-    double HumDb = -99;  // 60 Hz hum relative to the signal
+    int Floor;            // exact decodes out of kMessages
+    double HumDb = -99;   // 60 Hz hum relative to the signal
+    bool Alerts = false;  // SAS, CAS and quiet before call-waiting data
 };
 
 std::vector<TPoint> Points() {
@@ -40,6 +41,24 @@ std::vector<TPoint> Points() {
         p.Signal.TwistDb = -6;
     });
     add("hum 60 Hz +6 dB", 2.0, 38, [](TPoint& p) { p.HumDb = 6; });
+    // Call waiting as an exchange sends it: the alert tones and the quiet after
+    // them once set the bit clock a few per cent off (SNR of the data alone).
+    const auto callWaiting = [](double rate, double twist, double clock) {
+        return [=](TPoint& p) {
+            p.Signal.Rate = rate;
+            p.Signal.SeizureBits = 0;
+            p.Signal.MarkBits = 84;
+            p.Signal.TwistDb = twist;
+            p.Signal.ToneFactor = clock;
+            p.Signal.BaudFactor = clock;
+            p.Alerts = true;
+        };
+    };
+    add("alerts + call waiting 44100/s", 2.0, 38, callWaiting(44100, 0, 1));
+    add("alerts + call waiting, twist+6dB 44100/s", 2.0, 32, callWaiting(44100, 6, 1));
+    add("alerts + call waiting 8000/s", 10.0, 38, callWaiting(8000, 0, 1));
+    add("alerts + call waiting, clock+1% 8000/s", 10.0, 36, callWaiting(8000, 0, 1.01));
+    add("alerts + call waiting, clock-1% twist+6dB 8000/s", 10.0, 33, callWaiting(8000, 6, 0.99));
     add("plain 44100/s far below the limit", -6.0, 0, [](TPoint&) {});
     return points;
 }
@@ -52,9 +71,15 @@ TEST(DecodeQuality, FloorOfExactDecodesAndNoFalseMessage) {
             const Bytes sent = RandomMdmfMessage(static_cast<uint64_t>(1000 + seed));
             TFskSignal signal = point.Signal;
             signal.StartPhase = 0.61 * seed;
-            auto noisy = AddNoise(SynthesiseFsk(sent, signal), point.SnrDb,
-                                  static_cast<std::size_t>(signal.Rate / 10),
-                                  static_cast<uint64_t>(seed) * 31 + 7);
+            std::vector<float> clean = SynthesiseFsk(sent, signal);
+            const double power = MeanPower(clean);
+            if (point.Alerts) {
+                const auto alerts = CallWaitingAlerts(signal.Rate, signal.Amplitude);
+                clean.insert(clean.begin(), alerts.begin(), alerts.end());
+            }
+            auto noisy = AddNoiseAtPower(clean, power, point.SnrDb,
+                                         static_cast<std::size_t>(signal.Rate / 10),
+                                         static_cast<uint64_t>(seed) * 31 + 7);
             if (point.HumDb > -99) {
                 AddHum(noisy, signal.Rate, 60.0, point.HumDb);
             }

@@ -80,7 +80,12 @@ double MeanPower(const std::vector<float>& samples) {
 
 std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std::size_t padding,
                             uint64_t seed) {
-    const double sigma = std::sqrt(MeanPower(samples) / std::pow(10.0, snrDb / 10.0));
+    return AddNoiseAtPower(samples, MeanPower(samples), snrDb, padding, seed);
+}
+
+std::vector<float> AddNoiseAtPower(const std::vector<float>& samples, double power, double snrDb,
+                                   std::size_t padding, uint64_t seed) {
+    const double sigma = std::sqrt(power / std::pow(10.0, snrDb / 10.0));
     TGaussianNoise noise(seed);
     std::vector<float> out(samples.size() + 2 * padding);
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -88,6 +93,24 @@ std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std
             i >= padding && i - padding < samples.size() ? samples[i - padding] : 0.0f;
         out[i] = signal + static_cast<float>(sigma * noise.Next());
     }
+    return out;
+}
+
+std::vector<float> CallWaitingAlerts(double rate, double amplitude) {
+    std::vector<float> out;
+    const auto tones = [&](std::initializer_list<double> hz, double share, double seconds) {
+        const auto n = static_cast<std::size_t>(std::lround(seconds * rate));
+        for (std::size_t i = 0; i < n; ++i) {
+            double v = 0;
+            for (double f : hz) {
+                v += share * std::sin(2 * M_PI * f * static_cast<double>(i) / rate);
+            }
+            out.push_back(static_cast<float>(amplitude * v));
+        }
+    };
+    tones({440.0}, 1.0, 0.300);
+    tones({2130.0, 2750.0}, 0.5, 0.100);
+    out.resize(out.size() + static_cast<std::size_t>(std::lround(0.200 * rate)), 0.0f);
     return out;
 }
 

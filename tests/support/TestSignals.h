@@ -39,6 +39,17 @@ double MeanPower(const std::vector<float>& samples);
 std::vector<float> AddNoise(const std::vector<float>& samples, double snrDb, std::size_t padding,
                             uint64_t seed);
 
+// The same with the noise's level set from a given signal power (that of the
+// FSK alone, when other sounds come before it).
+std::vector<float> AddNoiseAtPower(const std::vector<float>& samples, double power, double snrDb,
+                                   std::size_t padding, uint64_t seed);
+
+// What an exchange sends before call-waiting data, as an independent
+// generator makes it: the 440 Hz subscriber alert signal for 300 ms, the
+// 2130 + 2750 Hz CPE alert signal for 100 ms (each tone at half the
+// amplitude), then 200 ms of quiet.
+std::vector<float> CallWaitingAlerts(double rate, double amplitude);
+
 // A Bell 202 signal at any rate with the impairments real lines and real
 // transmitters show. Phase-continuous; the seizure (alternating bits starting
 // with a space) and the mark run are counted in bits.
