@@ -24,6 +24,9 @@ constexpr double kSeizureGapBits = 4;
 constexpr double kSeizureCheckBits = 48;
 constexpr double kMinSeizureMeanDecision = -0.5;
 constexpr double kMinSeizureEnergy = 0.25;  // of the mark run's energy per sample
+// The mark run ends where its level falls under a tenth of that just before
+// the edge (noise alone must not end it).
+constexpr double kMinRunEnergy = 0.1;
 
 // Whether the bits before `end` could be a channel seizure: tones at about the
 // level of the mark run [runStart, edge), not mostly the space side. Call waiting sends no
@@ -85,17 +88,29 @@ double FindCrossing(const TDiscriminator& s, double from, double to, float level
 double SeizureBitLength(const TDiscriminator& s, double edge) {
     const double nominal = s.BitLength;
     // The mark run before the message: back from the edge while the mean
-    // decision over the last bit stays a mark.
+    // decision over the last bit stays a mark and its level stays near that
+    // of the marks just before the edge (in a quiet stretch the decision is a
+    // ratio of two tiny energies and may read as a mark).
     const auto window = static_cast<std::ptrdiff_t>(std::max(1.0, std::round(nominal)));
     auto runStart = static_cast<std::ptrdiff_t>(edge - nominal);
+    const auto energyAt = [&s](std::ptrdiff_t j) {
+        return j >= 0 ? static_cast<double>(s.Mark[static_cast<std::size_t>(j)]) +
+                            s.Space[static_cast<std::size_t>(j)]
+                      : 0.0;
+    };
     double sum = 0;
+    double energy = 0;
     for (std::ptrdiff_t j = runStart - window; j < runStart; ++j) {
         sum += j >= 0 ? s.D(static_cast<std::size_t>(j)) : 0.0f;
+        energy += energyAt(j);
     }
-    while (runStart > window && sum / static_cast<double>(window) >= kMinRunMark) {
+    const double minEnergy = kMinRunEnergy * energy;
+    while (runStart > window && sum / static_cast<double>(window) >= kMinRunMark &&
+           energy >= minEnergy) {
         --runStart;
         sum += s.D(static_cast<std::size_t>(runStart - window)) -
                s.D(static_cast<std::size_t>(runStart));
+        energy += energyAt(runStart - window) - energyAt(runStart);
     }
     // A seizure ends where the mark run begins; crossings of anything else
     // (the dual-tone alert of call waiting, whose beat is nearly two bits

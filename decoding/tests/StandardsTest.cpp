@@ -55,6 +55,35 @@ TEST(V23, GeneratedImagesDecodeWithTheV23TagAndNeverAsBell202) {
     }
 }
 
+// An image at another rate by linear interpolation, as a sound card or a
+// resampler would hand it on.
+std::vector<float> AtRate(const std::vector<float>& samples, double rate) {
+    std::vector<float> out;
+    const double step = 44100.0 / rate;
+    for (double t = 0; t + 1 < static_cast<double>(samples.size()); t += step) {
+        const auto i = static_cast<std::size_t>(t);
+        const auto f = static_cast<float>(t - static_cast<double>(i));
+        out.push_back(samples[i] * (1 - f) + samples[i + 1] * f);
+    }
+    return out;
+}
+
+// Call waiting sends no seizure: what comes before its mark run (the dual-tone
+// alert, whose beat is nearly two bits long, and the quiet after it) must not
+// set the bit clock, at any rate.
+TEST(V23, CallWaitingAfterItsAlertDecodesAtEveryRate) {
+    const Bytes message = EtsiMessage();
+    const Bytes image = SynthesiseV23Image(
+        message, V23TimingFor(TCidStandard::EtsiV23, TSignalling::CallWaiting, true), 63);
+    for (double rate : {8000.0, 11025.0, 16000.0, 22050.0, 44100.0}) {
+        const auto found = TCorrelationDecoder::For(TCidStandard::EtsiV23)
+                               .Decode(AtRate(ImageSamples(image), rate), rate);
+        ASSERT_EQ(found.size(), 1u) << rate;
+        EXPECT_EQ(found[0].Message, message) << rate;
+        EXPECT_FALSE(found[0].Uncertain) << rate;
+    }
+}
+
 TEST(V23, EachFamilyIsTakenOnlyForItselfAtEveryRateAndWithinOnePointFivePercent) {
     const Bytes message = EtsiMessage();
     for (double rate : {8000.0, 11025.0, 22050.0, 44100.0}) {
