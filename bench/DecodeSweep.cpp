@@ -16,6 +16,7 @@
 // before and after.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
@@ -170,9 +171,10 @@ void RunIntegrity(int seeds, const std::string& only) {
         if (std::string(condition.Name).find(only) == std::string::npos) {
             continue;
         }
-        std::printf("\n%s\n  SNR dB  exact  false  uncertain\n", condition.Name);
+        std::printf("\n%s\n  SNR dB  exact  false  uncertain (first reading right)\n",
+                    condition.Name);
         for (double snr : snrs) {
-            int exact = 0, wrong = 0, uncertain = 0;
+            int exact = 0, wrong = 0, uncertain = 0, uncertainRight = 0;
             for (int seed = 1; seed <= seeds; ++seed) {
                 const Bytes message = RandomMdmfMessage(static_cast<uint64_t>(seed));
                 TFskSignal signal = condition.Signal;
@@ -200,6 +202,12 @@ void RunIntegrity(int seeds, const std::string& only) {
                 for (const auto& found : decoder.Decode(noisy, signal.Rate)) {
                     if (found.Uncertain) {
                         ++uncertain;
+                        uncertainRight += found.Message == message ? 1 : 0;
+                        if (std::getenv("SHOW_UNCERTAIN")) {
+                            std::fprintf(stderr, "uncertain %s %.0f dB\n  read %s\n  alt  %s\n",
+                                         condition.Name, snr, Hex(found.Message).c_str(),
+                                         Hex(found.Alternative).c_str());
+                        }
                     } else if (found.Message == message) {
                         ++exact;
                     } else {
@@ -213,8 +221,8 @@ void RunIntegrity(int seeds, const std::string& only) {
             }
             totalFalse += wrong;
             totalTried += seeds;
-            std::printf("  %6.0f  %4.1f%%  %5d  %9d\n", snr, 100.0 * exact / seeds, wrong,
-                        uncertain);
+            std::printf("  %6.0f  %4.1f%%  %5d  %9d (%d)\n", snr, 100.0 * exact / seeds, wrong,
+                        uncertain, uncertainRight);
             std::fflush(stdout);
         }
     }

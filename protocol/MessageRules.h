@@ -30,6 +30,14 @@ struct TMessageCheck {
 // codes apply instead; SDMF and the test message are Bell 202 only.
 TMessageCheck CheckMessage(std::string_view message, TCidStandard standard = TCidStandard::Bell202);
 
+// How much less likely a message is, before any signal is heard, than a
+// typical one, as a natural log of the odds (0: typical): it carries only
+// what the rules allow but real messages hardly ever hold. A decoder that
+// weighs two readings of one signal adds this to what each reading's bits
+// cost, so that a reading which needs an unknown parameter code or a byte
+// above 0x7F does not count as nearly as likely as one that differs by a digit.
+double MessagePriorCost(std::string_view message, TCidStandard standard = TCidStandard::Bell202);
+
 // The message types a standard sends.
 bool IsKnownMessageTypeOf(uint8_t type, TCidStandard standard);
 

@@ -39,7 +39,10 @@ std::vector<TWeakBit> WeakBits(const std::vector<float>& costs) {
 class TAlternativeSearch {
   public:
     TAlternativeSearch(const Bytes& message, std::vector<TWeakBit> weak, TCidStandard standard)
-        : message_(message), weak_(std::move(weak)), standard_(standard) {
+        : message_(message),
+          weak_(std::move(weak)),
+          standard_(standard),
+          readingPrior_(MessagePriorCost(message, standard)) {
         for (const auto& w : weak_) {
             const auto byte = static_cast<uint8_t>(message_[w.Index / 8]);
             const int bit = static_cast<int>(w.Index % 8);
@@ -61,18 +64,21 @@ class TAlternativeSearch {
     }
 
   private:
+    // What an alternative costs is what its flipped bits cost plus how much
+    // less likely its content is a priori than the reading's (MessagePriorCost).
     void Search(std::size_t from, int sum, double cost) {
-        if (chosen_.size() >= 2 && (sum & 0xFF) == 0 && Passes()) {
-            found_ = true;
-            best_ = cost;
-            return;  // adding bits only costs more
+        if (chosen_.size() >= 2 && (sum & 0xFF) == 0) {
+            double prior = 0;
+            if (Passes(cost, prior) && prior <= -readingPrior_) {
+                return;  // a typical reading: adding bits only costs more
+            }
         }
         if (chosen_.size() == static_cast<std::size_t>(JudgeMaxFlips)) {
             return;
         }
         for (std::size_t i = from; i < weak_.size(); ++i) {
             const double next = cost + weak_[i].Cost;
-            if (next >= best_) {
+            if (next - readingPrior_ >= best_) {
                 break;  // cheapest first: every later bit costs more
             }
             chosen_.push_back(i);
@@ -81,7 +87,10 @@ class TAlternativeSearch {
         }
     }
 
-    bool Passes() {
+    // Whether the chosen flips give a reading that passes every rule; the best
+    // so far is kept when its whole cost is lower. `prior` is its content's
+    // prior cost over the reading's.
+    bool Passes(double bitCost, double& prior) {
         Bytes flipped = message_;
         for (std::size_t i : chosen_) {
             const std::size_t index = weak_[i].Index;
@@ -90,13 +99,19 @@ class TAlternativeSearch {
         if (!CheckMessage(flipped, standard_).Passed) {
             return false;
         }
-        bestReading_ = std::move(flipped);
+        prior = MessagePriorCost(flipped, standard_) - readingPrior_;
+        if (bitCost + prior < best_) {
+            found_ = true;
+            best_ = bitCost + prior;
+            bestReading_ = std::move(flipped);
+        }
         return true;
     }
 
     const Bytes& message_;
     std::vector<TWeakBit> weak_;
     TCidStandard standard_;
+    double readingPrior_;
     std::vector<int> deltas_;
     std::vector<std::size_t> chosen_;
     double best_ = 0;

@@ -16,7 +16,10 @@
 // in the same bit of two bytes, one up and one down, cancel in it. Such errors
 // sit among the weakest decisions, so the true reading is found among the
 // alternatives and the message is withheld as uncertain instead of being
-// reported wrongly.
+// reported wrongly. An alternative's cost is what its flipped bits cost plus
+// how much less likely its content is a priori (MessagePriorCost): one that
+// needs an unknown parameter code or a byte above 0x7F in a text is not
+// nearly as likely as the reading, however weak the bits it flips.
 namespace ringlark {
 
 struct TSoftMessage {
@@ -40,7 +43,7 @@ struct TVerdict {
     // weakest decision came to a tie.
     double Quality = 0;
     Bytes Alternative;           // the cheapest other reading that passes every rule, if any
-    double AlternativeCost = 0;  // what it costs, in log-likelihood
+    double AlternativeCost = 0;  // what it costs, in log-likelihood, its prior included
 };
 
 TVerdict JudgeMessage(const TSoftMessage& reading);

@@ -161,5 +161,51 @@ TEST(MessageJudge, WithholdsWhenTheWeakestBitsAllowAnotherMessage) {
     EXPECT_EQ(JudgeMessage(reading).Reason, "a start or stop bit does not hold");
 }
 
+// What an alternative needs is weighed with how likely its content is: a
+// parameter code no standard defines, holding a byte above 0x7F where digits
+// stood, is far less likely than the reading, however weak the two bits.
+TEST(MessageJudge, AnAlternativeWithAnUnknownCodeAndAHighByteDoesNotWithholdTheReading) {
+    const Bytes sent =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x02\x0A", 2) + "8905551212");
+    TSoftMessage reading{sent, std::vector<float>(sent.size() * 8, 40.0f), true};
+    // bit 7 of the parameter code (0x02 -> 0x82) and of the '9' (0x39 -> 0xB9)
+    // cancel in the checksum, and 0x82 is no code whose content is checked
+    reading.DataCosts[12 * 8 + 7] = 1.5f;
+    reading.DataCosts[15 * 8 + 7] = 2.0f;
+    Bytes alternative = sent;
+    alternative[12] = static_cast<char>(0x82);
+    alternative[15] = static_cast<char>(0xB9);
+    ASSERT_TRUE(CheckMessage(alternative).Passed);
+    EXPECT_GE(MessagePriorCost(alternative), 9.2);
+    EXPECT_EQ(MessagePriorCost(sent), 0.0);
+    const TVerdict verdict = JudgeMessage(reading);
+    EXPECT_EQ(verdict.Judgement, TJudgement::Accepted) << verdict.Reason;
+    // The reverse: the reading is the unusual one and its typical neighbour
+    // is cheap; withheld, and the alternative is the typical message.
+    TSoftMessage unusual{alternative, reading.DataCosts, true};
+    const TVerdict doubt = JudgeMessage(unusual);
+    EXPECT_EQ(doubt.Judgement, TJudgement::Uncertain);
+    EXPECT_EQ(doubt.Alternative, sent);
+    EXPECT_LT(doubt.AlternativeCost, 0.0);
+}
+
+TEST(MessageRules, PriorCostsCountWhatRealMessagesHardlyHold) {
+    const Bytes call =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x07\x08", 2) + "JOHN DOE");
+    EXPECT_EQ(MessagePriorCost(call), 0.0);
+    EXPECT_DOUBLE_EQ(MessagePriorCost(FrameMessage(0x80, Bytes("\x07\x08", 2) + "JOH^ DOE")), 2.3);
+    // a repeated code
+    EXPECT_DOUBLE_EQ(MessagePriorCost(FrameMessage(
+                         0x80, Bytes("\x02\x01", 2) + "1" + Bytes("\x02\x01", 2) + "2")),
+                     4.6);
+    // a message waiting indicator carrying a date: a call's type with a bit flipped
+    EXPECT_DOUBLE_EQ(MessagePriorCost(FrameMessage(0x82, Bytes("\x01\x08", 2) + "12070930")), 6.9);
+    // ETSI knows 0x11 (call type); Bell 202 does not
+    const Bytes callType = FrameMessage(0x80, Bytes("\x11\x01\x01", 3));
+    EXPECT_EQ(MessagePriorCost(callType, TCidStandard::EtsiV23), 0.0);
+    EXPECT_DOUBLE_EQ(MessagePriorCost(callType), 6.9 + 2.3);
+    EXPECT_EQ(MessagePriorCost(ExampleMdmfMessage()), 0.0);
+}
+
 }  // namespace
 }  // namespace ringlark
