@@ -4,16 +4,24 @@ namespace ringlark {
 
 std::vector<Bytes> ReportLines(const TAutoResult& result) {
     if (!result.Failed()) {
-        return {"Here is what I decoded:",
-                result.MethodTag == "ZCA"    ? "(Using Analysis Method 1)"
-                : result.MethodTag == "PEAK" ? "(Using Analysis Method 2)"
-                : result.MethodTag == "V23"  ? "(Using Analysis Method 3, V.23)"
-                : result.MethodTag == "DTMF" ? "(Using the DTMF Detector)"
-                                             : "(Using Analysis Method 3)",
-                " ",
-                result.Text,
-                " ",
-                "Click INSPECT to see a detailed analysis!"};
+        std::vector<Bytes> lines = {"Here is what I decoded:",
+                                    result.MethodTag == "ZCA"    ? "(Using Analysis Method 1)"
+                                    : result.MethodTag == "PEAK" ? "(Using Analysis Method 2)"
+                                    : result.MethodTag == "V23"  ? "(Using Analysis Method 3, V.23)"
+                                    : result.MethodTag == "DTMF" ? "(Using the DTMF Detector)"
+                                                                 : "(Using Analysis Method 3)",
+                                    " ",
+                                    result.Text,
+                                    " ",
+                                    "Click INSPECT to see a detailed analysis!"};
+        // Two errors can cancel in the checksum: say why the reading is not
+        // taken as a message although its sum is right.
+        if (const std::string rule = result.BrokenRule(); !rule.empty()) {
+            lines.insert(
+                lines.begin() + 5,
+                {"The checksum adds up but " + rule + ": this is not a trustworthy message.", " "});
+        }
+        return lines;
     }
     return {"Sorry, I could not make sense of this file.",
             "Here's what it looks like to me:",

@@ -130,6 +130,9 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
         if (failed) {
             out["method0"] = HexString(result.ZeroCrossingText());
         }
+        if (const std::string rule = result.BrokenRule(); !rule.empty()) {
+            out["broken_rule"] = rule;  // the checksum adds up, the structure does not
+        }
         std::cout << out.dump(2) << '\n';
     } else if (args.Hex) {
         std::string line =

@@ -1,5 +1,7 @@
 #include "decoding/ByteExtraction.h"
 
+#include "protocol/MessageRules.h"
+
 #include <cstdio>
 #include <optional>
 
@@ -93,11 +95,27 @@ Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
     return messages.empty() ? Bytes() : messages.front().Message;
 }
 
+bool MessageHolds(std::string_view text, TCidStandard standard) {
+    if (!ChecksumPasses(text)) {
+        return false;
+    }
+    const std::size_t total = static_cast<std::size_t>(static_cast<uint8_t>(text[1])) + 3;
+    return CheckMessage(text.substr(0, total), standard).Passed;
+}
+
 bool TAutoResult::Checked() const {
     if (Failed()) {
         return false;
     }
-    return MethodTag == "DTMF" ? ParseDtmfDigits(Text).Valid : ChecksumPasses(Text);
+    return MethodTag == "DTMF" ? ParseDtmfDigits(Text).Valid : MessageHolds(Text, Standard());
+}
+
+std::string TAutoResult::BrokenRule() const {
+    if (Failed() || MethodTag == "DTMF" || !ChecksumPasses(Text)) {
+        return {};
+    }
+    const std::size_t total = static_cast<std::size_t>(static_cast<uint8_t>(Text[1])) + 3;
+    return CheckMessage(std::string_view(Text).substr(0, total), Standard()).Reason;
 }
 
 TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
@@ -122,10 +140,12 @@ TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
         }
         return !*v23Tones;
     };
-    if (accepted(a) && ChecksumPasses(a) && bell202()) {
+    // A reading whose checksum adds up is taken only when every rule of the
+    // message's structure holds too: two errors can cancel in the sum.
+    if (accepted(a) && MessageHolds(a, TCidStandard::Bell202) && bell202()) {
         return {"ZCA", a};
     }
-    if (accepted(b) && ChecksumPasses(b) && bell202()) {
+    if (accepted(b) && MessageHolds(b, TCidStandard::Bell202) && bell202()) {
         return {"PEAK", b};
     }
     const auto messages = TCorrelationDecoder().DecodeImage(image);

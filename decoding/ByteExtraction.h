@@ -32,9 +32,12 @@ struct TAutoResult {
     bool Failed() const { return MethodTag.rfind("FAIL: ", 0) == 0; }
     // The method-0 text of a failure.
     Bytes ZeroCrossingText() const { return Failed() ? MethodTag.substr(6) : Bytes(); }
-    // What it reports holds: the checksum of a message, the framing of DTMF
-    // digits (which have no checksum).
+    // What it reports holds: the checksum and every rule of the structure of a
+    // message, the framing of DTMF digits (which have no checksum).
     bool Checked() const;
+    // The rule a message whose checksum adds up breaks all the same; empty
+    // when there is none (or the checksum fails).
+    std::string BrokenRule() const;
     // The system whose terms explain the text: V.23 (ETSI), DTMF or Bell 202.
     TCidStandard Standard() const {
         return MethodTag == "V23"    ? TCidStandard::EtsiV23
@@ -46,6 +49,9 @@ struct TAutoResult {
 // True when the text holds a whole message by its length byte and the checksum
 // over type, length and body passes.
 bool ChecksumPasses(std::string_view text);
+// The same, and the message (the text up to its checksum) keeps every rule of
+// its structure.
+bool MessageHolds(std::string_view text, TCidStandard standard);
 
 // The analysis state that outlives a call: the demodulator's method and offset,
 // and whether the frame listing is shown.
@@ -60,8 +66,9 @@ struct TByteAnalyzer {
     // Unless QuietAnalysis, the listing is shown.
     Bytes StringAnalyze(std::string_view bits);
 
-    // The zero-crossing result when it is a known message whose checksum passes,
-    // else the peak result on the same condition, else the first message the
+    // The zero-crossing result when it is a known message whose checksum passes
+    // and whose structure keeps every rule, else the peak result on the same
+    // condition, else the first message the
     // correlation decoder (method 3) finds, else the first of the two results
     // whose first byte is a known type, else a failure. Method 3 runs only when
     // neither of the first two gives a checked message, so its presence never

@@ -6,6 +6,7 @@
 #include "core/RinglarkError.h"
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
+#include "protocol/MessageFormat.h"
 
 namespace ringlark {
 namespace {
@@ -51,6 +52,32 @@ TEST_F(AnalystTabTest, SuccessReport) {
     EXPECT_EQ(tab.AnalystInspectText, message);
     EXPECT_EQ(host.Bubbled, (std::vector<Bytes>{host.FileName, host.FileName}));
     EXPECT_EQ(host.List[0], host.FileName);
+}
+
+// Two errors that cancel in the checksum: method 1 reads the bytes exactly,
+// the sum is right, but the date holds a letter. It is shown for what it is,
+// and is not a decoded message.
+TEST_F(AnalystTabTest, AChecksumThatAddsUpOverABrokenRuleIsNotADecodedMessage) {
+    const Bytes message =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "010q1200" + Bytes("\x02\x04", 2) + "5512");
+    host.FileName = WriteImage(message);
+    tab.AnalyzeRecording();
+    EXPECT_EQ(tab.Report,
+              (std::vector<Bytes>{"Here is what I decoded:", "(Using Analysis Method 1)", " ",
+                                  message, " ",
+                                  "The checksum adds up but invalid date/time: this is not a "
+                                  "trustworthy message.",
+                                  " ", "Click INSPECT to see a detailed analysis!"}));
+    const TAutoResult result = viewer.Analyzer.AutoAnalyze(viewer.LoadedImage);
+    EXPECT_FALSE(result.Checked());
+    EXPECT_EQ(result.BrokenRule(), "invalid date/time");
+    // a name byte 0x0F, the checksum made to add up
+    const Bytes name = FrameMessage(0x80, Bytes("\x07\x04", 2) + "JO\x0FN");
+    host.FileName = WriteImage(name);
+    tab.AnalyzeRecording();
+    EXPECT_EQ(tab.Report[5],
+              "The checksum adds up but name holds a character that cannot be shown: this is "
+              "not a trustworthy message.");
 }
 
 TEST_F(AnalystTabTest, PeakReportNamesMethod2) {

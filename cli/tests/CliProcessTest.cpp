@@ -190,6 +190,22 @@ TEST_F(CliAnalyze, UnderstoodNothingExitsWith3) {
     EXPECT_EQ(run.Out, "FAIL  |\n");
 }
 
+// Methods 1 and 2 check the structure too: a date "010q1200" whose checksum
+// adds up is printed as read but is no decoded message.
+TEST_F(CliAnalyze, AChecksumOverABrokenRuleExitsWith3) {
+    TFskSynth synth;
+    const Bytes message =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "010q1200" + Bytes("\x02\x04", 2) + "5512");
+    const auto path = (dir / "broken.wav").string();
+    SaveImageToFile(path, SynthesiseImage(synth, message, TSignalling::OnHook));
+    const TRun hex = RunCli("analyze --hex " + path);
+    EXPECT_EQ(hex.Status, 3);
+    EXPECT_EQ(hex.Out, "ZCA " + HexString(message) + "\n");
+    const auto json = nlohmann::json::parse(RunCli("analyze --json " + path).Out);
+    EXPECT_EQ(json["checksum"], false);
+    EXPECT_EQ(json["broken_rule"], "invalid date/time");
+}
+
 TEST_F(CliAnalyze, RefusedMissingAndUsage) {
     Bytes stereo(44, '\0');
     stereo += "\x80\x80\x80\x80";
