@@ -200,7 +200,7 @@ TEST_F(CliAnalyze, AChecksumOverABrokenRuleExitsWith3) {
     SaveImageToFile(path, SynthesiseImage(synth, message, TSignalling::OnHook));
     const TRun hex = RunCli("analyze --hex " + path);
     EXPECT_EQ(hex.Status, 3);
-    EXPECT_EQ(hex.Out, "ZCA " + HexString(message) + "\n");
+    EXPECT_EQ(hex.Out, "ZCA " + cli::HexString(message) + "\n");
     const auto json = nlohmann::json::parse(RunCli("analyze --json " + path).Out);
     EXPECT_EQ(json["checksum"], false);
     EXPECT_EQ(json["broken_rule"], "invalid date/time");
