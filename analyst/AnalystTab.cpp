@@ -3,6 +3,19 @@
 namespace ringlark {
 
 std::vector<Bytes> ReportLines(const TAutoResult& result) {
+    if (result.Uncertain) {
+        // Shown, never hidden, and never passed off as decoded.
+        return {"Uncertain reading:",
+                result.MethodTag == "V23" ? "(Using Analysis Method 3, V.23)"
+                                          : "(Using Analysis Method 3)",
+                " ",
+                result.Text,
+                " ",
+                "Another reading also fits:",
+                result.Alternative,
+                " ",
+                "Neither can be trusted. Click INSPECT to see the first in detail."};
+    }
     if (!result.Failed()) {
         std::vector<Bytes> lines = {"Here is what I decoded:",
                                     result.MethodTag == "ZCA"    ? "(Using Analysis Method 1)"

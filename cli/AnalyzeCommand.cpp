@@ -130,6 +130,10 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
         if (failed) {
             out["method0"] = HexString(result.ZeroCrossingText());
         }
+        if (result.Uncertain) {
+            out["uncertain"] = true;
+            out["alternative"] = HexString(result.Alternative);
+        }
         if (const std::string rule = result.BrokenRule(); !rule.empty()) {
             out["broken_rule"] = rule;  // the checksum adds up, the structure does not
         }
@@ -137,7 +141,9 @@ TExitStatus PrintResult(const TAnalyzeArgs& args, const TAutoResult& result,
     } else if (args.Hex) {
         std::string line =
             failed ? "FAIL " + HexString(result.ZeroCrossingText()) + " | " + HexString(result.Text)
-                   : result.MethodTag + " " + HexString(result.Text);
+            : result.Uncertain ? result.MethodTag + " UNCERTAIN " + HexString(result.Text) +
+                                     " | or " + HexString(result.Alternative)
+                               : result.MethodTag + " " + HexString(result.Text);
         while (!line.empty() && line.back() == ' ') {
             line.pop_back();
         }

@@ -104,14 +104,14 @@ bool MessageHolds(std::string_view text, TCidStandard standard) {
 }
 
 bool TAutoResult::Checked() const {
-    if (Failed()) {
+    if (Failed() || Uncertain) {
         return false;
     }
     return MethodTag == "DTMF" ? ParseDtmfDigits(Text).Valid : MessageHolds(Text, Standard());
 }
 
 std::string TAutoResult::BrokenRule() const {
-    if (Failed() || MethodTag == "DTMF" || !ChecksumPasses(Text)) {
+    if (Failed() || Uncertain || MethodTag == "DTMF" || !ChecksumPasses(Text)) {
         return {};
     }
     const std::size_t total = static_cast<std::size_t>(static_cast<uint8_t>(Text[1])) + 3;
@@ -148,20 +148,36 @@ TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
     if (accepted(b) && MessageHolds(b, TCidStandard::Bell202) && bell202()) {
         return {"PEAK", b};
     }
-    const auto messages = TCorrelationDecoder().DecodeImage(image);
-    if (!messages.empty()) {
-        return {"CORR", messages.front().Message};
+    // Method 3 with the uncertain messages too: a certain one is the result;
+    // the first uncertain one is kept for when nothing else holds.
+    std::optional<TCorrMessage> uncertain;
+    const auto firstCertain = [&uncertain](const std::vector<TCorrMessage>& found) {
+        const auto it = std::find_if(found.begin(), found.end(),
+                                     [](const TCorrMessage& m) { return !m.Uncertain; });
+        if (!uncertain && !found.empty() && found.front().Uncertain) {
+            uncertain = found.front();
+        }
+        return it == found.end() ? std::optional<Bytes>() : it->Message;
+    };
+    TCorrelationDecoder bell;
+    bell.IncludeUncertain = true;
+    if (const auto message = firstCertain(bell.DecodeImage(image))) {
+        return {"CORR", *message};
     }
     // Other standards, when Bell 202 gave no checked message.
     if (OtherStandards) {
-        const auto v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23).DecodeImage(image);
-        if (!v23.empty()) {
-            return {"V23", v23.front().Message};
+        TCorrelationDecoder v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23);
+        v23.IncludeUncertain = true;
+        if (const auto message = firstCertain(v23.DecodeImage(image))) {
+            return {"V23", *message};
         }
         const auto dtmf = DecodeDtmfImage(image);
         if (!dtmf.empty()) {
             return {"DTMF", dtmf.front().Digits};
         }
+    }
+    if (uncertain) {
+        return {Bytes(uncertain->Tag()), uncertain->Message, true, uncertain->Alternative};
     }
     if (accepted(a) && bell202()) {
         return {"ZCA", a};

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/Bytes.h"
@@ -27,8 +28,19 @@ uint8_t FrameToByte(std::string_view frame);
 
 // The result of the automatic analysis.
 struct TAutoResult {
+    TAutoResult() = default;
+    TAutoResult(Bytes tag, Bytes text, bool uncertain = false, Bytes alternative = {})
+        : MethodTag(std::move(tag)),
+          Text(std::move(text)),
+          Uncertain(uncertain),
+          Alternative(std::move(alternative)) {}
     Bytes MethodTag;  // "ZCA", "PEAK", "CORR", "V23", "DTMF", or "FAIL: " + the method-0 text
     Bytes Text;       // the accepted text, or the method-1 text after a failure
+    // Method 3 found a message only with another reading that fits as well
+    // (MessageJudge): Text is the first reading, and it is not a decoded
+    // message.
+    bool Uncertain = false;
+    Bytes Alternative;
     bool Failed() const { return MethodTag.rfind("FAIL: ", 0) == 0; }
     // The method-0 text of a failure.
     Bytes ZeroCrossingText() const { return Failed() ? MethodTag.substr(6) : Bytes(); }
@@ -75,7 +87,9 @@ struct TByteAnalyzer {
     // changes the report of a recording that they decode. After all three,
     // V.23 (method 3 with V.23 tones, ETSI rules: "V23"), then DTMF digits
     // ("DTMF", the text being the digits). What methods 1 and 2 read is not
-    // taken from a recording whose tones are clearly V.23's.
+    // taken from a recording whose tones are clearly V.23's. When nothing else
+    // holds but method 3 found an uncertain message, that is the result,
+    // marked so, with its other reading.
     TAutoResult AutoAnalyze(const Bytes& image);
 
     // Method 3 by hand: the frame listing of the bit decisions of every message

@@ -7,6 +7,7 @@
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
 #include "protocol/MessageFormat.h"
+#include "tests/support/TestSignals.h"
 
 namespace ringlark {
 namespace {
@@ -78,6 +79,32 @@ TEST_F(AnalystTabTest, AChecksumThatAddsUpOverABrokenRuleIsNotADecodedMessage) {
     EXPECT_EQ(tab.Report[5],
               "The checksum adds up but name holds a character that cannot be shown: this is "
               "not a trustworthy message.");
+}
+
+// Two digits that differ in bit 1 sent as a tie of both tones: read either
+// way, the checksum adds up. Method 3 finds the message only as uncertain; it
+// is shown with both readings and is no decoded message.
+TEST_F(AnalystTabTest, AnUncertainMessageIsShownWithBothReadings) {
+    const Bytes sent =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x02\x04", 2) + "5512");
+    TFskSignal signal;
+    signal.Blends = {{14 * 8 + 1, 0.47}, {17 * 8 + 1, 0.47}};  // '5' and '2', nearly a tie
+    host.FileName = (dir / "tie.wav").string();
+    SaveImageToFile(host.FileName, SamplesImage(SynthesiseFsk(sent, signal), 44100));
+    tab.AnalyzeRecording();
+    const TAutoResult result = viewer.Analyzer.AutoAnalyze(viewer.LoadedImage);
+    ASSERT_TRUE(result.Uncertain) << result.MethodTag << " " << test::ToHex(result.Text) << " sent "
+                                  << test::ToHex(sent);
+    EXPECT_FALSE(result.Checked());
+    const Bytes other = result.Text == sent ? result.Alternative : result.Text;
+    EXPECT_TRUE(result.Text == sent || result.Alternative == sent);
+    EXPECT_EQ(other.substr(14, 4), "7510");  // both bits the other way
+    EXPECT_EQ(tab.Report, (std::vector<Bytes>{
+                              "Uncertain reading:", "(Using Analysis Method 3)", " ", result.Text,
+                              " ", "Another reading also fits:", result.Alternative, " ",
+                              "Neither can be trusted. Click INSPECT to see the first in "
+                              "detail."}));
+    EXPECT_EQ(tab.AnalystInspectText, result.Text);
 }
 
 TEST_F(AnalystTabTest, PeakReportNamesMethod2) {
