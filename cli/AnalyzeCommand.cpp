@@ -4,7 +4,9 @@
 #include <unistd.h>
 #include <cmath>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -197,7 +199,7 @@ TLoadResult Load(TWaveformViewer& viewer, const std::string& file) {
     if (file != "-") {
         fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            throw RinglarkError(msg::CannotOpenFile(file));
+            throw RinglarkError(msg::CannotOpenFile(file, std::strerror(errno)));
         }
     }
     struct TClose {
@@ -221,7 +223,13 @@ TExitStatus RunBatch(const TAnalyzeArgs& args) {
         throw TUsageError(
             "--inspect, --all and --method analyse one file; leave them out for a batch");
     }
-    const std::vector<std::string> files = ExpandInputs(args.Files, args.Recursive, args.AnyFormat);
+    TSkipped skipped;
+    const std::vector<std::string> files =
+        ExpandInputs(args.Files, args.Recursive, args.AnyFormat, &skipped);
+    if (files.empty()) {
+        std::cerr << NothingToAnalyse(args.Files, skipped) << '\n';
+        return TExitStatus::NotUnderstood;
+    }
     const unsigned jobs =
         args.Jobs > 0 ? args.Jobs : std::max(1u, std::thread::hardware_concurrency());
     TProgressBar bar(files.size(), !args.Quiet && files.size() > 1 && isatty(STDERR_FILENO));
