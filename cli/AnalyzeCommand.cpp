@@ -319,8 +319,8 @@ void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
         app.add_subcommand("analyze", "Decode the caller-ID message in a recorded WAV file");
     analyze
         ->add_option("FILE", args.Files,
-                     "8-bit mono WAV at 11025, 22050 or 44100 samples/s; several files or "
-                     "folders analyse them all, one line each")
+                     "8-bit mono WAV at 11025, 22050 or 44100 samples/s (\"-\": standard "
+                     "input); several files or folders analyse them all, one line each")
         ->required();
     analyze->add_flag("--recursive,-r", args.Recursive, "Take the recordings in sub-folders too");
     analyze->add_option("--jobs,-j", args.Jobs, "Files analysed at once (default: the cores)");

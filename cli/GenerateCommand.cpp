@@ -207,8 +207,12 @@ TCallerIdTab TTabArgs::Tab() const {
 }
 
 void AddTabOptions(CLI::App& command, TTabArgs& fields) {
-    command.add_option("--number", fields.Number, "Phone number as typed");
-    command.add_option("--name", fields.Name, "Caller name as typed");
+    command.add_option("--number", fields.Number,
+                       "Phone number as typed (dtmf sends its digits 0-9 and warns about "
+                       "anything else dropped)");
+    command.add_option("--name", fields.Name,
+                       "Caller name as typed, sent as printable ASCII: accented letters as "
+                       "their base letters (with a warning), others refused");
     command.add_option("--date", fields.Date, "Date MMDD (default: today; \"\" sends none)");
     command.add_option("--time", fields.Time, "Time HHMM, 24-hour (default: now; \"\" sends none)");
     command.add_flag("--private", fields.Private, "Private: sends P");

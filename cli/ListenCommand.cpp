@@ -148,8 +148,8 @@ void AddListen(CLI::App& app, TListenArgs& args) {
     listen->add_option("--seconds", args.Seconds, "Stop after this many seconds of input")
         ->check(FiniteIn(std::nextafter(0.0, 1.0), 1e9, "must be a number of seconds above 0"));
     listen->add_option("--input", args.Input,
-                       "Read a recording as a stream: a file libsndfile reads, or - for "
-                       "standard input");
+                       "Read a recording as a stream: a file libsndfile reads (8000 to 192000 "
+                       "samples/s), or - for standard input");
     listen->add_option("--raw", args.Raw, "The input is raw samples: s16le, u8 or f32le")
         ->check(CLI::IsMember({"s16le", "u8", "f32le"}));
     listen->add_option("--record", args.Record, "Keep everything heard as a 16-bit WAV file");

@@ -58,7 +58,8 @@ TEST(WriteFileIfAbsent, AnExistingNameOrLinkIsLeftAlone) {
     const auto dangling = (dir / "link").string();
     ASSERT_EQ(symlink((dir / "nowhere").c_str(), dangling.c_str()), 0);
     EXPECT_FALSE(WriteFileIfAbsent(dangling, "new"));
-    EXPECT_EQ(test::ErrorOf([] { WriteFileIfAbsent("", "x"); }), "Cannot create file ");
+    EXPECT_EQ(test::ErrorOf([] { WriteFileIfAbsent("", "x"); }),
+              "Cannot create file : no file name");
 }
 
 TEST(ReadRegularFile, RefusesFifosAndDevicesWithoutBlockingAndBoundsTheSize) {
@@ -164,10 +165,10 @@ TEST(FileInProgress, AnAbandonedFileLeavesNothingAndBadPlacesAreRefused) {
     }
     EXPECT_TRUE(Names(dir.Path()).empty());
     EXPECT_EQ(test::ErrorOf([&] { TFileInProgress((dir / "no/x.wav").string()); }),
-              "Cannot create file " + (dir / "no/x.wav").string());
+              "Cannot create file " + (dir / "no/x.wav").string() + ": No such file or directory");
     EXPECT_EQ(test::ErrorOf([&] { TFileInProgress(dir.Path().string()); }),
-              "Cannot create file " + dir.Path().string());
-    EXPECT_EQ(test::ErrorOf([] { TFileInProgress(""); }), "Cannot create file ");
+              "Cannot create file " + dir.Path().string() + ": it is a folder");
+    EXPECT_EQ(test::ErrorOf([] { TFileInProgress(""); }), "Cannot create file : no file name");
 }
 
 }  // namespace
