@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 
@@ -61,7 +62,7 @@ TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
     const uint64_t fileSize = RegularFileSize(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        throw RinglarkError(msg::CannotOpenFile(path));
+        throw RinglarkError(msg::CannotOpenFile(path, std::strerror(errno)));
     }
     // The header and the size decide before any sample is read.
     Bytes file(std::min<std::size_t>(WavHeaderSize, static_cast<std::size_t>(fileSize)), '\0');
@@ -75,7 +76,7 @@ TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
         const TSampleSource read = [&in, &path](char* to, std::size_t size) {
             in.read(to, static_cast<std::streamsize>(size));
             if (in.bad()) {
-                throw RinglarkError(msg::CannotOpenFile(path));
+                throw RinglarkError(msg::CannotOpenFile(path, std::strerror(errno)));
             }
             return static_cast<std::size_t>(in.gcount());
         };
@@ -88,7 +89,7 @@ TLoadResult TWaveformViewer::LoadWAV(const std::string& fileName) {
     in.read(file.data() + WavHeaderSize, static_cast<std::streamsize>(file.size() - WavHeaderSize));
     file.resize(WavHeaderSize + static_cast<std::size_t>(in.gcount()));
     if (in.bad()) {
-        throw RinglarkError(msg::CannotOpenFile(path));
+        throw RinglarkError(msg::CannotOpenFile(path, std::strerror(errno)));
     }
     return LoadFileBytes(std::move(file));
 }

@@ -4,7 +4,9 @@
 #include <unistd.h>
 #include <cmath>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -206,7 +208,7 @@ TLoadResult Load(TWaveformViewer& viewer, const std::string& file) {
     if (file != "-") {
         fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            throw RinglarkError(msg::CannotOpenFile(file));
+            throw RinglarkError(msg::CannotOpenFile(file, std::strerror(errno)));
         }
     }
     struct TClose {
@@ -230,7 +232,13 @@ TExitStatus RunBatch(const TAnalyzeArgs& args) {
         throw TUsageError(
             "--inspect, --all and --method analyse one file; leave them out for a batch");
     }
-    const std::vector<std::string> files = ExpandInputs(args.Files, args.Recursive, args.AnyFormat);
+    TSkipped skipped;
+    const std::vector<std::string> files =
+        ExpandInputs(args.Files, args.Recursive, args.AnyFormat, &skipped);
+    if (files.empty()) {
+        std::cerr << NothingToAnalyse(args.Files, skipped) << '\n';
+        return TExitStatus::NotUnderstood;
+    }
     const unsigned jobs =
         args.Jobs > 0 ? args.Jobs : std::max(1u, std::thread::hardware_concurrency());
     TProgressBar bar(files.size(), !args.Quiet && files.size() > 1 && isatty(STDERR_FILENO));
@@ -320,8 +328,8 @@ void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
         app.add_subcommand("analyze", "Decode the caller-ID message in a recorded WAV file");
     analyze
         ->add_option("FILE", args.Files,
-                     "8-bit mono WAV at 11025, 22050 or 44100 samples/s; several files or "
-                     "folders analyse them all, one line each")
+                     "8-bit mono WAV at 11025, 22050 or 44100 samples/s (\"-\": standard "
+                     "input); several files or folders analyse them all, one line each")
         ->required();
     analyze->add_flag("--recursive,-r", args.Recursive, "Take the recordings in sub-folders too");
     analyze->add_option("--jobs,-j", args.Jobs, "Files analysed at once (default: the cores)");

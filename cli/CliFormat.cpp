@@ -3,7 +3,9 @@
 #include <iostream>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "core/Cp1252.h"
@@ -153,7 +155,7 @@ void WriteOutputFile(const std::string& path, std::string_view bytes, bool force
         std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         std::cout.flush();
         if (!std::cout) {
-            throw RinglarkError(std::string(msg::StreamWriteError));
+            throw RinglarkError(msg::StreamWriteFailed(std::strerror(errno)));
         }
         return;
     }

@@ -59,8 +59,8 @@ struct TGenerateArgs {
     bool Force = false;
     bool Play = false, Inspect = false, Json = false;
     std::string Standard = "bell";
-    std::string Alert;        // "dtas", "none"; empty: the standard's own
-    std::string DtmfFraming;  // empty: A<number>C
+    std::string Alert;                       // "dtas", "none"; empty: the standard's own
+    std::optional<std::string> DtmfFraming;  // absent: A<number>C
 };
 
 void AddGenerate(CLI::App& app, TGenerateArgs& args);
@@ -125,7 +125,7 @@ struct TListenArgs : TMeasureArgs {
     std::optional<std::string> Input;
     std::string Raw;
     std::optional<std::string> Record;
-    bool Force = false, Json = false, Quiet = false;
+    bool Force = false, Json = false, Quiet = false, Verbose = false;
 };
 
 void AddListen(CLI::App& app, TListenArgs& args);

@@ -69,7 +69,7 @@ void CheckStandard(const TGenerateArgs& args, TCidStandard standard) {
         throw TUsageError("--alert applies to --standard etsi and bt");
     }
     if (standard == TCidStandard::Bell202) {
-        if (!args.DtmfFraming.empty()) {
+        if (args.DtmfFraming) {
             throw TUsageError("--dtmf-framing applies to --standard dtmf");
         }
         return;
@@ -97,27 +97,96 @@ void CheckStandard(const TGenerateArgs& args, TCidStandard standard) {
             (args.Fields.Time && !args.Fields.Time->empty())) {
             throw TUsageError("--date and --time cannot be sent with dtmf");
         }
-        if (!args.DtmfFraming.empty() && !DtmfFramingNamed(args.DtmfFraming)) {
+        if (args.DtmfFraming && !DtmfFramingNamed(*args.DtmfFraming)) {
             throw TUsageError("--dtmf-framing must be ac, a-hash, dc or hash");
         }
-    } else if (!args.DtmfFraming.empty()) {
+    } else if (args.DtmfFraming) {
         throw TUsageError("--dtmf-framing applies to --standard dtmf");
     }
 }
 
+// The DTMF digits of the number: only its digits 0-9 are sent. Dropping
+// anything but the usual separators is warned about, and a number typed with
+// no digit at all is a usage error.
+std::string DtmfDigitsToSend(const TGenerateArgs& args, const TCidRequest& request) {
+    const TDtmfFraming framing =
+        args.DtmfFraming ? *DtmfFramingNamed(*args.DtmfFraming) : TDtmfFraming::StartAEndC;
+    const std::string digits = DtmfDigits(request.NumberText, request.Private,
+                                          request.OutOfArea || request.NumberDisabled, framing);
+    if (request.Private || request.OutOfArea || request.NumberDisabled) {
+        return digits;
+    }
+    const std::string& typed = args.Fields.Number;
+    bool anyDigit = false;
+    bool dropped = false;
+    for (char c : typed) {
+        anyDigit = anyDigit || (c >= '0' && c <= '9');
+        dropped = dropped || !((c >= '0' && c <= '9') ||
+                               std::string_view(" -.()+").find(c) != std::string_view::npos);
+    }
+    if (!typed.empty() && !anyDigit) {
+        throw TUsageError("--number \"" + typed +
+                          "\" holds no digit 0-9; DTMF caller ID sends digits only");
+    }
+    if (dropped) {
+        std::cerr << "ringlark-cli: warning: --number \"" << typed << "\" is sent as " << digits
+                  << " (DTMF caller ID sends the digits 0-9 only)\n";
+    }
+    return digits;
+}
+
 // The signal of a standard other than Bell 202, as an 8-bit 44100/s image.
-Bytes OtherStandardImage(const TGenerateArgs& args, TCidStandard standard,
-                         const TCidRequest& request, const Bytes& message) {
+Bytes OtherStandardImage(const TGenerateArgs& args, TCidStandard standard, const Bytes& message,
+                         const std::string& dtmfDigits, TSignalling signalling) {
     if (standard == TCidStandard::Dtmf) {
-        const TDtmfFraming framing = args.DtmfFraming.empty() ? TDtmfFraming::StartAEndC
-                                                              : *DtmfFramingNamed(args.DtmfFraming);
-        return SynthesiseDtmfImage(DtmfDigits(request.NumberText, request.Private,
-                                              request.OutOfArea || request.NumberDisabled, framing),
-                                   args.Amplitude);
+        return SynthesiseDtmfImage(dtmfDigits, args.Amplitude);
     }
     const bool alert = args.Alert.empty() ? standard == TCidStandard::Bt : args.Alert == "dtas";
-    return SynthesiseV23Image(message, V23TimingFor(standard, request.Signalling, alert),
-                              args.Amplitude);
+    return SynthesiseV23Image(message, V23TimingFor(standard, signalling, alert), args.Amplitude);
+}
+
+// One character of a UTF-8 text: its bytes from `at` (a byte that starts no
+// sequence stands alone).
+std::size_t CharacterLength(std::string_view utf8, std::size_t at) {
+    const auto lead = static_cast<uint8_t>(utf8[at]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return std::min(length, utf8.size() - at);
+}
+
+// The name as it is sent. Every decoder takes only printable ASCII in a name,
+// so an accented letter goes as its base letter (with a warning that says what
+// is sent) and a character with no ASCII form is a usage error. --no-filter
+// sends the bytes as typed.
+Bytes NameToSend(const TGenerateArgs& args, const TCidRequest& request,
+                 const TFilterOptions& filters) {
+    if (args.NoFilter || request.Workshop || request.Kind != TMessageKind::Mdmf ||
+        request.NameDisabled || request.Private || request.OutOfArea) {
+        return request.NameText;
+    }
+    const std::string& typed = args.Fields.Name;
+    Bytes ascii;
+    for (std::size_t at = 0; at < typed.size();) {
+        const std::size_t length = CharacterLength(typed, at);
+        const std::string character = typed.substr(at, length);
+        const Bytes single = Utf8ToCp1252(character);
+        const TAsciiName converted = AsciiName(single);
+        if (converted.Refused || (single == "?" && character != "?")) {
+            throw TUsageError("--name: \"" + character +
+                              "\" cannot be sent; a caller-ID name holds letters, digits, "
+                              "spaces and ASCII punctuation only");
+        }
+        ascii += converted.Text;
+        at += length;
+    }
+    if (ascii != request.NameText) {
+        Bytes sent = FilterName(ascii, filters);
+        if (filters.ForceUppercaseName) {
+            sent = UpperCaseAscii(sent);
+        }
+        std::cerr << "ringlark-cli: warning: --name \"" << typed << "\" is sent as \"" << sent
+                  << "\" (a caller-ID name holds ASCII only)\n";
+    }
+    return ascii;
 }
 
 }  // namespace
@@ -138,8 +207,12 @@ TCallerIdTab TTabArgs::Tab() const {
 }
 
 void AddTabOptions(CLI::App& command, TTabArgs& fields) {
-    command.add_option("--number", fields.Number, "Phone number as typed");
-    command.add_option("--name", fields.Name, "Caller name as typed");
+    command.add_option("--number", fields.Number,
+                       "Phone number as typed (dtmf sends its digits 0-9 and warns about "
+                       "anything else dropped)");
+    command.add_option("--name", fields.Name,
+                       "Caller name as typed, sent as printable ASCII: accented letters as "
+                       "their base letters (with a warning), others refused");
     command.add_option("--date", fields.Date, "Date MMDD (default: today; \"\" sends none)");
     command.add_option("--time", fields.Time, "Time HHMM, 24-hour (default: now; \"\" sends none)");
     command.add_flag("--private", fields.Private, "Private: sends P");
@@ -161,29 +234,27 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
     }
     const TCidStandard standard = *StandardNamed(args.Standard);
     CheckStandard(args, standard);
-    const TCidRequest request = RequestFrom(args);
+    TCidRequest request = RequestFrom(args);
     TFilterOptions filters;
     filters.NoFiltering = args.NoFilter;
     filters.AlphaOnly = args.AlphaOnly;
     filters.ForceUppercaseName = !args.NoUppercase;
+    request.NameText = NameToSend(args, request, filters);
     const Bytes message = BuildCidMessage(request, filters);
-    if (const auto wrapped = LengthWrapNotice(message)) {
+    // DTMF sends the digits alone: no length byte to wrap
+    const Bytes digits =
+        standard == TCidStandard::Dtmf ? Bytes(DtmfDigitsToSend(args, request)) : Bytes();
+    if (const auto wrapped = LengthWrapNotice(message); wrapped && standard != TCidStandard::Dtmf) {
         std::cerr << "ringlark-cli: warning: " << *wrapped << '\n';
     }
 
     TFskSynth synth;
     synth.Amplitude = args.Amplitude;
     synth.Clip = args.NoClip ? 128 : args.Clip;
-    const Bytes image = standard == TCidStandard::Bell202
-                            ? SynthesiseImage(synth, message, request.Signalling)
-                            : OtherStandardImage(args, standard, request, message);
-    const Bytes digits =
-        standard == TCidStandard::Dtmf
-            ? Bytes(DtmfDigits(request.NumberText, request.Private,
-                               request.OutOfArea || request.NumberDisabled,
-                               args.DtmfFraming.empty() ? TDtmfFraming::StartAEndC
-                                                        : *DtmfFramingNamed(args.DtmfFraming)))
-            : Bytes();
+    const Bytes image =
+        standard == TCidStandard::Bell202
+            ? SynthesiseImage(synth, message, request.Signalling)
+            : OtherStandardImage(args, standard, message, digits, request.Signalling);
 
     if (args.Output) {
         WriteOutputFile(*args.Output, image, args.Force);

@@ -30,23 +30,42 @@ extern "C" void StopListening(int) {
     gStop.store(true);
 }
 
-// SIGINT and SIGTERM end the listening cleanly; a blocking read is cut short
-// (no restart) so that the end comes at once.
+// SIGINT, SIGTERM, SIGHUP (the terminal closed) and SIGPIPE (the reader of
+// the output went away) end the listening cleanly, the recording completed; a
+// blocking read is cut short (no restart) so that the end comes at once.
 void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = StopListening;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
-void PrintDevices() {
-    for (const auto& d : ListInputDevices()) {
+// A number option that must be finite and within a range.
+CLI::Validator FiniteIn(double low, double high, const std::string& what) {
+    return CLI::Validator(
+        [low, high, what](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !std::isfinite(value) || value < low ||
+                value > high) {
+                return what;
+            }
+            return {};
+        },
+        "");
+}
+
+bool PrintDevices() {
+    const auto devices = ListInputDevices();
+    for (const auto& d : devices) {
         std::printf("%c%3d  %s  (%g/s)\n", d.IsDefault ? '*' : ' ', d.Index, d.Name.c_str(),
                     d.DefaultRate);
     }
     std::fflush(stdout);
+    return !devices.empty();
 }
 
 std::unique_ptr<ISoundInput> OpenInput(const TListenArgs& args) {
@@ -121,26 +140,35 @@ void AddListen(CLI::App& app, TListenArgs& args) {
     listen->add_option("--device", args.Device,
                        "Input device: its index or name (default: the "
                        "default input)");
-    listen->add_option("--rate", args.Rate, "Sample rate of the device or of --raw input")
-        ->check(CLI::Range(TStreamDecoder::MinRate, TStreamDecoder::MaxRate));
+    listen
+        ->add_option("--rate", args.Rate,
+                     "Sample rate of the device or of --raw input (8000 to 192000)")
+        ->check(FiniteIn(TStreamDecoder::MinRate, TStreamDecoder::MaxRate,
+                         "must be a sample rate from 8000 to 192000"));
     listen->add_option("--seconds", args.Seconds, "Stop after this many seconds of input")
-        ->check(CLI::PositiveNumber);
+        ->check(FiniteIn(std::nextafter(0.0, 1.0), 1e9, "must be a number of seconds above 0"));
     listen->add_option("--input", args.Input,
-                       "Read a recording as a stream: a file libsndfile reads, or - for "
-                       "standard input");
+                       "Read a recording as a stream: a file libsndfile reads (8000 to 192000 "
+                       "samples/s), or - for standard input");
     listen->add_option("--raw", args.Raw, "The input is raw samples: s16le, u8 or f32le")
         ->check(CLI::IsMember({"s16le", "u8", "f32le"}));
     listen->add_option("--record", args.Record, "Keep everything heard as a 16-bit WAV file");
     listen->add_flag("--force", args.Force, "Replace an existing recording");
     listen->add_flag("--json", args.Json, "Print one JSON object per event");
     listen->add_flag("--quiet", args.Quiet, "Show no input level");
+    listen->add_flag("--verbose", args.Verbose,
+                     "Show what the sound libraries (ALSA, JACK) print themselves");
     AddMeasureOptions(*listen, args,
                       "Measure each FSK message and check it against its standard's limits");
 }
 
 TExitStatus RunListen(const TListenArgs& args) {
+    ShowSoundLibraryMessages(args.Verbose);
     if (args.ListDevices) {
-        PrintDevices();
+        if (!PrintDevices()) {
+            std::cerr << "ringlark-cli: no sound input devices\n";
+            return TExitStatus::RuntimeError;
+        }
         return TExitStatus::Success;
     }
     CheckOptions(args);
@@ -149,7 +177,15 @@ TExitStatus RunListen(const TListenArgs& args) {
     }
     gStop.store(false);
     CatchStopSignals();
-    std::unique_ptr<ISoundInput> input = OpenInput(args);
+    std::unique_ptr<ISoundInput> input;
+    try {
+        input = OpenInput(args);
+    } catch (const RinglarkError&) {
+        if (gStop.load()) {
+            return TExitStatus::NotUnderstood;  // stopped while waiting (a FIFO's writer)
+        }
+        throw;
+    }
     const double rate = input->Rate();
     std::unique_ptr<TWavRecorder> recorder;
     if (args.Record) {
@@ -158,6 +194,12 @@ TExitStatus RunListen(const TListenArgs& args) {
     }
     TLineListener listener(*input, recorder.get());
     TLevelLine level(!args.Quiet && isatty(STDERR_FILENO) != 0);
+    bool recordingFailed = false;
+    listener.OnRecordingFailed = [&](const std::string& reason) {
+        level.Clear();
+        std::cerr << "ringlark-cli: the recording stopped: " << reason << "; listening goes on\n";
+        recordingFailed = true;
+    };
     listener.OnLevel = [&](double peak, double seconds) { level.Show(peak, seconds); };
     // With --measure, the last 20 s heard are kept: a message's measurements
     // need the second before it (its seizure, mark run and the quiet before).
@@ -211,12 +253,24 @@ TExitStatus RunListen(const TListenArgs& args) {
         failure = e.what();  // the recording is still completed below
     }
     level.Clear();
-    if (recorder && !recorder->Finish(args.Force)) {
-        throw RinglarkError(msg::FileExistsUseForce(*args.Record) + "; the recording is in " +
-                            recorder->TemporaryName());
+    if (recorder) {
+        std::string kept;
+        try {
+            if (!recorder->Finish(args.Force)) {
+                kept = msg::FileExistsUseForce(*args.Record);
+            }
+        } catch (const RinglarkError& e) {
+            kept = e.what();
+        }
+        if (!kept.empty()) {
+            throw RinglarkError(kept + "; the recording is in " + recorder->TemporaryName());
+        }
     }
     if (!failure.empty()) {
         throw RinglarkError(failure);
+    }
+    if (recordingFailed) {
+        return TExitStatus::RuntimeError;
     }
     if (listener.Messages() == 0) {
         return TExitStatus::NotUnderstood;

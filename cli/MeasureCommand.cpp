@@ -65,9 +65,7 @@ TMeasureReport MeasureMessage(std::span<const float> samples, double rate,
     TMeasureReport report;
     const TCorrelationDecoder decoder = TCorrelationDecoder::For(message.Standard);
     report.Measures = MeasureFsk(samples, rate, message, decoder.Tones);
-    report.Limits = !limitsAsked.empty()                        ? limitsAsked
-                    : message.Standard == TCidStandard::Bell202 ? "bell"
-                                                                : "etsi";
+    report.Limits = !limitsAsked.empty() ? limitsAsked : OwnLimits(message, report.Measures);
     report.Rows = CheckLimits(report.Measures, report.Limits, dbmAtFullScale);
     for (const auto& row : report.Rows) {
         report.AnyFail = report.AnyFail || row.Verdict == "FAIL";
@@ -134,6 +132,7 @@ TExitStatus RunMeasure(const TAnalyzeArgs& args, std::span<const float> samples,
         std::cout << out.dump(2) << '\n';
     }
     if (messages.empty()) {
+        std::cerr << "ringlark-cli: no message to measure\n";
         return TExitStatus::NotUnderstood;
     }
     return args.Strict && anyFail ? TExitStatus::LimitFailed : TExitStatus::Success;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -20,6 +21,11 @@ namespace ringlark {
 namespace {
 
 std::string FolderOf(const std::string& path);
+
+// The reason of the last failed call.
+std::string Reason() {
+    return std::strerror(errno);
+}
 
 // Writes all the bytes, at the file's position or, from `offset` when it is
 // not negative, at that offset; a signal that interrupts a write does not end
@@ -35,6 +41,9 @@ bool WriteFully(int fd, std::string_view bytes, int64_t offset = -1) {
             continue;
         }
         if (n <= 0) {
+            if (n == 0) {
+                errno = ENOSPC;  // the file takes no more
+            }
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -132,12 +141,12 @@ mode_t NewFileMode(const std::string& target) {
 void WriteInPlace(const std::string& path, const std::string& target, std::string_view bytes) {
     const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) {
-        throw RinglarkError(msg::CannotCreateFile(path));
+        throw RinglarkError(msg::CannotCreateFile(path, Reason()));
     }
     const bool written = WriteFully(fd, bytes);
     close(fd);
     if (!written) {
-        throw RinglarkError(std::string(msg::StreamWriteError));
+        throw RinglarkError(msg::StreamWriteFailed(Reason()));
     }
 }
 
@@ -168,24 +177,24 @@ std::string TempPattern(const std::string& target) {
 bool WriteFileIfAbsent(const std::string& path, std::string_view bytes) {
     struct stat info {};
     if (path.empty()) {
-        throw RinglarkError(msg::CannotCreateFile(path));
+        throw RinglarkError(msg::CannotCreateFile(path, "no file name"));
     }
     if (lstat(path.c_str(), &info) == 0) {
         return false;
     }
     TempFile temp(TempPattern(path));
     if (!temp.Create()) {
-        throw RinglarkError(msg::CannotCreateFile(path));
+        throw RinglarkError(msg::CannotCreateFile(path, Reason()));
     }
     fchmod(temp.Fd(), NewFileMode(path));
     if (!temp.WriteAll(bytes) || !temp.Close()) {
-        throw RinglarkError(std::string(msg::StreamWriteError));
+        throw RinglarkError(msg::StreamWriteFailed(Reason()));
     }
     if (!PlaceWithoutReplacing(temp.Name(), path)) {
         if (errno == EEXIST) {
             return false;
         }
-        throw RinglarkError(msg::CannotCreateFile(path));
+        throw RinglarkError(msg::CannotCreateFile(path, Reason()));
     }
     return true;  // the temporary name is removed; a rename left none behind
 }
@@ -194,8 +203,14 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     const std::string target = ResolveTarget(path);
     struct stat info {};
     const bool exists = stat(target.c_str(), &info) == 0;
-    if (path.empty() || (exists && (S_ISDIR(info.st_mode) || access(target.c_str(), W_OK) != 0))) {
-        throw RinglarkError(msg::CannotCreateFile(path));
+    if (path.empty()) {
+        throw RinglarkError(msg::CannotCreateFile(path, "no file name"));
+    }
+    if (exists && S_ISDIR(info.st_mode)) {
+        throw RinglarkError(msg::CannotCreateFile(path, "it is a folder"));
+    }
+    if (exists && access(target.c_str(), W_OK) != 0) {
+        throw RinglarkError(msg::CannotCreateFile(path, Reason()));
     }
     if (exists && !S_ISREG(info.st_mode)) {
         // A device or a pipe (/dev/stdout, a FIFO) is written in place: it
@@ -205,27 +220,30 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     }
     TempFile temp(TempPattern(target));
     if (!temp.Create()) {
-        throw RinglarkError(msg::CannotCreateFile(path));
+        throw RinglarkError(msg::CannotCreateFile(path, Reason()));
     }
     fchmod(temp.Fd(), NewFileMode(target));
     if (!temp.WriteAll(bytes) || !temp.Close()) {
-        throw RinglarkError(std::string(msg::StreamWriteError));
+        throw RinglarkError(msg::StreamWriteFailed(Reason()));
     }
     if (rename(temp.Name().c_str(), target.c_str()) != 0) {
-        throw RinglarkError(msg::CannotCreateFile(path));
+        throw RinglarkError(msg::CannotCreateFile(path, Reason()));
     }
     temp.Keep();
 }
 
 Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     struct stat info {};
-    if (!in || (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
-        throw RinglarkError(msg::CannotOpenFile(path));
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        throw RinglarkError(msg::CannotOpenFile(path, "it is a folder"));
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw RinglarkError(msg::CannotOpenFile(path, Reason()));
     }
     Bytes content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
-        throw RinglarkError(msg::CannotOpenFile(path));
+        throw RinglarkError(msg::CannotOpenFile(path, Reason()));
     }
     return content;
 }
@@ -233,10 +251,10 @@ Bytes ReadWholeFile(const std::string& path) {
 uint64_t RegularFileSize(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        throw RinglarkError(msg::CannotOpenFile(path));
+        throw RinglarkError(msg::CannotOpenFile(path, Reason()));
     }
     if (S_ISDIR(info.st_mode)) {
-        throw RinglarkError(msg::CannotOpenFile(path));
+        throw RinglarkError(msg::CannotOpenFile(path, "it is a folder"));
     }
     if (!S_ISREG(info.st_mode)) {
         throw RinglarkError(msg::NotARegularFile(path));
@@ -250,7 +268,7 @@ Bytes ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string
     // Opened without blocking, and checked again: the name may have changed.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        throw RinglarkError(msg::CannotOpenFile(path));
+        throw RinglarkError(msg::CannotOpenFile(path, Reason()));
     }
     struct TClose {
         int fd;
@@ -275,7 +293,7 @@ Bytes ReadStream(int fd, const std::string& name, std::size_t maxBytes,
             continue;
         }
         if (n < 0) {
-            throw RinglarkError(msg::CannotOpenFile(name));
+            throw RinglarkError(msg::CannotOpenFile(name, Reason()));
         }
         if (n == 0) {
             return content;
@@ -299,12 +317,16 @@ namespace ringlark {
 TFileInProgress::TFileInProgress(std::string path)
     : path_(std::move(path)), target_(ResolveTarget(path_)), temp_(TempPattern(target_)) {
     struct stat info {};
-    if (path_.empty() || (stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
-        throw RinglarkError(msg::CannotCreateFile(path_));
+    if (path_.empty()) {
+        throw RinglarkError(msg::CannotCreateFile(path_, "no file name"));
+    }
+    if (stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        throw RinglarkError(msg::CannotCreateFile(
+            path_, S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"));
     }
     fd_ = CreateFromPattern(temp_);
     if (fd_ < 0) {
-        throw RinglarkError(msg::CannotCreateFile(path_));
+        throw RinglarkError(msg::CannotCreateFile(path_, Reason()));
     }
     fchmod(fd_, NewFileMode(target_));
 }
@@ -313,46 +335,47 @@ TFileInProgress::~TFileInProgress() {
     if (fd_ >= 0) {
         close(fd_);
     }
-    if (!committed_) {
+    if (!committed_ && !kept_) {
         unlink(temp_.c_str());
     }
 }
 
 void TFileInProgress::Append(std::string_view bytes) {
     if (!WriteFully(fd_, bytes)) {
-        throw RinglarkError(std::string(msg::StreamWriteError));
+        throw RinglarkError(msg::StreamWriteFailed(Reason()));
     }
 }
 
 void TFileInProgress::WriteAt(uint64_t offset, std::string_view bytes) {
     if (!WriteFully(fd_, bytes, static_cast<int64_t>(offset))) {
-        throw RinglarkError(std::string(msg::StreamWriteError));
+        throw RinglarkError(msg::StreamWriteFailed(Reason()));
     }
 }
 
 void TFileInProgress::Sync() {
     if (fdatasync(fd_) != 0) {
-        throw RinglarkError(std::string(msg::StreamWriteError));
+        throw RinglarkError(msg::StreamWriteFailed(Reason()));
     }
 }
 
 bool TFileInProgress::Commit(bool replace) {
+    kept_ = true;  // from here on, a failure keeps the file under its temporary name
     Sync();
     const int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0) {
-        throw RinglarkError(std::string(msg::StreamWriteError));
+        throw RinglarkError(msg::StreamWriteFailed(Reason()));
     }
     if (replace) {
         if (rename(temp_.c_str(), target_.c_str()) != 0) {
-            throw RinglarkError(msg::CannotCreateFile(path_));
+            throw RinglarkError(msg::CannotCreateFile(path_, Reason()));
         }
     } else if (!PlaceWithoutReplacing(temp_, target_)) {
         if (errno == EEXIST) {
             committed_ = true;  // kept under its temporary name: nothing is lost
             return false;
         }
-        throw RinglarkError(msg::CannotCreateFile(path_));
+        throw RinglarkError(msg::CannotCreateFile(path_, Reason()));
     } else {
         unlink(temp_.c_str());  // a hard link leaves the temporary name behind
     }

@@ -46,8 +46,8 @@ bool FileExists(const std::string& path);
 // A file written piece by piece (a recording) under a temporary name in the
 // folder of its final name, which it takes at Commit; until then an earlier
 // file of that name stays as it was. Throws RinglarkError "Cannot create file
-// %s" when the temporary file cannot be made, "Stream write error" when a
-// write fails.
+// %s: " and the reason when the temporary file cannot be made, "Stream write
+// error: " and the reason when a write fails.
 class TFileInProgress {
   public:
     explicit TFileInProgress(std::string path);
@@ -60,7 +60,8 @@ class TFileInProgress {
     void Sync();  // what is written reaches the disk
     // Gives the file its final name: replacing a file of that name, or, without
     // replace, only if nothing has it (returns false, keeping the temporary
-    // file, when something does).
+    // file, when something does). When it fails (throwing), the file is kept
+    // under its temporary name too.
     bool Commit(bool replace);
     const std::string& TemporaryName() const { return temp_; }
     bool Committed() const { return committed_; }
@@ -71,6 +72,7 @@ class TFileInProgress {
     std::string temp_;
     int fd_ = -1;
     bool committed_ = false;
+    bool kept_ = false;  // a failed Commit leaves the temporary file
 };
 
 }  // namespace ringlark

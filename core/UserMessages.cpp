@@ -17,6 +17,15 @@ std::string CannotCreateFile(std::string_view path) {
 std::string CannotOpenFile(std::string_view path) {
     return Fill("Cannot open file ", path, "");
 }
+std::string CannotCreateFile(std::string_view path, std::string_view reason) {
+    return Fill("Cannot create file ", path, ": " + std::string(reason));
+}
+std::string CannotOpenFile(std::string_view path, std::string_view reason) {
+    return Fill("Cannot open file ", path, ": " + std::string(reason));
+}
+std::string StreamWriteFailed(std::string_view reason) {
+    return Fill(StreamWriteError, ": ", reason);
+}
 std::string NotValidInteger(std::string_view text) {
     return Fill("'", text, "' is not a valid integer value");
 }

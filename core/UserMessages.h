@@ -8,6 +8,11 @@ namespace ringlark::msg {
 
 std::string CannotCreateFile(std::string_view path);
 std::string CannotOpenFile(std::string_view path);
+// The texts above with the reason after them: "Cannot open file X: reason".
+std::string CannotCreateFile(std::string_view path, std::string_view reason);
+std::string CannotOpenFile(std::string_view path, std::string_view reason);
+// "Stream write error: reason".
+std::string StreamWriteFailed(std::string_view reason);
 inline constexpr std::string_view StreamWriteError = "Stream write error";
 inline constexpr std::string_view OutOfMemoryStream = "Out of memory while expanding memory stream";
 std::string NotValidInteger(std::string_view text);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/RinglarkError.h"
+#include "core/SampleValues.h"
 #include "decoding/fsk/FskFamily.h"
 
 namespace ringlark {
@@ -92,7 +93,7 @@ void TStreamDecoder::Push(float sample, std::vector<TStreamEvent>& events) {
     ++fed_;
     // One bad sample (not a number, or absurdly large) must not poison the
     // running sums for the rest of the stream.
-    sample = std::isfinite(sample) ? std::clamp(sample, -1e4f, 1e4f) : 0.0f;
+    sample = SaneSample(sample);
     float decimated = 0;
     if (!decimator_.Push(sample, decimated)) {
         return;

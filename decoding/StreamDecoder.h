@@ -35,7 +35,7 @@ struct TStreamEvent {
 class TStreamDecoder {
   public:
     static constexpr double MinRate = 8000;
-    static constexpr double MaxRate = 96000;
+    static constexpr double MaxRate = 192000;
 
     // Throws RinglarkError for a rate outside MinRate to MaxRate.
     explicit TStreamDecoder(double rate, bool includeUncertain = false);

@@ -57,6 +57,32 @@ Bytes UpperCaseAscii(std::string_view text) {
     return out;
 }
 
+TAsciiName AsciiName(std::string_view cp1252) {
+    // Windows-1252 bytes 0x80-0xFF in ASCII; "" where there is no such form.
+    static constexpr std::array<std::string_view, 128> kAscii = {
+        "",  "",  "",  "",   "",   "...", "",   "",  "",  "",  "S", "",  "OE", "",  "Z",  "",
+        "",  "'", "'", "\"", "\"", "",    "-",  "-", "~", "",  "s", "",  "oe", "",  "z",  "Y",
+        " ", "",  "",  "",   "",   "",    "",   "",  "",  "",  "",  "",  "",   "-", "",   "",
+        "",  "",  "",  "",   "'",  "",    "",   "",  "",  "",  "",  "",  "",   "",  "",   "",
+        "A", "A", "A", "A",  "A",  "A",   "AE", "C", "E", "E", "E", "E", "I",  "I", "I",  "I",
+        "D", "N", "O", "O",  "O",  "O",   "O",  "",  "O", "U", "U", "U", "U",  "Y", "TH", "ss",
+        "a", "a", "a", "a",  "a",  "a",   "ae", "c", "e", "e", "e", "e", "i",  "i", "i",  "i",
+        "d", "n", "o", "o",  "o",  "o",   "o",  "",  "o", "u", "u", "u", "u",  "y", "th", "y"};
+    TAsciiName out;
+    for (char c : cp1252) {
+        const auto b = static_cast<uint8_t>(c);
+        if (b >= 0x20 && b <= 0x7E) {
+            out.Text += c;
+        } else if (b >= 0x80 && !kAscii[b - 0x80].empty()) {
+            out.Text += kAscii[b - 0x80];
+        } else {
+            out.Refused = b;
+            break;
+        }
+    }
+    return out;
+}
+
 uint32_t HexTextValue(std::string_view text) {
     constexpr std::string_view kDigits = "0123456789ABCDEF";
     uint32_t value = 0;

@@ -51,6 +51,17 @@ Bytes FilterName(std::string_view text, const TFilterOptions& options);
 Bytes UpperCaseAscii(std::string_view text);
 uint32_t HexTextValue(std::string_view text);
 
+// A name as every decoder accepts it: printable ASCII (protocol/MessageRules.h).
+// An accented letter becomes its base letter ("Jos\xE9" -> "Jose", "\xDF" ->
+// "ss"), a typographic quote, dash or no-break space its ASCII form. A byte
+// with no such form (a control character, the euro sign) is Refused; Text is
+// then what came before it.
+struct TAsciiName {
+    Bytes Text;
+    std::optional<uint8_t> Refused;
+};
+TAsciiName AsciiName(std::string_view cp1252);
+
 Bytes EncodeWorkshopRows(const std::vector<TWorkshopRow>& rows);
 Bytes BuildCidMessage(const TCidRequest& request, const TFilterOptions& options);
 

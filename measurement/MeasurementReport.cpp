@@ -18,8 +18,8 @@ std::vector<TMeasuredMessage> MeasureRecording(const Bytes& image) {
         for (const auto& message : decoder.DecodeImage(image)) {
             TMeasuredMessage m;
             m.Message = message;
-            m.Limits = standard == TCidStandard::Bell202 ? "bell" : "etsi";
             m.Measures = MeasureFsk(samples, 44100.0, message, decoder.Tones);
+            m.Limits = OwnLimits(message, m.Measures);
             m.Rows = CheckLimits(m.Measures, m.Limits, std::nullopt);
             std::string hex;
             for (char c : message.Message) {

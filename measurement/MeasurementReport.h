@@ -13,7 +13,7 @@ namespace ringlark {
 
 struct TMeasuredMessage {
     std::string Title;   // "0.400 s  Bell 202  80 20 01 ..."
-    std::string Limits;  // "bell", "etsi"
+    std::string Limits;  // "bell", "etsi", "bt"
     TCorrMessage Message;
     TFskMeasures Measures;
     std::vector<TLimitRow> Rows;

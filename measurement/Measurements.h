@@ -51,6 +51,11 @@ struct TLimitRow {
     std::string Source;   // where the limit comes from
 };
 
+// The limits of the message's own system: "bell" for Bell 202; for V.23,
+// "bt" when the message came in BT's on-hook form (a channel seizure and a
+// mark run of BT's 55-90 bits, where ETSI sends 180) and "etsi" otherwise.
+std::string OwnLimits(const TCorrMessage& message, const TFskMeasures& m);
+
 // The rows for a standard's limits ("bell", "etsi", "bt"). dbmAtFullScale
 // converts the levels to dBm when given.
 std::vector<TLimitRow> CheckLimits(const TFskMeasures& m, const std::string& standard,

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <vector>
 
+#include "core/RinglarkError.h"
+#include "core/SampleValues.h"
+
 namespace ringlark {
 
 TLineListener::TLineListener(ISoundInput& input, TWavRecorder* recorder)
@@ -39,9 +42,18 @@ void TLineListener::Run(const std::atomic<bool>& stop, double maxSeconds) {
         if (n == 0) {
             break;
         }
+        MakeSane(std::span<float>(samples.data(), n));  // also what is recorded and measured
         const std::span<const float> got(samples.data(), n);
         if (recorder_ != nullptr) {
-            recorder_->Append(got);
+            try {
+                recorder_->Append(got);
+            } catch (const RinglarkError& e) {
+                if (!OnRecordingFailed) {
+                    throw;
+                }
+                recorder_ = nullptr;  // what was recorded stays; nothing more is added
+                OnRecordingFailed(e.what());
+            }
         }
         if (OnSamples) {
             OnSamples(got);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "core/Services.h"
 #include "decoding/StreamDecoder.h"
@@ -22,6 +23,10 @@ class TLineListener {
     std::function<void(std::span<const float>)> OnSamples;
     // The peak of the last block (dBFS, -120 for silence) and the seconds heard.
     std::function<void(double peakDbfs, double seconds)> OnLevel;
+    // When set, a recording that fails (a full disk) is reported here once, with
+    // the reason, and the listening goes on without it; when not, the failure
+    // ends Run (thrown).
+    std::function<void(const std::string& reason)> OnRecordingFailed;
 
     // Until the input ends, stop becomes true, or maxSeconds of input have
     // come (0: no limit). The end of the stream completes what it can.

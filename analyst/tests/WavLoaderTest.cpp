@@ -123,7 +123,7 @@ TEST_F(WavLoaderTest, MissingFileCannotBeOpened) {
     } catch (const RinglarkError& e) {
         error = e.what();
     }
-    EXPECT_EQ(error, "Cannot open file " + path);
+    EXPECT_EQ(error, "Cannot open file " + path + ": No such file or directory");
     EXPECT_EQ(viewer.Caption, "Waveform Viewer - none.wav");
 }
 

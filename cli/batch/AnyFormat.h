@@ -14,7 +14,9 @@ struct TSoundFile {
 };
 
 // Any file libsndfile reads: WAV of any depth, float, FLAC, any rate, any
-// number of channels. Throws RinglarkError "Cannot open file %s".
+// number of channels; "-" is standard input, read to its end. A FIFO or
+// device other than standard input is refused. Throws RinglarkError "Cannot
+// open file %s: " and the reason.
 TSoundFile ReadAnyFormat(const std::string& path);
 
 // Whether a standard's name given on the command line (empty: every standard)

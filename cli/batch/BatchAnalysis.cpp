@@ -1,5 +1,7 @@
 #include "cli/batch/BatchAnalysis.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -14,6 +16,7 @@
 #include "cli/CliFormat.h"
 #include "cli/batch/AnyFormat.h"
 #include "core/Cp1252.h"
+#include "core/FileWriting.h"
 #include "core/NullServices.h"
 #include "core/RinglarkError.h"
 #include "decoding/fsk/CorrelationDecoder.h"
@@ -75,7 +78,9 @@ nlohmann::json MessagesJson(const std::vector<TCorrMessage>& messages) {
 }  // namespace
 
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& names, bool recursive,
-                                      bool anyFormat) {
+                                      bool anyFormat, TSkipped* skipped) {
+    TSkipped unused;
+    TSkipped& notTaken = skipped != nullptr ? *skipped : unused;
     std::vector<std::string> files;
     for (const auto& name : names) {
         std::error_code error;
@@ -88,6 +93,11 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& names, boo
             std::error_code e;
             if (entry.is_regular_file(e) && IsRecording(entry.path(), anyFormat)) {
                 found.push_back(entry.path().string());
+            } else if (entry.is_directory(e)) {
+                notTaken.Folders += recursive ? 0 : 1;
+            } else {
+                ++notTaken.Files;
+                notTaken.AnyFormat += IsRecording(entry.path(), true) ? 1 : 0;
             }
         };
         if (recursive) {
@@ -106,6 +116,27 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& names, boo
         files.insert(files.end(), found.begin(), found.end());
     }
     return files;
+}
+
+std::string NothingToAnalyse(const std::vector<std::string>& names, const TSkipped& skipped) {
+    std::string folders;
+    for (const auto& name : names) {
+        folders += (folders.empty() ? "" : ", ") + name;
+    }
+    std::string why;
+    const auto add = [&why](const std::string& part) { why += (why.empty() ? "" : "; ") + part; };
+    if (skipped.AnyFormat > 0) {
+        add(std::to_string(skipped.AnyFormat) + " skipped: not .wav; add --any-format");
+    }
+    if (skipped.Files > skipped.AnyFormat) {
+        add(std::to_string(skipped.Files - skipped.AnyFormat) + " skipped: not recordings");
+    }
+    if (skipped.Folders > 0) {
+        add(std::to_string(skipped.Folders) + " sub-folder" + (skipped.Folders > 1 ? "s" : "") +
+            ": add --recursive");
+    }
+    return "ringlark-cli: no files to analyse in " + folders + " (" +
+           (why.empty() ? "nothing in it" : why) + ")";
 }
 
 TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
@@ -129,7 +160,13 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
             TNoProgress progress;
             TSilentSound sound;
             TWaveformViewer viewer(dialog, notices, progress, sound);
-            if (viewer.LoadWAV(file) != TLoadResult::Loaded) {
+            // "-": standard input, read to its end as a single analysis reads it
+            const TLoadResult loaded =
+                file == "-" ? viewer.LoadFileBytes(ReadStream(
+                                  STDIN_FILENO, "(standard input)",
+                                  static_cast<std::size_t>(loader::MaxImageSize), "2 GB"))
+                            : viewer.LoadWAV(file);
+            if (loaded != TLoadResult::Loaded) {
                 result.Error = notices.Text.empty() ? "refused" : notices.Text;
                 return result;
             }
@@ -209,10 +246,14 @@ std::string BatchLine(const TBatchResult& result, bool json) {
         }
         return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     }
-    if (result.Status == TBatchStatus::Failed) {
-        return result.File + ": error: " + result.Error;
+    std::string file;
+    for (char c : result.File) {
+        file += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
     }
-    std::string line = result.File + ": " + result.Tag;
+    if (result.Status == TBatchStatus::Failed) {
+        return file + ": error: " + result.Error;
+    }
+    std::string line = file + ": " + result.Tag;
     if (!result.Bytes.empty()) {
         line += " " + result.Bytes;
     }

@@ -28,8 +28,17 @@ struct TBatchResult {
 // (".wav" in any letter case; with anyFormat also .flac, .ogg, .aif(f), .au,
 // .caf, .w64), in name order, their sub-folders too when recursive. A name that
 // does not exist is kept, so that its result says so.
+// What the folders held that was not taken: files that are not recordings
+// (some of them recordings that anyFormat would take) and, when not
+// recursive, sub-folders.
+struct TSkipped {
+    std::size_t Files = 0, AnyFormat = 0, Folders = 0;
+};
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& names, bool recursive,
-                                      bool anyFormat);
+                                      bool anyFormat, TSkipped* skipped = nullptr);
+// "ringlark-cli: no files to analyse in DIR (3 skipped: not .wav; add
+// --any-format)": why a batch of these folders had nothing to analyse.
+std::string NothingToAnalyse(const std::vector<std::string>& names, const TSkipped& skipped);
 
 // One file, never throwing: a file that cannot be read is a Failed result.
 TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat);
@@ -39,7 +48,9 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat);
 void AnalyzeBatch(const std::vector<std::string>& files, unsigned jobs, bool anyFormat,
                   const std::function<void(const TBatchResult&, std::size_t done)>& report);
 
-// One line per file: JSON, or "FILE: TAG HEX" / "FILE: error: REASON".
+// One line per file: JSON, or "FILE: TAG HEX" / "FILE: error: REASON"; a line
+// break in the file's name is written \n (\r) there, so that each file keeps
+// one line.
 std::string BatchLine(const TBatchResult& result, bool json);
 
 }  // namespace ringlark::cli

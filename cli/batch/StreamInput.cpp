@@ -12,26 +12,16 @@
 
 namespace ringlark::cli {
 
-TSoundFileInput::TSoundFileInput(const std::string& path) {
-    SF_INFO info{};
-    // "-" is standard input (formats that need no seeking: WAV, AU, raw...).
-    SNDFILE* file = path == "-" ? sf_open_fd(STDIN_FILENO, SFM_READ, &info, 0)
-                                : sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr) {
-        throw RinglarkError(msg::CannotOpenFile(path));
-    }
-    file_ = file;
-    rate_ = info.samplerate;
-    channels_ = static_cast<std::size_t>(std::max(1, info.channels));
-}
+TSoundFileInput::TSoundFileInput(const std::string& path)
+    : file_(std::make_unique<TOpenSound>(path, TSoundOpening::Stream)),
+      rate_(file_->Rate()),
+      channels_(file_->Channels()) {}
 
-TSoundFileInput::~TSoundFileInput() {
-    sf_close(static_cast<SNDFILE*>(file_));
-}
+TSoundFileInput::~TSoundFileInput() = default;
 
 std::size_t TSoundFileInput::Read(float* samples, std::size_t count) {
     frames_.resize(count * channels_);
-    const sf_count_t frames = sf_readf_float(static_cast<SNDFILE*>(file_), frames_.data(),
+    const sf_count_t frames = sf_readf_float(static_cast<SNDFILE*>(file_->Handle()), frames_.data(),
                                              static_cast<sf_count_t>(count));
     if (frames <= 0) {
         return 0;
@@ -67,7 +57,7 @@ TRawInput::TRawInput(const std::string& path, TRawFormat format, double rate)
         fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         ownFd_ = true;
         if (fd_ < 0) {
-            throw RinglarkError(msg::CannotOpenFile(path));
+            throw RinglarkError(msg::CannotOpenFile(path, std::strerror(errno)));
         }
     }
 }

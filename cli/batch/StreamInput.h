@@ -2,14 +2,19 @@
 
 // Recordings read as streams, block by block as they arrive: any file that
 // libsndfile reads, or raw samples, from a file or standard input ("-").
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "cli/batch/SoundFileOpen.h"
 
 #include "core/Services.h"
 
 namespace ringlark::cli {
 
-// Throws RinglarkError "Cannot open file %s" when libsndfile cannot read it.
+// Throws RinglarkError "Cannot open file %s: " and the reason when libsndfile
+// cannot read it.
 class TSoundFileInput : public ISoundInput {
   public:
     explicit TSoundFileInput(const std::string& path);
@@ -21,7 +26,7 @@ class TSoundFileInput : public ISoundInput {
     std::size_t Read(float* samples, std::size_t count) override;
 
   private:
-    void* file_ = nullptr;
+    std::unique_ptr<TOpenSound> file_;
     double rate_ = 0;
     std::size_t channels_ = 1;
     std::vector<float> frames_;

@@ -168,7 +168,7 @@ std::string ReadLine(int fd) {
 }
 
 TEST(CliListen, PrintsEachMessageAsItCompletesAndStopsCleanlyOnASignal) {
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         test::TTempDir dir;
         const auto rec = (dir / "rec.wav").string();
         TChild child =
@@ -247,12 +247,12 @@ TEST(CliListen, WrongUseAndFailures) {
     EXPECT_EQ(RunCli("listen --input - --raw s16le --rate 4000").Status, 2);
     const TRun missing = RunCli("listen --input /nonexistent/x.wav");
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, "Cannot open file /nonexistent/x.wav\n");
+    EXPECT_EQ(missing.Err, "Cannot open file /nonexistent/x.wav: No such file or directory\n");
     test::TTempDir dir;
     test::WriteFile(dir / "low.wav", TWavRecorder::Header(4000, 0));
     const TRun low = RunCli("listen --input " + (dir / "low.wav").string());
     EXPECT_EQ(low.Status, 1);
-    EXPECT_EQ(low.Err, "Sample rate 4000 is outside 8000 to 96000\n");
+    EXPECT_EQ(low.Err, "Sample rate 4000 is outside 8000 to 192000\n");
 }
 
 // A home folder whose ALSA configuration makes the default capture device

@@ -71,7 +71,7 @@ TEST(CliGenerate, CallWaitingChangesOnlyTheMiscKinds) {
 TEST(CliGenerate, CannotCreateFileIsARuntimeError) {
     const TRun run = RunCli("generate sdmf -o /nonexistent-folder/x.wav");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "Cannot create file /nonexistent-folder/x.wav\n");
+    EXPECT_EQ(run.Err, "Cannot create file /nonexistent-folder/x.wav: No such file or directory\n");
 }
 
 TEST(CliGenerate, UsageErrors) {
@@ -120,7 +120,8 @@ TEST(CliWorkshop, GenerateFromScript) {
     EXPECT_EQ(RunCli("generate workshop").Status, 2);
     const TRun missing = RunCli("generate workshop --script " + (dir / "none.CID").string());
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, "Cannot open file " + (dir / "none.CID").string() + "\n");
+    EXPECT_EQ(missing.Err,
+              "Cannot open file " + (dir / "none.CID").string() + ": No such file or directory\n");
 }
 
 TEST(CliWorkshop, TransferWritesTheScript) {
@@ -219,7 +220,8 @@ TEST_F(CliAnalyze, RefusedMissingAndUsage) {
     EXPECT_EQ(refused.Out, "");
     const TRun missing = RunCli("analyze " + (dir / "none.wav").string());
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, "Cannot open file " + (dir / "none.wav").string() + "\n");
+    EXPECT_EQ(missing.Err,
+              "Cannot open file " + (dir / "none.wav").string() + ": No such file or directory\n");
     EXPECT_EQ(RunCli("analyze").Status, 2);
     EXPECT_EQ(RunCli("analyze x.wav --method fsk").Status, 2);
 }
@@ -315,7 +317,8 @@ TEST(CliMethod3, AnyFormatAllAndListing) {
     EXPECT_EQ(RunCli("analyze --any-format --method zc " + path16.string()).Status, 2);
     const TRun missing = RunCli("analyze --any-format " + (dir / "none.flac").string());
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, "Cannot open file " + (dir / "none.flac").string() + "\n");
+    EXPECT_EQ(missing.Err,
+              "Cannot open file " + (dir / "none.flac").string() + ": No such file or directory\n");
 }
 
 TEST(CliMethod3, NoiseGivesNoMessages) {
@@ -424,7 +427,8 @@ TEST(CliBatch, FolderOfMixedFilesGivesOneLinePerFileInOrder) {
     EXPECT_EQ(lines[0]["messages"][0]["fields"], "Date: 01/01; Time: 12:00; Number: 5551234");
     EXPECT_EQ(lines[1]["status"], "error");
     EXPECT_EQ(lines[2]["status"], "not understood");
-    EXPECT_EQ(lines[3]["error"], "Cannot open file " + (dir / "missing.wav").string());
+    EXPECT_EQ(lines[3]["error"],
+              "Cannot open file " + (dir / "missing.wav").string() + ": No such file or directory");
     EXPECT_EQ(RunCli("analyze --all " + dir.Path().string()).Status, 2);
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/tests/CliRun.h"
+#include "core/WavImage.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {
@@ -148,6 +149,30 @@ TEST(CliMeasure, ReportsEachMessageBesideItsLimits) {
     EXPECT_EQ(RunCli("analyze --strict " + waiting).Status, 2);
     EXPECT_EQ(RunCli("analyze --strict " + waiting).Err,
               "ringlark-cli: --strict, --limits and --dbm-at-fs go with --measure\n");
+}
+
+TEST(CliMeasure, EachSystemsOwnSignalPassesItsOwnLimits) {
+    test::TTempDir dir;
+    for (const std::string standard : {"etsi", "bt"}) {
+        const auto wav = (dir / (standard + ".wav")).string();
+        ASSERT_EQ(RunCli("generate mdmf --standard " + standard +
+                         " --number 0123456789 --name ANNA --date 1207 --time 0930 -o " + wav)
+                      .Status,
+                  0);
+        const TRun run = RunCli("analyze --measure --strict " + wav);
+        EXPECT_EQ(run.Status, 0) << run.Out;
+        EXPECT_NE(run.Out.find("  limits: " + standard + "\n"), std::string::npos) << run.Out;
+        EXPECT_EQ(run.Out.find("FAIL"), std::string::npos) << run.Out;
+    }
+    // nothing to measure is said
+    Bytes silence(44, '\0');
+    silence += Bytes(8820, '\x80');
+    WriteWavHeader(silence);
+    test::WriteFile(dir / "silence.wav", silence);
+    const TRun none = RunCli("analyze --measure " + (dir / "silence.wav").string());
+    EXPECT_EQ(none.Status, 3);
+    EXPECT_EQ(none.Out, "");
+    EXPECT_EQ(none.Err, "ringlark-cli: no message to measure\n");
 }
 
 TEST(CliStandards, DtmfDigitsAreExplainedByTheirFraming) {

@@ -58,7 +58,8 @@ TEST(WriteFileIfAbsent, AnExistingNameOrLinkIsLeftAlone) {
     const auto dangling = (dir / "link").string();
     ASSERT_EQ(symlink((dir / "nowhere").c_str(), dangling.c_str()), 0);
     EXPECT_FALSE(WriteFileIfAbsent(dangling, "new"));
-    EXPECT_EQ(test::ErrorOf([] { WriteFileIfAbsent("", "x"); }), "Cannot create file ");
+    EXPECT_EQ(test::ErrorOf([] { WriteFileIfAbsent("", "x"); }),
+              "Cannot create file : no file name");
 }
 
 TEST(ReadRegularFile, RefusesFifosAndDevicesWithoutBlockingAndBoundsTheSize) {
@@ -70,7 +71,7 @@ TEST(ReadRegularFile, RefusesFifosAndDevicesWithoutBlockingAndBoundsTheSize) {
     EXPECT_EQ(test::ErrorOf([] { ReadRegularFile("/dev/zero", 100, "100 bytes"); }),
               "Cannot open file /dev/zero: it is not a regular file");
     EXPECT_EQ(test::ErrorOf([&] { ReadRegularFile(dir.Path().string(), 100, "100 bytes"); }),
-              "Cannot open file " + dir.Path().string());
+              "Cannot open file " + dir.Path().string() + ": it is a folder");
     const auto big = (dir / "big").string();
     test::WriteFile(big, std::string(101, 'x'));
     EXPECT_EQ(test::ErrorOf([&] { ReadRegularFile(big, 100, "100 bytes"); }),
@@ -164,10 +165,25 @@ TEST(FileInProgress, AnAbandonedFileLeavesNothingAndBadPlacesAreRefused) {
     }
     EXPECT_TRUE(Names(dir.Path()).empty());
     EXPECT_EQ(test::ErrorOf([&] { TFileInProgress((dir / "no/x.wav").string()); }),
-              "Cannot create file " + (dir / "no/x.wav").string());
+              "Cannot create file " + (dir / "no/x.wav").string() + ": No such file or directory");
     EXPECT_EQ(test::ErrorOf([&] { TFileInProgress(dir.Path().string()); }),
-              "Cannot create file " + dir.Path().string());
-    EXPECT_EQ(test::ErrorOf([] { TFileInProgress(""); }), "Cannot create file ");
+              "Cannot create file " + dir.Path().string() + ": it is a folder");
+    EXPECT_EQ(test::ErrorOf([] { TFileInProgress(""); }), "Cannot create file : no file name");
+}
+
+TEST(FileInProgress, AFailedRenameKeepsTheFileUnderItsTemporaryName) {
+    test::TTempDir dir;
+    const auto path = (dir / "x.wav").string();
+    std::string temporary;
+    {
+        TFileInProgress file(path);
+        file.Append("abc");
+        std::filesystem::create_directories(dir / "x.wav" / "inside");  // the name is taken
+        EXPECT_EQ(test::ErrorOf([&] { file.Commit(true); }),
+                  "Cannot create file " + path + ": Is a directory");
+        temporary = file.TemporaryName();
+    }
+    EXPECT_EQ(test::ReadFile(temporary), "abc");
 }
 
 }  // namespace

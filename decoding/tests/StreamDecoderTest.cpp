@@ -162,11 +162,11 @@ TEST(StreamDecoder, SixteenAndEightBitInputDecodeAsTheirFloats) {
 
 TEST(StreamDecoder, RefusesRatesItCannotDecode) {
     EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(4000); }),
-              "Sample rate 4000 is outside 8000 to 96000");
-    EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(192000); }),
-              "Sample rate 192000 is outside 8000 to 96000");
+              "Sample rate 4000 is outside 8000 to 192000");
+    EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(192001); }),
+              "Sample rate 192001 is outside 8000 to 192000");
     EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(std::nan("")); }),
-              "Sample rate nan is outside 8000 to 96000");
+              "Sample rate nan is outside 8000 to 192000");
 }
 
 }  // namespace

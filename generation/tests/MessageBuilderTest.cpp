@@ -154,6 +154,22 @@ TEST(MessageBuilderFilters, UpperCaseTouchesOnlyAsciiLetters) {
     EXPECT_EQ(message.substr(16, 3), "bob");
 }
 
+TEST(MessageBuilderFilters, NamesBecomePrintableAscii) {
+    EXPECT_EQ(AsciiName("Jos\xE9 M\xFCller").Text, "Jose Muller");
+    EXPECT_FALSE(AsciiName("Jos\xE9").Refused.has_value());
+    EXPECT_EQ(AsciiName("Stra\xDF"
+                        "e \xC6\x8C \x93Q\x94")
+                  .Text,
+              "Strasse AEOE \"Q\"");
+    const TAsciiName euro = AsciiName(
+        "A\x80"
+        "B");
+    EXPECT_EQ(euro.Refused, uint8_t{0x80});
+    EXPECT_EQ(euro.Text, "A");
+    EXPECT_EQ(AsciiName("Tab\there").Refused, uint8_t{'\t'});
+    EXPECT_EQ(AsciiName("O'Neil ~{}").Text, "O'Neil ~{}");
+}
+
 TEST(MessageBuilderFixed, TestMessage) {
     EXPECT_EQ(Build(Request(TMessageKind::Test, "999", "x")),
               "81 0C 02 0A 30 31 32 33 34 35 36 37 38 39 5A");

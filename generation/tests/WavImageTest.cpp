@@ -65,9 +65,10 @@ TEST(WavImageSave, WritesAndReplacesWithoutAsking) {
 TEST(WavImageSave, MissingFolderCannotBeCreated) {
     TTempDir dir;
     const auto path = (dir / "no-such-folder" / "x.wav").string();
-    EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(path, "x"); }), "Cannot create file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(path, "x"); }),
+              "Cannot create file " + path + ": No such file or directory");
     EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(dir.Path().string(), "x"); }),
-              "Cannot create file " + dir.Path().string());
+              "Cannot create file " + dir.Path().string() + ": it is a folder");
 }
 
 TEST(WavImageSave, FollowsSymbolicLinks) {
@@ -108,7 +109,7 @@ TEST(WavImageSave, FailedWriteKeepsTheOldFile) {
         FileSizeLimit limit(1000);
         error = test::ErrorOf([&] { SaveImageToFile(path, Bytes(23197, 'x')); });
     }
-    EXPECT_EQ(error, "Stream write error");
+    EXPECT_EQ(error, "Stream write error: File too large");
     EXPECT_EQ(ReadFile(path), "the previous recording");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
         << "the temporary file must be removed";
@@ -122,7 +123,8 @@ TEST(WavImageSave, ReadOnlyFileIsNotReplaced) {
     const auto path = (dir / "ro.wav").string();
     SaveImageToFile(path, "kept");
     chmod(path.c_str(), 0444);
-    EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(path, "new"); }), "Cannot create file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { SaveImageToFile(path, "new"); }),
+              "Cannot create file " + path + ": Permission denied");
     EXPECT_EQ(ReadFile(path), "kept");
 }
 
@@ -154,7 +156,7 @@ TEST(WavImageSave, DevicesAreWrittenInPlaceNotReplaced) {
     } catch (const RinglarkError& error) {
         full = error.what();
     }
-    EXPECT_EQ(full, "Stream write error");
+    EXPECT_EQ(full, "Stream write error: No space left on device");
 }
 
 }  // namespace

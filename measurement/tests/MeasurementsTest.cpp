@@ -257,5 +257,38 @@ TEST(Measurements, AShortAlertIsMeasuredAndFails) {
     EXPECT_EQ(Failing(m, "bell"), std::vector<std::string>{"Dual-tone alert"});
 }
 
+TEST(Measurements, EachMessageIsCheckedAgainstItsOwnSystemsLimits) {
+    const Bytes message = RandomMdmfMessage(3);
+    const std::vector<std::pair<TCidStandard, std::string>> cases = {
+        {TCidStandard::EtsiV23, "etsi"}, {TCidStandard::Bt, "bt"}};
+    for (const auto& [standard, limits] : cases) {
+        const Bytes image = SynthesiseV23Image(
+            message, V23TimingFor(standard, TSignalling::OnHook, standard == TCidStandard::Bt), 63);
+        const auto samples = ImageSamples(image);
+        const auto found = TCorrelationDecoder::For(TCidStandard::EtsiV23).Decode(samples, 44100);
+        ASSERT_EQ(found.size(), 1u) << limits;
+        const TFskMeasures m = MeasureFsk(samples, 44100, found[0], {1300, 2100, 1200});
+        EXPECT_EQ(OwnLimits(found[0], m), limits);
+    }
+    TCorrMessage bell;
+    EXPECT_EQ(OwnLimits(bell, TFskMeasures{}), "bell");
+}
+
+TEST(Measurements, AValueIsJudgedAsItIsShown) {
+    TFskMeasures m;
+    m.TwistDb = -6.008;  // shown as -6.0 dB: inside -6 to 10 dB
+    const auto twist = [](const TFskMeasures& measures) {
+        for (const auto& row : CheckLimits(measures, "bell", std::nullopt)) {
+            if (row.Name == "Twist (mark - space)") {
+                return row.Value + " " + row.Verdict;
+            }
+        }
+        return std::string();
+    };
+    EXPECT_EQ(twist(m), "-6.0 dB PASS");
+    m.TwistDb = -6.06;  // shown as -6.1 dB
+    EXPECT_EQ(twist(m), "-6.1 dB FAIL");
+}
+
 }  // namespace
 }  // namespace ringlark

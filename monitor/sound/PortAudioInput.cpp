@@ -2,7 +2,12 @@
 
 #include <portaudio.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/RinglarkError.h"
@@ -10,6 +15,41 @@
 namespace ringlark {
 
 namespace {
+
+std::atomic<bool> gLibraryMessages{true};
+
+// While it lives, and unless the libraries' messages are shown, stderr goes
+// to /dev/null: ALSA and JACK print straight to it.
+class TQuietLibraries {
+  public:
+    TQuietLibraries() {
+        if (gLibraryMessages.load()) {
+            return;
+        }
+        setenv("JACK_NO_START_SERVER", "1", 0);  // no server started just to list devices
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) {
+            dup2(null, STDERR_FILENO);
+        }
+        if (null >= 0) {
+            close(null);
+        }
+    }
+    ~TQuietLibraries() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+        }
+    }
+    TQuietLibraries(const TQuietLibraries&) = delete;
+    TQuietLibraries& operator=(const TQuietLibraries&) = delete;
+
+  private:
+    int saved_ = -1;
+};
 
 RinglarkError Failure(const std::string& what, PaError error) {
     return RinglarkError(what + ": " + Pa_GetErrorText(error));
@@ -75,7 +115,12 @@ PaDeviceIndex FindDevice(const std::string& device) {
 
 }  // namespace
 
+void ShowSoundLibraryMessages(bool shown) {
+    gLibraryMessages.store(shown);
+}
+
 std::vector<TInputDevice> ListInputDevices() {
+    const TQuietLibraries quiet;
     Initialize();
     auto devices = InputDevices();
     Pa_Terminate();
@@ -83,6 +128,7 @@ std::vector<TInputDevice> ListInputDevices() {
 }
 
 TPortAudioInput::TPortAudioInput(const std::string& device, double rate) {
+    const TQuietLibraries quiet;
     Initialize();
     try {
         const PaDeviceIndex index = FindDevice(device);
@@ -115,6 +161,7 @@ TPortAudioInput::TPortAudioInput(const std::string& device, double rate) {
 }
 
 TPortAudioInput::~TPortAudioInput() {
+    const TQuietLibraries quiet;
     auto* stream = static_cast<PaStream*>(stream_);
     Pa_StopStream(stream);
     Pa_CloseStream(stream);

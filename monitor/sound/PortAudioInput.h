@@ -14,6 +14,11 @@ struct TInputDevice {
     bool IsDefault = false;
 };
 
+// Whether what the sound libraries themselves print (ALSA's and JACK's
+// complaints about cards and servers that are not there) reaches stderr while
+// devices are listed, opened and closed; by default it does.
+void ShowSoundLibraryMessages(bool shown);
+
 // The sound input devices, in PortAudio's order. Throws RinglarkError when
 // PortAudio cannot start.
 std::vector<TInputDevice> ListInputDevices();

@@ -7,6 +7,8 @@ namespace {
 constexpr const char* kNoInput = "This build of Ringlark has no sound input";
 }
 
+void ShowSoundLibraryMessages(bool) {}
+
 std::vector<TInputDevice> ListInputDevices() {
     throw RinglarkError(kNoInput);
 }

@@ -112,7 +112,8 @@ TEST_F(WorkshopScriptTest, CannotCreateLeavesTheListAsItWas) {
     Add("$07", "x");
     const auto path = (dir / "missing" / "x.CID").string();
     saveDialog.Answers = {path};
-    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopSave(); }), "Cannot create file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopSave(); }),
+              "Cannot create file " + path + ": No such file or directory");
     EXPECT_EQ(Grid(), (Cells{{"1", "$07", "x"}}));
 }
 
@@ -120,11 +121,12 @@ TEST_F(WorkshopScriptTest, CannotOpenLeavesTheListUntouched) {
     Add("$07", "x");
     const auto path = (dir / "nothing.CID").string();
     openDialog.Answers = {path};
-    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }), "Cannot open file " + path);
+    EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }),
+              "Cannot open file " + path + ": No such file or directory");
     EXPECT_EQ(Grid(), (Cells{{"1", "$07", "x"}}));
     openDialog.Answers = {dir.Path().string()};
     EXPECT_EQ(test::ErrorOf([&] { workshop.WorkshopLoad(); }),
-              "Cannot open file " + dir.Path().string());
+              "Cannot open file " + dir.Path().string() + ": it is a folder");
 }
 
 // A device is not read at all (/dev/zero would grow the memory until the

@@ -30,7 +30,8 @@ TEST_F(GuiTest, SaveToAnUnwritablePathIsReportedAndButtonsStayEnabled) {
     saveDialog.Answers = {"/nonexistent-folder/x.wav"};
     Click(window.saveButton);
     EXPECT_EQ(errors.Errors,
-              std::vector<std::string>{"Cannot create file /nonexistent-folder/x.wav"});
+              std::vector<std::string>{
+                  "Cannot create file /nonexistent-folder/x.wav: No such file or directory"});
     EXPECT_TRUE(window.saveButton->isEnabled());
     EXPECT_TRUE(window.playButton->isEnabled());
     EXPECT_TRUE(window.inspectButton->isEnabled());

@@ -289,7 +289,8 @@ TEST_F(GenerationDriverTest, FailedSaveRestoresButtonsAndTimerAndSkipsInspector)
     saveDialog.Answers = {path};
     test::TRecordingErrors errors;
     RunHandler(errors, [&] { driver.SaveMessageAs(); });
-    EXPECT_EQ(errors.Errors, std::vector<std::string>{"Cannot create file " + path});
+    EXPECT_EQ(errors.Errors, std::vector<std::string>{"Cannot create file " + path +
+                                                      ": No such file or directory"});
     EXPECT_FALSE(host.Inspected.has_value());
     EXPECT_TRUE(timer.Attached());
     EXPECT_EQ(host.Log.back(), "enable");
