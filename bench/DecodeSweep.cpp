@@ -134,6 +134,17 @@ std::vector<TIntegrityCondition> IntegrityConditions() {
         c.Signal.MarkBits = 80;
         c.Signal.TwistDb = -6;
     });
+    // The same data without the alert tones before it, for comparison.
+    add("cw-only twist+6dB 8000/s", [](auto& c) {
+        c.Signal.Rate = 8000;
+        c.Signal.SeizureBits = 0;
+        c.Signal.MarkBits = 84;
+        c.Signal.TwistDb = 6;
+    });
+    add("onhook twist+6dB 8000/s", [](auto& c) {
+        c.Signal.Rate = 8000;
+        c.Signal.TwistDb = 6;
+    });
     // Call waiting as an exchange sends it: SAS, CAS, quiet, 70 ms of mark.
     for (double rate : {44100.0, 8000.0}) {
         for (double twist : {0.0, 6.0}) {

@@ -24,6 +24,8 @@ constexpr double kSeizureGapBits = 4;
 constexpr double kSeizureCheckBits = 48;
 constexpr double kMinSeizureMeanDecision = -0.5;
 constexpr double kMinSeizureEnergy = 0.25;  // of the mark run's energy per sample
+// And its crossings there line up: at least this share of one per two bits.
+constexpr double kMinSeizureEndCoherence = 0.5;
 // The mark run ends where its level falls under a tenth of that just before
 // the edge (noise alone must not end it).
 constexpr double kMinRunEnergy = 0.1;
@@ -85,7 +87,7 @@ double FindCrossing(const TDiscriminator& s, double from, double to, float level
 // tried first: at 10 dB a noise crossing breaks a chain every few dozen bits
 // and the estimate came out 0.2 % low.) Without a seizure (call waiting), the
 // nominal length.
-double SeizureBitLength(const TDiscriminator& s, double edge) {
+double SeizureBitLength(const TDiscriminator& s, double edge, double* unsure) {
     const double nominal = s.BitLength;
     // The mark run before the message: back from the edge while the mean
     // decision over the last bit stays a mark and its level stays near that
@@ -175,6 +177,27 @@ double SeizureBitLength(const TDiscriminator& s, double edge) {
         if (denominator < 0) {
             w += dw * 0.5 * (a - c) / denominator;
         }
+    }
+    // The seizure must reach the mark run: its last bits' crossings line up
+    // at that period too. Crossings that line up only further back (the two
+    // tones of a call-waiting alert beat at nearly two bits) with noise
+    // between them and the mark run are no seizure of this message.
+    double lastRe = 0;
+    double lastIm = 0;
+    const double lastFrom = seizureEnd - kSeizureCheckBits * nominal - from;
+    for (double c : crossings) {
+        if (c >= lastFrom) {
+            lastRe += std::cos(w * c);
+            lastIm += std::sin(w * c);
+        }
+    }
+    if (std::hypot(lastRe, lastIm) < kMinSeizureEndCoherence * kSeizureCheckBits / 2) {
+        // In deep noise a real seizure's last crossings are scattered too:
+        // the clock found is offered as a second choice.
+        if (unsure != nullptr) {
+            *unsure = M_PI / w;
+        }
+        return nominal;
     }
     return M_PI / w;
 }

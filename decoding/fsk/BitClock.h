@@ -14,7 +14,10 @@ inline constexpr double SeizureSearchBits = 560;
 double FindCrossing(const TDiscriminator& s, double from, double to, float level = 0.0f);
 
 // The bit length (working samples) that the channel seizure before the mark
-// run ending at `edge` shows; the nominal one without a seizure.
-double SeizureBitLength(const TDiscriminator& s, double edge);
+// run ending at `edge` shows; the nominal one without a seizure. When
+// crossings line up at another period but not up to the mark run (an alert's
+// beat, or a seizure in deep noise), the nominal length is returned and that
+// period's bit length put in `unsure`, to be tried second.
+double SeizureBitLength(const TDiscriminator& s, double edge, double* unsure = nullptr);
 
 }  // namespace ringlark

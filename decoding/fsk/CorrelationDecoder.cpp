@@ -206,9 +206,25 @@ struct TStartResult {
     double End = 0;
 };
 
+TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
+                                double bit);
+
+// Reads a start with the bit clock its seizure shows; when that clock is the
+// nominal one because the crossings before the mark run did not line up at
+// another period up to the run, and nothing passes, with that period too.
 TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standard) {
+    double unsure = 0;
+    const double bit = SeizureBitLength(s, edge, &unsure);
+    TStartResult result = ReadStartWithClock(s, edge, standard, bit);
+    if (result.NeedMore > 0 || result.Found || unsure <= 0) {
+        return result;
+    }
+    return ReadStartWithClock(s, edge, standard, unsure);
+}
+
+TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
+                                double bit) {
     TStartResult result;
-    const double bit = SeizureBitLength(s, edge);
     if (s.Open && edge + 2 * (BitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
         result.NeedMore = edge + 2 * (BitsPerFrame + 1) * bit + 2;
         return result;
