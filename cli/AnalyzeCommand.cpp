@@ -9,9 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "analyst/AnalystTab.h"
+#include "analyst/WavLoader.h"
 #include "analyst/WaveformViewer.h"
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
@@ -171,13 +173,43 @@ TAutoResult OtherStandardResult(TCidStandard standard, const Bytes& image) {
     return found.empty() ? TAutoResult{"FAIL: ", ""} : TAutoResult{"V23", found.front().Message};
 }
 
+TExitStatus RunAnyFormatSound(const TAnalyzeArgs& args, const TSoundFile& sound);
+
 // Any sound file, straight to method 3.
 TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
     if (args.Method == "zc" || args.Method == "peak") {
         throw TUsageError("--method " + args.Method +
                           " reads only files the analyst loads; leave out --any-format");
     }
-    const TSoundFile sound = ReadAnyFormat(args.Files.front());
+    return RunAnyFormatSound(args, ReadAnyFormat(args.Files.front()));
+}
+
+// A regular file that the analyst's loader refuses for its format or rate
+// (a 16-bit WAV, 8000/s, FLAC), which libsndfile reads: what --any-format
+// would read. Nothing for a file the loader takes, or one nobody reads.
+std::optional<TSoundFile> OtherFormatSound(const std::string& path) {
+    struct stat info {};
+    if (path == "-" || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    std::string head(64, '\0');
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+    }
+    const auto refusal = LoadRefusal(head, static_cast<uint64_t>(info.st_size));
+    if (!refusal ||
+        (*refusal != loader::UnsupportedFormat && *refusal != loader::UnsupportedRate)) {
+        return std::nullopt;  // taken, or refused for its size
+    }
+    try {
+        return ReadAnyFormat(path);
+    } catch (const RinglarkError&) {
+        return std::nullopt;  // the loader's own refusal says why
+    }
+}
+
+TExitStatus RunAnyFormatSound(const TAnalyzeArgs& args, const TSoundFile& sound) {
     if (args.All) {
         return ListAll(
             args.Standard, args.Json,
@@ -275,6 +307,16 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
             return RunMeasure(args, sound.Samples, sound.SampleRate);
         }
         return RunAnyFormat(args);
+    }
+    // The 8-bit mono image is the analyst's own rule: methods 1 and 2 need
+    // it; everything else reads any recording as --any-format does.
+    if (args.Method != "zc" && args.Method != "peak") {
+        if (const auto other = OtherFormatSound(args.Files.front())) {
+            if (args.Measure) {
+                return RunMeasure(args, other->Samples, other->SampleRate);
+            }
+            return RunAnyFormatSound(args, *other);
+        }
     }
     TCancelledFileDialog dialog;
     TStderrNotices notices;

@@ -214,10 +214,21 @@ TEST_F(CliAnalyze, RefusedMissingAndUsage) {
     stereo[32] = 2;
     const auto path = (dir / "stereo.wav").string();
     test::WriteFile(path, stereo);
-    const TRun refused = RunCli("analyze " + path);
+    // Methods 1 and 2 need the analyst's 8-bit mono image; the automatic
+    // analysis reads what libsndfile reads (here two stereo frames: nothing).
+    const TRun refused = RunCli("analyze --method zc " + path);
     EXPECT_EQ(refused.Status, 1);
     EXPECT_EQ(refused.Err, "Unsupported format!\nWAV file must be 8-bit mono.\n");
     EXPECT_EQ(refused.Out, "");
+    const TRun automatic = RunCli("analyze --hex " + path);
+    EXPECT_EQ(automatic.Status, 3);
+    EXPECT_EQ(automatic.Out, "FAIL  |\n");
+    // a header nothing reads: the loader's own refusal
+    const auto garbage = (dir / "garbage.wav").string();
+    test::WriteFile(garbage, Bytes(44, '\0') + "\x80\x80\x80\x80");
+    const TRun unread = RunCli("analyze " + garbage);
+    EXPECT_EQ(unread.Status, 1);
+    EXPECT_EQ(unread.Err, "Unsupported format!\nWAV file must be 8-bit mono.\n");
     const TRun missing = RunCli("analyze " + (dir / "none.wav").string());
     EXPECT_EQ(missing.Status, 1);
     EXPECT_EQ(missing.Err,
@@ -301,8 +312,13 @@ TEST(CliMethod3, AnyFormatAllAndListing) {
     TFskSynth synth;
     WriteStereo48k(
         path16, SynthesiseImage(synth, test::HexBytes("82 03 0B 01 FF 70"), TSignalling::OnHook));
-    const TRun refused = RunCli("analyze " + path16.string());
+    // Without being asked: the 8-bit image is only methods 1 and 2's rule.
+    const TRun plain = RunCli("analyze --hex " + path16.string());
+    EXPECT_EQ(plain.Status, 0) << plain.Err;
+    EXPECT_EQ(plain.Out, "CORR 82 03 0B 01 FF 70\n");
+    const TRun refused = RunCli("analyze --method zc " + path16.string());
     EXPECT_EQ(refused.Status, 1);
+    EXPECT_EQ(refused.Err, "Unsupported format!\nWAV file must be 8-bit mono.\n");
     const TRun any = RunCli("analyze --any-format --hex " + path16.string());
     EXPECT_EQ(any.Status, 0) << any.Err;
     EXPECT_EQ(any.Out, "CORR 82 03 0B 01 FF 70\n");
