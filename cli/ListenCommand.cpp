@@ -10,6 +10,8 @@
 #include <iostream>
 #include <memory>
 
+#include "calllog/CallLog.h"
+#include "cli/CallLogging.h"
 #include "cli/Commands.h"
 #include "cli/batch/EventFormat.h"
 #include "cli/batch/StreamInput.h"
@@ -76,6 +78,47 @@ void CheckOptions(const TListenArgs& args) {
     if (args.Record && *args.Record == "-") {
         throw TUsageError("--record needs a file name");
     }
+    if (args.Log && args.NoLog) {
+        throw TUsageError("--log and --no-log cannot be used together");
+    }
+    if (args.ExecTimeout <= 0) {
+        throw TUsageError("--exec-timeout must be more than 0");
+    }
+}
+
+// The call log: --log FILE; with none, the default file for a device and no
+// log for a recording (--input); never with --no-log. The phone book: --book
+// FILE, else the log's, else the default file's when there is one.
+TCallLoggingOptions LoggingOptions(const TListenArgs& args) {
+    TCallLoggingOptions options;
+    const std::string standard = DefaultCallLogPath();
+    if (args.Log) {
+        options.Log = args.Log;
+    } else if (!args.NoLog && !args.Input) {
+        if (standard.empty()) {
+            std::cerr << "ringlark-cli: no home folder: the calls heard are not logged\n";
+        } else {
+            options.Log = standard;
+        }
+    }
+    if (args.Book) {
+        options.Book = args.Book;
+    } else if (!options.Log && !standard.empty() && FileExists(standard)) {
+        options.Book = standard;
+    }
+    options.Exec = args.Exec;
+    options.ExecTimeout = args.ExecTimeout;
+    return options;
+}
+
+std::string InputName(const TListenArgs& args, const ISoundInput& input) {
+    if (args.Input) {
+        return *args.Input == "-" ? "standard input" : *args.Input;
+    }
+    const auto* device = dynamic_cast<const TPortAudioInput*>(&input);
+    return device != nullptr && !device->DeviceName().empty() ? device->DeviceName()
+           : args.Device.empty()                              ? "default"
+                                                              : args.Device;
 }
 
 // The input level on one line of the terminal, redrawn at most ten times a
@@ -134,6 +177,16 @@ void AddListen(CLI::App& app, TListenArgs& args) {
     listen->add_flag("--force", args.Force, "Replace an existing recording");
     listen->add_flag("--json", args.Json, "Print one JSON object per event");
     listen->add_flag("--quiet", args.Quiet, "Show no input level");
+    listen->add_option("--log", args.Log,
+                       "Keep every event heard in this call log (default for a device: " +
+                           std::string("~/.config/Ringlark/calls.sqlite)"));
+    listen->add_flag("--no-log", args.NoLog, "Keep no call log");
+    listen->add_option("--book", args.Book, "The phone book's file (default: the call log's)");
+    listen->add_option("--exec", args.Exec,
+                       "Run this shell command for each message, its fields in RINGLARK_* "
+                       "environment variables");
+    listen->add_option("--exec-timeout", args.ExecTimeout,
+                       "Kill a hook still running after this many seconds (default 10)");
     AddMeasureOptions(*listen, args,
                       "Measure each FSK message and check it against its standard's limits");
 }
@@ -149,8 +202,10 @@ TExitStatus RunListen(const TListenArgs& args) {
     }
     gStop.store(false);
     CatchStopSignals();
+    TCallLogging logging(LoggingOptions(args));
     std::unique_ptr<ISoundInput> input = OpenInput(args);
     const double rate = input->Rate();
+    logging.BeginInput(InputName(args, *input), std::chrono::system_clock::now());
     std::unique_ptr<TWavRecorder> recorder;
     if (args.Record) {
         recorder = std::make_unique<TWavRecorder>(
@@ -177,8 +232,18 @@ TExitStatus RunListen(const TListenArgs& args) {
     bool anyFail = false;
     listener.OnEvent = [&](const TStreamEvent& event) {
         level.Clear();
+        const TCallRecord record = logging.Take(event);
         if (!args.Measure || event.Kind != TStreamEvent::TKind::Message) {
-            std::cout << (args.Json ? EventJson(event).dump() : EventLine(event)) << std::endl;
+            if (args.Json) {
+                nlohmann::json entry = EventJson(event);
+                if (event.Kind == TStreamEvent::TKind::Message ||
+                    event.Kind == TStreamEvent::TKind::Dtmf) {
+                    logging.PutContactJson(entry, record);
+                }
+                std::cout << entry.dump() << std::endl;
+            } else {
+                std::cout << EventLine(event) << logging.ContactText(record) << std::endl;
+            }
             return;
         }
         const auto at = static_cast<uint64_t>(std::max(0.0, event.Message.Seconds * rate));
@@ -198,10 +263,12 @@ TExitStatus RunListen(const TListenArgs& args) {
         anyFail = anyFail || report.AnyFail;
         if (args.Json) {
             nlohmann::json entry = EventJson(event);
+            logging.PutContactJson(entry, record);
             PutMeasureJson(entry, report);
             std::cout << entry.dump() << std::endl;
         } else {
-            std::cout << EventLine(event) << '\n' << MeasureText(report) << std::flush;
+            std::cout << EventLine(event) << logging.ContactText(record) << '\n'
+                      << MeasureText(report) << std::flush;
         }
     };
     std::string failure;
@@ -211,6 +278,7 @@ TExitStatus RunListen(const TListenArgs& args) {
         failure = e.what();  // the recording is still completed below
     }
     level.Clear();
+    logging.Finish();
     if (recorder && !recorder->Finish(args.Force)) {
         throw RinglarkError(msg::FileExistsUseForce(*args.Record) + "; the recording is in " +
                             recorder->TemporaryName());
