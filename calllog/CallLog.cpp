@@ -70,6 +70,14 @@ TCallLog::TCallLog(const std::string& path, bool create) : db_(OpenPath(path, cr
 }
 
 void TCallLog::Migrate() {
+    // Up to date: nothing to write, so a reader never waits for the writer.
+    const int64_t current = db_.IntegerOf("PRAGMA user_version");
+    if (current == SchemaVersion) {
+        return;
+    }
+    if (current > SchemaVersion) {
+        throw RinglarkError(msg::CallLogTooNew(db_.Path(), static_cast<long>(current)));
+    }
     db_.Execute("BEGIN IMMEDIATE");
     try {
         const int64_t version = db_.IntegerOf("PRAGMA user_version");

@@ -167,6 +167,8 @@ TEST(CliCallLog, AKilledListenLeavesEveryEventItReportedInTheLog) {
     ASSERT_EQ(write(child.In, raw.data(), raw.size()), static_cast<ssize_t>(raw.size()));
     const std::string first = test::ReadLine(child.Out);
     const std::string second = test::ReadLine(child.Out);
+    // a reader sees both while listen still has the log open
+    EXPECT_EQ(test::JsonLines(RunCli("log --json --log " + db).Out).size(), 2u);
     kill(child.Pid, SIGKILL);
     int status = 0;
     waitpid(child.Pid, &status, 0);
