@@ -1,17 +1,116 @@
 #include "cli/CallLogging.h"
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
 #include <iostream>
+#include <sstream>
+#include <tuple>
 
 #include "cli/CliFormat.h"
+#include "cli/Commands.h"
 #include "cli/batch/BatchAnalysis.h"
 #include "cli/batch/StreamInput.h"
+#include "core/FileWriting.h"
 #include "core/RinglarkError.h"
 #include "monitor/LineListener.h"
 
 namespace ringlark::cli {
 
+TMqttClient::TSettings MqttSettings(const TCallLoggingOptions& options) {
+    TMqttClient::TSettings settings;
+    std::string error;
+    const auto endpoint = ParseMqttUrl(options.Mqtt.value_or(""), error);
+    if (!endpoint) {
+        throw TUsageError("--mqtt: " + error);
+    }
+    const std::string& prefix = options.MqttTopic;
+    if (prefix.empty() || prefix.find_first_of("#+") != std::string::npos || prefix.back() == '/') {
+        throw TUsageError("--mqtt-topic: not a topic prefix: " + prefix);
+    }
+    settings.Endpoint = *endpoint;
+    if (options.MqttCredentials) {
+        const std::string text = ReadRegularFile(*options.MqttCredentials, 64 * 1024, "64 KB");
+        std::istringstream lines(text);
+        std::getline(lines, settings.User);
+        std::getline(lines, settings.Password);
+        for (std::string* value : {&settings.User, &settings.Password}) {
+            if (!value->empty() && value->back() == '\r') {
+                value->pop_back();
+            }
+        }
+    } else {
+        const char* user = std::getenv("RINGLARK_MQTT_USER");
+        const char* password = std::getenv("RINGLARK_MQTT_PASSWORD");
+        settings.User = user != nullptr ? user : "";
+        settings.Password = password != nullptr ? password : "";
+    }
+    char host[256] = "";
+    gethostname(host, sizeof host - 1);
+    settings.ClientId = "ringlark-" + std::string(host) + "-" + std::to_string(getpid());
+    settings.Will = TMqttMessage{prefix + "/status", "offline", true};
+    settings.Birth.push_back({prefix + "/status", "online", true});
+    if (options.MqttDiscovery) {
+        for (TMqttMessage& m : DiscoveryMessages(prefix)) {
+            settings.Birth.push_back(std::move(m));
+        }
+    }
+    return settings;
+}
+
+std::vector<TMqttMessage> DiscoveryMessages(const std::string& prefix) {
+    std::string node = "ringlark";
+    for (char c : prefix) {
+        node += std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';
+    }
+    const nlohmann::json device = {{"identifiers", {node}},
+                                   {"name", "Ringlark caller ID (" + prefix + ")"},
+                                   {"model", "ringlark-cli listen"},
+                                   {"sw_version", RINGLARK_VERSION}};
+    std::vector<TMqttMessage> messages;
+    for (const auto& [id, title, field] :
+         {std::tuple{"last_caller_number", "Last caller number", "number"},
+          std::tuple{"last_caller_name", "Last caller name", "name"},
+          std::tuple{"last_caller_contact", "Last caller contact", "contact"}}) {
+        const std::string uniqueId = node + "_" + id;
+        const nlohmann::json config = {
+            {"name", title},
+            {"unique_id", uniqueId},
+            {"state_topic", prefix + "/last_call"},
+            {"value_template", std::string("{{ value_json.") + field + " }}"},
+            {"json_attributes_topic", prefix + "/last_call"},
+            {"availability_topic", prefix + "/status"},
+            {"icon", "mdi:phone-incoming"},
+            {"device", device}};
+        messages.push_back(
+            {"homeassistant/sensor/" + node + "/" + id + "/config", config.dump(), true});
+    }
+    return messages;
+}
+
+std::string CallPayload(const TCallRecord& r) {
+    return nlohmann::json{{"time", r.HeardUtc},
+                          {"input", r.Input},
+                          {"standard", r.Standard},
+                          {"kind", r.Kind},
+                          {"number", r.Number},
+                          {"name", r.Name},
+                          {"contact", r.Contact},
+                          {"message_time", r.MessageTime},
+                          {"number_absent", r.NumberAbsent},
+                          {"name_absent", r.NameAbsent},
+                          {"checksum", r.Checksum}}
+        .dump();
+}
+
 TCallLogging::TCallLogging(const TCallLoggingOptions& options) {
+    // The MQTT options are checked before any file is made.
+    std::optional<TMqttClient::TSettings> mqtt;
+    if (options.Mqtt) {
+        mqtt = MqttSettings(options);
+    }
     if (options.Log) {
         log_ = std::make_unique<TCallLog>(*options.Log, true);
     }
@@ -23,6 +122,12 @@ TCallLogging::TCallLogging(const TCallLoggingOptions& options) {
     if (bookFile != nullptr) {
         book_ = std::make_unique<TPhoneBook>(*bookFile);
         hasBook_ = !book_->Empty();
+    }
+    if (mqtt) {
+        mqttTopic_ = options.MqttTopic;
+        mqtt_ = std::make_unique<TMqttClient>(std::move(*mqtt), [](const std::string& warning) {
+            std::cerr << "ringlark-cli: " << warning << '\n';
+        });
     }
     if (!options.Exec.empty()) {
         hooks_ = std::make_unique<THookRunner>(
@@ -75,6 +180,11 @@ TCallRecord TCallLogging::Take(const TStreamEvent& event) {
     if (hooks_ && message && !record.Uncertain) {
         hooks_->Start(HookEnvironment(record));
     }
+    if (mqtt_ && message && !record.Uncertain) {
+        const std::string payload = CallPayload(record);
+        mqtt_->Publish({mqttTopic_ + "/call", payload, false});
+        mqtt_->Publish({mqttTopic_ + "/last_call", payload, true});
+    }
     return record;
 }
 
@@ -93,6 +203,11 @@ void TCallLogging::Finish() {
     if (hooks_) {
         hooks_->Finish();
     }
+    // What the broker has not taken after 5 s is lost, and said so.
+    if (mqtt_ && !mqtt_->Finish(5, TMqttMessage{mqttTopic_ + "/status", "offline", true})) {
+        std::cerr << "ringlark-cli: MQTT: not every call reached the broker\n";
+    }
+    mqtt_.reset();
 }
 
 void LogRecordings(const std::vector<std::string>& files, const std::string& log, bool anyFormat) {

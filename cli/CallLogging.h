@@ -12,6 +12,7 @@
 
 #include "calllog/CallHook.h"
 #include "calllog/CallLog.h"
+#include "calllog/MqttClient.h"
 #include "calllog/PhoneBook.h"
 
 namespace ringlark::cli {
@@ -21,7 +22,20 @@ struct TCallLoggingOptions {
     std::optional<std::string> Book;  // the phone book's file; none: the log's, if any
     std::string Exec;                 // the hook; empty: none
     double ExecTimeout = 10;
+    std::optional<std::string> Mqtt;             // the broker's address; none: no MQTT
+    std::optional<std::string> MqttCredentials;  // user and password, a line each
+    std::string MqttTopic = "ringlark";
+    bool MqttDiscovery = true;  // Home Assistant's discovery configurations
 };
+
+// The MQTT settings the options give: the address checked (a TUsageError),
+// the credentials read from their file or RINGLARK_MQTT_USER and
+// RINGLARK_MQTT_PASSWORD, the will and birth messages.
+TMqttClient::TSettings MqttSettings(const TCallLoggingOptions& options);
+// Home Assistant's discovery configurations for the topic prefix.
+std::vector<TMqttMessage> DiscoveryMessages(const std::string& prefix);
+// A call as published: its fields as JSON.
+std::string CallPayload(const TCallRecord& record);
 
 class TCallLogging {
   public:
@@ -51,6 +65,8 @@ class TCallLogging {
     bool hasBook_ = false;
     std::unique_ptr<TCallRecorder> recorder_;
     std::unique_ptr<THookRunner> hooks_;
+    std::unique_ptr<TMqttClient> mqtt_;
+    std::string mqttTopic_;
     std::string input_;
     std::chrono::system_clock::time_point start_;
 };

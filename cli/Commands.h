@@ -126,6 +126,9 @@ struct TCallLogArgs {
     std::optional<std::string> Book;
     std::string Exec;
     double ExecTimeout = 10;
+    std::optional<std::string> Mqtt, MqttCredentials;
+    std::string MqttTopic = "ringlark";
+    bool NoMqttDiscovery = false;
 };
 
 struct TListenArgs : TMeasureArgs, TCallLogArgs {

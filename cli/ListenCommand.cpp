@@ -108,6 +108,10 @@ TCallLoggingOptions LoggingOptions(const TListenArgs& args) {
     }
     options.Exec = args.Exec;
     options.ExecTimeout = args.ExecTimeout;
+    options.Mqtt = args.Mqtt;
+    options.MqttCredentials = args.MqttCredentials;
+    options.MqttTopic = args.MqttTopic;
+    options.MqttDiscovery = !args.NoMqttDiscovery;
     return options;
 }
 
@@ -187,6 +191,16 @@ void AddListen(CLI::App& app, TListenArgs& args) {
                        "environment variables");
     listen->add_option("--exec-timeout", args.ExecTimeout,
                        "Kill a hook still running after this many seconds (default 10)");
+    listen->add_option("--mqtt", args.Mqtt,
+                       "Publish each call to this MQTT broker: mqtt://HOST[:PORT]");
+    listen->add_option("--mqtt-topic", args.MqttTopic,
+                       "The topics' prefix (default ringlark): PREFIX/call, PREFIX/last_call "
+                       "(retained), PREFIX/status");
+    listen->add_option("--mqtt-credentials", args.MqttCredentials,
+                       "A file with the MQTT user on its first line and the password on its "
+                       "second (default: RINGLARK_MQTT_USER and RINGLARK_MQTT_PASSWORD)");
+    listen->add_flag("--no-mqtt-discovery", args.NoMqttDiscovery,
+                     "Publish no Home Assistant discovery configuration");
     AddMeasureOptions(*listen, args,
                       "Measure each FSK message and check it against its standard's limits");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 // Runs ringlark-cli as a fresh process, as users do.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,7 +76,9 @@ struct TChild {
 
 inline TChild Spawn(const std::vector<std::string>& arguments) {
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) {
+    // close-on-exec: only the program gets them (as 0 and 1), so that the
+    // input's end is seen when the test closes it, whatever else it starts
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
         return {};
     }
     posix_spawn_file_actions_t actions;
