@@ -167,15 +167,16 @@ TCallRecord TCallLogging::Take(const TStreamEvent& event) {
     TCallRecord record = recorder_->Record(event);
     const bool message =
         event.Kind == TStreamEvent::TKind::Message || event.Kind == TStreamEvent::TKind::Dtmf;
-    if (hasBook_ && message && !record.Uncertain && !record.Number.empty()) {
-        record.Contact = book_->NameFor(record.Number).value_or("");
-    }
-    if (log_) {
-        try {
-            log_->Append(record);
-        } catch (const RinglarkError& e) {
-            std::cerr << "ringlark-cli: " << e.what() << '\n';
+    // A log or phone book that fails is said on stderr; listening goes on.
+    try {
+        if (hasBook_ && message && !record.Uncertain && !record.Number.empty()) {
+            record.Contact = book_->NameFor(record.Number).value_or("");
         }
+        if (log_) {
+            log_->Append(record);
+        }
+    } catch (const RinglarkError& e) {
+        std::cerr << "ringlark-cli: " << e.what() << '\n';
     }
     if (hooks_ && message && !record.Uncertain) {
         hooks_->Start(HookEnvironment(record));
