@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cmath>
 
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include "analyst/AnalystTab.h"
 #include "analyst/WavLoader.h"
 #include "analyst/WaveformViewer.h"
+#include "cli/CallLogging.h"
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
 #include "cli/batch/AnyFormat.h"
@@ -289,7 +291,9 @@ TExitStatus RunBatch(const TAnalyzeArgs& args) {
                               : TExitStatus::Success;
 }
 
-TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
+namespace {
+
+TExitStatus RunAnalysis(const TAnalyzeArgs& args) {
     std::error_code error;
     if (args.Files.size() > 1 || args.Recursive ||
         std::filesystem::is_directory(args.Files.front(), error)) {
@@ -365,6 +369,20 @@ TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
     return PrintResult(args, tab.LastResult, tab.AnalystInspectText, tab.Report);
 }
 
+}  // namespace
+
+TExitStatus RunAnalyze(const TAnalyzeArgs& args) {
+    if (args.Log && std::find(args.Files.begin(), args.Files.end(), "-") != args.Files.end()) {
+        throw TUsageError("--log needs files: standard input cannot be read twice");
+    }
+    const TExitStatus status = RunAnalysis(args);
+    if (args.Log) {
+        LogRecordings(ExpandInputs(args.Files, args.Recursive, args.AnyFormat), *args.Log,
+                      args.AnyFormat);
+    }
+    return status;
+}
+
 void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
     CLI::App* analyze =
         app.add_subcommand("analyze", "Decode the caller-ID message in a recorded WAV file");
@@ -393,6 +411,8 @@ void AddAnalyze(CLI::App& app, TAnalyzeArgs& args) {
                      "Look only for this standard's caller ID: bell, etsi, bt or dtmf "
                      "(default: all, Bell 202 first)")
         ->check(CLI::IsMember({"bell", "etsi", "bt", "dtmf"}));
+    analyze->add_option("--log", args.Log,
+                        "Add every message and alert tone of the recordings to this call log");
     analyze
         ->add_option("--method", args.Method,
                      "Run one method and print its frame listing: zc, peak or corr")

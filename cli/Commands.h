@@ -94,7 +94,8 @@ struct TAnalyzeArgs : TMeasureArgs {
     std::string Method;
     std::string Standard;  // empty: every standard, Bell 202 first
     bool Recursive = false, Quiet = false;
-    unsigned Jobs = 0;  // 0: the number of cores
+    unsigned Jobs = 0;               // 0: the number of cores
+    std::optional<std::string> Log;  // each file's messages added to this call log
 };
 
 void AddAnalyze(CLI::App& app, TAnalyzeArgs& args);
@@ -117,7 +118,20 @@ std::string MeasureText(const TMeasureReport& report);
 // "limits", "measures" and "checks" added to a message's JSON object.
 void PutMeasureJson(nlohmann::json& entry, const TMeasureReport& report);
 
-struct TListenArgs : TMeasureArgs {
+// listen's call log, phone book and hook: --log, --no-log, --book, --exec,
+// --exec-timeout.
+struct TCallLogArgs {
+    std::optional<std::string> Log;
+    bool NoLog = false;
+    std::optional<std::string> Book;
+    std::string Exec;
+    double ExecTimeout = 10;
+    std::optional<std::string> Mqtt, MqttCredentials;
+    std::string MqttTopic = "ringlark";
+    bool NoMqttDiscovery = false;
+};
+
+struct TListenArgs : TMeasureArgs, TCallLogArgs {
     bool ListDevices = false;
     std::string Device;
     double Rate = 0;     // 0: the device's default, or the file's
@@ -130,6 +144,30 @@ struct TListenArgs : TMeasureArgs {
 
 void AddListen(CLI::App& app, TListenArgs& args);
 TExitStatus RunListen(const TListenArgs& args);
+
+// ringlark-cli log: the call log listed, searched, exported.
+struct TLogArgs {
+    std::optional<std::string> Since, Until;
+    std::string Number, Name;
+    bool Json = false, Csv = false, Force = false;
+    int Limit = 0;
+    std::optional<std::string> Log, Export;
+};
+
+void AddLog(CLI::App& app, TLogArgs& args);
+TExitStatus RunLog(const TLogArgs& args);
+
+// ringlark-cli phonebook import|list.
+struct TPhoneBookArgs {
+    std::string File;
+    std::optional<std::string> Book;
+    std::optional<std::string> NationalPrefix, CountryCode;
+    bool Json = false;
+};
+
+// Adds "phonebook" with its "import" and "list"; RunPhoneBook runs the one given.
+CLI::App* AddPhoneBook(CLI::App& app, TPhoneBookArgs& args);
+TExitStatus RunPhoneBook(const CLI::App& phonebook, const TPhoneBookArgs& args);
 
 struct TInspectArgs {
     std::vector<std::string> Hex;

@@ -10,6 +10,8 @@
 #include <iostream>
 #include <memory>
 
+#include "calllog/CallLog.h"
+#include "cli/CallLogging.h"
 #include "cli/Commands.h"
 #include "cli/batch/EventFormat.h"
 #include "cli/batch/StreamInput.h"
@@ -95,6 +97,51 @@ void CheckOptions(const TListenArgs& args) {
     if (args.Record && *args.Record == "-") {
         throw TUsageError("--record needs a file name");
     }
+    if (args.Log && args.NoLog) {
+        throw TUsageError("--log and --no-log cannot be used together");
+    }
+    if (args.ExecTimeout <= 0) {
+        throw TUsageError("--exec-timeout must be more than 0");
+    }
+}
+
+// The call log: --log FILE; with none, the default file for a device and no
+// log for a recording (--input); never with --no-log. The phone book: --book
+// FILE, else the log's, else the default file's when there is one.
+TCallLoggingOptions LoggingOptions(const TListenArgs& args) {
+    TCallLoggingOptions options;
+    const std::string standard = DefaultCallLogPath();
+    if (args.Log) {
+        options.Log = args.Log;
+    } else if (!args.NoLog && !args.Input) {
+        if (standard.empty()) {
+            std::cerr << "ringlark-cli: no home folder: the calls heard are not logged\n";
+        } else {
+            options.Log = standard;
+        }
+    }
+    if (args.Book) {
+        options.Book = args.Book;
+    } else if (!options.Log && !standard.empty() && FileExists(standard)) {
+        options.Book = standard;
+    }
+    options.Exec = args.Exec;
+    options.ExecTimeout = args.ExecTimeout;
+    options.Mqtt = args.Mqtt;
+    options.MqttCredentials = args.MqttCredentials;
+    options.MqttTopic = args.MqttTopic;
+    options.MqttDiscovery = !args.NoMqttDiscovery;
+    return options;
+}
+
+std::string InputName(const TListenArgs& args, const ISoundInput& input) {
+    if (args.Input) {
+        return *args.Input == "-" ? "standard input" : *args.Input;
+    }
+    const auto* device = dynamic_cast<const TPortAudioInput*>(&input);
+    return device != nullptr && !device->DeviceName().empty() ? device->DeviceName()
+           : args.Device.empty()                              ? "default"
+                                                              : args.Device;
 }
 
 // The input level on one line of the terminal, redrawn at most ten times a
@@ -158,6 +205,26 @@ void AddListen(CLI::App& app, TListenArgs& args) {
     listen->add_flag("--quiet", args.Quiet, "Show no input level");
     listen->add_flag("--verbose", args.Verbose,
                      "Show what the sound libraries (ALSA, JACK) print themselves");
+    listen->add_option("--log", args.Log,
+                       "Keep every event heard in this call log (default for a device: " +
+                           std::string("~/.config/Ringlark/calls.sqlite)"));
+    listen->add_flag("--no-log", args.NoLog, "Keep no call log");
+    listen->add_option("--book", args.Book, "The phone book's file (default: the call log's)");
+    listen->add_option("--exec", args.Exec,
+                       "Run this shell command for each message, its fields in RINGLARK_* "
+                       "environment variables");
+    listen->add_option("--exec-timeout", args.ExecTimeout,
+                       "Kill a hook still running after this many seconds (default 10)");
+    listen->add_option("--mqtt", args.Mqtt,
+                       "Publish each call to this MQTT broker: mqtt://HOST[:PORT]");
+    listen->add_option("--mqtt-topic", args.MqttTopic,
+                       "The topics' prefix (default ringlark): PREFIX/call, PREFIX/last_call "
+                       "(retained), PREFIX/status");
+    listen->add_option("--mqtt-credentials", args.MqttCredentials,
+                       "A file with the MQTT user on its first line and the password on its "
+                       "second (default: RINGLARK_MQTT_USER and RINGLARK_MQTT_PASSWORD)");
+    listen->add_flag("--no-mqtt-discovery", args.NoMqttDiscovery,
+                     "Publish no Home Assistant discovery configuration");
     AddMeasureOptions(*listen, args,
                       "Measure each FSK message and check it against its standard's limits");
 }
@@ -177,6 +244,7 @@ TExitStatus RunListen(const TListenArgs& args) {
     }
     gStop.store(false);
     CatchStopSignals();
+    TCallLogging logging(LoggingOptions(args));
     std::unique_ptr<ISoundInput> input;
     try {
         input = OpenInput(args);
@@ -187,6 +255,7 @@ TExitStatus RunListen(const TListenArgs& args) {
         throw;
     }
     const double rate = input->Rate();
+    logging.BeginInput(InputName(args, *input), std::chrono::system_clock::now());
     std::unique_ptr<TWavRecorder> recorder;
     if (args.Record) {
         recorder = std::make_unique<TWavRecorder>(
@@ -219,8 +288,18 @@ TExitStatus RunListen(const TListenArgs& args) {
     bool anyFail = false;
     listener.OnEvent = [&](const TStreamEvent& event) {
         level.Clear();
+        const TCallRecord record = logging.Take(event);
         if (!args.Measure || event.Kind != TStreamEvent::TKind::Message) {
-            std::cout << (args.Json ? EventJson(event).dump() : EventLine(event)) << std::endl;
+            if (args.Json) {
+                nlohmann::json entry = EventJson(event);
+                if (event.Kind == TStreamEvent::TKind::Message ||
+                    event.Kind == TStreamEvent::TKind::Dtmf) {
+                    logging.PutContactJson(entry, record);
+                }
+                std::cout << entry.dump() << std::endl;
+            } else {
+                std::cout << EventLine(event) << logging.ContactText(record) << std::endl;
+            }
             return;
         }
         const auto at = static_cast<uint64_t>(std::max(0.0, event.Message.Seconds * rate));
@@ -240,10 +319,12 @@ TExitStatus RunListen(const TListenArgs& args) {
         anyFail = anyFail || report.AnyFail;
         if (args.Json) {
             nlohmann::json entry = EventJson(event);
+            logging.PutContactJson(entry, record);
             PutMeasureJson(entry, report);
             std::cout << entry.dump() << std::endl;
         } else {
-            std::cout << EventLine(event) << '\n' << MeasureText(report) << std::flush;
+            std::cout << EventLine(event) << logging.ContactText(record) << '\n'
+                      << MeasureText(report) << std::flush;
         }
     };
     std::string failure;
@@ -253,6 +334,7 @@ TExitStatus RunListen(const TListenArgs& args) {
         failure = e.what();  // the recording is still completed below
     }
     level.Clear();
+    logging.Finish();
     if (recorder) {
         std::string kept;
         try {

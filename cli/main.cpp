@@ -18,9 +18,13 @@ int main(int argc, char** argv) {
     TWorkshopArgs workshopArgs;
     TAnalyzeArgs analyzeArgs;
     TListenArgs listenArgs;
+    TLogArgs logArgs;
+    TPhoneBookArgs phoneBookArgs;
     AddGenerate(app, generateArgs);
     AddAnalyze(app, analyzeArgs);
     AddListen(app, listenArgs);
+    AddLog(app, logArgs);
+    CLI::App* phonebook = AddPhoneBook(app, phoneBookArgs);
     AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
     try {
@@ -43,6 +47,10 @@ int main(int argc, char** argv) {
             status = RunAnalyze(analyzeArgs);
         } else if (app.got_subcommand("listen")) {
             status = RunListen(listenArgs);
+        } else if (app.got_subcommand("log")) {
+            status = RunLog(logArgs);
+        } else if (app.got_subcommand("phonebook")) {
+            status = RunPhoneBook(*phonebook, phoneBookArgs);
         } else if (app.got_subcommand("workshop")) {
             status = RunWorkshop(workshopArgs);
         } else {

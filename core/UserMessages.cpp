@@ -55,4 +55,18 @@ std::string StoreNotRead(std::string_view path, std::string_view reason) {
                     ". It is left as it is, and settings changed now are not kept.");
 }
 
+std::string CallLogError(std::string_view path, std::string_view doing, std::string_view reason) {
+    return Fill("The call log ", path, " " + std::string(doing) + ": " + std::string(reason));
+}
+
+std::string CallLogTooNew(std::string_view path, long version) {
+    return Fill("The call log ", path,
+                " was written by a later Ringlark (schema version " + std::to_string(version) +
+                    ") and is left as it is");
+}
+
+std::string NoCallLog(std::string_view path) {
+    return Fill("There is no call log at ", path, "");
+}
+
 }  // namespace ringlark::msg

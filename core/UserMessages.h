@@ -23,5 +23,10 @@ std::string NotARegularFile(std::string_view path);
 std::string FileTooLarge(std::string_view path, std::string_view limit);
 std::string FileExistsUseForce(std::string_view path);
 std::string StoreNotRead(std::string_view path, std::string_view reason);
+// "The call log PATH cannot be opened: REASON" (doing: "cannot be opened"...).
+std::string CallLogError(std::string_view path, std::string_view doing, std::string_view reason);
+// A log written by a later Ringlark, whose schema this one does not know.
+std::string CallLogTooNew(std::string_view path, long version);
+std::string NoCallLog(std::string_view path);
 
 }  // namespace ringlark::msg

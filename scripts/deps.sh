@@ -9,7 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   portaudio19-dev libasound2-dev libasound2-plugins
-  libcli11-dev nlohmann-json3-dev libsndfile1-dev libsoxr-dev libfftw3-dev
+  libcli11-dev nlohmann-json3-dev libsndfile1-dev libsoxr-dev libfftw3-dev libsqlite3-dev
+  libmosquitto-dev mosquitto mosquitto-clients
   dpkg-dev file desktop-file-utils appstream
 )
 

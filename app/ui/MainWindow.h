@@ -31,6 +31,7 @@ class InspectorWindow;
 class OptionsDialog;
 class WaveformViewerWindow;
 class LineMonitorWindow;
+class CallLogWindow;
 class SignalMeasurementsWindow;
 
 // The services the main window is built with: real ones in the program,
@@ -73,6 +74,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetInspectWindow(InspectorWindow* window) { inspect_ = window; }
     void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }
     void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
+    void SetCallLogWindow(CallLogWindow* window) { callLog_ = window; }
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
@@ -121,6 +123,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* supportAction = nullptr;
     QAction* viewerAction = nullptr;        // "&View", "&Waveform Viewer"
     QAction* lineMonitorAction = nullptr;   // "&View", "&Line Monitor"
+    QAction* callLogAction = nullptr;       // "&View", "&Call Log"
     QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
     QAction* anyRecordingAction = nullptr;  // "&File", "Analyze &Any Recording..."
     QLabel* statusPanel = nullptr;
@@ -175,6 +178,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     InspectorWindow* inspect_ = nullptr;
     WaveformViewerWindow* viewer_ = nullptr;
     LineMonitorWindow* lineMonitor_ = nullptr;
+    CallLogWindow* callLog_ = nullptr;
     SignalMeasurementsWindow* measurements_ = nullptr;
     void ShowMeasurements();
     // Any sound file libsndfile reads, made into the analyst's 8-bit 44100/s
@@ -186,6 +190,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
         "All Files (*.*)|*.*";
     void ShowViewer();
     void ShowLineMonitor();
+    void ShowCallLog();
     QWidget* panel5_ = nullptr;
     bool refreshing_ = false;
     bool closing_ = false;

@@ -39,6 +39,7 @@
 #include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
+#include "calllog/ui/CallLogWindow.h"
 #include "core/Cp1252.h"
 #include "core/RinglarkError.h"
 #include "inspection/ui/InspectorWindow.h"
@@ -77,6 +78,8 @@ void MainWindow::BuildMenu() {
     connect(viewerAction, &QAction::triggered, this, [this] { ShowViewer(); });
     lineMonitorAction = view->addAction(QStringLiteral("&Line Monitor"));
     connect(lineMonitorAction, &QAction::triggered, this, [this] { ShowLineMonitor(); });
+    callLogAction = view->addAction(QStringLiteral("&Call Log"));
+    connect(callLogAction, &QAction::triggered, this, [this] { ShowCallLog(); });
     measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
     menuBar()->insertMenu(help->menuAction(), view);
@@ -142,6 +145,14 @@ void MainWindow::ShowLineMonitor() {
         lineMonitor_->FillDevices();
         lineMonitor_->show();
         lineMonitor_->raise();
+    }
+}
+
+void MainWindow::ShowCallLog() {
+    if (callLog_ != nullptr) {
+        callLog_->show();
+        callLog_->raise();
+        callLog_->Refresh();
     }
 }
 

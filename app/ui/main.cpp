@@ -12,6 +12,8 @@
 #include "app/ui/MainWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
+#include "calllog/CallLog.h"
+#include "calllog/ui/CallLogWindow.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
@@ -75,6 +77,8 @@ int main(int argc, char** argv) {
         &form1);
     lineMonitor.InspectMessage = [&form1](const Bytes& message) { form1.InspectBytes(message); };
     form1.SetLineMonitorWindow(&lineMonitor);
+    CallLogWindow callLog(DefaultCallLogPath(), &form1);
+    form1.SetCallLogWindow(&callLog);
     SignalMeasurementsWindow measurements(&form1);
     form1.SetMeasurementsWindow(&measurements);
     EditParameterDialog editParameterWindow(&form1);

@@ -25,8 +25,11 @@ extern char** environ;
 namespace ringlark {
 namespace {
 
+using test::ReadLine;
 using test::RunCli;
 using test::RunShell;
+using test::Spawn;
+using test::TChild;
 using test::TRun;
 
 const char* const kMdmfLine =
@@ -121,50 +124,6 @@ TEST(CliListen, RecordsWhatItHeard) {
     EXPECT_EQ(again.Status, 1);
     EXPECT_EQ(again.Err, "File " + rec + " exists; use --force to replace it\n");
     EXPECT_EQ(again.Out, "");
-}
-
-// The program with its standard input and output on pipes, and its pid.
-struct TChild {
-    pid_t Pid = -1;
-    int In = -1;
-    int Out = -1;
-};
-
-TChild Spawn(const std::vector<std::string>& arguments) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) {
-        return {};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, in[1]);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> all = {RINGLARK_CLI_PATH};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : all) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    TChild child;
-    posix_spawn(&child.Pid, RINGLARK_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    child.In = in[1];
-    child.Out = out[0];
-    return child;
-}
-
-std::string ReadLine(int fd) {
-    std::string line;
-    char c = 0;
-    while (read(fd, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
-    return line;
 }
 
 TEST(CliListen, PrintsEachMessageAsItCompletesAndStopsCleanlyOnASignal) {
@@ -279,12 +238,21 @@ TEST(CliListen, CapturesFromTheSoundCardsInput) {
     test::TTempDir dir;
     const auto home = AlsaHome(dir, S16Raw(MdmfImage()));
     const TRun run = RunShell(kSoundEnvironment + "HOME=" + home.string() +
-                              " CLI listen --seconds 2 --rate 44100 --quiet");
+                              " XDG_CONFIG_HOME= CLI listen --seconds 2 --rate 44100 --quiet");
     EXPECT_EQ(run.Status, 0) << run.Err;
     // ALSA's file plugin may start its file again when the capture recovers
     // from an overrun, so the message can come more than once
     ASSERT_GE(run.Out.size(), std::string(kMdmfLine).size());
     EXPECT_EQ(run.Out.substr(0, std::string(kMdmfLine).size()), kMdmfLine);
+    // a device's calls go to the call log beside the configuration
+    const TRun logged = RunShell("TZ=UTC CLI log --json --log " +
+                                 (home / ".config/Ringlark/calls.sqlite").string());
+    EXPECT_EQ(logged.Status, 0) << logged.Err;
+    const std::vector<nlohmann::json> rows = test::JsonLines(logged.Out);
+    ASSERT_GE(rows.size(), 1u);
+    EXPECT_EQ(rows[0]["kind"], "MDMF");
+    EXPECT_EQ(rows[0]["number"], "8005551212");
+    EXPECT_EQ(rows[0]["input"], "default");
     const TRun devices =
         RunShell(kSoundEnvironment + "HOME=" + home.string() + " CLI listen --list-devices");
     EXPECT_EQ(devices.Status, 0);

@@ -1,7 +1,10 @@
 #pragma once
 
 // Runs ringlark-cli as a fresh process, as users do.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -11,6 +14,8 @@
 
 #include "tests/support/TestSupport.h"
 
+extern char** environ;
+
 namespace ringlark::test {
 
 struct TRun {
@@ -19,7 +24,9 @@ struct TRun {
     std::string Err;
 };
 
-// A shell command line; "CLI" in it stands for the program.
+// A shell command line; "CLI" in it stands for the program. It runs with a
+// home folder of its own, so that nothing it does reaches the user's files
+// (a command line may still set HOME or XDG_CONFIG_HOME for one program).
 inline TRun RunShell(std::string command) {
     TTempDir dir;
     const auto errPath = dir / "stderr";
@@ -27,7 +34,9 @@ inline TRun RunShell(std::string command) {
          at = command.find("CLI", at)) {
         command.replace(at, 3, RINGLARK_CLI_PATH);
     }
-    command = "{ " + command + " ; } 2>" + errPath.string();
+    const auto home = dir / "home";
+    command = "{ export HOME='" + home.string() + "' XDG_CONFIG_HOME='" + home.string() +
+              "/.config'; " + command + " ; } 2>" + errPath.string();
     TRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -56,6 +65,52 @@ inline std::vector<nlohmann::json> JsonLines(const std::string& out) {
         objects.push_back(nlohmann::json::parse(line));
     }
     return objects;
+}
+
+// The program with its standard input and output on pipes, and its pid.
+struct TChild {
+    pid_t Pid = -1;
+    int In = -1;
+    int Out = -1;
+};
+
+inline TChild Spawn(const std::vector<std::string>& arguments) {
+    int in[2], out[2];
+    // close-on-exec: only the program gets them (as 0 and 1), so that the
+    // input's end is seen when the test closes it, whatever else it starts
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
+        return {};
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, in[1]);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<std::string> all = {RINGLARK_CLI_PATH};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : all) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    TChild child;
+    posix_spawn(&child.Pid, RINGLARK_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    close(out[1]);
+    child.In = in[1];
+    child.Out = out[0];
+    return child;
+}
+
+inline std::string ReadLine(int fd) {
+    std::string line;
+    char c = 0;
+    while (read(fd, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
 }
 
 }  // namespace ringlark::test

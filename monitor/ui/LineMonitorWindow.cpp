@@ -80,6 +80,14 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     inspectButton = new QPushButton(QStringLiteral("Inspect"), this);
     bottom->addWidget(inspectButton);
     layout->addLayout(bottom);
+    auto* logRow = new QHBoxLayout;
+    logBox = new QCheckBox(QStringLiteral("Log calls to"), this);
+    logBox->setChecked(true);
+    logRow->addWidget(logBox);
+    logFileBox = new QLineEdit(Text(DefaultCallLogPath()), this);
+    logFileBox->setPlaceholderText(QStringLiteral("calls.sqlite"));
+    logRow->addWidget(logFileBox, 1);
+    layout->addLayout(logRow);
     statusLabel = new QLabel(this);
     layout->addWidget(statusLabel);
     resize(760, 420);
@@ -141,6 +149,14 @@ void LineMonitorWindow::StartListening() {
                 return;
             }
         }
+        const std::string logPath = Utf8(logFileBox->text().trimmed());
+        if (logBox->isChecked() && !logPath.empty()) {
+            log_ = std::make_unique<TCallLog>(logPath, true);
+            book_ = std::make_unique<TPhoneBook>(*log_);
+            if (book_->Empty()) {
+                book_.reset();
+            }
+        }
         input_ = openInput_(Utf8(deviceBox->currentData().toString()));
         if (recordBox->isChecked()) {
             recorder_ = std::make_unique<TWavRecorder>(
@@ -148,6 +164,8 @@ void LineMonitorWindow::StartListening() {
         }
     } catch (const RinglarkError& e) {
         input_.reset();
+        book_.reset();
+        log_.reset();
         errors_.ReportError(e.what());
         return;
     }
@@ -155,15 +173,36 @@ void LineMonitorWindow::StartListening() {
     rate_ = input_->Rate();
     const int run = ++run_;
     statusLabel->setText(QStringLiteral("Listening at %1/s").arg(input_->Rate()));
-    worker_ = std::thread([this, run] {
+    worker_ = std::thread([this, run, device = Utf8(deviceBox->currentText())] {
         std::string failure;
         try {
             TLineListener listener(*input_, recorder_.get());
+            TCallRecorder calls(device, std::chrono::system_clock::now());
             auto lastLevel = std::chrono::steady_clock::now() - std::chrono::seconds(1);
-            listener.OnEvent = [this](const TStreamEvent& event) {
+            listener.OnEvent = [this, &calls](const TStreamEvent& event) {
+                TLineMonitorRow row = LineMonitorRow(event);
+                if (log_) {
+                    TCallRecord record = calls.Record(event);
+                    if (book_ && !record.Uncertain && !record.Number.empty()) {
+                        record.Contact = book_->NameFor(record.Number).value_or("");
+                    }
+                    if (!record.Contact.empty()) {
+                        row.Cells[3] +=
+                            (row.Cells[3].empty() ? "" : " ") + ("(" + record.Contact + ")");
+                    }
+                    try {
+                        log_->Append(record);
+                    } catch (const RinglarkError& e) {
+                        QMetaObject::invokeMethod(
+                            this,
+                            [this, text = std::string(e.what())] {
+                                statusLabel->setText(Text(text));
+                            },
+                            Qt::QueuedConnection);
+                    }
+                }
                 QMetaObject::invokeMethod(
-                    this, [this, row = LineMonitorRow(event)] { AddRow(row); },
-                    Qt::QueuedConnection);
+                    this, [this, row = std::move(row)] { AddRow(row); }, Qt::QueuedConnection);
             };
             listener.OnLevel = [this, &lastLevel](double peak, double seconds) {
                 const auto now = std::chrono::steady_clock::now();
@@ -191,6 +230,8 @@ void LineMonitorWindow::StopListening() {
     stop_.store(true);
     worker_.join();
     input_.reset();
+    book_.reset();
+    log_.reset();
     if (recorder_) {
         try {
             recorder_->Finish(true);
@@ -254,6 +295,8 @@ void LineMonitorWindow::RefreshButtons() {
     deviceBox->setEnabled(!Listening());
     recordBox->setEnabled(!Listening());
     recordFileBox->setEnabled(!Listening());
+    logBox->setEnabled(!Listening());
+    logFileBox->setEnabled(!Listening());
     const int r = eventTable->currentRow();
     inspectButton->setEnabled(r >= 0 && static_cast<std::size_t>(r) < messages_.size() &&
                               !messages_[static_cast<std::size_t>(r)].empty());

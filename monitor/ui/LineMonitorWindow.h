@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "calllog/CallLog.h"
+#include "calllog/PhoneBook.h"
 #include "core/Services.h"
 #include "monitor/LineMonitor.h"
 #include "monitor/WavRecorder.h"
@@ -24,7 +26,9 @@ namespace ringlark::ui {
 // LineMonitorWindow: listens to a sound input and lists each caller-ID message
 // and alert tone as it arrives. The listening runs on a thread of its own;
 // its events reach the window through the event loop. Closing the window
-// stops it and completes the recording.
+// stops it and completes the recording. Each event heard goes into the call
+// log ("Log calls to", by default the file beside the configuration), with
+// the phone book's name for its number.
 class LineMonitorWindow : public QDialog {
   public:
     // Opens the input chosen in the window: a device name or index ("" for the
@@ -50,6 +54,8 @@ class LineMonitorWindow : public QDialog {
     QTableWidget* eventTable = nullptr;
     QCheckBox* recordBox = nullptr;
     QLineEdit* recordFileBox = nullptr;
+    QCheckBox* logBox = nullptr;  // checked at first
+    QLineEdit* logFileBox = nullptr;
     QPushButton* inspectButton = nullptr;
     QLabel* statusLabel = nullptr;
 
@@ -67,6 +73,8 @@ class LineMonitorWindow : public QDialog {
     std::vector<Bytes> messages_;  // per table row
     std::unique_ptr<ISoundInput> input_;
     std::unique_ptr<TWavRecorder> recorder_;
+    std::unique_ptr<TCallLog> log_;  // written on the listening thread
+    std::unique_ptr<TPhoneBook> book_;
     std::thread worker_;
     std::atomic<bool> stop_{false};
     double rate_ = 1;

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
             "  infile \"" +
             ringlark::ui::gInfeed.string() + "\"\n  format \"raw\"\n}\n");
     setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "calllog/CallLog.h"
+#include "calllog/PhoneBook.h"
 #include "core/Bytes.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
@@ -59,6 +61,16 @@ TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
     window.show();
     window.recordBox->setChecked(true);
     window.recordFileBox->setText(QString::fromStdString(recording.string()));
+    // by default the calls go to the log beside the configuration
+    EXPECT_TRUE(window.logBox->isChecked());
+    EXPECT_EQ(window.logFileBox->text().toStdString(),
+              std::string(std::getenv("XDG_CONFIG_HOME")) + "/Ringlark/calls.sqlite");
+    const std::string logPath = (dir / "calls.sqlite").string();
+    {
+        TCallLog log(logPath, true);
+        TPhoneBook(log).Import({{"Johnny", "800 555 1212"}});
+    }
+    window.logFileBox->setText(QString::fromStdString(logPath));
     QTest::mouseClick(window.startButton, Qt::LeftButton);
     EXPECT_EQ(window.startButton->text(), "Stop");
     EXPECT_FALSE(window.deviceBox->isEnabled());
@@ -75,7 +87,7 @@ TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
     EXPECT_EQ(cell(0), "0.400 s");
     EXPECT_EQ(cell(1), "Message");
     EXPECT_EQ(cell(2), "8005551212");
-    EXPECT_EQ(cell(3), "JOHN DOE");
+    EXPECT_EQ(cell(3), "JOHN DOE (Johnny)");  // the phone book's name beside the network's
     EXPECT_EQ(cell(4), "12/07 09:30");
     EXPECT_EQ(cell(5), "OK");
 
@@ -89,6 +101,17 @@ TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
     QTest::mouseClick(window.inspectButton, Qt::LeftButton);
     ASSERT_EQ(inspected.size(), 1u);
     EXPECT_EQ(inspected[0], message);
+
+    // the message is in the call log with the contact's name, the device as its input
+    TCallLog log(logPath, false);
+    const std::vector<TCallRecord> rows = log.Find({});
+    ASSERT_GE(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Kind, "MDMF");
+    EXPECT_EQ(rows[0].Input, "Default input");
+    EXPECT_EQ(rows[0].Number, "8005551212");
+    EXPECT_EQ(rows[0].Name, "JOHN DOE");
+    EXPECT_EQ(rows[0].Contact, "Johnny");
+    EXPECT_EQ(rows[0].Raw, message);
 
     // the recording starts with what the device was fed, under a valid header
     const Bytes recorded = test::ReadFile(recording);
