@@ -29,81 +29,17 @@ extern char** environ;
 namespace ringlark {
 namespace {
 
+using test::MdmfImage;
+using test::ReadLine;
 using test::RunCli;
 using test::RunShell;
+using test::S16Raw;
+using test::Spawn;
+using test::TChild;
 using test::TRun;
 
 const char* const kFields =
     "Date: 12/07; Time: 09:30; Calling Number: 8005551212; Calling Name: JOHN DOE";
-
-Bytes MdmfImage() {
-    TFskSynth synth;
-    return SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook);
-}
-
-// The image's samples as signed 16-bit little-endian, then `silence` zeros.
-Bytes S16Raw(const Bytes& image, std::size_t silence = 0) {
-    Bytes raw;
-    for (std::size_t i = 44; i < image.size(); ++i) {
-        const int v = (static_cast<uint8_t>(image[i]) - 128) * 256;
-        raw += static_cast<char>(v & 0xFF);
-        raw += static_cast<char>((v >> 8) & 0xFF);
-    }
-    raw.append(silence * 2, '\0');
-    return raw;
-}
-
-// The program with stdin and stdout on pipes (stdout's read end closed at once
-// when `closedOutput`) and stderr in a file.
-struct TChild {
-    pid_t Pid = -1;
-    int In = -1;
-    int Out = -1;
-};
-
-TChild Spawn(const std::vector<std::string>& arguments, const std::string& errPath,
-             bool closedOutput = false) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) {
-        return {};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addclose(&actions, in[1]);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> all = {RINGLARK_CLI_PATH};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : all) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    TChild child;
-    posix_spawn(&child.Pid, RINGLARK_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    child.In = in[1];
-    child.Out = out[0];
-    if (closedOutput) {
-        close(child.Out);
-        child.Out = -1;
-    }
-    return child;
-}
-
-std::string ReadLine(int fd) {
-    std::string line;
-    char c = 0;
-    while (read(fd, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
-    return line;
-}
 
 // Waits for the child; its exit status, or -signal when a signal ended it.
 int Wait(TChild& child) {

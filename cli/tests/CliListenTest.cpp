@@ -25,9 +25,11 @@ extern char** environ;
 namespace ringlark {
 namespace {
 
+using test::MdmfImage;
 using test::ReadLine;
 using test::RunCli;
 using test::RunShell;
+using test::S16Raw;
 using test::Spawn;
 using test::TChild;
 using test::TRun;
@@ -36,24 +38,6 @@ const char* const kMdmfLine =
     "0.400s CORR q=0.86 80 20 01 08 31 32 30 37 30 39 33 30 02 0A 38 30 30 35 35 35 31 32 31 32 "
     "07 08 4A 4F 48 4E 20 44 4F 45 82 | Date: 12/07; Time: 09:30; Calling Number: 8005551212; "
     "Calling Name: JOHN DOE\n";
-
-Bytes MdmfImage() {
-    TFskSynth synth;
-    return SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook);
-}
-
-// The 8-bit image's samples as signed 16-bit little-endian, followed by
-// `silence` samples of 0.
-Bytes S16Raw(const Bytes& image, std::size_t silence = 0) {
-    Bytes raw;
-    for (std::size_t i = 44; i < image.size(); ++i) {
-        const int v = (static_cast<uint8_t>(image[i]) - 128) * 256;
-        raw += static_cast<char>(v & 0xFF);
-        raw += static_cast<char>((v >> 8) & 0xFF);
-    }
-    raw.append(silence * 2, '\0');
-    return raw;
-}
 
 TEST(CliListen, ReadsARecordingAsAStream) {
     test::TTempDir dir;

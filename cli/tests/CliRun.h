@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
+#include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
 extern char** environ;
@@ -74,7 +77,11 @@ struct TChild {
     int Out = -1;
 };
 
-inline TChild Spawn(const std::vector<std::string>& arguments) {
+// Its standard error goes to `errPath` when one is given (else it is the
+// test's own), and the read end of its output is closed at once when
+// `closedOutput` (a reader that went away).
+inline TChild Spawn(const std::vector<std::string>& arguments, const std::string& errPath = {},
+                    bool closedOutput = false) {
     int in[2], out[2];
     // close-on-exec: only the program gets them (as 0 and 1), so that the
     // input's end is seen when the test closes it, whatever else it starts
@@ -85,8 +92,10 @@ inline TChild Spawn(const std::vector<std::string>& arguments) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, in[1]);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
+    if (!errPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
     std::vector<std::string> all = {RINGLARK_CLI_PATH};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -101,7 +110,28 @@ inline TChild Spawn(const std::vector<std::string>& arguments) {
     close(out[1]);
     child.In = in[1];
     child.Out = out[0];
+    if (closedOutput) {
+        close(child.Out);
+        child.Out = -1;
+    }
     return child;
+}
+
+// The example MDMF call as an image, and an image's samples as signed 16-bit
+// little-endian raw audio followed by `silence` zero samples.
+inline Bytes MdmfImage() {
+    TFskSynth synth;
+    return SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook);
+}
+inline Bytes S16Raw(const Bytes& image, std::size_t silence = 0) {
+    Bytes raw;
+    for (std::size_t i = 44; i < image.size(); ++i) {
+        const int v = (static_cast<uint8_t>(image[i]) - 128) * 256;
+        raw += static_cast<char>(v & 0xFF);
+        raw += static_cast<char>((v >> 8) & 0xFF);
+    }
+    raw.append(silence * 2, '\0');
+    return raw;
 }
 
 inline std::string ReadLine(int fd) {
