@@ -201,6 +201,13 @@ TExitStatus RunListen(const TListenArgs& args) {
         recordingFailed = true;
     };
     listener.OnLevel = [&](double peak, double seconds) { level.Show(peak, seconds); };
+    listener.OnInputLost = [&](int times, double seconds) {
+        level.Clear();
+        std::cerr << "ringlark-cli: " << InputLostLine(times, seconds) << '\n';
+        if (args.Json) {
+            std::cout << InputLostJson(times, seconds).dump() << std::endl;
+        }
+    };
     // With --measure, the last 20 s heard are kept: a message's measurements
     // need the second before it (its seizure, mark run and the quiet before).
     std::vector<float> history;

@@ -55,4 +55,8 @@ std::string StoreNotRead(std::string_view path, std::string_view reason) {
                     ". It is left as it is, and settings changed now are not kept.");
 }
 
+std::string InputLost(int times) {
+    return "input lost " + std::to_string(times) + (times == 1 ? " time" : " times");
+}
+
 }  // namespace ringlark::msg

@@ -23,5 +23,8 @@ std::string NotARegularFile(std::string_view path);
 std::string FileTooLarge(std::string_view path, std::string_view limit);
 std::string FileExistsUseForce(std::string_view path);
 std::string StoreNotRead(std::string_view path, std::string_view reason);
+// "input lost 1 time", "input lost 3 times": samples the sound input dropped
+// because they were not read in time.
+std::string InputLost(int times);
 
 }  // namespace ringlark::msg

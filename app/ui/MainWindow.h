@@ -76,7 +76,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
-    void InspectBytes(const Bytes& message);
+    // The inspector on a message's bytes, read in its standard's terms.
+    void InspectBytes(const Bytes& message, TCidStandard standard);
 
     // ShowFirstTime: caption, place, grid titles, sizes and the MDMF tab.
     void ShowFirstTime();

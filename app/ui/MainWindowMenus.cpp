@@ -173,9 +173,9 @@ void MainWindow::ShowMeasurements() {
     }
 }
 
-void MainWindow::InspectBytes(const Bytes& message) {
+void MainWindow::InspectBytes(const Bytes& message, TCidStandard standard) {
     if (inspect_ != nullptr) {
-        inspect_->ShowTable(BuildInspector(message));
+        inspect_->ShowTable(BuildInspector(message, standard));
         inspect_->ExecBeside(this);
     }
 }

@@ -73,7 +73,9 @@ int main(int argc, char** argv) {
             return std::make_unique<TPortAudioInput>(device, 0);
         },
         &form1);
-    lineMonitor.InspectMessage = [&form1](const Bytes& message) { form1.InspectBytes(message); };
+    lineMonitor.InspectMessage = [&form1](const Bytes& message, TCidStandard standard) {
+        form1.InspectBytes(message, standard);
+    };
     form1.SetLineMonitorWindow(&lineMonitor);
     SignalMeasurementsWindow measurements(&form1);
     form1.SetMeasurementsWindow(&measurements);

@@ -34,8 +34,8 @@ class LineMonitorWindow : public QDialog {
     LineMonitorWindow(IErrorReporter& errors, TOpenInput openInput, QWidget* parent = nullptr);
     ~LineMonitorWindow() override;
 
-    // Shows the inspector on a message's bytes.
-    std::function<void(const Bytes&)> InspectMessage;
+    // Shows the inspector on a message's bytes, read in its standard's terms.
+    std::function<void(const Bytes&, TCidStandard)> InspectMessage;
 
     // The device choice: the default input, then every input device.
     void FillDevices();
@@ -43,6 +43,8 @@ class LineMonitorWindow : public QDialog {
     void StopListening();
     bool Listening() const { return worker_.joinable(); }
     void InspectSelectedRow();
+    // Empties the list; the next Start counts as the first again.
+    void ClearRows();
 
     QComboBox* deviceBox = nullptr;
     QPushButton* startButton = nullptr;  // "Start" / "Stop"
@@ -51,6 +53,7 @@ class LineMonitorWindow : public QDialog {
     QCheckBox* recordBox = nullptr;
     QLineEdit* recordFileBox = nullptr;
     QPushButton* inspectButton = nullptr;
+    QPushButton* clearButton = nullptr;
     QLabel* statusLabel = nullptr;
 
   protected:
@@ -59,18 +62,20 @@ class LineMonitorWindow : public QDialog {
   private:
     void AddRow(const TLineMonitorRow& row);
     void ShowLevel(double peakDbfs, double seconds);
+    void ShowInputLost(int run, int times);
     void Finished(int run, const std::string& failure);
     void RefreshButtons();
 
     IErrorReporter& errors_;
     TOpenInput openInput_;
-    std::vector<Bytes> messages_;  // per table row
+    TLineMonitorLog log_;  // one entry per table row
     std::unique_ptr<ISoundInput> input_;
     std::unique_ptr<TWavRecorder> recorder_;
     std::thread worker_;
     std::atomic<bool> stop_{false};
     double rate_ = 1;
     int run_ = 0;  // which listening the thread's last report belongs to
+    int lost_ = 0;  // times the input lost samples in this listening
 };
 
 }  // namespace ringlark::ui
