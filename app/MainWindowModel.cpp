@@ -255,6 +255,14 @@ void TMainWindowModel::RefreshMRUs() {
 }
 
 TCidRequest TMainWindowModel::ReadCurrentTab() {
+    return TabRequest(true);
+}
+
+TCidRequest TMainWindowModel::PeekCurrentTab() {
+    return TabRequest(false);
+}
+
+TCidRequest TMainWindowModel::TabRequest(bool remember) {
     TCidRequest request;
     if (Page == TPage::Workshop) {
         request.Workshop = true;
@@ -283,7 +291,9 @@ TCidRequest TMainWindowModel::ReadCurrentTab() {
                                   : Page == TPage::Cwcid ? TCallerIdTabKind::Cwcid
                                                          : TCallerIdTabKind::Mdmf;
     request = RequestFromTab(*tab, kind);
-    Tabs.RememberGenerated(*tab);
+    if (remember) {
+        Tabs.RememberGenerated(*tab);
+    }
     return request;
 }
 

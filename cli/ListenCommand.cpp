@@ -244,6 +244,9 @@ TExitStatus RunListen(const TListenArgs& args) {
         if (report.Measures.Alert) {
             report.Measures.Alert->Seconds += shift;
         }
+        if (report.Measures.Subscriber) {
+            report.Measures.Subscriber->Seconds += shift;
+        }
         anyFail = anyFail || report.AnyFail;
         if (args.Json) {
             nlohmann::json entry = EventJson(event);

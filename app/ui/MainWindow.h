@@ -55,6 +55,10 @@ class TClickLabel : public QLabel {
     using QLabel::QLabel;
     std::function<void()> OnClick;
 
+    static constexpr std::string_view kAnyRecordingFilter =
+        "Sound Files (*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF)|*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF|"
+        "All Files (*.*)|*.*";
+
   protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
@@ -182,9 +186,6 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     // image, loaded into the viewer and measured; the analyst's own
     // "Analyze..." keeps its 8-bit mono rule.
     void AnalyzeAnyRecording();
-    static constexpr std::string_view kAnyRecordingFilter =
-        "Sound Files (*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF)|*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF|"
-        "All Files (*.*)|*.*";
     void ShowViewer();
     void ShowLineMonitor();
     QWidget* panel5_ = nullptr;

@@ -154,10 +154,10 @@ void MainWindow::AnalyzeAnyRecording() {
         return;
     }
     try {
-        const TAnyRecording recording = LoadAnyRecording(dialog.FileName);
-        if (Model().Viewer.LoadFileBytes(recording.Image) != TLoadResult::Loaded) {
+        if (!Model().Analyst.AnalyzeAnyRecording(dialog.FileName)) {
             return;  // the loader has said why
         }
+        RefreshAll();
         ShowViewer();
         ShowMeasurements();
     } catch (const RinglarkError& error) {
@@ -167,7 +167,8 @@ void MainWindow::AnalyzeAnyRecording() {
 
 void MainWindow::ShowMeasurements() {
     if (measurements_ != nullptr) {
-        measurements_->ShowRecording(Model().Viewer.LoadedImage);
+        measurements_->ShowRecording(Model().Viewer.LoadedImage,
+                                     {Model().Viewer.LevelGain, Model().Config.DbmAtFullScale});
         measurements_->show();
         measurements_->raise();
     }
