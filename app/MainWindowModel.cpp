@@ -170,7 +170,7 @@ void TMainWindowModel::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMe
 void TMainWindowModel::ShowOptions() {
     const TDialogResult result = services_.Host.ShowOptionsModal();
     ApplyOptions(options_, result, Config.Amplitude, Config.Clip);
-    ApplyStandard(options_, result, Config.Standard);
+    ApplySystemChoices(options_, result, Config);
 }
 
 TCallerIdTab* TMainWindowModel::GeneratingTab() {
@@ -298,7 +298,8 @@ TCidRequest TMainWindowModel::TabRequest(bool remember) {
 }
 
 TGenerationOptions TMainWindowModel::CurrentOptions() {
-    return {options_.Filters(), Config.Amplitude, Config.Clip, Config.Standard};
+    return {options_.Filters(), Config.Amplitude, Config.Clip, Config.Standard,
+            Config.EtsiAlert, Config.DtmfFraming, Config.DtmfCodes};
 }
 
 void TMainWindowModel::BubbleMRU(TMruList list, const Bytes& entry) {

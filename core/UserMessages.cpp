@@ -55,6 +55,12 @@ std::string StoreNotRead(std::string_view path, std::string_view reason) {
                     ". It is left as it is, and settings changed now are not kept.");
 }
 
+std::string NotValidNumber(std::string_view text) {
+    return Fill("'", text, "' is not a valid number");
+}
+std::string NotAnAbsenceCode(std::string_view text) {
+    return Fill("'", text, "' is not a two-digit absence code");
+}
 std::string InputLost(int times) {
     return "input lost " + std::to_string(times) + (times == 1 ? " time" : " times");
 }

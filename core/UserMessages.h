@@ -26,5 +26,8 @@ std::string StoreNotRead(std::string_view path, std::string_view reason);
 // "input lost 1 time", "input lost 3 times": samples the sound input dropped
 // because they were not read in time.
 std::string InputLost(int times);
+// "'%s' is not a valid number", "'%s' is not a two-digit absence code".
+std::string NotValidNumber(std::string_view text);
+std::string NotAnAbsenceCode(std::string_view text);
 
 }  // namespace ringlark::msg

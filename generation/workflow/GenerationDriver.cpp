@@ -129,13 +129,15 @@ void TGenerationDriver::GoButton(const std::string& destination) {
     } else if (options.Standard == TCidStandard::Dtmf) {
         const std::string digits =
             DtmfDigits(request.NumberText, request.Private,
-                       request.OutOfArea || request.NumberDisabled, TDtmfFraming::StartAEndC);
+                       request.OutOfArea || request.NumberDisabled, options.DtmfFraming,
+                       options.DtmfCodes);
         host_.SetStatusText(digits + DroppedFieldsNotice(request, options.Standard).value_or(""));
         image = SynthesiseDtmfImage(digits, options.Amplitude);
     } else {
         image = SynthesiseV23Image(
             message,
-            V23TimingFor(options.Standard, lastSignalling_, options.Standard == TCidStandard::Bt),
+            V23TimingFor(options.Standard, lastSignalling_,
+                         options.Standard == TCidStandard::Bt || options.EtsiAlert),
             options.Amplitude);
     }
 

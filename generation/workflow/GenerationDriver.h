@@ -30,6 +30,9 @@ struct TGenerationOptions {
     int32_t Amplitude = 63;
     int32_t Clip = 63;
     TCidStandard Standard = TCidStandard::Bell202;
+    bool EtsiAlert = false;  // ETSI sends DT-AS before on-hook data (BT always does)
+    TDtmfFraming DtmfFraming = TDtmfFraming::StartAEndC;
+    TDtmfAbsenceCodes DtmfCodes;
 };
 
 // Enabled states of the three output buttons; the window mirrors them.

@@ -342,6 +342,30 @@ TEST_F(GenerationDriverTest, OtherStandardsSendTheirOwnSignal) {
     EXPECT_TRUE(notices.Notices.empty());
 }
 
+TEST_F(GenerationDriverTest, TheEtsiAlertDtmfFramingAndAbsenceCodesOptionsAreSent) {
+    UseMdmfTab(TSignalling::OnHook);
+    host.Options.Standard = TCidStandard::EtsiV23;
+    host.Options.EtsiAlert = true;
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 1u);
+    EXPECT_EQ(sound.Played[0],
+              SynthesiseV23Image(*host.Inspected,
+                                 V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, true), 63));
+    host.Options.Standard = TCidStandard::Dtmf;
+    host.Options.DtmfFraming = TDtmfFraming::StartAEndHash;
+    host.Tab.NameText.clear();
+    host.Tab.DateText.clear();
+    host.Tab.TimeText.clear();
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "A1234#");
+    host.Options.DtmfFraming = TDtmfFraming::StartAEndC;
+    host.Options.DtmfCodes = {"01", "02"};
+    host.Tab.Private = true;
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "B02C");
+    EXPECT_EQ(sound.Played.back(), SynthesiseDtmfImage("B02C", 63));
+}
+
 TEST_F(GenerationDriverTest, DtmfSaysWhichFilledInFieldsItLeavesOut) {
     host.Options.Standard = TCidStandard::Dtmf;
     UseMdmfTab(TSignalling::OnHook);
