@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     lineMonitor.InspectMessage = [&form1](const Bytes& message, TCidStandard standard) {
         form1.InspectBytes(message, standard);
     };
+    lineMonitor.Notices = &notices;
     form1.SetLineMonitorWindow(&lineMonitor);
     SignalMeasurementsWindow measurements(&form1);
     form1.SetMeasurementsWindow(&measurements);

@@ -1,5 +1,6 @@
 #include "monitor/ui/LineMonitorWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -129,6 +130,26 @@ void LineMonitorWindow::FillDevices() {
     deviceBox->setCurrentIndex(index >= 0 ? index : 0);
 }
 
+TDialogAnswer LineMonitorWindow::AskReplace(const std::string& path) {
+    const std::string question = "File " + path + " exists.  Replace?";
+    TDialogAnswer answer = TDialogAnswer::Cancel;
+    if (Notices != nullptr) {
+        answer = Notices->AskYesNoCancel(question);
+    } else {
+        const auto button = QMessageBox::warning(
+            this, QApplication::applicationName(), Text(question),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+        answer = button == QMessageBox::Yes  ? TDialogAnswer::Yes
+                 : button == QMessageBox::No ? TDialogAnswer::No
+                                             : TDialogAnswer::Cancel;
+    }
+    if (answer == TDialogAnswer::No) {
+        recordFileBox->setFocus();  // another name, then Start again
+        recordFileBox->selectAll();
+    }
+    return answer;
+}
+
 void LineMonitorWindow::StartListening() {
     if (Listening()) {
         return;
@@ -139,11 +160,7 @@ void LineMonitorWindow::StartListening() {
             if (recordPath.empty()) {
                 throw RinglarkError("Give the file to record to");
             }
-            if (FileExists(recordPath) &&
-                QMessageBox::question(this, QStringLiteral("Line Monitor"),
-                                      QStringLiteral("File %1 exists.  Replace?")
-                                          .arg(recordFileBox->text().trimmed())) !=
-                    QMessageBox::Yes) {
+            if (FileExists(recordPath) && AskReplace(recordPath) != TDialogAnswer::Yes) {
                 return;
             }
         }

@@ -34,6 +34,12 @@ class LineMonitorWindow : public QDialog {
     LineMonitorWindow(IErrorReporter& errors, TOpenInput openInput, QWidget* parent = nullptr);
     ~LineMonitorWindow() override;
 
+    // Asks "File X exists.  Replace?" with Yes, No and Cancel (Cancel the
+    // default), as the Save command asks: Yes replaces it, No leaves the name
+    // to be changed, Cancel stops. The program gives its own message boxes;
+    // without them a message box of the same form asks.
+    INotices* Notices = nullptr;
+
     // Shows the inspector on a message's bytes, read in its standard's terms.
     std::function<void(const Bytes&, TCidStandard)> InspectMessage;
 
@@ -65,6 +71,7 @@ class LineMonitorWindow : public QDialog {
     void ShowInputLost(int run, int times);
     void Finished(int run, const std::string& failure);
     void RefreshButtons();
+    TDialogAnswer AskReplace(const std::string& path);
 
     IErrorReporter& errors_;
     TOpenInput openInput_;

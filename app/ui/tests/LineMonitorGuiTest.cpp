@@ -240,5 +240,34 @@ TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
     EXPECT_FALSE(window.inspectButton->isEnabled());
 }
 
+TEST(LineMonitorGui, AnExistingRecordingIsReplacedOnlyAfterYesAsSaveAsks) {
+    test::TTempDir dir;
+    const auto path = (dir / "kept.wav").string();
+    test::WriteFile(path, "earlier");
+    TRecordingErrors errors;
+    int opened = 0;
+    LineMonitorWindow window(errors, [&](const std::string&) -> std::unique_ptr<ISoundInput> {
+        ++opened;
+        return std::make_unique<TFedInput>(Quiet(0.2));
+    });
+    test::TScriptedNotices notices;
+    notices.Answers = {TDialogAnswer::No, TDialogAnswer::Cancel, TDialogAnswer::Yes};
+    window.Notices = &notices;
+    window.show();
+    window.recordBox->setChecked(true);
+    window.recordFileBox->setText(QString::fromStdString(path));
+    for (int i = 0; i < 2; ++i) {  // No, then Cancel: nothing starts, the file stays
+        QTest::mouseClick(window.startButton, Qt::LeftButton);
+        EXPECT_FALSE(window.Listening());
+    }
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(test::ReadFile(path), "earlier");
+    ListenToTheEnd(window);  // Yes
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(notices.Questions, std::vector<std::string>(3, "File " + path + " exists.  Replace?"));
+    EXPECT_EQ(test::ReadFile(path).substr(0, 4), "RIFF");
+    EXPECT_TRUE(errors.Reported.empty());
+}
+
 }  // namespace
 }  // namespace ringlark::ui
