@@ -103,8 +103,8 @@ std::vector<TOverviewTick> OverviewTicks(const TOverview& overview, int width) {
         const double at = n * step;
         char label[32];
         std::snprintf(label, sizeof label, "%g s", std::round(at * 1e6) / 1e6);
-        ticks.push_back({static_cast<int>(at * kRate * width / static_cast<double>(overview.Samples)),
-                         label});
+        ticks.push_back(
+            {static_cast<int>(at * kRate * width / static_cast<double>(overview.Samples)), label});
     }
     return ticks;
 }

@@ -77,8 +77,7 @@ void ReadAddedValues(const TRegKey* config, TConfigValues& values,
     if (config == nullptr) {
         return;
     }
-    const auto text = [&](std::string_view name,
-                          const std::function<bool(const Bytes&)>& take) {
+    const auto text = [&](std::string_view name, const std::function<bool(const Bytes&)>& take) {
         if (const TRegValue* value = config->Find(name)) {
             if (value->Type != TRegType::String || !take(value->Text)) {
                 errors.push_back(msg::InvalidDataType(name));

@@ -36,7 +36,8 @@ struct TOptionsSettings {
 };
 
 // The choices of the "ETSI alert" and "DTMF framing" boxes, in their order.
-inline constexpr std::array<std::string_view, 2> EtsiAlertChoices = {"None", "DT-AS before the data"};
+inline constexpr std::array<std::string_view, 2> EtsiAlertChoices = {"None",
+                                                                     "DT-AS before the data"};
 inline constexpr std::array<std::pair<TDtmfFraming, std::string_view>, 4> DtmfFramingChoices = {{
     {TDtmfFraming::StartAEndC, "A<number>C, absent B<code>C"},
     {TDtmfFraming::StartAEndHash, "A<number>#, absent D1# D2# D3#"},

@@ -150,8 +150,8 @@ std::vector<TLimitRow> CheckLimits(const TFskMeasures& m, const std::string& sta
         toneLevel("Alert low tone level", m.Alert->LowDbfs);
         toneLevel("Alert high tone level", m.Alert->HighDbfs);
         rows.push_back(Row("Alert twist (low - high)",
-                           Format("%.1f dB", m.Alert->LowDbfs - m.Alert->HighDbfs), 0,
-                           std::nullopt, "", "measured only"));
+                           Format("%.1f dB", m.Alert->LowDbfs - m.Alert->HighDbfs), 0, std::nullopt,
+                           "", "measured only"));
         rows.push_back(Row("Quiet after the alert", Format("%.1f ms", m.AlertGapSeconds * 1000),
                            m.AlertGapSeconds * 1000,
                            bell ? std::nullopt : std::optional<TLimit>(TLimit{45, 500}), "ms",
@@ -167,8 +167,7 @@ std::vector<TLimitRow> CheckLimits(const TFskMeasures& m, const std::string& sta
         if (dbmAtFullScale) {
             value += Format(" (%.1f dBm)", m.Subscriber->LowDbfs + *dbmAtFullScale);
         }
-        rows.push_back(
-            Row("Subscriber alert level", value, 0, std::nullopt, "", "measured only"));
+        rows.push_back(Row("Subscriber alert level", value, 0, std::nullopt, "", "measured only"));
     }
     rows.push_back(Row("Bit edge jitter (RMS)", Format("%.1f %% of a bit", m.JitterPercent), 0,
                        std::nullopt, "", "measured only"));

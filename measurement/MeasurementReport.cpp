@@ -98,8 +98,8 @@ TSonogram MessageSonogram(const Bytes& image, const TMeasuredMessage& message, i
     if (message.Dtmf) {
         // 70 ms tones and 70 ms gaps, and a little either side
         const double from = message.Dtmf->Seconds - 0.02;
-        const double to = message.Dtmf->Seconds +
-                          0.14 * static_cast<double>(message.Dtmf->Digits.size()) + 0.02;
+        const double to =
+            message.Dtmf->Seconds + 0.14 * static_cast<double>(message.Dtmf->Digits.size()) + 0.02;
         return ComputeSonogram(samples, 44100.0, std::max(0.0, from), to, columns, bins);
     }
     const TFskMeasures& m = message.Measures;

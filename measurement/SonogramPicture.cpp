@@ -31,7 +31,8 @@ int SonogramRow(const TSonogramPlot& plot, const TSonogram& sonogram, double hz)
     if (sonogram.Bins <= 0) {
         return plot.Height - 1;
     }
-    return plot.Height - 1 - sonogram.BinOf(hz) * (plot.Height - 1) / std::max(1, sonogram.Bins - 1);
+    return plot.Height - 1 -
+           sonogram.BinOf(hz) * (plot.Height - 1) / std::max(1, sonogram.Bins - 1);
 }
 
 double TickStep(double span, int ticks) {
@@ -61,14 +62,15 @@ std::vector<TSonogramPrimitive> DrawSonogramFrame(const TSonogram& sonogram,
     const auto text = [&](int x, int y, std::string s, TColor color = kAxisColor) {
         out.push_back({TSonogramPrimitive::TKind::Text, x, y, x, y, color, std::move(s), false});
     };
-    line(left, plot.Top, left, bottom, kAxisColor);     // the frequency axis
-    line(left, bottom, right, bottom, kAxisColor);      // the time axis
+    line(left, plot.Top, left, bottom, kAxisColor);  // the frequency axis
+    line(left, bottom, right, bottom, kAxisColor);   // the time axis
     // kHz: a tick at every whole kHz up to the top
     for (int khz = 0; khz * 1000 <= sonogram.TopHz + 0.5 && sonogram.TopHz > 0; ++khz) {
         const int y = plot.Top + SonogramRow(plot, sonogram, khz * 1000.0);
         line(left - 4, y, left, y, kAxisColor);
-        text(4, y + 4, khz == static_cast<int>(sonogram.TopHz / 1000) ? Format("%g kHz", khz)
-                                                                       : Format("%g", khz));
+        text(4, y + 4,
+             khz == static_cast<int>(sonogram.TopHz / 1000) ? Format("%g kHz", khz)
+                                                            : Format("%g", khz));
     }
     // ms of the recording across
     const double fromMs = sonogram.FromSeconds * 1000;
@@ -76,8 +78,9 @@ std::vector<TSonogramPrimitive> DrawSonogramFrame(const TSonogram& sonogram,
     if (toMs > fromMs) {
         const double step = TickStep(toMs - fromMs, std::max(1, plot.Width / 90));
         for (double ms = std::ceil(fromMs / step) * step; ms <= toMs + 1e-9; ms += step) {
-            const int x = plot.Left + static_cast<int>(std::lround((ms - fromMs) / (toMs - fromMs) *
-                                                                   (plot.Width - 1)));
+            const int x =
+                plot.Left +
+                static_cast<int>(std::lround((ms - fromMs) / (toMs - fromMs) * (plot.Width - 1)));
             line(x, bottom, x, bottom + 4, kAxisColor);
             text(x - 8, bottom + 16, Format("%.0f", ms));
         }

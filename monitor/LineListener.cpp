@@ -46,7 +46,8 @@ void TLineListener::Run(const std::atomic<bool>& stop, double maxSeconds) {
         if (const int lost = input_.Overflows() - lostBefore; lost > lost_) {
             lost_ = lost;
             if (OnInputLost) {
-                OnInputLost(lost_, static_cast<double>(decoder_.SamplesFed() + n) / decoder_.Rate());
+                OnInputLost(lost_,
+                            static_cast<double>(decoder_.SamplesFed() + n) / decoder_.Rate());
             }
         }
         MakeSane(std::span<float>(samples.data(), n));  // also what is recorded and measured

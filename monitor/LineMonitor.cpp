@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "core/Cp1252.h"
-#include "inspection/Inspector.h"
 #include "core/UserMessages.h"
+#include "inspection/Inspector.h"
 #include "protocol/DtmfCallerId.h"
 
 namespace ringlark {

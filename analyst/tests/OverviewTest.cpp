@@ -64,9 +64,12 @@ TEST(Overview, TheTimeScaleTicksEveryRoundStep) {
     for (const auto& t : OverviewTicks(overview, 600)) {
         ticks.emplace_back(t.Column, t.Label);
     }
-    EXPECT_EQ(ticks, (std::vector<std::pair<int, std::string>>{
-                         {0, "0 s"}, {100, "0.5 s"}, {200, "1 s"}, {300, "1.5 s"},
-                         {400, "2 s"}, {500, "2.5 s"}}));
+    EXPECT_EQ(ticks, (std::vector<std::pair<int, std::string>>{{0, "0 s"},
+                                                               {100, "0.5 s"},
+                                                               {200, "1 s"},
+                                                               {300, "1.5 s"},
+                                                               {400, "2 s"},
+                                                               {500, "2.5 s"}}));
     overview.Samples = 44100 * 60;  // a minute over 771 columns: every 10 s
     const auto minute = OverviewTicks(overview, 771);
     ASSERT_EQ(minute.size(), 6u);

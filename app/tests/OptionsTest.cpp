@@ -111,8 +111,8 @@ TEST(OptionsSystemChoices, ShownTakenOnOkAndStoredOnlyWhenNotTheDefault) {
     EXPECT_EQ(dialog.Settings.DbmAtFullScale, "");
     // the defaults store nothing new: an earlier store's text is unchanged
     const Bytes plain = FormatRegistryText(ConfigDocument(config));
-    for (const char* name : {"EtsiAlert", "DtmfFraming", "DtmfUnavailableCode", "DtmfPrivateCode",
-                             "DbmAtFullScale"}) {
+    for (const char* name :
+         {"EtsiAlert", "DtmfFraming", "DtmfUnavailableCode", "DtmfPrivateCode", "DbmAtFullScale"}) {
         EXPECT_EQ(plain.find(name), Bytes::npos) << name;
     }
 
@@ -136,9 +136,9 @@ TEST(OptionsSystemChoices, ShownTakenOnOkAndStoredOnlyWhenNotTheDefault) {
     test::TMemoryStore store;
     store.Document = ConfigDocument(config);
     const Bytes text = FormatRegistryText(*store.Document);
-    for (const char* line : {"\"EtsiAlert\"=\"dtas\"", "\"DtmfFraming\"=\"a-hash\"",
-                             "\"DtmfUnavailableCode\"=\"01\"", "\"DtmfPrivateCode\"=\"02\"",
-                             "\"DbmAtFullScale\"=\"-7.3\""}) {
+    for (const char* line :
+         {"\"EtsiAlert\"=\"dtas\"", "\"DtmfFraming\"=\"a-hash\"", "\"DtmfUnavailableCode\"=\"01\"",
+          "\"DtmfPrivateCode\"=\"02\"", "\"DbmAtFullScale\"=\"-7.3\""}) {
         EXPECT_NE(text.find(line), Bytes::npos) << line;
     }
     TConfigValues read;

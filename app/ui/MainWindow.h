@@ -55,10 +55,6 @@ class TClickLabel : public QLabel {
     using QLabel::QLabel;
     std::function<void()> OnClick;
 
-    static constexpr std::string_view kAnyRecordingFilter =
-        "Sound Files (*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF)|*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF|"
-        "All Files (*.*)|*.*";
-
   protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
@@ -147,6 +143,10 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     std::array<TClickLabel*, 4> aboutLines{};
     QPushButton* aboutOkButton = nullptr;  // the about page's OK
     QTimer* tickTimer = nullptr;
+
+    static constexpr std::string_view kAnyRecordingFilter =
+        "Sound Files (*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF)|*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF|"
+        "All Files (*.*)|*.*";
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

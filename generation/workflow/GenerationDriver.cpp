@@ -127,10 +127,9 @@ void TGenerationDriver::GoButton(const std::string& destination) {
     if (options.Standard == TCidStandard::Bell202) {
         image = SynthesiseImage(synth_, message, lastSignalling_);
     } else if (options.Standard == TCidStandard::Dtmf) {
-        const std::string digits =
-            DtmfDigits(request.NumberText, request.Private,
-                       request.OutOfArea || request.NumberDisabled, options.DtmfFraming,
-                       options.DtmfCodes);
+        const std::string digits = DtmfDigits(request.NumberText, request.Private,
+                                              request.OutOfArea || request.NumberDisabled,
+                                              options.DtmfFraming, options.DtmfCodes);
         host_.SetStatusText(digits + DroppedFieldsNotice(request, options.Standard).value_or(""));
         image = SynthesiseDtmfImage(digits, options.Amplitude);
     } else {

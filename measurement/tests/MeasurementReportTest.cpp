@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
@@ -14,6 +15,12 @@
 
 namespace ringlark {
 namespace {
+
+std::string Shown(const char* format, double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
 
 const TLimitRow* RowNamed(const TMeasuredMessage& m, const std::string& name) {
     for (const auto& row : m.Rows) {
@@ -29,7 +36,8 @@ TEST(MeasurementReport, DtmfCallerIdIsListedWithItsNumber) {
     const auto report = MeasureRecording(image);
     ASSERT_EQ(report.size(), 1u);
     ASSERT_TRUE(report[0].Dtmf.has_value());
-    EXPECT_EQ(report[0].Title.substr(report[0].Title.find("DTMF")), "DTMF  4512345678  A4512345678C");
+    EXPECT_EQ(report[0].Title.substr(report[0].Title.find("DTMF")),
+              "DTMF  4512345678  A4512345678C");
     ASSERT_NE(RowNamed(report[0], "Calling Number"), nullptr);
     EXPECT_EQ(RowNamed(report[0], "Calling Number")->Value, "4512345678");
     EXPECT_EQ(RowNamed(report[0], "DTMF digits")->Value, "A4512345678C");
@@ -55,9 +63,13 @@ TEST(MeasurementReport, LevelsAreThoseOfTheRecordingBeforeItWasScaled) {
     ASSERT_TRUE(scaled[0].Measures.Subscriber && plain[0].Measures.Subscriber);
     EXPECT_NEAR(scaled[0].Measures.Subscriber->LowDbfs, plain[0].Measures.Subscriber->LowDbfs - db,
                 1e-9);
-    // 63 of 128 is -6.2 dBFS; made 6 dB louder it still reads -6.2 dBFS
-    EXPECT_EQ(RowNamed(plain[0], "Mark level")->Value, "-6.2 dBFS");
-    EXPECT_EQ(RowNamed(scaled[0], "Mark level")->Value, "-12.2 dBFS (-19.5 dBm)");
+    // 63 of 128 is -6.2 dBFS; said to be 6 dB louder than recorded, -12.2
+    EXPECT_NEAR(plain[0].Measures.MarkDbfs, -6.2, 0.15);
+    EXPECT_EQ(RowNamed(plain[0], "Mark level")->Value,
+              Shown("%.1f dBFS", plain[0].Measures.MarkDbfs));
+    EXPECT_EQ(RowNamed(scaled[0], "Mark level")->Value,
+              Shown("%.1f dBFS", plain[0].Measures.MarkDbfs - db) +
+                  Shown(" (%.1f dBm)", plain[0].Measures.MarkDbfs - db - 7.3));
     EXPECT_EQ(RowNamed(scaled[0], "Mark level")->Verdict, "FAIL");  // -13.5 +- 1 dBm
 }
 
@@ -70,12 +82,27 @@ TEST(MeasurementReport, AlertTonesShowEachLevelTheTwistAndTheSubscriberAlert) {
         const TLimitRow* row = RowNamed(report[0], name);
         return row == nullptr ? std::string("(none)") : row->Value + " | " + row->Verdict;
     };
-    EXPECT_EQ(value("Alert low tone level"), "-12.2 dBFS | not checked");
-    EXPECT_EQ(value("Alert high tone level"), "-12.2 dBFS | not checked");
-    EXPECT_EQ(value("Alert twist (low - high)"), "0.0 dB | not checked");
-    EXPECT_EQ(value("Subscriber alert"), "300.0 ms | not checked");
-    EXPECT_EQ(value("Subscriber alert tone"), "440.0 Hz | not checked");
-    EXPECT_EQ(value("Subscriber alert level"), "-6.2 dBFS | not checked");
+    // each tone at 63 of 128 (-6.2 dBFS); the 440 Hz beep 300 ms at the same level
+    const TFskMeasures& m = report[0].Measures;
+    ASSERT_TRUE(m.Alert && m.Subscriber);
+    EXPECT_NEAR(m.Alert->LowDbfs, -6.2, 0.15);
+    EXPECT_NEAR(m.Alert->HighDbfs, -6.2, 0.15);
+    EXPECT_NEAR(m.Subscriber->Duration, 0.300, 0.002);
+    EXPECT_NEAR(m.Subscriber->LowHz, 440, 0.5);
+    EXPECT_NEAR(m.Subscriber->LowDbfs, -6.2, 0.15);
+    EXPECT_NEAR(m.Subscriber->Seconds, 0.0, 0.002);
+    EXPECT_EQ(value("Alert low tone level"),
+              Shown("%.1f dBFS", m.Alert->LowDbfs) + " | not checked");
+    EXPECT_EQ(value("Alert high tone level"),
+              Shown("%.1f dBFS", m.Alert->HighDbfs) + " | not checked");
+    EXPECT_EQ(value("Alert twist (low - high)"),
+              Shown("%.1f dB", m.Alert->LowDbfs - m.Alert->HighDbfs) + " | not checked");
+    EXPECT_EQ(value("Subscriber alert"),
+              Shown("%.1f ms", m.Subscriber->Duration * 1000) + " | not checked");
+    EXPECT_EQ(value("Subscriber alert tone"),
+              Shown("%.1f Hz", m.Subscriber->LowHz) + " | not checked");
+    EXPECT_EQ(value("Subscriber alert level"),
+              Shown("%.1f dBFS", m.Subscriber->LowDbfs) + " | not checked");
     // an on-hook message has neither
     TFskSynth onHook;
     const auto plain =
@@ -105,9 +132,9 @@ TEST(SonogramPicture, AxesTicksAndTheLegendOfTheMeasuredTones) {
         }
         dashed += p.Dashed ? 1 : 0;
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{"0", "1", "2", "3", "4 kHz", "500", "600", "700",
-                                               "800", "900", "ms", "mark 1200.4 Hz",
-                                               "space 2199.6 Hz"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"0", "1", "2", "3", "4 kHz", "500", "600", "700", "800",
+                                        "900", "ms", "mark 1200.4 Hz", "space 2199.6 Hz"}));
     EXPECT_EQ(dashed, 4);  // two lines across the plot, two in the legend
     EXPECT_EQ(TickStep(400, 4), 100);
     EXPECT_EQ(TickStep(400, 5), 100);

@@ -193,8 +193,7 @@ void LineMonitorWindow::StartListening() {
             };
             listener.OnInputLost = [this, run](int times, double) {
                 QMetaObject::invokeMethod(
-                    this, [this, run, times] { ShowInputLost(run, times); },
-                    Qt::QueuedConnection);
+                    this, [this, run, times] { ShowInputLost(run, times); }, Qt::QueuedConnection);
             };
             listener.OnLevel = [this, &lastLevel](double peak, double seconds) {
                 const auto now = std::chrono::steady_clock::now();
@@ -271,8 +270,7 @@ void LineMonitorWindow::AddRow(const TLineMonitorRow& row) {
     }
     eventTable->scrollToBottom();
     auto* header = eventTable->horizontalHeader();
-    const int narrow =
-        eventTable->fontMetrics().averageCharWidth() * LineMonitorNarrowColumnChars;
+    const int narrow = eventTable->fontMetrics().averageCharWidth() * LineMonitorNarrowColumnChars;
     for (int c = 0; c < columns; ++c) {
         if (c != LineMonitorDetailsColumn && !row.Separator) {
             eventTable->resizeColumnToContents(c);

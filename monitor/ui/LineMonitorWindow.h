@@ -81,7 +81,7 @@ class LineMonitorWindow : public QDialog {
     std::thread worker_;
     std::atomic<bool> stop_{false};
     double rate_ = 1;
-    int run_ = 0;  // which listening the thread's last report belongs to
+    int run_ = 0;   // which listening the thread's last report belongs to
     int lost_ = 0;  // times the input lost samples in this listening
 };
 

@@ -66,6 +66,12 @@ TEST_F(GuiTest, AnalyzeAnyRecordingLoadsASixteenBitFileAndMeasuresIt) {
     EXPECT_TRUE(measurements.isVisible());
     ASSERT_EQ(measurements.messageBox->count(), 1);
     EXPECT_TRUE(measurements.messageBox->itemText(0).endsWith("82 03 0B 01 FF 70"));
+    // the FSK Analyst tab shows the report, under where it came from
+    const QStringList lines = window.resultsBox->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("Analyze Any Recording: ") +
+                            QString::fromStdString((dir / "sixteen.wav").string()));
+    EXPECT_EQ(lines[2], QStringLiteral("Here is what I decoded:"));
     // what libsndfile cannot read is reported
     const auto text = (dir / "text.wav").string();
     test::WriteFile(text, "not a sound");

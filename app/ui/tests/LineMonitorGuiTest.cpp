@@ -18,9 +18,9 @@
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
 #include "generation/StandardsSynth.h"
-#include "protocol/MessageFormat.h"
 #include "monitor/sound/PortAudioInput.h"
 #include "monitor/ui/LineMonitorWindow.h"
+#include "protocol/MessageFormat.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -218,8 +218,8 @@ TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
     // takes the rest of the width, and Date/Time and Checksum stay in view.
     const QHeaderView* header = window.eventTable->horizontalHeader();
     const int viewport = window.eventTable->viewport()->width();
-    EXPECT_LE(header->sectionSize(3), window.eventTable->fontMetrics().averageCharWidth() *
-                                          LineMonitorNarrowColumnChars);
+    EXPECT_LE(header->sectionSize(3),
+              window.eventTable->fontMetrics().averageCharWidth() * LineMonitorNarrowColumnChars);
     EXPECT_EQ(window.eventTable->item(0, 3)->toolTip(), "A CALLER NAME MUCH TOO LONG FOR A COLUMN");
     EXPECT_LE(header->sectionViewportPosition(5) + header->sectionSize(5), viewport);
     EXPECT_EQ(header->sectionViewportPosition(6) + header->sectionSize(6), viewport);
@@ -264,7 +264,8 @@ TEST(LineMonitorGui, AnExistingRecordingIsReplacedOnlyAfterYesAsSaveAsks) {
     EXPECT_EQ(test::ReadFile(path), "earlier");
     ListenToTheEnd(window);  // Yes
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(notices.Questions, std::vector<std::string>(3, "File " + path + " exists.  Replace?"));
+    EXPECT_EQ(notices.Questions,
+              std::vector<std::string>(3, "File " + path + " exists.  Replace?"));
     EXPECT_EQ(test::ReadFile(path).substr(0, 4), "RIFF");
     EXPECT_TRUE(errors.Reported.empty());
 }

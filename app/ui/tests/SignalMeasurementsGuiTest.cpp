@@ -1,8 +1,8 @@
 // The Signal Measurements window over generated recordings, offscreen.
 #include <gtest/gtest.h>
 
-#include <QColor>
 #include <QApplication>
+#include <QColor>
 #include <QComboBox>
 #include <QLabel>
 #include <QTableWidget>
@@ -35,7 +35,8 @@ TEST(SignalMeasurementsGui, ShowsEachRowBesideItsLimitInColour) {
     TFskSynth synth;
     window.ShowRecording(SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook));
     ASSERT_EQ(window.messageBox->count(), 1);
-    EXPECT_TRUE(window.messageBox->itemText(0).startsWith("0.400 s  Bell 202  8005551212  JOHN DOE  80 "))
+    EXPECT_TRUE(
+        window.messageBox->itemText(0).startsWith("0.400 s  Bell 202  8005551212  JOHN DOE  80 "))
         << window.messageBox->itemText(0).toStdString();
     window.ShowRecording(VmwiImage(TSignalling::CallWaiting));
     int failed = -1;

@@ -348,9 +348,10 @@ TEST_F(GenerationDriverTest, TheEtsiAlertDtmfFramingAndAbsenceCodesOptionsAreSen
     host.Options.EtsiAlert = true;
     driver.PlayMessage();
     ASSERT_EQ(sound.Played.size(), 1u);
-    EXPECT_EQ(sound.Played[0],
-              SynthesiseV23Image(*host.Inspected,
-                                 V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, true), 63));
+    EXPECT_EQ(
+        sound.Played[0],
+        SynthesiseV23Image(*host.Inspected,
+                           V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, true), 63));
     host.Options.Standard = TCidStandard::Dtmf;
     host.Options.DtmfFraming = TDtmfFraming::StartAEndHash;
     host.Tab.NameText.clear();
