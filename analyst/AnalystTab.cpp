@@ -77,6 +77,15 @@ void TAnalystTab::ReportLoadedImage() {
         result.Failed() ? result.ZeroCrossingText() + " " + result.Text : result.Text;
 }
 
+bool TAnalystTab::AnalyzeAnyRecording(const std::string& fileName) {
+    if (viewer_.LoadAnyRecording(fileName) != TLoadResult::Loaded) {
+        return false;  // the loader has said why
+    }
+    ReportLoadedImage();
+    Report.insert(Report.begin(), {std::string(AnyRecordingHeading) + fileName, " "});
+    return true;
+}
+
 void TAnalystTab::ClearResults() {
     Report.clear();
     AnalystInspectText.clear();

@@ -40,6 +40,13 @@ class TAnalystTab {
     void AnalyzeRecording();
     // The analysis and report of the image the viewer holds now.
     void ReportLoadedImage();
+    // "File", "Analyze Any Recording...": the recording is loaded into the
+    // viewer (AnyRecording.h) and its report shown here, under a line that
+    // says where it came from; the file-name box and its list stay as they
+    // are (the tab's own "Analyze..." reads 8-bit mono WAV files only).
+    // Returns whether it was loaded. Throws RinglarkError "Cannot open file %s".
+    bool AnalyzeAnyRecording(const std::string& fileName);
+    static constexpr std::string_view AnyRecordingHeading = "Analyze Any Recording: ";
     void ClearResults();
 
     // The tab's buttons: "Browse...", "Analyze...", "Clear".

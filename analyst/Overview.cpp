@@ -1,7 +1,10 @@
 #include "analyst/Overview.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
+#include "analyst/Waveform.h"
 #include "core/WavImage.h"
 #include "decoding/fsk/CorrelationDecoder.h"
 #include "decoding/tones/AlertTones.h"
@@ -76,8 +79,34 @@ int64_t OverviewScrollPosition(const TOverview& overview, int column, int width,
         return scrollMin;
     }
     const int64_t at = static_cast<int64_t>(WavHeaderSize) +
-                       overview.Samples * std::clamp(column, 0, width - 1) / width;
+                       overview.Samples * std::clamp(column, 0, width - 1) / width -
+                       TWaveformPicture::Width / 2;
     return std::clamp<int64_t>(at, scrollMin, std::max(scrollMin, scrollMax));
+}
+
+std::vector<TOverviewTick> OverviewTicks(const TOverview& overview, int width) {
+    std::vector<TOverviewTick> ticks;
+    if (overview.Samples <= 0 || width <= 0) {
+        return ticks;
+    }
+    const double seconds = static_cast<double>(overview.Samples) / kRate;
+    const double rough = seconds / std::max(1, width / 100);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = 10 * power;
+    for (double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= rough) {
+            step = factor * power;
+            break;
+        }
+    }
+    for (int n = 0; n * step < seconds; ++n) {
+        const double at = n * step;
+        char label[32];
+        std::snprintf(label, sizeof label, "%g s", std::round(at * 1e6) / 1e6);
+        ticks.push_back(
+            {static_cast<int>(at * kRate * width / static_cast<double>(overview.Samples)), label});
+    }
+    return ticks;
 }
 
 }  // namespace ringlark

@@ -29,9 +29,18 @@ struct TOverview {
 TOverview BuildOverview(const Bytes& image, int width);
 
 // The viewer's scroll position (an offset into the image, header included)
-// that a click on a column asks for: the 771-sample view starts there, within
-// the scroll bar's range.
+// that a click on a column asks for: the 771-sample view is centred on the
+// point clicked, within the scroll bar's range.
 int64_t OverviewScrollPosition(const TOverview& overview, int column, int width, int64_t scrollMin,
                                int64_t scrollMax);
+
+// The strip's time scale: a tick every 1, 2 or 5 times a power of ten
+// seconds, about one per 100 columns, each with its label ("0 s", "0.5 s",
+// "1 s").
+struct TOverviewTick {
+    int Column = 0;
+    std::string Label;
+};
+std::vector<TOverviewTick> OverviewTicks(const TOverview& overview, int width);
 
 }  // namespace ringlark

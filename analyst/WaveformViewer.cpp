@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "analyst/AnyRecording.h"
 #include "analyst/Waveform.h"
 #include "core/Cp1252.h"
 #include "core/FileWriting.h"
@@ -112,8 +113,18 @@ TLoadResult TWaveformViewer::LoadFileBytes(Bytes file) {
     return TLoadResult::Loaded;
 }
 
+TLoadResult TWaveformViewer::LoadAnyRecording(const std::string& fileName) {
+    TAnyRecording recording = ringlark::LoadAnyRecording(fileName);
+    const TLoadResult result = LoadFileBytes(std::move(recording.Image));
+    if (result == TLoadResult::Loaded) {
+        LevelGain = recording.Gain;
+    }
+    return result;
+}
+
 void TWaveformViewer::TakeImage(Bytes image) {
     LoadedImage = std::move(image);
+    LevelGain = 1;
     std::memcpy(LoadedHeader.data(), LoadedImage.data(), WavHeaderSize);
     SampleByteCount = static_cast<int32_t>(LoadedImage.size() - WavHeaderSize);
     ScrollMin = static_cast<int64_t>(WavHeaderSize);

@@ -42,6 +42,13 @@ class TWaveformViewer {
     TLoadResult LoadWAV(const std::string& fileName);
     // The checks and conversion of LoadWAV on the bytes of a file already read.
     TLoadResult LoadFileBytes(Bytes file);
+    // Any recording libsndfile reads, made into the 8-bit 44100/s image
+    // (AnyRecording.h); LevelGain keeps what its samples were multiplied by.
+    // Throws RinglarkError "Cannot open file %s".
+    TLoadResult LoadAnyRecording(const std::string& fileName);
+    // What the loaded image's samples were multiplied by (1 for a WAV file
+    // loaded as it is): its levels are those of the recording less this gain.
+    double LevelGain = 1;
 
     bool Converting() const { return converting_; }
 

@@ -10,7 +10,7 @@ void TRinglarkApplication::Start() {
     HelpFile.clear();
     MainModel.Initialise();
     FormOptions.Initialise(MainModel.Config.Amplitude, MainModel.Config.Clip);
-    FormOptions.Settings.Standard = MainModel.Config.Standard;
+    ShowSystemChoices(FormOptions, MainModel.Config);
 }
 
 }  // namespace ringlark

@@ -3,7 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -49,6 +53,63 @@ constexpr std::array<TIntegerValue, 2> kIntegers = {{
 constexpr std::string_view kConfigKey = "Config";
 constexpr std::string_view kStandardValue = "Standard";
 constexpr int32_t kDefaultLevel = 63;
+constexpr std::string_view kEtsiAlertValue = "EtsiAlert";
+constexpr std::string_view kDtmfFramingValue = "DtmfFraming";
+constexpr std::string_view kUnavailableValue = "DtmfUnavailableCode";
+constexpr std::string_view kPrivateValue = "DtmfPrivateCode";
+constexpr std::string_view kDbmValue = "DbmAtFullScale";
+
+std::string DecimalText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+// The values later versions added: each read when present, its default kept
+// (and the error told) when it cannot be read.
+void ReadAddedValues(const TRegKey* config, TConfigValues& values,
+                     std::vector<std::string>& errors) {
+    const TConfigValues defaults;
+    values.EtsiAlert = defaults.EtsiAlert;
+    values.DtmfFraming = defaults.DtmfFraming;
+    values.DtmfCodes = defaults.DtmfCodes;
+    values.DbmAtFullScale = defaults.DbmAtFullScale;
+    if (config == nullptr) {
+        return;
+    }
+    const auto text = [&](std::string_view name, const std::function<bool(const Bytes&)>& take) {
+        if (const TRegValue* value = config->Find(name)) {
+            if (value->Type != TRegType::String || !take(value->Text)) {
+                errors.push_back(msg::InvalidDataType(name));
+            }
+        }
+    };
+    text(kEtsiAlertValue, [&](const Bytes& v) {
+        values.EtsiAlert = v == "dtas";
+        return v == "dtas" || v == "none";
+    });
+    text(kDtmfFramingValue, [&](const Bytes& v) {
+        const auto framing = DtmfFramingNamed(v);
+        values.DtmfFraming = framing.value_or(defaults.DtmfFraming);
+        return framing.has_value();
+    });
+    text(kUnavailableValue, [&](const Bytes& v) {
+        if (IsDtmfAbsenceCode(v)) {
+            values.DtmfCodes.Unavailable = v;
+        }
+        return IsDtmfAbsenceCode(v);
+    });
+    text(kPrivateValue, [&](const Bytes& v) {
+        if (IsDtmfAbsenceCode(v)) {
+            values.DtmfCodes.Private = v;
+        }
+        return IsDtmfAbsenceCode(v);
+    });
+    text(kDbmValue, [&](const Bytes& v) {
+        values.DbmAtFullScale = DecimalValue(v);
+        return values.DbmAtFullScale.has_value();
+    });
+}
 
 void ReadList(const TRegKey* key, TMRU& list, std::vector<std::string>& errors,
               std::string_view keyName) {
@@ -171,6 +232,25 @@ TRegistryDocument ConfigDocument(const TConfigValues& values) {
         config.Set(Bytes(kStandardValue),
                    TRegValue{TRegType::String, Bytes(StandardName(values.Standard)), 0});
     }
+    const TConfigValues defaults;
+    const auto text = [&config](std::string_view name, std::string_view value) {
+        config.Set(Bytes(name), TRegValue{TRegType::String, Bytes(value), 0});
+    };
+    if (values.EtsiAlert) {
+        text(kEtsiAlertValue, "dtas");
+    }
+    if (values.DtmfFraming != defaults.DtmfFraming) {
+        text(kDtmfFramingValue, DtmfFramingName(values.DtmfFraming));
+    }
+    if (values.DtmfCodes.Unavailable != defaults.DtmfCodes.Unavailable) {
+        text(kUnavailableValue, values.DtmfCodes.Unavailable);
+    }
+    if (values.DtmfCodes.Private != defaults.DtmfCodes.Private) {
+        text(kPrivateValue, values.DtmfCodes.Private);
+    }
+    if (values.DbmAtFullScale) {
+        text(kDbmValue, DecimalText(*values.DbmAtFullScale));
+    }
     return document;
 }
 
@@ -249,12 +329,31 @@ std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values) {
             errors.push_back(msg::InvalidDataType(kStandardValue));
         }
     }
+    ReadAddedValues(config, values, errors);
     if (!errors.empty()) {
         if (auto copy = store.KeepCopyBeforeNextSave()) {
             errors.push_back(*copy);
         }
     }
     return errors;
+}
+
+bool IsDtmfAbsenceCode(std::string_view text) {
+    return text.size() == 2 && std::isdigit(static_cast<unsigned char>(text[0])) != 0 &&
+           std::isdigit(static_cast<unsigned char>(text[1])) != 0;
+}
+
+std::optional<double> DecimalValue(std::string_view text) {
+    const std::string s(text);
+    if (s.empty() || s.find_first_not_of("+-.0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 void SaveConfig(IConfigStore& store, const TConfigValues& values) {

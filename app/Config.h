@@ -33,7 +33,22 @@ struct TConfigValues {
     // not Bell 202, so a store written with the default is unchanged and an
     // earlier store, which lacks it, reads as Bell 202.
     TCidStandard Standard = TCidStandard::Bell202;
+    // Values that earlier stores lack, each stored only when it is not its
+    // default, so that a store written with the defaults is unchanged:
+    // "EtsiAlert" = "dtas" when ETSI sends DT-AS before on-hook data;
+    // "DtmfFraming" = "a-hash", "dc" or "hash"; "DtmfUnavailableCode" and
+    // "DtmfPrivateCode", two digits each (B<code>C); "DbmAtFullScale", the
+    // level in dBm of a full-scale sine ("-7.3"), when levels are calibrated.
+    bool EtsiAlert = false;
+    TDtmfFraming DtmfFraming = TDtmfFraming::StartAEndC;
+    TDtmfAbsenceCodes DtmfCodes;
+    std::optional<double> DbmAtFullScale;
 };
+
+// Two digits: an absence code of DTMF caller ID.
+bool IsDtmfAbsenceCode(std::string_view text);
+// A finite number in plain decimal notation ("-7.3"); nothing otherwise.
+std::optional<double> DecimalValue(std::string_view text);
 
 inline constexpr std::string_view ConfigRoot = "HKEY_LOCAL_MACHINE\\Software\\Ringlark";
 

@@ -170,7 +170,7 @@ void TMainWindowModel::FixWorkshopSizes(int toolBarWidth, int gridWidth, ITextMe
 void TMainWindowModel::ShowOptions() {
     const TDialogResult result = services_.Host.ShowOptionsModal();
     ApplyOptions(options_, result, Config.Amplitude, Config.Clip);
-    ApplyStandard(options_, result, Config.Standard);
+    ApplySystemChoices(options_, result, Config);
 }
 
 TCallerIdTab* TMainWindowModel::GeneratingTab() {
@@ -255,6 +255,14 @@ void TMainWindowModel::RefreshMRUs() {
 }
 
 TCidRequest TMainWindowModel::ReadCurrentTab() {
+    return TabRequest(true);
+}
+
+TCidRequest TMainWindowModel::PeekCurrentTab() {
+    return TabRequest(false);
+}
+
+TCidRequest TMainWindowModel::TabRequest(bool remember) {
     TCidRequest request;
     if (Page == TPage::Workshop) {
         request.Workshop = true;
@@ -283,12 +291,15 @@ TCidRequest TMainWindowModel::ReadCurrentTab() {
                                   : Page == TPage::Cwcid ? TCallerIdTabKind::Cwcid
                                                          : TCallerIdTabKind::Mdmf;
     request = RequestFromTab(*tab, kind);
-    Tabs.RememberGenerated(*tab);
+    if (remember) {
+        Tabs.RememberGenerated(*tab);
+    }
     return request;
 }
 
 TGenerationOptions TMainWindowModel::CurrentOptions() {
-    return {options_.Filters(), Config.Amplitude, Config.Clip, Config.Standard};
+    return {options_.Filters(), Config.Amplitude,   Config.Clip,     Config.Standard,
+            Config.EtsiAlert,   Config.DtmfFraming, Config.DtmfCodes};
 }
 
 void TMainWindowModel::BubbleMRU(TMruList list, const Bytes& entry) {

@@ -215,6 +215,7 @@ class TMainWindowModel : public IGenerationHost, public IAnalystHost {
 
     // --- IGenerationHost
     TCidRequest ReadCurrentTab() override;
+    TCidRequest PeekCurrentTab() override;
     TGenerationOptions CurrentOptions() override;
     void BubbleMRU(TMruList list, const Bytes& entry) override;
     void WriteBackTypedTexts(const TCidRequest& request) override;
@@ -235,6 +236,7 @@ class TMainWindowModel : public IGenerationHost, public IAnalystHost {
 
     TMainServices services_;
     TFormOptions& options_;
+    TCidRequest TabRequest(bool remember);
     TGenerationDriver driver_;
 };
 

@@ -1,5 +1,7 @@
 #include "app/OptionsModel.h"
 
+#include <cstdio>
+
 #include "core/IntegerText.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
@@ -90,6 +92,46 @@ void ApplyStandard(const TFormOptions& dialog, TDialogResult result, TCidStandar
     if (result == TDialogResult::Ok) {
         standard = dialog.Settings.Standard;
     }
+}
+
+void ShowSystemChoices(TFormOptions& dialog, const TConfigValues& config) {
+    TOptionsSettings& s = dialog.Settings;
+    s.Standard = config.Standard;
+    s.EtsiAlert = config.EtsiAlert;
+    s.DtmfFraming = config.DtmfFraming;
+    s.DtmfUnavailableCode = config.DtmfCodes.Unavailable;
+    s.DtmfPrivateCode = config.DtmfCodes.Private;
+    if (config.DbmAtFullScale) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", *config.DbmAtFullScale);
+        s.DbmAtFullScale = text;
+    } else {
+        s.DbmAtFullScale.clear();
+    }
+}
+
+void ApplySystemChoices(const TFormOptions& dialog, TDialogResult result, TConfigValues& config) {
+    if (result != TDialogResult::Ok) {
+        return;
+    }
+    const TOptionsSettings& s = dialog.Settings;
+    for (const Bytes& code : {s.DtmfUnavailableCode, s.DtmfPrivateCode}) {
+        if (!IsDtmfAbsenceCode(code)) {
+            throw RinglarkError(msg::NotAnAbsenceCode(code));
+        }
+    }
+    std::optional<double> dbm;
+    if (!s.DbmAtFullScale.empty()) {
+        dbm = DecimalValue(s.DbmAtFullScale);
+        if (!dbm) {
+            throw RinglarkError(msg::NotValidNumber(s.DbmAtFullScale));
+        }
+    }
+    ApplyStandard(dialog, result, config.Standard);
+    config.EtsiAlert = s.EtsiAlert;
+    config.DtmfFraming = s.DtmfFraming;
+    config.DtmfCodes = {s.DtmfUnavailableCode, s.DtmfPrivateCode};
+    config.DbmAtFullScale = dbm;
 }
 
 }  // namespace ringlark

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
+#include "app/Config.h"
 #include "core/Bytes.h"
 #include "generation/MessageBuilder.h"
 #include "protocol/Standards.h"
@@ -22,7 +24,26 @@ struct TOptionsSettings {
     bool ForceUppercaseName = true;
     bool NoFiltering = false;
     TCidStandard Standard = TCidStandard::Bell202;  // the "Standard" choice
+    // How the systems other than Bell 202 are sent, and the dBm calibration:
+    // "ETSI alert" (DT-AS before on-hook data, or none), "DTMF framing", the
+    // DTMF absence codes (two digits each), "dBm at full scale" (a number, or
+    // empty for none).
+    bool EtsiAlert = false;
+    TDtmfFraming DtmfFraming = TDtmfFraming::StartAEndC;
+    Bytes DtmfUnavailableCode = "00";
+    Bytes DtmfPrivateCode = "10";
+    Bytes DbmAtFullScale;
 };
+
+// The choices of the "ETSI alert" and "DTMF framing" boxes, in their order.
+inline constexpr std::array<std::string_view, 2> EtsiAlertChoices = {"None",
+                                                                     "DT-AS before the data"};
+inline constexpr std::array<std::pair<TDtmfFraming, std::string_view>, 4> DtmfFramingChoices = {{
+    {TDtmfFraming::StartAEndC, "A<number>C, absent B<code>C"},
+    {TDtmfFraming::StartAEndHash, "A<number>#, absent D1# D2# D3#"},
+    {TDtmfFraming::StartDEndC, "D<number>C"},
+    {TDtmfFraming::EndHash, "<number>#"},
+}};
 
 // TFormOptions: its controls and the rules between them. The dialog is created
 // once and keeps its controls between showings.
@@ -60,5 +81,12 @@ void ApplyOptions(const TFormOptions& dialog, TDialogResult result, int32_t& amp
                   int32_t& clip);
 // The standard chosen, taken when the result is OK (after the audio values).
 void ApplyStandard(const TFormOptions& dialog, TDialogResult result, TCidStandard& standard);
+
+// The dialog shows the system choices in force.
+void ShowSystemChoices(TFormOptions& dialog, const TConfigValues& config);
+// The standard and how the systems are sent, taken when the result is OK.
+// Throws RinglarkError ("'%s' is not a two-digit absence code", "'%s' is not a
+// valid number") before anything is taken when a text cannot be read.
+void ApplySystemChoices(const TFormOptions& dialog, TDialogResult result, TConfigValues& config);
 
 }  // namespace ringlark

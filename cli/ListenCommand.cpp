@@ -270,6 +270,13 @@ TExitStatus RunListen(const TListenArgs& args) {
         recordingFailed = true;
     };
     listener.OnLevel = [&](double peak, double seconds) { level.Show(peak, seconds); };
+    listener.OnInputLost = [&](int times, double seconds) {
+        level.Clear();
+        std::cerr << "ringlark-cli: " << InputLostLine(times, seconds) << '\n';
+        if (args.Json) {
+            std::cout << InputLostJson(times, seconds).dump() << std::endl;
+        }
+    };
     // With --measure, the last 20 s heard are kept: a message's measurements
     // need the second before it (its seizure, mark run and the quiet before).
     std::vector<float> history;
@@ -315,6 +322,9 @@ TExitStatus RunListen(const TListenArgs& args) {
         report.Measures.Seconds += shift;
         if (report.Measures.Alert) {
             report.Measures.Alert->Seconds += shift;
+        }
+        if (report.Measures.Subscriber) {
+            report.Measures.Subscriber->Seconds += shift;
         }
         anyFail = anyFail || report.AnyFail;
         if (args.Json) {

@@ -36,7 +36,14 @@ nlohmann::json MeasuresJson(const TFskMeasures& m) {
                         {"duration", m.Alert->Duration},
                         {"frequencies_hz", {m.Alert->LowHz, m.Alert->HighHz}},
                         {"levels_dbfs", {m.Alert->LowDbfs, m.Alert->HighDbfs}},
+                        {"twist_db", m.Alert->LowDbfs - m.Alert->HighDbfs},
                         {"quiet_after", m.AlertGapSeconds}};
+    }
+    if (m.Subscriber) {
+        out["subscriber_alert"] = {{"seconds", m.Subscriber->Seconds},
+                                   {"duration", m.Subscriber->Duration},
+                                   {"frequency_hz", m.Subscriber->LowHz},
+                                   {"level_dbfs", m.Subscriber->LowDbfs}};
     }
     return out;
 }

@@ -59,6 +59,9 @@ class ISoundInput {
     // Waits for up to `count` samples (in -1 to 1) and returns how many came;
     // 0 when the input has ended. Throws RinglarkError when it fails.
     virtual std::size_t Read(float* samples, std::size_t count) = 0;
+    // How many times so far samples were lost before a read (the reader was
+    // too slow for the device); an input that cannot lose any says 0.
+    virtual int Overflows() const { return 0; }
 };
 
 // The progress window of a conversion: shown without being modal; each position

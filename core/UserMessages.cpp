@@ -69,4 +69,14 @@ std::string NoCallLog(std::string_view path) {
     return Fill("There is no call log at ", path, "");
 }
 
+std::string NotValidNumber(std::string_view text) {
+    return Fill("'", text, "' is not a valid number");
+}
+std::string NotAnAbsenceCode(std::string_view text) {
+    return Fill("'", text, "' is not a two-digit absence code");
+}
+std::string InputLost(int times) {
+    return "input lost " + std::to_string(times) + (times == 1 ? " time" : " times");
+}
+
 }  // namespace ringlark::msg

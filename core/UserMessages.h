@@ -28,5 +28,11 @@ std::string CallLogError(std::string_view path, std::string_view doing, std::str
 // A log written by a later Ringlark, whose schema this one does not know.
 std::string CallLogTooNew(std::string_view path, long version);
 std::string NoCallLog(std::string_view path);
+// "input lost 1 time", "input lost 3 times": samples the sound input dropped
+// because they were not read in time.
+std::string InputLost(int times);
+// "'%s' is not a valid number", "'%s' is not a two-digit absence code".
+std::string NotValidNumber(std::string_view text);
+std::string NotAnAbsenceCode(std::string_view text);
 
 }  // namespace ringlark::msg

@@ -139,10 +139,35 @@ std::vector<TLimitRow> CheckLimits(const TFskMeasures& m, const std::string& sta
         rows.push_back(Row("Alert high tone", Format("%.1f Hz", m.Alert->HighHz), m.Alert->HighHz,
                            TLimit{2750 * (1 - low), 2750 * (1 + low)}, "Hz",
                            bell ? "2750 Hz +-0.5 %" : "2750 Hz +-1.1 %"));
+        // Each tone's level and their difference: measured, no limit checked.
+        const auto toneLevel = [&](const char* name, double dbfs) {
+            std::string value = Format("%.1f dBFS", dbfs);
+            if (dbmAtFullScale) {
+                value += Format(" (%.1f dBm)", dbfs + *dbmAtFullScale);
+            }
+            rows.push_back(Row(name, value, 0, std::nullopt, "", "measured only"));
+        };
+        toneLevel("Alert low tone level", m.Alert->LowDbfs);
+        toneLevel("Alert high tone level", m.Alert->HighDbfs);
+        rows.push_back(Row("Alert twist (low - high)",
+                           Format("%.1f dB", m.Alert->LowDbfs - m.Alert->HighDbfs), 0, std::nullopt,
+                           "", "measured only"));
         rows.push_back(Row("Quiet after the alert", Format("%.1f ms", m.AlertGapSeconds * 1000),
                            m.AlertGapSeconds * 1000,
                            bell ? std::nullopt : std::optional<TLimit>(TLimit{45, 500}), "ms",
                            bell ? "set's acknowledgement window" : "EN 300 659-1: 45-500 ms"));
+    }
+    if (m.Subscriber) {
+        // The call-waiting beep before the data: measured, no limit checked.
+        rows.push_back(Row("Subscriber alert", Format("%.1f ms", m.Subscriber->Duration * 1000), 0,
+                           std::nullopt, "", "measured only"));
+        rows.push_back(Row("Subscriber alert tone", Format("%.1f Hz", m.Subscriber->LowHz), 0,
+                           std::nullopt, "", "measured only"));
+        std::string value = Format("%.1f dBFS", m.Subscriber->LowDbfs);
+        if (dbmAtFullScale) {
+            value += Format(" (%.1f dBm)", m.Subscriber->LowDbfs + *dbmAtFullScale);
+        }
+        rows.push_back(Row("Subscriber alert level", value, 0, std::nullopt, "", "measured only"));
     }
     rows.push_back(Row("Bit edge jitter (RMS)", Format("%.1f %% of a bit", m.JitterPercent), 0,
                        std::nullopt, "", "measured only"));

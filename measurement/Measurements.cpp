@@ -296,6 +296,19 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
         detector.Push(x[i], alerts);
     }
     detector.Finish(alerts);
+    {
+        TAlertToneDetector subscriber(rate, TAlertToneDetector::Subscriber());
+        std::vector<TAlertTone> beeps;
+        const auto from = static_cast<std::size_t>(std::max(0.0, firstEdge - 1.5 * rate));
+        for (std::size_t i = from; i < static_cast<std::size_t>(std::max(0.0, burstStart)); ++i) {
+            subscriber.Push(x[i], beeps);
+        }
+        subscriber.Finish(beeps);
+        if (!beeps.empty()) {
+            m.Subscriber = beeps.back();
+            m.Subscriber->Seconds += static_cast<double>(from) / rate;
+        }
+    }
     double quietFrom = std::max(0.0, burstStart - 0.3 * rate);
     if (!alerts.empty()) {
         TAlertTone alert = alerts.back();
@@ -325,6 +338,21 @@ TFskMeasures MeasureFsk(std::span<const float> x, double rate, const TCorrMessag
             99.0, 10 * std::log10(std::max(total - noise, 1e-20) / std::max(noise, 1e-20)));
     }
     return m;
+}
+
+void UndoGain(TFskMeasures& m, double gain) {
+    if (!(gain > 0) || gain == 1) {
+        return;
+    }
+    const double db = 20 * std::log10(gain);
+    m.MarkDbfs -= db;
+    m.SpaceDbfs -= db;
+    for (auto* tone : {&m.Alert, &m.Subscriber}) {
+        if (*tone) {
+            (*tone)->LowDbfs -= db;
+            (*tone)->HighDbfs -= (*tone)->Kind == TAlertTone::TKind::DualTone ? db : 0;
+        }
+    }
 }
 
 }  // namespace ringlark

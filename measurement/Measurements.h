@@ -36,7 +36,14 @@ struct TFskMeasures {
     // end to the first sound of the data.
     std::optional<TAlertTone> Alert;
     double AlertGapSeconds = 0;
+    // The 440 Hz subscriber alert (the call-waiting beep) in the 1.5 s before
+    // the data, if any.
+    std::optional<TAlertTone> Subscriber;
 };
+
+// The levels (not the twist) as they were before the samples were multiplied
+// by gain: a recording scaled to fill 8 bits is measured on its own scale.
+void UndoGain(TFskMeasures& m, double gain);
 
 // Measures a message the correlation decoder found in these samples.
 TFskMeasures MeasureFsk(std::span<const float> samples, double rate, const TCorrMessage& message,

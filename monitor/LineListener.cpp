@@ -23,6 +23,7 @@ void TLineListener::Run(const std::atomic<bool>& stop, double maxSeconds) {
                                : UINT64_MAX;
     std::vector<float> samples(block);
     std::vector<TStreamEvent> events;
+    const int lostBefore = input_.Overflows();
     const auto report = [&] {
         for (const auto& e : events) {
             if ((e.Kind == TStreamEvent::TKind::Message && !e.Message.Uncertain) ||
@@ -41,6 +42,13 @@ void TLineListener::Run(const std::atomic<bool>& stop, double maxSeconds) {
         const std::size_t n = input_.Read(samples.data(), want);
         if (n == 0) {
             break;
+        }
+        if (const int lost = input_.Overflows() - lostBefore; lost > lost_) {
+            lost_ = lost;
+            if (OnInputLost) {
+                OnInputLost(lost_,
+                            static_cast<double>(decoder_.SamplesFed() + n) / decoder_.Rate());
+            }
         }
         MakeSane(std::span<float>(samples.data(), n));  // also what is recorded and measured
         const std::span<const float> got(samples.data(), n);

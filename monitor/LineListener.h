@@ -27,6 +27,9 @@ class TLineListener {
     // the reason, and the listening goes on without it; when not, the failure
     // ends Run (thrown).
     std::function<void(const std::string& reason)> OnRecordingFailed;
+    // The input lost samples before the block that ends at `seconds` (the
+    // device's buffer overflowed); `times` counts every loss so far.
+    std::function<void(int times, double seconds)> OnInputLost;
 
     // Until the input ends, stop becomes true, or maxSeconds of input have
     // come (0: no limit). The end of the stream completes what it can.
@@ -34,6 +37,8 @@ class TLineListener {
 
     // Messages reported that passed every rule and were not uncertain.
     int Messages() const { return messages_; }
+    // Times the input lost samples while it was listened to.
+    int InputLost() const { return lost_; }
     double Seconds() const;
 
   private:
@@ -41,6 +46,7 @@ class TLineListener {
     TWavRecorder* recorder_;
     TStreamDecoder decoder_;
     int messages_ = 0;
+    int lost_ = 0;
 };
 
 }  // namespace ringlark

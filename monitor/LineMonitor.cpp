@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/Cp1252.h"
+#include "core/UserMessages.h"
 #include "inspection/Inspector.h"
 #include "protocol/DtmfCallerId.h"
 
@@ -22,6 +23,20 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
     char text[160];
     std::snprintf(text, sizeof text, "%.3f s", event.Seconds());
     cells[0] = text;
+    if (event.Kind == TStreamEvent::TKind::Dtmf) {
+        cells[1] = "DTMF";
+        cells[5] = "-";
+        cells[6] = event.Dtmf.Digits;
+        row.Standard = TCidStandard::Dtmf;
+        for (const std::string& field : DtmfFields(event.Dtmf.Digits)) {
+            if (field.rfind("Calling Number: ", 0) == 0) {
+                cells[2] = field.substr(16);
+            } else {
+                cells[6] += "; " + field;
+            }
+        }
+        return row;  // digits, not bytes: nothing for the inspector
+    }
     if (event.Kind != TStreamEvent::TKind::Message) {
         const TAlertTone& t = event.Tone;
         if (event.Kind == TStreamEvent::TKind::DualTone) {
@@ -36,21 +51,9 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
         cells[6] = text;
         return row;
     }
-    if (event.Kind == TStreamEvent::TKind::Dtmf) {
-        cells[1] = "DTMF";
-        cells[5] = "-";
-        cells[6] = event.Dtmf.Digits;
-        for (const std::string& field : DtmfFields(event.Dtmf.Digits)) {
-            if (field.rfind("Calling Number: ", 0) == 0) {
-                cells[2] = field.substr(16);
-            } else {
-                cells[6] += "; " + field;
-            }
-        }
-        return row;  // digits, not bytes: nothing for the inspector
-    }
     const TCorrMessage& m = event.Message;
     row.Message = m.Message;
+    row.Standard = m.Standard;
     cells[5] = m.Uncertain ? "Uncertain" : "OK";
     // Each value note is "Label: value"; the label says which column it fills.
     cells[1] = m.Standard == TCidStandard::Bell202 ? "Message" : "V.23 Message";
@@ -70,6 +73,56 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
         }
     }
     return row;
+}
+
+const TLineMonitorRow* TLineMonitorLog::BeginRun() {
+    ++runs_;
+    if (rows_.empty()) {
+        return nullptr;
+    }
+    TLineMonitorRow separator;
+    separator.Separator = true;
+    separator.Cells[0] = "\u2014 Start " + std::to_string(runs_) + " \u2014";
+    rows_.push_back(std::move(separator));
+    return &rows_.back();
+}
+
+const TLineMonitorRow& TLineMonitorLog::Add(const TStreamEvent& event) {
+    return Add(LineMonitorRow(event));
+}
+
+const TLineMonitorRow& TLineMonitorLog::Add(TLineMonitorRow row) {
+    rows_.push_back(std::move(row));
+    return rows_.back();
+}
+
+void TLineMonitorLog::Clear() {
+    rows_.clear();
+    runs_ = 0;
+}
+
+namespace {
+
+std::string WithLost(std::string text, int lost) {
+    return lost > 0 ? text + "; " + msg::InputLost(lost) : text;
+}
+
+}  // namespace
+
+std::string ListeningStatus(double rate, int lost) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Listening at %g/s", rate);
+    return WithLost(text, lost);
+}
+
+std::string StoppedStatus(int lost) {
+    return WithLost("Stopped", lost);
+}
+
+std::string RecordedStatus(double seconds, const std::string& path, int lost) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Recorded %.1f s to ", seconds);
+    return WithLost(text + path, lost);
 }
 
 }  // namespace ringlark

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Bytes.h"
 #include "decoding/StreamDecoder.h"
@@ -13,15 +14,55 @@ namespace ringlark {
 inline constexpr std::array<std::string_view, 7> LineMonitorTitles = {
     "Time", "Kind", "Number", "Name", "Date/Time", "Checksum", "Details"};
 
+// The widest the Number and Name columns grow, in characters: a longer text is
+// elided (its whole shown as a tool tip), so that Date/Time and Checksum stay
+// in view; Details takes the rest of the width.
+inline constexpr int LineMonitorNarrowColumnChars = 24;
+inline constexpr int LineMonitorDetailsColumn = 6;
+
 struct TLineMonitorRow {
-    // Texts as UTF-8; the message's own bytes for the inspector (empty for a tone).
+    // Texts as UTF-8; the message's own bytes for the inspector (empty for a
+    // tone and for DTMF digits), read in the terms of its standard.
     std::array<std::string, 7> Cells;
     Bytes Message;
+    TCidStandard Standard = TCidStandard::Bell202;
+    // A row that marks where a listening began ("— Start 2 —" in its first
+    // cell), drawn across the whole table.
+    bool Separator = false;
 };
 
-// "12.345 s", "Message" / "CAS" / "SAS", the calling number (or why it is
-// absent), the name, "12/07 09:30", "OK" or "Uncertain", and the rest: the
-// other values a message carries, a tone's duration, frequencies and levels.
+// "12.345 s", "Message" / "V.23 Message" / "DTMF" / "CAS" / "SAS", the calling
+// number (or why it is absent), the name, "12/07 09:30", "OK" or "Uncertain"
+// ("-" for DTMF, which has no checksum), and the rest: the other values a
+// message carries, a tone's duration, frequencies and levels.
 TLineMonitorRow LineMonitorRow(const TStreamEvent& event);
+
+// The rows of every listening since the list was last cleared. Each listening
+// counts from 0 s again, so every Start but the first on an empty list adds a
+// separator row that names it.
+class TLineMonitorLog {
+  public:
+    // A Start: returns the separator row added, if any.
+    const TLineMonitorRow* BeginRun();
+    const TLineMonitorRow& Add(const TStreamEvent& event);
+    // A row made from an event and completed (a phone book's name added).
+    const TLineMonitorRow& Add(TLineMonitorRow row);
+    // Empties the list; the next Start counts as the first again.
+    void Clear();
+
+    const std::vector<TLineMonitorRow>& Rows() const { return rows_; }
+    int Runs() const { return runs_; }
+
+  private:
+    std::vector<TLineMonitorRow> rows_;
+    int runs_ = 0;
+};
+
+// The status line: "Listening at 44100/s", "Stopped", "Recorded 12.3 s to
+// FILE", each followed by "; input lost 2 times" when the sound input dropped
+// samples during the listening.
+std::string ListeningStatus(double rate, int lost);
+std::string StoppedStatus(int lost);
+std::string RecordedStatus(double seconds, const std::string& path, int lost);
 
 }  // namespace ringlark

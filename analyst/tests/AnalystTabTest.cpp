@@ -1,11 +1,15 @@
 #include "analyst/AnalystTab.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
 
 #include "analyst/tests/AnalystTestSupport.h"
 #include "core/RinglarkError.h"
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
+#include "generation/StandardsSynth.h"
 #include "protocol/MessageFormat.h"
 #include "tests/support/TestSignals.h"
 
@@ -193,6 +197,40 @@ TEST(AutoAnalyze, NeitherAcceptedGivesFailWithBothTexts) {
     EXPECT_TRUE(result.Failed());
     EXPECT_EQ(f.viewer.Analyzer.Demodulator.AnalysisMethod, TAnalysisMethod::Peak);
     EXPECT_TRUE(f.viewer.Analyzer.QuietAnalysis);
+}
+
+TEST_F(AnalystTabTest, AnyRecordingIsReportedHereWithItsDtmfAndItsGainKept) {
+    // DTMF caller ID in a 16-bit FLAC file at 8000/s, its tones at about -12 dBFS
+    const std::vector<float> samples = ImageSamples(SynthesiseDtmfImage("A4512345678C", 63));
+    const auto path = (dir / "dtmf.flac").string();
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    sf_write_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    host.FileName = "kept.wav";
+    ASSERT_TRUE(tab.AnalyzeAnyRecording(path));
+    ASSERT_GE(tab.Report.size(), 5u);
+    EXPECT_EQ(tab.Report[0], "Analyze Any Recording: " + path);
+    EXPECT_EQ(tab.Report[2], "Here is what I decoded:");
+    EXPECT_EQ(tab.Report[3], "(Using the DTMF Detector)");
+    EXPECT_EQ(tab.Report[5], "A4512345678C");
+    EXPECT_EQ(host.FileName, "kept.wav");  // the tab's own box and list stay
+    EXPECT_TRUE(host.Bubbled.empty());
+    // the samples' loudest reached 8 bits: the gain is what it took
+    float peak = 0;
+    for (float v : samples) {
+        peak = std::max(peak, std::fabs(v));
+    }
+    EXPECT_NEAR(viewer.LevelGain, 127.0 / 128.0 / peak, 0.01 * viewer.LevelGain);
+    EXPECT_GT(viewer.LevelGain, 1.5);
+    // an 8-bit WAV file loaded as it is has no gain
+    host.FileName = WriteImage(ExampleMdmfMessage());
+    tab.AnalyzeRecording();
+    EXPECT_EQ(viewer.LevelGain, 1.0);
 }
 
 }  // namespace

@@ -48,11 +48,34 @@ TEST(Overview, OtherSystemsAreMarkedAndClicksStayInTheScrollRange) {
     EXPECT_EQ(dtmf.Spans[0].Label, "DTMF");
     const int64_t end = static_cast<int64_t>(v23.size());
     EXPECT_EQ(OverviewScrollPosition(overview, 0, 300, 44, end), 44);
-    EXPECT_EQ(OverviewScrollPosition(overview, 150, 300, 44, end), 44 + overview.Samples / 2);
+    // the point clicked comes to the middle of the 771 samples on view
+    EXPECT_EQ(OverviewScrollPosition(overview, 150, 300, 44, end),
+              44 + overview.Samples / 2 - 771 / 2);
     EXPECT_EQ(OverviewScrollPosition(overview, 999, 300, 44, end),
-              44 + overview.Samples * 299 / 300);
+              44 + overview.Samples * 299 / 300 - 771 / 2);
     EXPECT_EQ(OverviewScrollPosition(overview, 10, 300, 44, 100), 100);
     EXPECT_TRUE(BuildOverview(Bytes(), 300).Columns.empty());
+}
+
+TEST(Overview, TheTimeScaleTicksEveryRoundStep) {
+    TOverview overview;
+    overview.Samples = 44100 * 3;  // 3 s over 600 columns: a tick every 0.5 s
+    std::vector<std::pair<int, std::string>> ticks;
+    for (const auto& t : OverviewTicks(overview, 600)) {
+        ticks.emplace_back(t.Column, t.Label);
+    }
+    EXPECT_EQ(ticks, (std::vector<std::pair<int, std::string>>{{0, "0 s"},
+                                                               {100, "0.5 s"},
+                                                               {200, "1 s"},
+                                                               {300, "1.5 s"},
+                                                               {400, "2 s"},
+                                                               {500, "2.5 s"}}));
+    overview.Samples = 44100 * 60;  // a minute over 771 columns: every 10 s
+    const auto minute = OverviewTicks(overview, 771);
+    ASSERT_EQ(minute.size(), 6u);
+    EXPECT_EQ(minute[1].Label, "10 s");
+    EXPECT_EQ(minute[1].Column, 128);
+    EXPECT_TRUE(OverviewTicks(TOverview{}, 771).empty());
 }
 
 }  // namespace

@@ -158,6 +158,14 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
         painter.drawLine(x, Height - 1 - low * (Height - 1) / 255, x,
                          Height - 1 - high * (Height - 1) / 255);
     }
+    // the time scale along the bottom
+    painter.setPen(QColor(90, 90, 90));
+    for (const auto& tick : OverviewTicks(overview_, w)) {
+        painter.drawLine(tick.Column, Height - 5, tick.Column, Height - 1);
+        painter.drawText(
+            tick.Column + 2, Height - 3,
+            QString::fromUtf8(tick.Label.data(), static_cast<qsizetype>(tick.Label.size())));
+    }
     if (overview_.Samples > 0 && viewTo_ > viewFrom_) {
         painter.setPen(QColor(200, 0, 0));
         const int from = column(viewFrom_ - static_cast<int64_t>(WavHeaderSize));

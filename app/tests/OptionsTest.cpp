@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/tests/AppTestSupport.h"
 #include "core/RinglarkError.h"
+#include "core/UserMessages.h"
 
 namespace ringlark {
 namespace {
@@ -96,6 +98,88 @@ TEST(OptionsDialog, FilteringRules) {
     const TFilterOptions filters = dialog.Filters();
     EXPECT_TRUE(filters.ForceUppercaseName);
     EXPECT_FALSE(filters.NoFiltering);
+}
+
+TEST(OptionsSystemChoices, ShownTakenOnOkAndStoredOnlyWhenNotTheDefault) {
+    TConfigValues config;
+    TFormOptions dialog;
+    ShowSystemChoices(dialog, config);
+    EXPECT_FALSE(dialog.Settings.EtsiAlert);
+    EXPECT_EQ(dialog.Settings.DtmfFraming, TDtmfFraming::StartAEndC);
+    EXPECT_EQ(dialog.Settings.DtmfUnavailableCode, "00");
+    EXPECT_EQ(dialog.Settings.DtmfPrivateCode, "10");
+    EXPECT_EQ(dialog.Settings.DbmAtFullScale, "");
+    // the defaults store nothing new: an earlier store's text is unchanged
+    const Bytes plain = FormatRegistryText(ConfigDocument(config));
+    for (const char* name :
+         {"EtsiAlert", "DtmfFraming", "DtmfUnavailableCode", "DtmfPrivateCode", "DbmAtFullScale"}) {
+        EXPECT_EQ(plain.find(name), Bytes::npos) << name;
+    }
+
+    dialog.Settings.Standard = TCidStandard::EtsiV23;
+    dialog.Settings.EtsiAlert = true;
+    dialog.Settings.DtmfFraming = TDtmfFraming::StartAEndHash;
+    dialog.Settings.DtmfUnavailableCode = "01";
+    dialog.Settings.DtmfPrivateCode = "02";
+    dialog.Settings.DbmAtFullScale = "-7.3";
+    ApplySystemChoices(dialog, TDialogResult::Cancel, config);
+    EXPECT_EQ(config.Standard, TCidStandard::Bell202);
+    EXPECT_FALSE(config.EtsiAlert);
+    ApplySystemChoices(dialog, TDialogResult::Ok, config);
+    EXPECT_EQ(config.Standard, TCidStandard::EtsiV23);
+    EXPECT_TRUE(config.EtsiAlert);
+    EXPECT_EQ(config.DtmfFraming, TDtmfFraming::StartAEndHash);
+    EXPECT_EQ(config.DtmfCodes.Unavailable, "01");
+    EXPECT_EQ(config.DtmfCodes.Private, "02");
+    EXPECT_EQ(config.DbmAtFullScale, -7.3);
+
+    test::TMemoryStore store;
+    store.Document = ConfigDocument(config);
+    const Bytes text = FormatRegistryText(*store.Document);
+    for (const char* line :
+         {"\"EtsiAlert\"=\"dtas\"", "\"DtmfFraming\"=\"a-hash\"", "\"DtmfUnavailableCode\"=\"01\"",
+          "\"DtmfPrivateCode\"=\"02\"", "\"DbmAtFullScale\"=\"-7.3\""}) {
+        EXPECT_NE(text.find(line), Bytes::npos) << line;
+    }
+    TConfigValues read;
+    EXPECT_TRUE(GetConfig(store, read).empty());
+    EXPECT_TRUE(read.EtsiAlert);
+    EXPECT_EQ(read.DtmfFraming, TDtmfFraming::StartAEndHash);
+    EXPECT_EQ(read.DtmfCodes.Unavailable, "01");
+    EXPECT_EQ(read.DtmfCodes.Private, "02");
+    EXPECT_EQ(read.DbmAtFullScale, -7.3);
+    TFormOptions again;
+    ShowSystemChoices(again, read);
+    EXPECT_EQ(again.Settings.DbmAtFullScale, "-7.3");
+
+    // texts that cannot be read are refused, and nothing is taken
+    dialog.Settings.Standard = TCidStandard::Dtmf;
+    dialog.Settings.DtmfPrivateCode = "1";
+    EXPECT_THROW(
+        {
+            try {
+                ApplySystemChoices(dialog, TDialogResult::Ok, config);
+            } catch (const RinglarkError& e) {
+                EXPECT_STREQ(e.what(), "'1' is not a two-digit absence code");
+                throw;
+            }
+        },
+        RinglarkError);
+    EXPECT_EQ(config.Standard, TCidStandard::EtsiV23);
+    dialog.Settings.DtmfPrivateCode = "10";
+    dialog.Settings.DbmAtFullScale = "-7,3";
+    EXPECT_THROW(ApplySystemChoices(dialog, TDialogResult::Ok, config), RinglarkError);
+    dialog.Settings.DbmAtFullScale = "";
+    ApplySystemChoices(dialog, TDialogResult::Ok, config);
+    EXPECT_EQ(config.DbmAtFullScale, std::nullopt);
+
+    // a stored value that cannot be read is told, its default kept
+    store.Document->Key(std::string(ConfigRoot) + "\\Config")
+        .Set("DtmfFraming", TRegValue{TRegType::String, "star", 0});
+    const auto errors = GetConfig(store, read);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors[0], msg::InvalidDataType("DtmfFraming"));
+    EXPECT_EQ(read.DtmfFraming, TDtmfFraming::StartAEndC);
 }
 
 }  // namespace

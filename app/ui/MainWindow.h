@@ -78,7 +78,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
-    void InspectBytes(const Bytes& message);
+    // The inspector on a message's bytes, read in its standard's terms.
+    void InspectBytes(const Bytes& message, TCidStandard standard);
 
     // ShowFirstTime: caption, place, grid titles, sizes and the MDMF tab.
     void ShowFirstTime();
@@ -146,6 +147,10 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QPushButton* aboutOkButton = nullptr;  // the about page's OK
     QTimer* tickTimer = nullptr;
 
+    static constexpr std::string_view kAnyRecordingFilter =
+        "Sound Files (*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF)|*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF|"
+        "All Files (*.*)|*.*";
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -185,9 +190,6 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     // image, loaded into the viewer and measured; the analyst's own
     // "Analyze..." keeps its 8-bit mono rule.
     void AnalyzeAnyRecording();
-    static constexpr std::string_view kAnyRecordingFilter =
-        "Sound Files (*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF)|*.WAV;*.FLAC;*.OGG;*.AIFF;*.AU;*.CAF|"
-        "All Files (*.*)|*.*";
     void ShowViewer();
     void ShowLineMonitor();
     void ShowCallLog();

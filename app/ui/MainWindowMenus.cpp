@@ -165,10 +165,10 @@ void MainWindow::AnalyzeAnyRecording() {
         return;
     }
     try {
-        const TAnyRecording recording = LoadAnyRecording(dialog.FileName);
-        if (Model().Viewer.LoadFileBytes(recording.Image) != TLoadResult::Loaded) {
+        if (!Model().Analyst.AnalyzeAnyRecording(dialog.FileName)) {
             return;  // the loader has said why
         }
+        RefreshAll();
         ShowViewer();
         ShowMeasurements();
     } catch (const RinglarkError& error) {
@@ -178,15 +178,16 @@ void MainWindow::AnalyzeAnyRecording() {
 
 void MainWindow::ShowMeasurements() {
     if (measurements_ != nullptr) {
-        measurements_->ShowRecording(Model().Viewer.LoadedImage);
+        measurements_->ShowRecording(Model().Viewer.LoadedImage,
+                                     {Model().Viewer.LevelGain, Model().Config.DbmAtFullScale});
         measurements_->show();
         measurements_->raise();
     }
 }
 
-void MainWindow::InspectBytes(const Bytes& message) {
+void MainWindow::InspectBytes(const Bytes& message, TCidStandard standard) {
     if (inspect_ != nullptr) {
-        inspect_->ShowTable(BuildInspector(message));
+        inspect_->ShowTable(BuildInspector(message, standard));
         inspect_->ExecBeside(this);
     }
 }

@@ -63,6 +63,37 @@ OptionsDialog::OptionsDialog(TFormOptions& model, QWidget* parent)
     standardRow->addWidget(standard_, 1);
     layout->addLayout(standardRow);
 
+    // How the other systems are sent, and the level calibration of the
+    // Signal Measurements.
+    auto* systems = new QGroupBox(QStringLiteral("   Other Systems and Levels   "), this);
+    auto* systemsLayout = new QGridLayout(systems);
+    systemsLayout->addWidget(new QLabel(QStringLiteral("ETSI alert"), systems), 0, 0);
+    etsiAlert_ = new QComboBox(systems);
+    for (std::string_view choice : EtsiAlertChoices) {
+        etsiAlert_->addItem(Q(choice));
+    }
+    systemsLayout->addWidget(etsiAlert_, 0, 1, 1, 3);
+    systemsLayout->addWidget(new QLabel(QStringLiteral("DTMF framing"), systems), 1, 0);
+    dtmfFraming_ = new QComboBox(systems);
+    for (const auto& [framing, title] : DtmfFramingChoices) {
+        dtmfFraming_->addItem(Q(title), static_cast<int>(framing));
+    }
+    systemsLayout->addWidget(dtmfFraming_, 1, 1, 1, 3);
+    systemsLayout->addWidget(new QLabel(QStringLiteral("DTMF absence codes"), systems), 2, 0);
+    systemsLayout->addWidget(new QLabel(QStringLiteral("Unavailable"), systems), 2, 1);
+    unavailable_ = new QLineEdit(systems);
+    unavailable_->setMaxLength(2);
+    systemsLayout->addWidget(unavailable_, 2, 2);
+    systemsLayout->addWidget(new QLabel(QStringLiteral("Private"), systems), 3, 1);
+    private_ = new QLineEdit(systems);
+    private_->setMaxLength(2);
+    systemsLayout->addWidget(private_, 3, 2);
+    systemsLayout->addWidget(new QLabel(QStringLiteral("dBm at full scale"), systems), 4, 0);
+    dbm_ = new QLineEdit(systems);
+    dbm_->setPlaceholderText(QStringLiteral("none"));
+    systemsLayout->addWidget(dbm_, 4, 1, 1, 2);
+    layout->addWidget(systems);
+
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
@@ -81,6 +112,18 @@ OptionsDialog::OptionsDialog(TFormOptions& model, QWidget* parent)
     connect(standard_, &QComboBox::activated, this, [this](int index) {
         model_.Settings.Standard = static_cast<TCidStandard>(standard_->itemData(index).toInt());
     });
+    connect(etsiAlert_, &QComboBox::activated, this,
+            [this](int index) { model_.Settings.EtsiAlert = index == 1; });
+    connect(dtmfFraming_, &QComboBox::activated, this, [this](int index) {
+        model_.Settings.DtmfFraming =
+            static_cast<TDtmfFraming>(dtmfFraming_->itemData(index).toInt());
+    });
+    connect(unavailable_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.Settings.DtmfUnavailableCode = ToCp1252(text); });
+    connect(private_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.Settings.DtmfPrivateCode = ToCp1252(text); });
+    connect(dbm_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.Settings.DbmAtFullScale = ToCp1252(text); });
     const std::pair<QCheckBox*, TOptionsBox> boxes[] = {
         {disableClipping_, TOptionsBox::DisableClipping},
         {alphaOnly_, TOptionsBox::AlphaOnly},
@@ -103,7 +146,7 @@ void OptionsDialog::Clicked(TOptionsBox box, bool checked) {
 
 void OptionsDialog::Refresh() {
     const TOptionsSettings& s = model_.Settings;
-    const QSignalBlocker b1(amplitude_), b2(clip_);
+    const QSignalBlocker b1(amplitude_), b2(clip_), b3(unavailable_), b4(private_), b5(dbm_);
     if (ToCp1252(amplitude_->text()) != s.OptionAmplitude) {
         amplitude_->setText(FromCp1252(s.OptionAmplitude));
     }
@@ -116,6 +159,16 @@ void OptionsDialog::Refresh() {
     forceUppercase_->setChecked(s.ForceUppercaseName);
     noFiltering_->setChecked(s.NoFiltering);
     standard_->setCurrentIndex(standard_->findData(static_cast<int>(s.Standard)));
+    etsiAlert_->setCurrentIndex(s.EtsiAlert ? 1 : 0);
+    dtmfFraming_->setCurrentIndex(dtmfFraming_->findData(static_cast<int>(s.DtmfFraming)));
+    for (const auto& [edit, text] :
+         {std::pair<QLineEdit*, const Bytes*>{unavailable_, &s.DtmfUnavailableCode},
+          {private_, &s.DtmfPrivateCode},
+          {dbm_, &s.DbmAtFullScale}}) {
+        if (ToCp1252(edit->text()) != *text) {
+            edit->setText(FromCp1252(*text));
+        }
+    }
 }
 
 TDialogResult OptionsDialog::Run() {

@@ -25,6 +25,11 @@ class OptionsDialog : public QDialog {
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
     QComboBox* Standard() const { return standard_; }
+    QComboBox* EtsiAlert() const { return etsiAlert_; }
+    QComboBox* DtmfFraming() const { return dtmfFraming_; }
+    QLineEdit* DtmfUnavailableCode() const { return unavailable_; }
+    QLineEdit* DtmfPrivateCode() const { return private_; }
+    QLineEdit* DbmAtFullScale() const { return dbm_; }
 
   private:
     void Refresh();
@@ -38,6 +43,11 @@ class OptionsDialog : public QDialog {
     QCheckBox* forceUppercase_;
     QCheckBox* noFiltering_;
     QComboBox* standard_;
+    QComboBox* etsiAlert_;
+    QComboBox* dtmfFraming_;
+    QLineEdit* unavailable_;
+    QLineEdit* private_;
+    QLineEdit* dbm_;
     QPushButton* ok_;
     QPushButton* cancel_;
 };

@@ -52,7 +52,13 @@ QString QtFilter(const std::string& filter) {
         // shown as the program names it: "WAV Files (*.WAV)". "*.*" would miss
         // names without a dot, so "All Files" shows "*".
         if (description.contains(QLatin1Char('(')) && !patterns.contains(QStringLiteral("*"))) {
-            entries << description;
+            // Qt reads the patterns in the parentheses, separated by spaces:
+            // "(*.WAV;*.FLAC)" is shown as "(*.WAV *.FLAC)".
+            QString shown = description;
+            const qsizetype open = shown.lastIndexOf(QLatin1Char('('));
+            shown.replace(open, shown.size() - open,
+                          shown.mid(open).replace(QLatin1Char(';'), QLatin1Char(' ')));
+            entries << shown;
         } else {
             QString name = description;
             const qsizetype paren = name.indexOf(QLatin1String(" ("));

@@ -75,7 +75,10 @@ int main(int argc, char** argv) {
             return std::make_unique<TPortAudioInput>(device, 0);
         },
         &form1);
-    lineMonitor.InspectMessage = [&form1](const Bytes& message) { form1.InspectBytes(message); };
+    lineMonitor.InspectMessage = [&form1](const Bytes& message, TCidStandard standard) {
+        form1.InspectBytes(message, standard);
+    };
+    lineMonitor.Notices = &notices;
     form1.SetLineMonitorWindow(&lineMonitor);
     CallLogWindow callLog(DefaultCallLogPath(), &form1);
     form1.SetCallLogWindow(&callLog);

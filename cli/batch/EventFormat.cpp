@@ -93,4 +93,15 @@ nlohmann::json EventJson(const TStreamEvent& event) {
     return out;
 }
 
+std::string InputLostLine(int times, double seconds) {
+    char text[96];
+    std::snprintf(text, sizeof text, "input lost at %.3fs (%d %s so far)", seconds, times,
+                  times == 1 ? "time" : "times");
+    return text;
+}
+
+nlohmann::json InputLostJson(int times, double seconds) {
+    return {{"event", "input_lost"}, {"seconds", Rounded(seconds, 0.0001)}, {"times", times}};
+}
+
 }  // namespace ringlark::cli

@@ -27,4 +27,10 @@ std::string EventLine(const TStreamEvent& event);
 // {"event": "message" | "cas" | "sas", ...}
 nlohmann::json EventJson(const TStreamEvent& event);
 
+// The sound input lost samples before `seconds` (it was not read in time):
+// "input lost at 12.340s (2 times so far)" for stderr, and
+// {"event": "input_lost", "seconds": 12.34, "times": 2}.
+std::string InputLostLine(int times, double seconds);
+nlohmann::json InputLostJson(int times, double seconds);
+
 }  // namespace ringlark::cli

@@ -1,4 +1,5 @@
 #include "cli/CliFormat.h"
+#include "cli/batch/EventFormat.h"
 #include "cli/batch/ProgressBar.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,13 @@ TEST(ProgressBar, LineShowsTheBarCountRateAndTimeLeft) {
     EXPECT_EQ(TProgressBar::Line(0, 3, 0.0), "[                                        ] 0/3");
     EXPECT_EQ(TProgressBar::Line(3, 3, 1.5),
               "[========================================] 3/3  2.0 files/s  0:00 left");
+}
+
+TEST(CliFormat, LostInputIsToldOnStderrAndAsAJsonEvent) {
+    EXPECT_EQ(cli::InputLostLine(1, 12.3456), "input lost at 12.346s (1 time so far)");
+    EXPECT_EQ(cli::InputLostLine(3, 0.06), "input lost at 0.060s (3 times so far)");
+    EXPECT_EQ(cli::InputLostJson(2, 1.25).dump(),
+              R"({"event":"input_lost","seconds":1.25,"times":2})");
 }
 
 }  // namespace

@@ -45,6 +45,31 @@ std::optional<std::string> StandardRefusal(const TCidRequest& request, TCidStand
     return std::nullopt;
 }
 
+std::optional<std::string> DroppedFieldsNotice(const TCidRequest& request, TCidStandard standard) {
+    if (standard != TCidStandard::Dtmf || request.Workshop) {
+        return std::nullopt;
+    }
+    std::vector<std::string> dropped;
+    if (request.Kind == TMessageKind::Mdmf && !request.NameDisabled && !request.NameText.empty()) {
+        dropped.push_back("name");
+    }
+    if (!request.DateText.empty()) {
+        dropped.push_back("date");
+    }
+    if (!request.TimeText.empty()) {
+        dropped.push_back("time");
+    }
+    if (dropped.empty()) {
+        return std::nullopt;
+    }
+    std::string fields = "the " + dropped[0];
+    for (std::size_t i = 1; i < dropped.size(); ++i) {
+        fields += (i + 1 == dropped.size() ? " and " : ", ") + dropped[i];
+    }
+    return "   [DTMF sends only the number: " + fields + (dropped.size() == 1 ? " is" : " are") +
+           " not sent]";
+}
+
 bool FollowsLastSignalling(const TCidRequest& request) {
     return !request.Workshop && IsMiscKind(request.Kind);
 }
@@ -102,15 +127,16 @@ void TGenerationDriver::GoButton(const std::string& destination) {
     if (options.Standard == TCidStandard::Bell202) {
         image = SynthesiseImage(synth_, message, lastSignalling_);
     } else if (options.Standard == TCidStandard::Dtmf) {
-        const std::string digits =
-            DtmfDigits(request.NumberText, request.Private,
-                       request.OutOfArea || request.NumberDisabled, TDtmfFraming::StartAEndC);
-        host_.SetStatusText(digits);
+        const std::string digits = DtmfDigits(request.NumberText, request.Private,
+                                              request.OutOfArea || request.NumberDisabled,
+                                              options.DtmfFraming, options.DtmfCodes);
+        host_.SetStatusText(digits + DroppedFieldsNotice(request, options.Standard).value_or(""));
         image = SynthesiseDtmfImage(digits, options.Amplitude);
     } else {
         image = SynthesiseV23Image(
             message,
-            V23TimingFor(options.Standard, lastSignalling_, options.Standard == TCidStandard::Bt),
+            V23TimingFor(options.Standard, lastSignalling_,
+                         options.Standard == TCidStandard::Bt || options.EtsiAlert),
             options.Amplitude);
     }
 
@@ -131,6 +157,11 @@ void TGenerationDriver::SaveMessageAs() {
     saveDialog_.Title = SaveTitle;
     saveDialog_.DefaultExt = SaveDefaultExt;
     saveDialog_.Filter = SaveFilter;
+    if (const auto refusal =
+            StandardRefusal(host_.PeekCurrentTab(), host_.CurrentOptions().Standard)) {
+        notices_.ShowNotice(*refusal);
+        return;
+    }
     while (saveDialog_.Execute()) {
         const std::string path = saveDialog_.FileName;
         if (FileExists(path)) {

@@ -19,12 +19,20 @@ enum class TMruList { Numbers, Names };
 // message are Bell 202 only; DTMF carries only a number), if it cannot.
 std::optional<std::string> StandardRefusal(const TCidRequest& request, TCidStandard standard);
 
+// What a standard leaves out of what the tab asked for, said after the status
+// text: "   [DTMF sends only the number: the name, date and time are not sent]"
+// (naming only the fields that were filled in); nothing when all is sent.
+std::optional<std::string> DroppedFieldsNotice(const TCidRequest& request, TCidStandard standard);
+
 // Option values read at each generation.
 struct TGenerationOptions {
     TFilterOptions Filters;
     int32_t Amplitude = 63;
     int32_t Clip = 63;
     TCidStandard Standard = TCidStandard::Bell202;
+    bool EtsiAlert = false;  // ETSI sends DT-AS before on-hook data (BT always does)
+    TDtmfFraming DtmfFraming = TDtmfFraming::StartAEndC;
+    TDtmfAbsenceCodes DtmfCodes;
 };
 
 // Enabled states of the three output buttons; the window mirrors them.
@@ -41,6 +49,9 @@ class IGenerationHost {
     virtual ~IGenerationHost() = default;
     // The caller-ID tab currently shown, read into a request.
     virtual TCidRequest ReadCurrentTab() = 0;
+    // The same request, read without any of the reading's effects (nothing
+    // remembered): what a refusal before the save dialog looks at.
+    virtual TCidRequest PeekCurrentTab() = 0;
     virtual TGenerationOptions CurrentOptions() = 0;
     // Puts the raw, unfiltered entry at the front of a recently-used list.
     virtual void BubbleMRU(TMruList list, const Bytes& entry) = 0;
@@ -82,7 +93,8 @@ class TGenerationDriver {
 
     void PlayMessage() { GoButton(""); }
     void ButtonPlayClick() { PlayMessage(); }
-    // The save action: asks for a path, then generates into it. The dialog is
+    // The save action: asks for a path, then generates into it (a message the
+    // standard cannot send is refused before the dialog opens). The dialog is
     // shared with the workshop's script save and offers the last name again, so
     // an existing file is replaced only when the user says Yes; No asks for
     // another name, Cancel ends the save.

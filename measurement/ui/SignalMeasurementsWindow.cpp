@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPixmap>
+#include <QPainter>
+#include <QPen>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -18,7 +20,71 @@ QString Text(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
+QColor Colour(TColor c) {
+    return QColor(c.R, c.G, c.B);
+}
+
 }  // namespace
+
+SonogramView::SonogramView(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(320, 120);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void SonogramView::ShowMessage(const Bytes* image, const TMeasuredMessage* message) {
+    image_ = image;
+    message_ = message;
+    Recompute();
+    update();
+}
+
+void SonogramView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Recompute();
+}
+
+void SonogramView::Recompute() {
+    plot_ = SonogramPlotArea(width(), height());
+    spectrum_ = QImage(plot_.Width, plot_.Height, QImage::Format_RGB32);
+    spectrum_.fill(Qt::white);
+    sonogram_ = TSonogram{};
+    frame_.clear();
+    if (image_ == nullptr || message_ == nullptr) {
+        return;
+    }
+    // -80 dBFS and below white, 0 dBFS black; 4000 Hz at the top
+    sonogram_ = MessageSonogram(*image_, *message_, plot_.Width, plot_.Height);
+    for (int x = 0; x < sonogram_.Columns; ++x) {
+        for (int b = 0; b < sonogram_.Bins; ++b) {
+            const int level =
+                std::clamp(static_cast<int>(255 * (-sonogram_.At(x, b) / 80.0)), 0, 255);
+            spectrum_.setPixel(x, plot_.Height - 1 - b, qRgb(level, level, level));
+        }
+    }
+    const bool fsk = !message_->Dtmf;
+    frame_ = DrawSonogramFrame(sonogram_, plot_, fsk ? message_->Measures.MarkHz : 0,
+                               fsk ? message_->Measures.SpaceHz : 0);
+}
+
+void SonogramView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    painter.drawImage(plot_.Left, plot_.Top, spectrum_);
+    for (const auto& p : frame_) {
+        QPen pen(Colour(p.Color));
+        pen.setStyle(p.Dashed ? Qt::DashLine : Qt::SolidLine);
+        painter.setPen(pen);
+        if (p.Kind == TSonogramPrimitive::TKind::Line) {
+            painter.drawLine(p.X1, p.Y1, p.X2, p.Y2);
+        } else {
+            painter.drawText(p.X1, p.Y1, Text(p.Text));
+        }
+    }
+}
+
+QImage SonogramView::Picture() {
+    return grab().toImage();
+}
 
 SignalMeasurementsWindow::SignalMeasurementsWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Signal Measurements"));
@@ -26,26 +92,29 @@ SignalMeasurementsWindow::SignalMeasurementsWindow(QWidget* parent) : QDialog(pa
     auto* layout = new QVBoxLayout(this);
     messageBox = new QComboBox(this);
     layout->addWidget(messageBox);
-    measureTable = new QTableWidget(0, 5, this);
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    measureTable = new QTableWidget(0, 5, splitter);
     measureTable->setHorizontalHeaderLabels({QStringLiteral("Measure"), QStringLiteral("Value"),
                                              QStringLiteral("Limit"), QStringLiteral("Verdict"),
                                              QStringLiteral("Source")});
     measureTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     measureTable->verticalHeader()->hide();
     measureTable->horizontalHeader()->setStretchLastSection(true);
-    layout->addWidget(measureTable, 1);
+    sonogramView = new SonogramView(splitter);
+    splitter->addWidget(measureTable);
+    splitter->addWidget(sonogramView);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter, 1);
     summaryLabel = new QLabel(this);
     layout->addWidget(summaryLabel);
-    sonogramLabel_ = new QLabel(this);
-    sonogramLabel_->setFixedSize(SonogramWidth, SonogramHeight);
-    layout->addWidget(sonogramLabel_);
     resize(820, 660);
     connect(messageBox, &QComboBox::currentIndexChanged, this, [this](int i) { ShowMessage(i); });
 }
 
-void SignalMeasurementsWindow::ShowRecording(const Bytes& image) {
+void SignalMeasurementsWindow::ShowRecording(const Bytes& image, const TMeasureScale& scale) {
     image_ = image;
-    report_ = MeasureRecording(image);
+    report_ = MeasureRecording(image, scale);
     const QSignalBlocker blocker(messageBox);
     messageBox->clear();
     for (const auto& m : report_) {
@@ -56,32 +125,13 @@ void SignalMeasurementsWindow::ShowRecording(const Bytes& image) {
 
 void SignalMeasurementsWindow::ShowMessage(int index) {
     measureTable->setRowCount(0);
-    sonogram_ = QImage(SonogramWidth, SonogramHeight, QImage::Format_RGB32);
-    sonogram_.fill(Qt::white);
-    sonogramLabel_->setPixmap(QPixmap::fromImage(sonogram_));
     if (index < 0 || static_cast<std::size_t>(index) >= report_.size()) {
-        summaryLabel->setText(
-            QStringLiteral("No FSK message in the recording the analyst loaded."));
+        sonogramView->ShowMessage(nullptr, nullptr);
+        summaryLabel->setText(QStringLiteral("No message in the recording the analyst loaded."));
         return;
     }
     const TMeasuredMessage& m = report_[static_cast<std::size_t>(index)];
-    // the sonogram: -80 dBFS and below white, 0 dBFS black; 4000 Hz at the top
-    const TSonogram s = MessageSonogram(image_, m, SonogramWidth, SonogramHeight);
-    for (int x = 0; x < s.Columns; ++x) {
-        for (int b = 0; b < s.Bins; ++b) {
-            const int level = std::clamp(static_cast<int>(255 * (-s.At(x, b) / 80.0)), 0, 255);
-            sonogram_.setPixel(x, SonogramHeight - 1 - b, qRgb(level, level, level));
-        }
-    }
-    for (double hz : {m.Measures.MarkHz, m.Measures.SpaceHz}) {
-        if (hz > 0 && s.Bins > 0) {
-            const int y = SonogramHeight - 1 - s.BinOf(hz);
-            for (int x = 0; x < SonogramWidth; x += 2) {
-                sonogram_.setPixel(x, y, qRgb(220, 0, 0));
-            }
-        }
-    }
-    sonogramLabel_->setPixmap(QPixmap::fromImage(sonogram_));
+    sonogramView->ShowMessage(&image_, &m);
     int failed = 0;
     for (const auto& row : m.Rows) {
         const int r = measureTable->rowCount();
@@ -100,10 +150,11 @@ void SignalMeasurementsWindow::ShowMessage(int index) {
     }
     measureTable->resizeColumnsToContents();
     measureTable->horizontalHeader()->setStretchLastSection(true);
-    summaryLabel->setText(QStringLiteral("Limits: %1.  %2 of %3 rows fail.")
-                              .arg(Text(m.Limits))
-                              .arg(failed)
-                              .arg(m.Rows.size()));
+    summaryLabel->setText(m.Dtmf ? QStringLiteral("DTMF caller ID: no limits to check.")
+                                 : QStringLiteral("Limits: %1.  %2 of %3 rows fail.")
+                                       .arg(Text(m.Limits))
+                                       .arg(failed)
+                                       .arg(m.Rows.size()));
 }
 
 }  // namespace ringlark::ui

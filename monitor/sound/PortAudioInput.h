@@ -38,7 +38,7 @@ class TPortAudioInput : public ISoundInput {
     double Rate() const override { return rate_; }
     std::size_t Read(float* samples, std::size_t count) override;
     // Blocks the device could not keep (the reader was too slow), so far.
-    int Overflows() const { return overflows_; }
+    int Overflows() const override { return overflows_; }
     const std::string& DeviceName() const { return name_; }
 
   private:

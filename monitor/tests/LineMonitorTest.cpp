@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "generation/MessageBuilder.h"
+#include "generation/StandardsSynth.h"
+#include "monitor/LineListener.h"
 #include "monitor/WavRecorder.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
@@ -48,6 +52,101 @@ TEST(LineMonitorRow, TonesShowTheirMeasures) {
     e.Tone = {TAlertTone::TKind::Subscriber, 0, 0.3, 440.04, 0, -12.0, 0};
     EXPECT_EQ(LineMonitorRow(e).Cells[1], "SAS");
     EXPECT_EQ(LineMonitorRow(e).Cells[6], "300.0 ms, 440.0 Hz -12.0 dBFS");
+}
+
+TEST(LineMonitorRow, DtmfCallerIdShowsItsNumberNotAnAlertTone) {
+    TStreamEvent e;
+    e.Kind = TStreamEvent::TKind::Dtmf;
+    e.Dtmf = {1.5, "A4512345678C"};
+    const TLineMonitorRow row = LineMonitorRow(e);
+    EXPECT_EQ(row.Cells, (std::array<std::string, 7>{"1.500 s", "DTMF", "4512345678", "", "", "-",
+                                                     "A4512345678C"}));
+    EXPECT_TRUE(row.Message.empty());
+    EXPECT_EQ(row.Standard, TCidStandard::Dtmf);
+    e.Dtmf = {0.2, "B10C"};
+    EXPECT_EQ(LineMonitorRow(e).Cells[1], "DTMF");
+    EXPECT_EQ(LineMonitorRow(e).Cells[6].rfind("B10C; ", 0), 0u);
+}
+
+TEST(LineMonitorRow, AMessageCarriesItsStandardForTheInspector) {
+    TStreamEvent e = MessageEvent(test::HexBytes("80 0C 01 08 30 31 30 31 31 32 30 30 02 00 3B"));
+    e.Message.Standard = TCidStandard::EtsiV23;
+    const TLineMonitorRow row = LineMonitorRow(e);
+    EXPECT_EQ(row.Standard, TCidStandard::EtsiV23);
+    EXPECT_EQ(row.Cells[1], "V.23 Message");
+    EXPECT_EQ(LineMonitorRow(MessageEvent(ExampleMdmfMessage())).Standard, TCidStandard::Bell202);
+}
+
+TEST(LineMonitorLog, EachStartAfterTheFirstIsMarkedAndClearStartsAfresh) {
+    TLineMonitorLog log;
+    EXPECT_EQ(log.BeginRun(), nullptr);  // nothing to set apart yet
+    log.Add(MessageEvent(ExampleMdmfMessage()));
+    const TLineMonitorRow* separator = log.BeginRun();
+    ASSERT_NE(separator, nullptr);
+    EXPECT_TRUE(separator->Separator);
+    EXPECT_EQ(separator->Cells[0], "\xE2\x80\x94 Start 2 \xE2\x80\x94");
+    EXPECT_TRUE(separator->Message.empty());
+    log.Add(MessageEvent(ExampleMdmfMessage()));
+    ASSERT_EQ(log.Rows().size(), 3u);
+    EXPECT_FALSE(log.Rows()[2].Separator);
+    EXPECT_EQ(log.BeginRun()->Cells[0], "\xE2\x80\x94 Start 3 \xE2\x80\x94");
+    log.Clear();
+    EXPECT_TRUE(log.Rows().empty());
+    EXPECT_EQ(log.Runs(), 0);
+    EXPECT_EQ(log.BeginRun(), nullptr);
+    EXPECT_EQ(log.Runs(), 1);
+}
+
+TEST(LineMonitorStatus, LostInputIsSaidInEveryStatus) {
+    EXPECT_EQ(ListeningStatus(44100, 0), "Listening at 44100/s");
+    EXPECT_EQ(ListeningStatus(48000, 1), "Listening at 48000/s; input lost 1 time");
+    EXPECT_EQ(StoppedStatus(0), "Stopped");
+    EXPECT_EQ(StoppedStatus(3), "Stopped; input lost 3 times");
+    EXPECT_EQ(RecordedStatus(12.34, "x.wav", 0), "Recorded 12.3 s to x.wav");
+    EXPECT_EQ(RecordedStatus(2, "x.wav", 2), "Recorded 2.0 s to x.wav; input lost 2 times");
+}
+
+// An input that gives its samples in blocks and loses some before chosen reads.
+class TLossyInput : public ISoundInput {
+  public:
+    TLossyInput(std::vector<float> samples, std::vector<int> lostBefore)
+        : samples_(std::move(samples)), lostBefore_(std::move(lostBefore)) {}
+    double Rate() const override { return 8000; }
+    std::size_t Read(float* out, std::size_t count) override {
+        for (int read : lostBefore_) {
+            overflows_ += read == reads_ ? 1 : 0;
+        }
+        ++reads_;
+        const std::size_t n = std::min(count, samples_.size() - at_);
+        std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(at_), n, out);
+        at_ += n;
+        return n;
+    }
+    int Overflows() const override { return overflows_; }
+
+  private:
+    std::vector<float> samples_;
+    std::vector<int> lostBefore_;
+    std::size_t at_ = 0;
+    int reads_ = 0;
+    int overflows_ = 0;
+};
+
+TEST(LineListener, ReportsEachLossOfInputWithWhereItHappened) {
+    TLossyInput input(std::vector<float>(8000, 0.0f), {2, 2, 5});  // 160-sample blocks
+    TLineListener listener(input, nullptr);
+    std::vector<std::pair<int, double>> lost;
+    listener.OnInputLost = [&](int times, double seconds) { lost.emplace_back(times, seconds); };
+    const std::atomic<bool> stop{false};
+    listener.Run(stop);
+    EXPECT_EQ(lost, (std::vector<std::pair<int, double>>{{2, 0.06}, {3, 0.12}}));
+    EXPECT_EQ(listener.InputLost(), 3);
+
+    TLossyInput clean(std::vector<float>(800, 0.0f), {});
+    TLineListener quiet(clean, nullptr);
+    quiet.OnInputLost = [&](int, double) { FAIL() << "nothing was lost"; };
+    quiet.Run(stop);
+    EXPECT_EQ(quiet.InputLost(), 0);
 }
 
 TEST(WavRecorder, WritesSixteenBitSamplesClippedAndAValidHeaderAsItGoes) {

@@ -1,5 +1,6 @@
 #include "monitor/ui/LineMonitorWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -64,7 +65,10 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     eventTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     eventTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     eventTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    eventTable->horizontalHeader()->setStretchLastSection(true);
+    eventTable->horizontalHeader()->setSectionResizeMode(LineMonitorDetailsColumn,
+                                                         QHeaderView::Stretch);
+    eventTable->setWordWrap(false);
+    eventTable->setTextElideMode(Qt::ElideRight);
     eventTable->verticalHeader()->hide();
     layout->addWidget(eventTable, 1);
 
@@ -79,6 +83,8 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     bottom->addWidget(browse);
     inspectButton = new QPushButton(QStringLiteral("Inspect"), this);
     bottom->addWidget(inspectButton);
+    clearButton = new QPushButton(QStringLiteral("Clear"), this);
+    bottom->addWidget(clearButton);
     layout->addLayout(bottom);
     auto* logRow = new QHBoxLayout;
     logBox = new QCheckBox(QStringLiteral("Log calls to"), this);
@@ -95,6 +101,7 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     connect(startButton, &QPushButton::clicked, this,
             [this] { Listening() ? StopListening() : StartListening(); });
     connect(inspectButton, &QPushButton::clicked, this, [this] { InspectSelectedRow(); });
+    connect(clearButton, &QPushButton::clicked, this, [this] { ClearRows(); });
     connect(eventTable, &QTableWidget::cellDoubleClicked, this,
             [this](int, int) { InspectSelectedRow(); });
     connect(eventTable, &QTableWidget::itemSelectionChanged, this, [this] { RefreshButtons(); });
@@ -131,6 +138,26 @@ void LineMonitorWindow::FillDevices() {
     deviceBox->setCurrentIndex(index >= 0 ? index : 0);
 }
 
+TDialogAnswer LineMonitorWindow::AskReplace(const std::string& path) {
+    const std::string question = "File " + path + " exists.  Replace?";
+    TDialogAnswer answer = TDialogAnswer::Cancel;
+    if (Notices != nullptr) {
+        answer = Notices->AskYesNoCancel(question);
+    } else {
+        const auto button = QMessageBox::warning(
+            this, QApplication::applicationName(), Text(question),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+        answer = button == QMessageBox::Yes  ? TDialogAnswer::Yes
+                 : button == QMessageBox::No ? TDialogAnswer::No
+                                             : TDialogAnswer::Cancel;
+    }
+    if (answer == TDialogAnswer::No) {
+        recordFileBox->setFocus();  // another name, then Start again
+        recordFileBox->selectAll();
+    }
+    return answer;
+}
+
 void LineMonitorWindow::StartListening() {
     if (Listening()) {
         return;
@@ -141,11 +168,7 @@ void LineMonitorWindow::StartListening() {
             if (recordPath.empty()) {
                 throw RinglarkError("Give the file to record to");
             }
-            if (FileExists(recordPath) &&
-                QMessageBox::question(this, QStringLiteral("Line Monitor"),
-                                      QStringLiteral("File %1 exists.  Replace?")
-                                          .arg(recordFileBox->text().trimmed())) !=
-                    QMessageBox::Yes) {
+            if (FileExists(recordPath) && AskReplace(recordPath) != TDialogAnswer::Yes) {
                 return;
             }
         }
@@ -172,7 +195,11 @@ void LineMonitorWindow::StartListening() {
     stop_.store(false);
     rate_ = input_->Rate();
     const int run = ++run_;
-    statusLabel->setText(QStringLiteral("Listening at %1/s").arg(input_->Rate()));
+    lost_ = 0;
+    if (const TLineMonitorRow* separator = rows_.BeginRun()) {
+        AddRow(*separator);
+    }
+    statusLabel->setText(Text(ListeningStatus(rate_, 0)));
     worker_ = std::thread([this, run, device = Utf8(deviceBox->currentText())] {
         std::string failure;
         try {
@@ -202,7 +229,12 @@ void LineMonitorWindow::StartListening() {
                     }
                 }
                 QMetaObject::invokeMethod(
-                    this, [this, row = std::move(row)] { AddRow(row); }, Qt::QueuedConnection);
+                    this, [this, row = std::move(row)] { AddRow(rows_.Add(row)); },
+                    Qt::QueuedConnection);
+            };
+            listener.OnInputLost = [this, run](int times, double) {
+                QMetaObject::invokeMethod(
+                    this, [this, run, times] { ShowInputLost(run, times); }, Qt::QueuedConnection);
             };
             listener.OnLevel = [this, &lastLevel](double peak, double seconds) {
                 const auto now = std::chrono::steady_clock::now();
@@ -236,15 +268,14 @@ void LineMonitorWindow::StopListening() {
         try {
             recorder_->Finish(true);
             statusLabel->setText(
-                QStringLiteral("Recorded %1 s to %2")
-                    .arg(static_cast<double>(recorder_->Samples()) / rate_, 0, 'f', 1)
-                    .arg(recordFileBox->text().trimmed()));
+                Text(RecordedStatus(static_cast<double>(recorder_->Samples()) / rate_,
+                                    Utf8(recordFileBox->text().trimmed()), lost_)));
         } catch (const RinglarkError& e) {
             errors_.ReportError(e.what());
         }
         recorder_.reset();
     } else {
-        statusLabel->setText(QStringLiteral("Stopped"));
+        statusLabel->setText(Text(StoppedStatus(lost_)));
     }
     levelMeter->setValue(-60);
     levelMeter->setFormat(QStringLiteral("no input"));
@@ -266,13 +297,48 @@ void LineMonitorWindow::Finished(int run, const std::string& failure) {
 void LineMonitorWindow::AddRow(const TLineMonitorRow& row) {
     const int r = eventTable->rowCount();
     eventTable->insertRow(r);
-    for (std::size_t c = 0; c < row.Cells.size(); ++c) {
-        eventTable->setItem(r, static_cast<int>(c), new QTableWidgetItem(Text(row.Cells[c])));
+    const int columns = static_cast<int>(row.Cells.size());
+    if (row.Separator) {
+        auto* item = new QTableWidgetItem(Text(row.Cells[0]));
+        item->setTextAlignment(Qt::AlignCenter);
+        item->setFlags(Qt::ItemIsEnabled);
+        eventTable->setItem(r, 0, item);
+        eventTable->setSpan(r, 0, 1, columns);
+    } else {
+        for (int c = 0; c < columns; ++c) {
+            auto* item = new QTableWidgetItem(Text(row.Cells[static_cast<std::size_t>(c)]));
+            item->setToolTip(item->text());  // the whole of an elided text
+            eventTable->setItem(r, c, item);
+        }
     }
-    messages_.push_back(row.Message);
     eventTable->scrollToBottom();
-    eventTable->resizeColumnsToContents();
-    eventTable->horizontalHeader()->setStretchLastSection(true);
+    auto* header = eventTable->horizontalHeader();
+    const int narrow = eventTable->fontMetrics().averageCharWidth() * LineMonitorNarrowColumnChars;
+    for (int c = 0; c < columns; ++c) {
+        if (c != LineMonitorDetailsColumn && !row.Separator) {
+            eventTable->resizeColumnToContents(c);
+            if ((c == 2 || c == 3) && header->sectionSize(c) > narrow) {
+                header->resizeSection(c, narrow);
+            }
+        }
+    }
+}
+
+void LineMonitorWindow::ClearRows() {
+    eventTable->clearSpans();
+    eventTable->setRowCount(0);
+    rows_.Clear();
+    if (Listening()) {
+        rows_.BeginRun();  // the listening going on is the first of the new list
+    }
+    RefreshButtons();
+}
+
+void LineMonitorWindow::ShowInputLost(int run, int times) {
+    if (run == run_ && Listening()) {
+        lost_ = times;
+        statusLabel->setText(Text(ListeningStatus(rate_, lost_)));
+    }
 }
 
 void LineMonitorWindow::ShowLevel(double peakDbfs, double seconds) {
@@ -283,11 +349,13 @@ void LineMonitorWindow::ShowLevel(double peakDbfs, double seconds) {
 
 void LineMonitorWindow::InspectSelectedRow() {
     const int r = eventTable->currentRow();
-    if (r < 0 || static_cast<std::size_t>(r) >= messages_.size() || messages_[r].empty() ||
-        !InspectMessage) {
+    const auto& rows = rows_.Rows();
+    if (r < 0 || static_cast<std::size_t>(r) >= rows.size() ||
+        rows[static_cast<std::size_t>(r)].Message.empty() || !InspectMessage) {
         return;
     }
-    InspectMessage(messages_[static_cast<std::size_t>(r)]);
+    const TLineMonitorRow& row = rows[static_cast<std::size_t>(r)];
+    InspectMessage(row.Message, row.Standard);
 }
 
 void LineMonitorWindow::RefreshButtons() {
@@ -298,8 +366,10 @@ void LineMonitorWindow::RefreshButtons() {
     logBox->setEnabled(!Listening());
     logFileBox->setEnabled(!Listening());
     const int r = eventTable->currentRow();
-    inspectButton->setEnabled(r >= 0 && static_cast<std::size_t>(r) < messages_.size() &&
-                              !messages_[static_cast<std::size_t>(r)].empty());
+    const auto& rows = rows_.Rows();
+    inspectButton->setEnabled(r >= 0 && static_cast<std::size_t>(r) < rows.size() &&
+                              !rows[static_cast<std::size_t>(r)].Message.empty());
+    clearButton->setEnabled(!rows.empty());
 }
 
 void LineMonitorWindow::closeEvent(QCloseEvent* event) {

@@ -38,8 +38,14 @@ class LineMonitorWindow : public QDialog {
     LineMonitorWindow(IErrorReporter& errors, TOpenInput openInput, QWidget* parent = nullptr);
     ~LineMonitorWindow() override;
 
-    // Shows the inspector on a message's bytes.
-    std::function<void(const Bytes&)> InspectMessage;
+    // Asks "File X exists.  Replace?" with Yes, No and Cancel (Cancel the
+    // default), as the Save command asks: Yes replaces it, No leaves the name
+    // to be changed, Cancel stops. The program gives its own message boxes;
+    // without them a message box of the same form asks.
+    INotices* Notices = nullptr;
+
+    // Shows the inspector on a message's bytes, read in its standard's terms.
+    std::function<void(const Bytes&, TCidStandard)> InspectMessage;
 
     // The device choice: the default input, then every input device.
     void FillDevices();
@@ -47,6 +53,8 @@ class LineMonitorWindow : public QDialog {
     void StopListening();
     bool Listening() const { return worker_.joinable(); }
     void InspectSelectedRow();
+    // Empties the list; the next Start counts as the first again.
+    void ClearRows();
 
     QComboBox* deviceBox = nullptr;
     QPushButton* startButton = nullptr;  // "Start" / "Stop"
@@ -57,6 +65,7 @@ class LineMonitorWindow : public QDialog {
     QCheckBox* logBox = nullptr;  // checked at first
     QLineEdit* logFileBox = nullptr;
     QPushButton* inspectButton = nullptr;
+    QPushButton* clearButton = nullptr;
     QLabel* statusLabel = nullptr;
 
   protected:
@@ -65,12 +74,14 @@ class LineMonitorWindow : public QDialog {
   private:
     void AddRow(const TLineMonitorRow& row);
     void ShowLevel(double peakDbfs, double seconds);
+    void ShowInputLost(int run, int times);
     void Finished(int run, const std::string& failure);
     void RefreshButtons();
+    TDialogAnswer AskReplace(const std::string& path);
 
     IErrorReporter& errors_;
     TOpenInput openInput_;
-    std::vector<Bytes> messages_;  // per table row
+    TLineMonitorLog rows_;  // one entry per table row
     std::unique_ptr<ISoundInput> input_;
     std::unique_ptr<TWavRecorder> recorder_;
     std::unique_ptr<TCallLog> log_;  // written on the listening thread
@@ -78,7 +89,8 @@ class LineMonitorWindow : public QDialog {
     std::thread worker_;
     std::atomic<bool> stop_{false};
     double rate_ = 1;
-    int run_ = 0;  // which listening the thread's last report belongs to
+    int run_ = 0;   // which listening the thread's last report belongs to
+    int lost_ = 0;  // times the input lost samples in this listening
 };
 
 }  // namespace ringlark::ui

@@ -40,10 +40,10 @@ TEST_F(GuiTest, TheOverviewStripShowsTheSpansAndAClickMovesTheView) {
     EXPECT_EQ(overview.Spans[0].Label, "SAS");
     EXPECT_EQ(overview.Spans[1].Label, "CAS");
     EXPECT_EQ(overview.Spans[2].Label, "CORR");
-    // a click on the message's span brings the view there
+    // a click on the message's span brings the view there, centred on the point clicked
     const int column = static_cast<int>(overview.Spans[2].From * 771 / overview.Samples) + 1;
     QTest::mouseClick(viewer.Strip(), Qt::LeftButton, {}, QPoint(column, 20));
-    const int64_t expected = 44 + overview.Samples * column / 771;
+    const int64_t expected = 44 + overview.Samples * column / 771 - 771 / 2;  // centred there
     EXPECT_EQ(viewer.ScrollBar()->value(), expected);
     EXPECT_EQ(window.Model().Viewer.ScrollPosition, expected);
     if (const char* folder = std::getenv("RINGLARK_SCREENSHOTS")) {
@@ -66,6 +66,12 @@ TEST_F(GuiTest, AnalyzeAnyRecordingLoadsASixteenBitFileAndMeasuresIt) {
     EXPECT_TRUE(measurements.isVisible());
     ASSERT_EQ(measurements.messageBox->count(), 1);
     EXPECT_TRUE(measurements.messageBox->itemText(0).endsWith("82 03 0B 01 FF 70"));
+    // the FSK Analyst tab shows the report, under where it came from
+    const QStringList lines = window.resultsBox->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("Analyze Any Recording: ") +
+                            QString::fromStdString((dir / "sixteen.wav").string()));
+    EXPECT_EQ(lines[2], QStringLiteral("Here is what I decoded:"));
     // what libsndfile cannot read is reported
     const auto text = (dir / "text.wav").string();
     test::WriteFile(text, "not a sound");

@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -17,8 +19,10 @@
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "generation/StandardsSynth.h"
 #include "monitor/sound/PortAudioInput.h"
 #include "monitor/ui/LineMonitorWindow.h"
+#include "protocol/MessageFormat.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -55,7 +59,7 @@ TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
     TRecordingErrors errors;
     LineMonitorWindow window(errors, OpenDevice);
     std::vector<Bytes> inspected;
-    window.InspectMessage = [&](const Bytes& bytes) { inspected.push_back(bytes); };
+    window.InspectMessage = [&](const Bytes& bytes, TCidStandard) { inspected.push_back(bytes); };
     window.FillDevices();
     EXPECT_EQ(window.deviceBox->itemText(0), "Default input");
     window.show();
@@ -134,6 +138,159 @@ TEST(LineMonitorGui, AnInputThatCannotBeOpenedIsReported) {
     ASSERT_EQ(errors.Reported.size(), 1u);
     EXPECT_EQ(errors.Reported[0],
               "Cannot open the sound input: no input device is named no such device");
+}
+
+// A recording fed as a sound input, which loses samples before chosen reads.
+class TFedInput : public ISoundInput {
+  public:
+    TFedInput(std::vector<float> samples, std::vector<int> lostBefore = {})
+        : samples_(std::move(samples)), lostBefore_(std::move(lostBefore)) {}
+    double Rate() const override { return 44100; }
+    std::size_t Read(float* out, std::size_t count) override {
+        for (int read : lostBefore_) {
+            overflows_ += read == reads_ ? 1 : 0;
+        }
+        ++reads_;
+        const std::size_t n = std::min(count, samples_.size() - at_);
+        std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(at_), n, out);
+        at_ += n;
+        return n;
+    }
+    int Overflows() const override { return overflows_; }
+
+  private:
+    std::vector<float> samples_;
+    std::vector<int> lostBefore_;
+    std::size_t at_ = 0;
+    int reads_ = 0;
+    int overflows_ = 0;
+};
+
+std::vector<float> Quiet(double seconds) {
+    return std::vector<float>(static_cast<std::size_t>(seconds * 44100), 0.0f);
+}
+
+std::vector<float> Joined(std::initializer_list<std::vector<float>> parts) {
+    std::vector<float> all;
+    for (const auto& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+// Starts the window on the next input and waits (generously) until it ends.
+void ListenToTheEnd(LineMonitorWindow& window) {
+    QTest::mouseClick(window.startButton, Qt::LeftButton);
+    for (int waited = 0; window.Listening() && waited < 120000; waited += 20) {
+        QTest::qWait(20);
+    }
+    QTest::qWait(50);  // the last queued reports
+    ASSERT_FALSE(window.Listening());
+}
+
+// A V.23 call set-up: date, number and a name too long for its column.
+const Bytes kV23Message = FrameMessage(
+    0x80, test::HexBytes("01 08") + "12071030" + test::HexBytes("02 0A") + "0123456789" +
+              test::HexBytes("07 28") + "A CALLER NAME MUCH TOO LONG FOR A COLUMN");
+
+TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
+    std::vector<std::unique_ptr<ISoundInput>> inputs;
+    inputs.push_back(std::make_unique<TFedInput>(Joined(
+        {Quiet(0.2),
+         ImageSamples(SynthesiseV23Image(
+             kV23Message, V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, false), 63)),
+         Quiet(0.3), ImageSamples(SynthesiseDtmfImage("A4512345678C", 63)), Quiet(0.3)})));
+    inputs.push_back(std::make_unique<TFedInput>(
+        Joined({Quiet(0.1), ImageSamples(SynthesiseDtmfImage("A4512345678C", 63)), Quiet(0.3)}),
+        std::vector<int>{3}));
+    TRecordingErrors errors;
+    LineMonitorWindow window(errors, [&](const std::string&) {
+        auto next = std::move(inputs.front());
+        inputs.erase(inputs.begin());
+        return next;
+    });
+    std::vector<std::pair<Bytes, TCidStandard>> inspected;
+    window.InspectMessage = [&](const Bytes& bytes, TCidStandard standard) {
+        inspected.emplace_back(bytes, standard);
+    };
+    window.resize(760, 420);
+    window.show();
+    EXPECT_FALSE(window.clearButton->isEnabled());
+    ListenToTheEnd(window);
+    EXPECT_TRUE(errors.Reported.empty());
+    EXPECT_EQ(window.statusLabel->text(), "Stopped");
+    ASSERT_EQ(window.eventTable->rowCount(), 2);
+    const auto cell = [&](int row, int column) {
+        return window.eventTable->item(row, column)->text();
+    };
+    EXPECT_EQ(cell(0, 1), "V.23 Message");
+    EXPECT_EQ(cell(0, 2), "0123456789");
+    EXPECT_EQ(cell(0, 3), "A CALLER NAME MUCH TOO LONG FOR A COLUMN");
+    EXPECT_EQ(cell(1, 1), "DTMF");
+    EXPECT_EQ(cell(1, 2), "4512345678");
+    EXPECT_EQ(cell(1, 6), "A4512345678C");
+    window.eventTable->selectRow(0);
+    QTest::mouseClick(window.inspectButton, Qt::LeftButton);
+    ASSERT_EQ(inspected.size(), 1u);
+    EXPECT_EQ(inspected[0].first, kV23Message);
+    EXPECT_EQ(inspected[0].second, TCidStandard::EtsiV23);
+    window.eventTable->selectRow(1);
+    EXPECT_FALSE(window.inspectButton->isEnabled());  // digits: no bytes to inspect
+
+    // The long name is cut to its column, whole in its tool tip; Details
+    // takes the rest of the width, and Date/Time and Checksum stay in view.
+    const QHeaderView* header = window.eventTable->horizontalHeader();
+    const int viewport = window.eventTable->viewport()->width();
+    EXPECT_LE(header->sectionSize(3),
+              window.eventTable->fontMetrics().averageCharWidth() * LineMonitorNarrowColumnChars);
+    EXPECT_EQ(window.eventTable->item(0, 3)->toolTip(), "A CALLER NAME MUCH TOO LONG FOR A COLUMN");
+    EXPECT_LE(header->sectionViewportPosition(5) + header->sectionSize(5), viewport);
+    EXPECT_EQ(header->sectionViewportPosition(6) + header->sectionSize(6), viewport);
+
+    // A second Start is set apart; the input lost samples once.
+    ListenToTheEnd(window);
+    ASSERT_EQ(window.eventTable->rowCount(), 4);
+    EXPECT_EQ(cell(2, 0), "\u2014 Start 2 \u2014");
+    EXPECT_EQ(window.eventTable->columnSpan(2, 0), 7);
+    EXPECT_EQ(cell(3, 1), "DTMF");
+    EXPECT_EQ(cell(3, 0), "0.100 s");
+    EXPECT_EQ(window.statusLabel->text(), "Stopped; input lost 1 time");
+
+    EXPECT_TRUE(window.clearButton->isEnabled());
+    QTest::mouseClick(window.clearButton, Qt::LeftButton);
+    EXPECT_EQ(window.eventTable->rowCount(), 0);
+    EXPECT_FALSE(window.clearButton->isEnabled());
+    EXPECT_FALSE(window.inspectButton->isEnabled());
+}
+
+TEST(LineMonitorGui, AnExistingRecordingIsReplacedOnlyAfterYesAsSaveAsks) {
+    test::TTempDir dir;
+    const auto path = (dir / "kept.wav").string();
+    test::WriteFile(path, "earlier");
+    TRecordingErrors errors;
+    int opened = 0;
+    LineMonitorWindow window(errors, [&](const std::string&) -> std::unique_ptr<ISoundInput> {
+        ++opened;
+        return std::make_unique<TFedInput>(Quiet(0.2));
+    });
+    test::TScriptedNotices notices;
+    notices.Answers = {TDialogAnswer::No, TDialogAnswer::Cancel, TDialogAnswer::Yes};
+    window.Notices = &notices;
+    window.show();
+    window.recordBox->setChecked(true);
+    window.recordFileBox->setText(QString::fromStdString(path));
+    for (int i = 0; i < 2; ++i) {  // No, then Cancel: nothing starts, the file stays
+        QTest::mouseClick(window.startButton, Qt::LeftButton);
+        EXPECT_FALSE(window.Listening());
+    }
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(test::ReadFile(path), "earlier");
+    ListenToTheEnd(window);  // Yes
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(notices.Questions,
+              std::vector<std::string>(3, "File " + path + " exists.  Replace?"));
+    EXPECT_EQ(test::ReadFile(path).substr(0, 4), "RIFF");
+    EXPECT_TRUE(errors.Reported.empty());
 }
 
 }  // namespace

@@ -264,5 +264,35 @@ TEST(QtFileFilter, ShownAsNamedAndMatchedInAnyCase) {
                                   QStringLiteral("c.Wav")}));
 }
 
+// The any-recording dialog lists every sound file its filter names.
+TEST(QtFileFilter, SeveralPatternsAreEachMatched) {
+    EXPECT_EQ(QtFilter(std::string(MainWindow::kAnyRecordingFilter)),
+              QStringLiteral("Sound Files (*.WAV *.FLAC *.OGG *.AIFF *.AU *.CAF);;All Files (*)"));
+    test::TTempDir dir;
+    for (const char* name : {"a.wav", "b.flac", "c.Ogg", "d.txt"}) {
+        test::WriteFile(dir / name, "");
+    }
+    QFileDialog dialog(nullptr, QStringLiteral("Open"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QtFilter(std::string(MainWindow::kAnyRecordingFilter)));
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    dialog.setDirectory(QString::fromStdString(dir.Path().string()));
+    dialog.show();
+    auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    QStringList shown;
+    for (int wait = 0; wait < 1500 && shown.size() < 3; ++wait) {
+        QTest::qWait(20);
+        shown.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int r = 0; r < view->model()->rowCount(root); ++r) {
+            shown << view->model()->index(r, 0, root).data().toString();
+        }
+    }
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("a.wav"), QStringLiteral("b.flac"),
+                                  QStringLiteral("c.Ogg")}));
+}
+
 }  // namespace
 }  // namespace ringlark::ui

@@ -29,6 +29,7 @@ class TScriptedHost : public IGenerationHost {
         Log.push_back("read");
         return Tab;
     }
+    TCidRequest PeekCurrentTab() override { return Tab; }
     TGenerationOptions CurrentOptions() override { return Options; }
     void BubbleMRU(TMruList list, const Bytes& entry) override {
         Log.push_back((list == TMruList::Numbers ? "number:" : "name:") + entry);
@@ -335,9 +336,67 @@ TEST_F(GenerationDriverTest, OtherStandardsSendTheirOwnSignal) {
     host.Options.Standard = TCidStandard::Dtmf;
     driver.PlayMessage();
     ASSERT_EQ(sound.Played.size(), 2u);
-    EXPECT_EQ(host.Status, "A1234C");
+    EXPECT_EQ(host.Status,
+              "A1234C   [DTMF sends only the number: the name, date and time are not sent]");
     EXPECT_EQ(sound.Played[1], SynthesiseDtmfImage("A1234C", 63));
     EXPECT_TRUE(notices.Notices.empty());
+}
+
+TEST_F(GenerationDriverTest, TheEtsiAlertDtmfFramingAndAbsenceCodesOptionsAreSent) {
+    UseMdmfTab(TSignalling::OnHook);
+    host.Options.Standard = TCidStandard::EtsiV23;
+    host.Options.EtsiAlert = true;
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 1u);
+    EXPECT_EQ(
+        sound.Played[0],
+        SynthesiseV23Image(*host.Inspected,
+                           V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, true), 63));
+    host.Options.Standard = TCidStandard::Dtmf;
+    host.Options.DtmfFraming = TDtmfFraming::StartAEndHash;
+    host.Tab.NameText.clear();
+    host.Tab.DateText.clear();
+    host.Tab.TimeText.clear();
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "A1234#");
+    host.Options.DtmfFraming = TDtmfFraming::StartAEndC;
+    host.Options.DtmfCodes = {"01", "02"};
+    host.Tab.Private = true;
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "B02C");
+    EXPECT_EQ(sound.Played.back(), SynthesiseDtmfImage("B02C", 63));
+}
+
+TEST_F(GenerationDriverTest, DtmfSaysWhichFilledInFieldsItLeavesOut) {
+    host.Options.Standard = TCidStandard::Dtmf;
+    UseMdmfTab(TSignalling::OnHook);
+    host.Tab.DateText.clear();
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "A1234C   [DTMF sends only the number: the name and time are not sent]");
+    host.Tab.NameDisabled = true;  // "No Name": nothing of it is left out
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "A1234C   [DTMF sends only the number: the time is not sent]");
+    host.Tab.TimeText.clear();
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "A1234C");
+    UseSdmfTab("12-34");  // the number-only tab: its date and time
+    driver.PlayMessage();
+    EXPECT_EQ(host.Status, "A1234C   [DTMF sends only the number: the date and time are not sent]");
+    EXPECT_EQ(DroppedFieldsNotice(host.Tab, TCidStandard::EtsiV23), std::nullopt);
+}
+
+TEST_F(GenerationDriverTest, ARefusedMessageIsToldBeforeTheSaveDialogAsksForAName) {
+    host.Options.Standard = TCidStandard::Dtmf;
+    for (TMessageKind kind : {TMessageKind::VmwiOn, TMessageKind::VmwiOff, TMessageKind::Test}) {
+        UseMiscTab(kind);
+        saveDialog.Answers = {std::string("never-asked.wav")};
+        driver.SaveMessageAs();
+        EXPECT_TRUE(saveDialog.Showings.empty());
+    }
+    ASSERT_EQ(notices.Notices.size(), 3u);
+    EXPECT_EQ(notices.Notices[0].substr(0, 38), "DTMF caller ID carries only a number: ");
+    EXPECT_TRUE(host.Log.empty());  // nothing read, remembered or generated
+    EXPECT_TRUE(sound.Played.empty());
 }
 
 TEST_F(GenerationDriverTest, AMessageAStandardCannotSendIsRefusedWithANotice) {
