@@ -18,11 +18,13 @@ int main(int argc, char** argv) {
     TWorkshopArgs workshopArgs;
     TAnalyzeArgs analyzeArgs;
     TListenArgs listenArgs;
+    TPlanArgs planArgs;
     AddGenerate(app, generateArgs);
     AddAnalyze(app, analyzeArgs);
     AddListen(app, listenArgs);
     AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
+    AddPlan(app, planArgs);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
             status = RunListen(listenArgs);
         } else if (app.got_subcommand("workshop")) {
             status = RunWorkshop(workshopArgs);
+        } else if (app.got_subcommand("plan")) {
+            status = RunPlan(planArgs);
         } else {
             status = RunInspect(inspectArgs);
         }

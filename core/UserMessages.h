@@ -24,4 +24,14 @@ std::string FileTooLarge(std::string_view path, std::string_view limit);
 std::string FileExistsUseForce(std::string_view path);
 std::string StoreNotRead(std::string_view path, std::string_view reason);
 
+// The receiver test bench (testsignal/).
+// "--twist-db 30 is out of range: -20 to 20 dB".
+std::string ValueOutOfRange(std::string_view option, std::string_view value, std::string_view min,
+                            std::string_view max, std::string_view unit);
+// "The level and twist put the FSK tones above full scale (peak 1.41)".
+std::string PeakAboveFullScale(std::string_view what, std::string_view peak);
+// "Plan FILE: reason".
+std::string PlanNotRead(std::string_view plan, std::string_view reason);
+std::string UnknownPlan(std::string_view name, std::string_view known);
+
 }  // namespace ringlark::msg
