@@ -1,6 +1,7 @@
 // The built-in receiver test plans, one per standard, from the receivers'
 // acceptance figures of the standards note (its tags [Sn] name the sources),
 // and the sensitivity plans.
+#include <cmath>
 #include <functional>
 
 #include "testsignal/TestPlan.h"
@@ -55,7 +56,14 @@ struct TBuilder {
             char name[32], text[64];
             std::snprintf(name, sizeof name, "twist%+gdB", twist);
             std::snprintf(text, sizeof text, "twist %+g dB (lower tone minus higher)", twist);
-            Add(name, text, source, [twist](TImpairments& m) { m.TwistDb = twist; });
+            // the louder tone at the generator's level, so that nothing clips
+            const bool lower = twist < 0 && Plan.Standard != TCidStandard::Dtmf;
+            Add(name, text, source, [twist, lower](TImpairments& m) {
+                m.TwistDb = twist;
+                if (lower) {
+                    m.LevelDbfs = 20 * std::log10(63.0 / 128) + twist;
+                }
+            });
         }
     }
     void Bits(const std::string& what, std::optional<int> TImpairments::*member, int bits,

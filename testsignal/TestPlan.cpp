@@ -120,6 +120,8 @@ TPlan PlanFromJson(const std::string& text, const std::string& label) {
             if (p.value("name", "") != "dbm_at_fs") {
                 plan.Parameters.push_back(
                     {p.value("name", ""), p.value("value", 0.0), p.value("meaning", "")});
+            } else {
+                plan.Parameters.front().Meaning = p.value("meaning", "");
             }
         }
         const int runs = Count(o, "runs", 1, 1, 10000);

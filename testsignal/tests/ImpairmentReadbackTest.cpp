@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 
 #include "generation/MessageBuilder.h"
 #include "measurement/Measurements.h"
@@ -58,10 +59,14 @@ TEST_P(FskReadback, EveryImpairmentAtOnceIsMeasuredBack) {
     m.MarkErrorPct = 1.3;
     m.SpaceErrorPct = -1.2;
     m.BaudErrorPct = -1.5;
-    m.SeizureBits = 120;
+    // Ringlark's decoder misses BT messages whose seizure after the alert is
+    // shorter than BT's 300 (96, 120 and, with these impairments, 200 bits are
+    // not decoded): BT keeps its own seizure here
+    const int seizure = standard == TCidStandard::Bt ? 300 : 120;
+    m.SeizureBits = seizure;
     m.MarkBits = 60;
     m.IdleBits = 3;
-    m.SnrDb = 25;
+    m.SnrDb = 30;  // 28.5 dB in band in the measurements' own tests
     m.Seed = 7;
     const TRead read = ReadBack(s);
     EXPECT_EQ(read.Message.Message, s.Message);
@@ -75,10 +80,10 @@ TEST_P(FskReadback, EveryImpairmentAtOnceIsMeasuredBack) {
     EXPECT_NEAR(got.MarkDbfs, -20, 0.3);
     EXPECT_NEAR(got.SpaceDbfs, -20 - *m.TwistDb, 0.3);
     EXPECT_NEAR(got.TwistDb, *m.TwistDb, 0.4);
-    EXPECT_NEAR(got.SeizureBits, 120, 1);
+    EXPECT_NEAR(got.SeizureBits, seizure, 1);
     EXPECT_NEAR(got.MarkBits, 60, 1);
     ASSERT_TRUE(got.SnrDb.has_value());
-    EXPECT_NEAR(*got.SnrDb, 25, 1.5);
+    EXPECT_NEAR(*got.SnrDb, 30, 1.5);
     // three idle marks after every byte: 13 bits a byte, the last without them
     const double bits = static_cast<double>(s.Message.size()) * 13 - 3;
     EXPECT_NEAR(got.DurationSeconds * 1200 * 0.985, bits, 1);
@@ -97,15 +102,21 @@ TEST_P(FskReadback, TelephoneBandKeepsTheTonesAndItsGainIsTheFilters) {
     const double tolerance = rate == 8000 ? 3 : 2;
     EXPECT_NEAR(read.Measures.MarkHz, bell ? 1200 : 1300, tolerance);
     EXPECT_NEAR(read.Measures.SpaceHz, bell ? 2200 : 2100, tolerance);
-    // second-order Butterworth edges at 300 and 3400 Hz
+    // the gain of the digital filters at f: z = e^jw through both sections
     const auto gain = [rate](double f) {
-        const double lowCut = std::min(3400.0, rate * 0.45);
-        const double hp = 1 / std::sqrt(1 + std::pow(300 / f, 4));
-        const double lp = 1 / std::sqrt(1 + std::pow(f / lowCut, 4));
-        return Db(hp * lp);
+        const double w = 2 * M_PI * f / rate;
+        const std::complex<double> z = std::polar(1.0, w);
+        const auto section = [&z, rate](double hz, bool high) {
+            const double w0 = 2 * M_PI * hz / rate, alpha = std::sin(w0) / std::sqrt(2.0);
+            const double c = std::cos(w0);
+            const double b0 = high ? (1 + c) / 2 : (1 - c) / 2, b1 = high ? -(1 + c) : 1 - c;
+            const std::complex<double> zi = 1.0 / z;
+            return std::abs((b0 + b1 * zi + b0 * zi * zi) /
+                            ((1 + alpha) - 2 * c * zi + (1 - alpha) * zi * zi));
+        };
+        return Db(section(300, true) * section(std::min(3400.0, rate * 0.45), false));
     };
-    // the bilinear transform bends the low-pass at 8000/s: 0.5 dB allowed there
-    const double levelTolerance = rate == 8000 ? 0.5 : 0.3;
+    const double levelTolerance = 0.3;
     EXPECT_NEAR(read.Measures.MarkDbfs, -10 + gain(bell ? 1200 : 1300), levelTolerance);
     EXPECT_NEAR(read.Measures.SpaceDbfs, -10 + gain(bell ? 2200 : 2100), levelTolerance);
 }
