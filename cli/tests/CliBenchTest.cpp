@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "cli/tests/CliRun.h"
 
@@ -189,6 +190,33 @@ TEST(CliBench, PlanRunScoresAScriptedReceiverExactly) {
         RunCli("plan run " + out + " --decoder 'sh " + (dir / "fake.sh").string() + " {}'");
     EXPECT_EQ(again.Status, 4);
     EXPECT_EQ(again.Out, run.Out);
+}
+
+// Ringlark's own decoder on the Bell 202 plan: it reads levels relative to the
+// recording, so it answers the signal below the must-not-respond level, and
+// it does not take 20 idle marks between bytes; everything else it decodes,
+// and it never shows the message with the corrupted checksum.
+TEST(CliBench, PlanRunScoresRinglarkAnalyzeItself) {
+    test::TTempDir dir;
+    const auto run = RunShell("CLI plan run bell --runs 1 --rate 8000 -o " + (dir / "b").string() +
+                              " --decoder 'CLI analyze --all --any-format {}'");
+    EXPECT_EQ(run.Status, 4) << run.Err;
+    std::map<std::string, std::string> verdicts;
+    std::istringstream lines(run.Out);
+    for (std::string line; std::getline(lines, line);) {
+        verdicts[line.substr(0, line.find(' '))] = line.substr(line.rfind(' ') + 1);
+    }
+    for (const auto& [condition, verdict] : verdicts) {
+        const bool fails = condition == "level-below-no-response" || condition == "idle-20";
+        if (condition != "FAIL:") {
+            EXPECT_EQ(verdict, fails ? "FAIL" : "PASS") << condition;
+        }
+    }
+    EXPECT_EQ(verdicts.size(), 18u);
+    EXPECT_EQ(run.Out.substr(run.Out.rfind("FAIL:")), "FAIL: 15 of 17 conditions\n");
+    // its own report of the bad checksum is no number at all
+    EXPECT_EQ(test::ReadFile(dir / "b" / "outputs" / "017-bad-checksum-001.txt").find("8005551212"),
+              std::string::npos);
 }
 
 TEST(CliBench, SensitivityReportDrawsTheDecodeRate) {
