@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/ImpairmentOptions.h"
 #include "generation/workflow/CallerIdTab.h"
 #include "measurement/Measurements.h"
 
@@ -61,6 +62,7 @@ struct TGenerateArgs {
     std::string Standard = "bell";
     std::string Alert;                       // "dtas", "none"; empty: the standard's own
     std::optional<std::string> DtmfFraming;  // absent: A<number>C
+    TImpairmentArgs Impair;                  // any given: the test-signal synthesiser
 };
 
 void AddGenerate(CLI::App& app, TGenerateArgs& args);
@@ -177,5 +179,25 @@ struct TInspectArgs {
 
 void AddInspect(CLI::App& app, TInspectArgs& args);
 TExitStatus RunInspect(const TInspectArgs& args);
+
+// plan list | show NAME | make NAME|FILE.json -o DIR | run NAME|FILE.json|DIR:
+// the receiver test bench.
+struct TPlanArgs {
+    std::string Action;  // "list", "show", "make", "run"
+    std::string Target;  // a built-in plan's name, a plan file, or a folder plan make wrote
+    std::optional<std::string> Output;
+    std::optional<int> Rate;
+    std::string Format;  // "u8", "s16"; empty: s16
+    std::optional<int> Runs;
+    std::string Decoder;
+    unsigned Jobs = 1;
+    std::string Match = "number";
+    bool Json = false, Force = false;
+};
+
+void AddPlan(CLI::App& app, TPlanArgs& args);
+TExitStatus RunPlan(const TPlanArgs& args);
+// plan run: each file through the decoder, scored and reported.
+TExitStatus RunPlanRun(const TPlanArgs& args);
 
 }  // namespace ringlark::cli

@@ -145,6 +145,34 @@ Bytes OtherStandardImage(const TGenerateArgs& args, TCidStandard standard, const
     return SynthesiseV23Image(message, V23TimingFor(standard, signalling, alert), args.Amplitude);
 }
 
+// The signal with the receiver-test options: any standard at any rate and
+// sample format, impaired as asked.
+Bytes TestSignalImage(const TGenerateArgs& args, TCidStandard standard, const Bytes& message,
+                      const std::string& dtmfDigits, TSignalling signalling) {
+    if (args.Clip != 63 || args.NoClip) {
+        throw TUsageError("--clip and --no-clip do not apply to test signals");
+    }
+    if (args.Amplitude < 1 || args.Amplitude > 128) {
+        throw TUsageError("--amplitude " + std::to_string(args.Amplitude) +
+                          " is out of range for a test signal: 1 to 128");
+    }
+    if (args.Play && (args.Impair.OutputRate() != SampleRate ||
+                      args.Impair.OutputFormat() != TSampleFormat::U8)) {
+        throw TUsageError("--play plays 8-bit 44100/s signals; leave out --rate and --format");
+    }
+    TTestSignal signal;
+    signal.Standard = standard;
+    signal.Signalling = signalling;
+    signal.Alert = args.Alert.empty() ? standard == TCidStandard::Bt : args.Alert == "dtas";
+    signal.Message = message;
+    signal.Digits = dtmfDigits;
+    signal.Amplitude = args.Amplitude;
+    signal.Impairments = args.Impair.Resolved();
+    signal.Rate = args.Impair.OutputRate();
+    CheckAsUsage(signal);
+    return EncodeWav(SynthesiseTestSignal(signal), signal.Rate, args.Impair.OutputFormat());
+}
+
 // One character of a UTF-8 text: its bytes from `at` (a byte that starts no
 // sequence stands alone).
 std::size_t CharacterLength(std::string_view utf8, std::size_t at) {
@@ -252,9 +280,12 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
     synth.Amplitude = args.Amplitude;
     synth.Clip = args.NoClip ? 128 : args.Clip;
     const Bytes image =
-        standard == TCidStandard::Bell202
+        args.Impair.Given() ? TestSignalImage(args, standard, message, digits, request.Signalling)
+        : standard == TCidStandard::Bell202
             ? SynthesiseImage(synth, message, request.Signalling)
             : OtherStandardImage(args, standard, message, digits, request.Signalling);
+    const std::size_t samples =
+        (image.size() - WavHeaderSize) / (args.Impair.OutputFormat() == TSampleFormat::S16 ? 2 : 1);
 
     if (args.Output) {
         WriteOutputFile(*args.Output, image, args.Force);
@@ -270,9 +301,8 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
     const bool quiet = args.Output.has_value() || args.Play;
     if (standard == TCidStandard::Dtmf) {
         if (args.Json) {
-            nlohmann::json out = {{"digits", digits},
-                                  {"fields", DtmfFieldsText(digits)},
-                                  {"samples", image.size() - WavHeaderSize}};
+            nlohmann::json out = {
+                {"digits", digits}, {"fields", DtmfFieldsText(digits)}, {"samples", samples}};
             if (args.Output) {
                 PutFileName(out, "file", *args.Output);
             }
@@ -285,7 +315,7 @@ TExitStatus RunGenerate(const TGenerateArgs& args) {
     } else if (args.Json) {
         nlohmann::json out = {{"status", Cp1252ToUtf8(PrintableText(message))},
                               {"message", HexString(message)},
-                              {"samples", image.size() - WavHeaderSize}};
+                              {"samples", samples}};
         if (args.Output) {
             PutFileName(out, "file", *args.Output);
         }
@@ -347,6 +377,7 @@ void AddGenerate(CLI::App& app, TGenerateArgs& args) {
                      "etsi, bt: dtas (the dual-tone alert first) or none (default: none "
                      "for etsi, dtas for bt)")
         ->check(CLI::IsMember({"dtas", "none"}));
+    AddImpairmentOptions(*generate, args.Impair);
     generate->add_option("--dtmf-framing", args.DtmfFraming,
                          "dtmf: ac (A<number>C, default), a-hash (A<number>#), dc "
                          "(D<number>C) or hash (<number>#)");

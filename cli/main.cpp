@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     TListenArgs listenArgs;
     TLogArgs logArgs;
     TPhoneBookArgs phoneBookArgs;
+    TPlanArgs planArgs;
     AddGenerate(app, generateArgs);
     AddAnalyze(app, analyzeArgs);
     AddListen(app, listenArgs);
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     CLI::App* phonebook = AddPhoneBook(app, phoneBookArgs);
     AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
+    AddPlan(app, planArgs);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
             status = RunPhoneBook(*phonebook, phoneBookArgs);
         } else if (app.got_subcommand("workshop")) {
             status = RunWorkshop(workshopArgs);
+        } else if (app.got_subcommand("plan")) {
+            status = RunPlan(planArgs);
         } else {
             status = RunInspect(inspectArgs);
         }

@@ -79,4 +79,23 @@ std::string InputLost(int times) {
     return "input lost " + std::to_string(times) + (times == 1 ? " time" : " times");
 }
 
+std::string ValueOutOfRange(std::string_view option, std::string_view value, std::string_view min,
+                            std::string_view max, std::string_view unit) {
+    std::string text = Fill("--", option, " ");
+    text +=
+        std::string(value) + " is out of range: " + std::string(min) + " to " + std::string(max);
+    return unit.empty() ? text : text + " " + std::string(unit);
+}
+std::string PeakAboveFullScale(std::string_view what, std::string_view peak) {
+    return Fill("The level and twist put ", what,
+                " above full scale (peak " + std::string(peak) + " of 1)");
+}
+std::string PlanNotRead(std::string_view plan, std::string_view reason) {
+    return Fill("Plan ", plan, ": " + std::string(reason));
+}
+std::string UnknownPlan(std::string_view name, std::string_view known) {
+    return Fill("No plan named ", name,
+                " (built-in plans: " + std::string(known) + "; or a .json file or a folder)");
+}
+
 }  // namespace ringlark::msg

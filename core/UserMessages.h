@@ -35,4 +35,14 @@ std::string InputLost(int times);
 std::string NotValidNumber(std::string_view text);
 std::string NotAnAbsenceCode(std::string_view text);
 
+// The receiver test bench (testsignal/).
+// "--twist-db 30 is out of range: -20 to 20 dB".
+std::string ValueOutOfRange(std::string_view option, std::string_view value, std::string_view min,
+                            std::string_view max, std::string_view unit);
+// "The level and twist put the FSK tones above full scale (peak 1.41)".
+std::string PeakAboveFullScale(std::string_view what, std::string_view peak);
+// "Plan FILE: reason".
+std::string PlanNotRead(std::string_view plan, std::string_view reason);
+std::string UnknownPlan(std::string_view name, std::string_view known);
+
 }  // namespace ringlark::msg

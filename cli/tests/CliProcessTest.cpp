@@ -375,7 +375,7 @@ TEST(CliManualPage, ListsEveryOptionOfEverySubCommand) {
         commands.push_back(line.substr(2, line.find(' ', 2) - 2));
     }
     EXPECT_EQ(commands, (std::vector<std::string>{"generate", "analyze", "listen", "log",
-                                                  "phonebook", "workshop", "inspect"}));
+                                                  "phonebook", "workshop", "inspect", "plan"}));
     for (const auto& command : commands) {
         EXPECT_NE(page.find(".SS " + command), Bytes::npos) << command;
         const std::string help = RunCli(command + " --help").Out;

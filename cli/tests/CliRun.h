@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -27,15 +28,25 @@ struct TRun {
     std::string Err;
 };
 
-// A shell command line; "CLI" in it stands for the program. It runs with a
-// home folder of its own, so that nothing it does reaches the user's files
-// (a command line may still set HOME or XDG_CONFIG_HOME for one program).
+// A shell command line; the word "CLI" in it stands for the program (only as
+// a word of its own: a temporary folder's random name may hold the letters).
+// It runs with a home folder of its own, so that nothing it does reaches the
+// user's files (a command line may still set HOME or XDG_CONFIG_HOME for one
+// program).
 inline TRun RunShell(std::string command) {
     TTempDir dir;
     const auto errPath = dir / "stderr";
+    const auto partOfAName = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' ||
+               c == '.' || c == '/';
+    };
     for (std::size_t at = command.find("CLI"); at != std::string::npos;
-         at = command.find("CLI", at)) {
-        command.replace(at, 3, RINGLARK_CLI_PATH);
+         at = command.find("CLI", at + 1)) {
+        const bool word = (at == 0 || !partOfAName(command[at - 1])) &&
+                          (at + 3 == command.size() || !partOfAName(command[at + 3]));
+        if (word) {
+            command.replace(at, 3, RINGLARK_CLI_PATH);
+        }
     }
     const auto home = dir / "home";
     command = "{ export HOME='" + home.string() + "' XDG_CONFIG_HOME='" + home.string() +
