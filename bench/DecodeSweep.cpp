@@ -106,6 +106,7 @@ struct TIntegrityCondition {
     bool Band = false;    // through a telephone channel
     double HumDb = -99;   // hum level relative to the signal
     bool Alerts = false;  // SAS, CAS and quiet before the data (call waiting)
+    bool Speech = false;  // a conversation up to the alert and right after the data
 };
 
 std::vector<TIntegrityCondition> IntegrityConditions() {
@@ -144,6 +145,13 @@ std::vector<TIntegrityCondition> IntegrityConditions() {
     add("onhook twist+6dB 8000/s", [](auto& c) {
         c.Signal.Rate = 8000;
         c.Signal.TwistDb = 6;
+    });
+    // A call-waiting tone that interrupts a conversation.
+    add("speech+alerts+cw 44100/s", [](auto& c) {
+        c.Signal.SeizureBits = 0;
+        c.Signal.MarkBits = 84;
+        c.Alerts = true;
+        c.Speech = true;
     });
     // Call waiting as an exchange sends it: SAS, CAS, quiet, 70 ms of mark.
     for (double rate : {44100.0, 8000.0}) {
@@ -201,6 +209,19 @@ void RunIntegrity(int seeds, const std::string& only) {
                 if (condition.Alerts) {
                     std::vector<float> alerts = CallWaitingAlerts(signal.Rate, signal.Amplitude);
                     clean.insert(clean.begin(), alerts.begin(), alerts.end());
+                }
+                if (condition.Speech) {
+                    // speech at the data's power, a second before and after
+                    std::vector<float> before = SpeechLike(signal.Rate, seed, 1.0);
+                    std::vector<float> after = SpeechLike(signal.Rate, seed + 1000, 1.0);
+                    const double gain = std::sqrt(power / std::max(1e-12, MeanPower(before)));
+                    for (auto* part : {&before, &after}) {
+                        for (float& v : *part) {
+                            v = static_cast<float>(v * gain);
+                        }
+                    }
+                    clean.insert(clean.begin(), before.begin(), before.end());
+                    clean.insert(clean.end(), after.begin(), after.end());
                 }
                 std::vector<float> noisy = AddNoiseAtPower(
                     clean, power, snr, static_cast<std::size_t>(signal.Rate / 10),
