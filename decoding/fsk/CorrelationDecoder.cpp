@@ -20,6 +20,10 @@ namespace {
 constexpr double kMinLeadMark = 0.5;  // mean decision over the bits before a message
 constexpr int kLeadBits = 16;
 constexpr double kMinClarity = 0.45;  // mean |decision| over a message's bits
+// How far after a stop bit the next start bit is looked for: Bellcore allows
+// up to 20 extra mark bits between characters; with a clock up to 5 % fast
+// and the edge found a little late, 24 bits.
+constexpr double kMaxIdleBits = 24;
 
 struct TTry {
     double Offset;          // shift of the sampling points, in bits
@@ -141,12 +145,12 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
         if (measured >= 0) {
             edge = predicted + t.Gain * (measured - predicted);
         } else {
-            if (s.Open && predicted + 21 * bit + 2 >= size) {
-                attempt.NeedMore = predicted + 21 * bit + 2;
+            if (s.Open && predicted + (kMaxIdleBits + 1) * bit + 2 >= size) {
+                attempt.NeedMore = predicted + (kMaxIdleBits + 1) * bit + 2;
                 return attempt;
             }
             const double later =
-                FindCrossing(s, predicted + 0.5 * bit, predicted + 20 * bit, t.Threshold);
+                FindCrossing(s, predicted + 0.5 * bit, predicted + kMaxIdleBits * bit, t.Threshold);
             edge = byte + 1 < expected && later >= 0 ? later : predicted;
         }
     }

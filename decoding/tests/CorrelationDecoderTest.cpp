@@ -167,5 +167,24 @@ TEST(CorrelationDecoder, EveryCallWaitingImageRinglarkMakesIsReadWithItsAlert) {
     }
 }
 
+// Bellcore allows up to 20 extra mark bits between characters: each byte's
+// start is looked for that far after the stop bit, by a file and a stream alike.
+TEST(CorrelationDecoder, TwentyIdleMarksBetweenBytesAreRead) {
+    const Bytes sent = ExampleMdmfMessage();
+    for (int idle : {1, 10, 20}) {
+        TFskSignal signal;
+        signal.IdleBits = idle;
+        const auto noisy = AddNoise(SynthesiseFsk(sent, signal), 15.0, 4410, 5);
+        const auto found = TCorrelationDecoder().Decode(noisy, 44100.0);
+        ASSERT_EQ(found.size(), 1u) << idle;
+        EXPECT_EQ(found[0].Message, sent) << idle;
+        TFskSignal slow = signal;
+        slow.Rate = 8000;
+        const auto at8000 = TCorrelationDecoder().Decode(SynthesiseFsk(sent, slow), 8000.0);
+        ASSERT_EQ(at8000.size(), 1u) << idle;
+        EXPECT_EQ(at8000[0].Message, sent) << idle;
+    }
+}
+
 }  // namespace
 }  // namespace ringlark
