@@ -137,7 +137,9 @@ TImpairments ImpairmentsFromJson(const nlohmann::json& object, double dbmAtFullS
         throw RinglarkError("impairments must be a JSON object");
     }
     TImpairments m;
-    for (const auto& [key, value] : object.items()) {
+    for (const auto& item : object.items()) {
+        const std::string& key = item.key();
+        const nlohmann::json& value = item.value();
         const auto need = [&](bool ok, const char* what) {
             if (!ok) {
                 throw RinglarkError("\"" + key + "\" must be " + what);
