@@ -1,7 +1,6 @@
 #include "decoding/ByteExtraction.h"
 
-#include "protocol/MessageRules.h"
-
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -9,6 +8,7 @@
 #include "decoding/tones/DtmfDecoder.h"
 #include "protocol/DtmfCallerId.h"
 #include "protocol/MessageFormat.h"
+#include "protocol/MessageRules.h"
 
 namespace ringlark {
 
@@ -95,12 +95,18 @@ Bytes TByteAnalyzer::CorrelationAnalyze(const Bytes& image) {
     return messages.empty() ? Bytes() : messages.front().Message;
 }
 
+namespace {
+
+// The message a text whose checksum passes holds by its length byte; what
+// follows it is not the message's.
+std::string_view MessageOf(std::string_view text) {
+    return text.substr(0, static_cast<std::size_t>(static_cast<uint8_t>(text[1])) + 3);
+}
+
+}  // namespace
+
 bool MessageHolds(std::string_view text, TCidStandard standard) {
-    if (!ChecksumPasses(text)) {
-        return false;
-    }
-    const std::size_t total = static_cast<std::size_t>(static_cast<uint8_t>(text[1])) + 3;
-    return CheckMessage(text.substr(0, total), standard).Passed;
+    return ChecksumPasses(text) && CheckMessage(MessageOf(text), standard).Passed;
 }
 
 bool TAutoResult::Checked() const {
@@ -114,8 +120,7 @@ std::string TAutoResult::BrokenRule() const {
     if (Failed() || Uncertain || MethodTag == "DTMF" || !ChecksumPasses(Text)) {
         return {};
     }
-    const std::size_t total = static_cast<std::size_t>(static_cast<uint8_t>(Text[1])) + 3;
-    return CheckMessage(std::string_view(Text).substr(0, total), Standard()).Reason;
+    return CheckMessage(MessageOf(Text), Standard()).Reason;
 }
 
 TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {

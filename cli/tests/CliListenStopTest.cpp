@@ -24,8 +24,6 @@
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
-extern char** environ;
-
 namespace ringlark {
 namespace {
 

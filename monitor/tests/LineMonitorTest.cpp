@@ -8,6 +8,7 @@
 #include "generation/StandardsSynth.h"
 #include "monitor/LineListener.h"
 #include "monitor/WavRecorder.h"
+#include "monitor/tests/FedInput.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -106,34 +107,8 @@ TEST(LineMonitorStatus, LostInputIsSaidInEveryStatus) {
     EXPECT_EQ(RecordedStatus(2, "x.wav", 2), "Recorded 2.0 s to x.wav; input lost 2 times");
 }
 
-// An input that gives its samples in blocks and loses some before chosen reads.
-class TLossyInput : public ISoundInput {
-  public:
-    TLossyInput(std::vector<float> samples, std::vector<int> lostBefore)
-        : samples_(std::move(samples)), lostBefore_(std::move(lostBefore)) {}
-    double Rate() const override { return 8000; }
-    std::size_t Read(float* out, std::size_t count) override {
-        for (int read : lostBefore_) {
-            overflows_ += read == reads_ ? 1 : 0;
-        }
-        ++reads_;
-        const std::size_t n = std::min(count, samples_.size() - at_);
-        std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(at_), n, out);
-        at_ += n;
-        return n;
-    }
-    int Overflows() const override { return overflows_; }
-
-  private:
-    std::vector<float> samples_;
-    std::vector<int> lostBefore_;
-    std::size_t at_ = 0;
-    int reads_ = 0;
-    int overflows_ = 0;
-};
-
 TEST(LineListener, ReportsEachLossOfInputWithWhereItHappened) {
-    TLossyInput input(std::vector<float>(8000, 0.0f), {2, 2, 5});  // 160-sample blocks
+    test::TFedInput input(std::vector<float>(8000, 0.0f), 8000, {2, 2, 5});  // 160-sample blocks
     TLineListener listener(input, nullptr);
     std::vector<std::pair<int, double>> lost;
     listener.OnInputLost = [&](int times, double seconds) { lost.emplace_back(times, seconds); };
@@ -142,7 +117,7 @@ TEST(LineListener, ReportsEachLossOfInputWithWhereItHappened) {
     EXPECT_EQ(lost, (std::vector<std::pair<int, double>>{{2, 0.06}, {3, 0.12}}));
     EXPECT_EQ(listener.InputLost(), 3);
 
-    TLossyInput clean(std::vector<float>(800, 0.0f), {});
+    test::TFedInput clean(std::vector<float>(800, 0.0f), 8000);
     TLineListener quiet(clean, nullptr);
     quiet.OnInputLost = [&](int, double) { FAIL() << "nothing was lost"; };
     quiet.Run(stop);

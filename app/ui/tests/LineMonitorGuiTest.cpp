@@ -21,6 +21,7 @@
 #include "generation/SignalImage.h"
 #include "generation/StandardsSynth.h"
 #include "monitor/sound/PortAudioInput.h"
+#include "monitor/tests/FedInput.h"
 #include "monitor/ui/LineMonitorWindow.h"
 #include "protocol/MessageFormat.h"
 #include "tests/support/TestSignals.h"
@@ -140,32 +141,6 @@ TEST(LineMonitorGui, AnInputThatCannotBeOpenedIsReported) {
               "Cannot open the sound input: no input device is named no such device");
 }
 
-// A recording fed as a sound input, which loses samples before chosen reads.
-class TFedInput : public ISoundInput {
-  public:
-    TFedInput(std::vector<float> samples, std::vector<int> lostBefore = {})
-        : samples_(std::move(samples)), lostBefore_(std::move(lostBefore)) {}
-    double Rate() const override { return 44100; }
-    std::size_t Read(float* out, std::size_t count) override {
-        for (int read : lostBefore_) {
-            overflows_ += read == reads_ ? 1 : 0;
-        }
-        ++reads_;
-        const std::size_t n = std::min(count, samples_.size() - at_);
-        std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(at_), n, out);
-        at_ += n;
-        return n;
-    }
-    int Overflows() const override { return overflows_; }
-
-  private:
-    std::vector<float> samples_;
-    std::vector<int> lostBefore_;
-    std::size_t at_ = 0;
-    int reads_ = 0;
-    int overflows_ = 0;
-};
-
 std::vector<float> Quiet(double seconds) {
     return std::vector<float>(static_cast<std::size_t>(seconds * 44100), 0.0f);
 }
@@ -195,14 +170,16 @@ const Bytes kV23Message = FrameMessage(
 
 TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
     std::vector<std::unique_ptr<ISoundInput>> inputs;
-    inputs.push_back(std::make_unique<TFedInput>(Joined(
-        {Quiet(0.2),
-         ImageSamples(SynthesiseV23Image(
-             kV23Message, V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, false), 63)),
-         Quiet(0.3), ImageSamples(SynthesiseDtmfImage("A4512345678C", 63)), Quiet(0.3)})));
-    inputs.push_back(std::make_unique<TFedInput>(
+    inputs.push_back(std::make_unique<test::TFedInput>(
+        Joined(
+            {Quiet(0.2),
+             ImageSamples(SynthesiseV23Image(
+                 kV23Message, V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, false), 63)),
+             Quiet(0.3), ImageSamples(SynthesiseDtmfImage("A4512345678C", 63)), Quiet(0.3)}),
+        44100));
+    inputs.push_back(std::make_unique<test::TFedInput>(
         Joined({Quiet(0.1), ImageSamples(SynthesiseDtmfImage("A4512345678C", 63)), Quiet(0.3)}),
-        std::vector<int>{3}));
+        44100, std::vector<int>{3}));
     TRecordingErrors errors;
     LineMonitorWindow window(errors, [&](const std::string&) {
         auto next = std::move(inputs.front());
@@ -271,7 +248,7 @@ TEST(LineMonitorGui, AnExistingRecordingIsReplacedOnlyAfterYesAsSaveAsks) {
     int opened = 0;
     LineMonitorWindow window(errors, [&](const std::string&) -> std::unique_ptr<ISoundInput> {
         ++opened;
-        return std::make_unique<TFedInput>(Quiet(0.2));
+        return std::make_unique<test::TFedInput>(Quiet(0.2), 44100);
     });
     test::TScriptedNotices notices;
     notices.Answers = {TDialogAnswer::No, TDialogAnswer::Cancel, TDialogAnswer::Yes};
