@@ -11,7 +11,8 @@ packages=(
   portaudio19-dev libasound2-dev libasound2-plugins
   libcli11-dev nlohmann-json3-dev libsndfile1-dev libsoxr-dev libfftw3-dev libsqlite3-dev
   libmosquitto-dev mosquitto mosquitto-clients
-  dpkg-dev file desktop-file-utils appstream
+  qt6-charts-dev
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 
 missing=()
