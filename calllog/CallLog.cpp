@@ -44,9 +44,14 @@ const char* const kVersion2 =
     "CREATE TABLE settings (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
     "PRAGMA user_version = 2;";
 
+// Messages read whole but refused are kept too, with the reason.
+const char* const kVersion3 =
+    "ALTER TABLE calls ADD COLUMN refused TEXT NOT NULL DEFAULT '';"
+    "PRAGMA user_version = 3;";
+
 const char* const kColumns =
     "id, heard_utc, input, offset_seconds, standard, kind, number, name, message_time, "
-    "number_absent, name_absent, checksum, quality, uncertain, raw, details, contact";
+    "number_absent, name_absent, checksum, quality, uncertain, raw, details, contact, refused";
 
 std::string OpenPath(const std::string& path, bool create) {
     if (!create && !std::filesystem::exists(path)) {
@@ -90,6 +95,9 @@ void TCallLog::Migrate() {
         if (version < 2) {
             db_.Execute(kVersion2);
         }
+        if (version < 3) {
+            db_.Execute(kVersion3);
+        }
         db_.Execute("COMMIT");
     } catch (...) {
         db_.Execute("ROLLBACK");
@@ -101,8 +109,8 @@ void TCallLog::Append(TCallRecord& r) {
     TSqlStatement insert(db_,
                          "INSERT INTO calls (heard_utc, input, offset_seconds, standard, kind, "
                          "number, name, message_time, number_absent, name_absent, checksum, "
-                         "quality, uncertain, raw, details, contact) VALUES "
-                         "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                         "quality, uncertain, raw, details, contact, refused) VALUES "
+                         "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     int i = 1;
     for (const std::string* text : {&r.HeardUtc, &r.Input}) {
         insert.Bind(i++, std::optional<std::string>(*text));
@@ -117,6 +125,7 @@ void TCallLog::Append(TCallRecord& r) {
     insert.BindBlob(i++, r.Raw);
     insert.Bind(i++, std::optional<std::string>(r.Details));
     insert.Bind(i++, std::optional<std::string>(r.Contact));
+    insert.Bind(i++, std::optional<std::string>(r.Refused));
     db_.Execute("BEGIN IMMEDIATE");
     try {
         insert.Step();
@@ -178,6 +187,7 @@ std::vector<TCallRecord> TCallLog::Find(const TCallFilter& filter) {
         r.Raw = select.Blob(14);
         r.Details = select.Text(15);
         r.Contact = select.Text(16);
+        r.Refused = select.Text(17);
         rows.push_back(std::move(r));
     }
     return {rows.rbegin(), rows.rend()};

@@ -26,7 +26,7 @@ struct TCallFilter {
 
 class TCallLog {
   public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     // Opens the file, creating it (and its folder) with create; throws
     // RinglarkError when it cannot, or when a later Ringlark wrote it.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "calllog/PhoneBook.h"
 #include "core/Cp1252.h"
 #include "protocol/DtmfCallerId.h"
 #include "protocol/MessageFormat.h"
@@ -243,7 +244,63 @@ TCallRecord TCallRecorder::Record(const TStreamEvent& event) {
     if (m.Uncertain) {
         Append(r.Details, "uncertain; other reading: " + HexText(m.Alternative));
     }
+    if (m.Failed) {
+        r.Refused = m.Failure.empty() ? "refused" : m.Failure;
+        Append(r.Details, "refused: " + r.Refused);
+    }
     return r;
+}
+
+namespace {
+
+std::string QualityText(const TCallRecord& r) {
+    if (!r.Quality) {
+        return "";
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%.3f", *r.Quality);
+    return text;
+}
+
+}  // namespace
+
+std::string CallBytesText(const TCallRecord& r) {
+    return r.Standard == "dtmf" ? r.Raw : HexText(r.Raw);
+}
+
+std::string CallsCsv(const std::vector<TCallRecord>& rows) {
+    std::string text =
+        "id,heard_utc,local_time,input,offset_seconds,standard,kind,number,name,contact,"
+        "message_time,number_absent,name_absent,checksum,quality,uncertain,bytes,details,"
+        "refused\r\n";
+    for (const TCallRecord& r : rows) {
+        char offset[32];
+        std::snprintf(offset, sizeof offset, "%.3f", r.Offset);
+        const std::vector<std::string> cells = {std::to_string(r.Id),
+                                                r.HeardUtc,
+                                                LocalText(r.HeardUtc),
+                                                r.Input,
+                                                offset,
+                                                r.Standard,
+                                                r.Kind,
+                                                r.Number,
+                                                r.Name,
+                                                r.Contact,
+                                                r.MessageTime,
+                                                r.NumberAbsent,
+                                                r.NameAbsent,
+                                                r.Checksum,
+                                                QualityText(r),
+                                                r.Uncertain ? "1" : "0",
+                                                CallBytesText(r),
+                                                r.Details,
+                                                r.Refused};
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            text += (i ? "," : "") + CsvField(cells[i]);
+        }
+        text += "\r\n";
+    }
+    return text;
 }
 
 }  // namespace ringlark

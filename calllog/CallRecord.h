@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/Bytes.h"
 #include "decoding/StreamDecoder.h"
@@ -30,6 +31,10 @@ struct TCallRecord {
     Bytes Raw;            // the message's bytes, or DTMF digits as text
     std::string Details;  // the rest: other values, a tone's measurements
     std::string Contact;  // the phone book's name for the number, if any
+    // Why a message read whole was refused (a checksum or a rule of its
+    // structure failed); empty for one that was accepted. Its fields are
+    // what was read.
+    std::string Refused;
 };
 
 // UTC ISO 8601 with milliseconds, and back; Local: "2026-12-07 19:58:44.123"
@@ -41,6 +46,12 @@ std::string LocalText(const std::string& utc);
 // The fields of a message's bytes (number, name, date/time, reasons for
 // absence, the kind by its type, the checksum).
 void PutMessageFields(TCallRecord& record, std::string_view message);
+
+// A row's bytes as the log lists them: hex ("80 20 01 ..."), DTMF its digits.
+std::string CallBytesText(const TCallRecord& record);
+// The rows as CSV (RFC 4180, CRLF), with a header: what `log --csv` prints and
+// the Call Log window exports.
+std::string CallsCsv(const std::vector<TCallRecord>& rows);
 
 // Turns the events of one input into rows. A message after a subscriber alert
 // (and, in Bell 202, after a dual-tone alert) within a second and a half is

@@ -165,8 +165,9 @@ void TCallLogging::TakeReading(const Bytes& message, const std::string& tag) {
 
 TCallRecord TCallLogging::Take(const TStreamEvent& event) {
     TCallRecord record = recorder_->Record(event);
-    const bool message =
-        event.Kind == TStreamEvent::TKind::Message || event.Kind == TStreamEvent::TKind::Dtmf;
+    // A refused reading is logged (the line sent something) but is no call.
+    const bool message = (event.Kind == TStreamEvent::TKind::Message && !event.Message.Failed) ||
+                         event.Kind == TStreamEvent::TKind::Dtmf;
     // A log or phone book that fails is said on stderr; listening goes on.
     try {
         if (hasBook_ && message && !record.Uncertain && !record.Number.empty()) {
@@ -223,10 +224,11 @@ void LogRecordings(const std::vector<std::string>& files, const std::string& log
         } catch (const RinglarkError&) {
             continue;  // its analysis said why
         }
-        TLineListener listener(*input, nullptr);
+        TLineListener listener(*input, nullptr, true);
         logging.BeginInput(file, std::chrono::system_clock::now());
         bool anyMessage = false;
         listener.OnEvent = [&](const TStreamEvent& event) {
+            // (a refused reading counts: the analysis below would read it again)
             anyMessage = anyMessage || event.Kind == TStreamEvent::TKind::Message ||
                          event.Kind == TStreamEvent::TKind::Dtmf;
             logging.Take(event);

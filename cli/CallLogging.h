@@ -52,6 +52,8 @@ class TCallLogging {
     void TakeReading(const Bytes& message, const std::string& tag);
     // Whether a phone book with entries is in use: lines and JSON get the contact.
     bool HasPhoneBook() const { return hasBook_; }
+    // Whether events are written to a call log.
+    bool Logs() const { return log_ != nullptr; }
     // " | Contact: NAME" for a message of a known number; empty otherwise.
     std::string ContactText(const TCallRecord& record) const;
     // "contact": the name or null, when a phone book is in use.

@@ -261,7 +261,8 @@ TExitStatus RunListen(const TListenArgs& args) {
         recorder = std::make_unique<TWavRecorder>(
             *args.Record, static_cast<uint32_t>(std::lround(std::clamp(rate, 1.0, 1e6))));
     }
-    TLineListener listener(*input, recorder.get());
+    // With a log, messages that are read whole but refused go into it too.
+    TLineListener listener(*input, recorder.get(), logging.Logs());
     TLevelLine level(!args.Quiet && isatty(STDERR_FILENO) != 0);
     bool recordingFailed = false;
     listener.OnRecordingFailed = [&](const std::string& reason) {
@@ -294,6 +295,10 @@ TExitStatus RunListen(const TListenArgs& args) {
     }
     bool anyFail = false;
     listener.OnEvent = [&](const TStreamEvent& event) {
+        if (event.Kind == TStreamEvent::TKind::Message && event.Message.Failed) {
+            logging.Take(event);  // logged only: it is not a message
+            return;
+        }
         level.Clear();
         const TCallRecord record = logging.Take(event);
         if (!args.Measure || event.Kind != TStreamEvent::TKind::Message) {

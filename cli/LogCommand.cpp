@@ -27,22 +27,9 @@ std::string LogPath(const std::optional<std::string>& given) {
     return path;
 }
 
-std::string QualityText(const TCallRecord& r) {
-    if (!r.Quality) {
-        return "";
-    }
-    char text[16];
-    std::snprintf(text, sizeof text, "%.3f", *r.Quality);
-    return text;
-}
-
 // A number, or why there is none ("(private)").
 std::string Shown(const std::string& value, const std::string& absent) {
     return !value.empty() || absent.empty() ? value : "(" + absent + ")";
-}
-
-std::string BytesText(const TCallRecord& r) {
-    return r.Standard == "dtmf" ? r.Raw : HexString(r.Raw);
 }
 
 // "LOCAL | INPUT | KIND | NUMBER | NAME | CONTACT | MESSAGE TIME | CHECKSUM | DETAILS"
@@ -50,7 +37,9 @@ std::string RowLine(const TCallRecord& r) {
     std::string line = LocalText(r.HeardUtc);
     for (const std::string& cell :
          {r.Input, r.Kind, Shown(r.Number, r.NumberAbsent), Shown(r.Name, r.NameAbsent), r.Contact,
-          r.MessageTime, r.Checksum + (r.Uncertain ? " uncertain" : ""), r.Details}) {
+          r.MessageTime,
+          r.Checksum + (r.Uncertain ? " uncertain" : "") + (r.Refused.empty() ? "" : " refused"),
+          r.Details}) {
         line += " | " + cell;
     }
     return line;
@@ -73,41 +62,9 @@ nlohmann::json RowJson(const TCallRecord& r) {
             {"checksum", r.Checksum},
             {"quality", r.Quality ? nlohmann::json(*r.Quality) : nlohmann::json()},
             {"uncertain", r.Uncertain},
-            {"bytes", BytesText(r)},
-            {"details", r.Details}};
-}
-
-std::string CsvText(const std::vector<TCallRecord>& rows) {
-    std::string text =
-        "id,heard_utc,local_time,input,offset_seconds,standard,kind,number,name,contact,"
-        "message_time,number_absent,name_absent,checksum,quality,uncertain,bytes,details\r\n";
-    for (const TCallRecord& r : rows) {
-        char offset[32];
-        std::snprintf(offset, sizeof offset, "%.3f", r.Offset);
-        const std::vector<std::string> cells = {std::to_string(r.Id),
-                                                r.HeardUtc,
-                                                LocalText(r.HeardUtc),
-                                                r.Input,
-                                                offset,
-                                                r.Standard,
-                                                r.Kind,
-                                                r.Number,
-                                                r.Name,
-                                                r.Contact,
-                                                r.MessageTime,
-                                                r.NumberAbsent,
-                                                r.NameAbsent,
-                                                r.Checksum,
-                                                QualityText(r),
-                                                r.Uncertain ? "1" : "0",
-                                                BytesText(r),
-                                                r.Details};
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            text += (i ? "," : "") + CsvField(cells[i]);
-        }
-        text += "\r\n";
-    }
-    return text;
+            {"bytes", CallBytesText(r)},
+            {"details", r.Details},
+            {"refused", r.Refused.empty() ? nlohmann::json() : nlohmann::json(r.Refused)}};
 }
 
 bool IsUtf8(std::string_view text) {
@@ -168,11 +125,11 @@ TExitStatus RunLog(const TLogArgs& args) {
     TCallLog log(LogPath(args.Log), false);
     const std::vector<TCallRecord> rows = log.Find(filter);
     if (args.Export) {
-        WriteOutputFile(*args.Export, CsvText(rows), args.Force);
+        WriteOutputFile(*args.Export, CallsCsv(rows), args.Force);
         return TExitStatus::Success;
     }
     if (args.Csv) {
-        std::cout << CsvText(rows);
+        std::cout << CallsCsv(rows);
     } else {
         for (const TCallRecord& r : rows) {
             std::cout << (args.Json ? RowJson(r).dump() : RowLine(r)) << '\n';

@@ -54,7 +54,7 @@ double CheckedRate(double rate) {
 
 }  // namespace
 
-TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain)
+TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain, bool includeFailed)
     : rate_(CheckedRate(rate)),
       workingRate_(WorkingRateFor(rate_, kBell202Tones)),
       decimator_(workingRate_.Factor),
@@ -73,6 +73,7 @@ TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain)
         s.Open = true;
         TCorrelationSearch search;
         search.IncludeUncertain = includeUncertain;
+        search.IncludeFailed = includeFailed;
         search.Standard = decoder.Standard;
         lanes_.push_back({decoder.Standard, std::move(correlator), std::move(s), search});
     }

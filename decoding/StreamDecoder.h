@@ -37,8 +37,9 @@ class TStreamDecoder {
     static constexpr double MinRate = 8000;
     static constexpr double MaxRate = 192000;
 
-    // Throws RinglarkError for a rate outside MinRate to MaxRate.
-    explicit TStreamDecoder(double rate, bool includeUncertain = false);
+    // Throws RinglarkError for a rate outside MinRate to MaxRate. With
+    // includeFailed, messages read whole but refused come too (marked Failed).
+    explicit TStreamDecoder(double rate, bool includeUncertain = false, bool includeFailed = false);
 
     // Samples in -1 to 1.
     void Feed(std::span<const float> samples, std::vector<TStreamEvent>& events);

@@ -9,8 +9,8 @@
 
 namespace ringlark {
 
-TLineListener::TLineListener(ISoundInput& input, TWavRecorder* recorder)
-    : input_(input), recorder_(recorder), decoder_(input.Rate(), true) {}
+TLineListener::TLineListener(ISoundInput& input, TWavRecorder* recorder, bool includeFailed)
+    : input_(input), recorder_(recorder), decoder_(input.Rate(), true, includeFailed) {}
 
 double TLineListener::Seconds() const {
     return static_cast<double>(decoder_.SamplesFed()) / decoder_.Rate();
@@ -26,7 +26,8 @@ void TLineListener::Run(const std::atomic<bool>& stop, double maxSeconds) {
     const int lostBefore = input_.Overflows();
     const auto report = [&] {
         for (const auto& e : events) {
-            if ((e.Kind == TStreamEvent::TKind::Message && !e.Message.Uncertain) ||
+            if ((e.Kind == TStreamEvent::TKind::Message && !e.Message.Uncertain &&
+                 !e.Message.Failed) ||
                 e.Kind == TStreamEvent::TKind::Dtmf) {
                 ++messages_;
             }

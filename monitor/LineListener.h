@@ -16,7 +16,9 @@ namespace ringlark {
 // touches it meanwhile except the stop flag.
 class TLineListener {
   public:
-    TLineListener(ISoundInput& input, TWavRecorder* recorder);
+    // With includeFailed, messages read whole but refused are reported too
+    // (marked Failed), so that a log shows the line sent something.
+    TLineListener(ISoundInput& input, TWavRecorder* recorder, bool includeFailed = false);
 
     std::function<void(const TStreamEvent&)> OnEvent;
     // Each block read, before it is decoded (for those that keep what came).

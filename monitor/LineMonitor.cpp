@@ -6,6 +6,7 @@
 #include "core/UserMessages.h"
 #include "inspection/Inspector.h"
 #include "protocol/DtmfCallerId.h"
+#include "protocol/MessageFormat.h"
 
 namespace ringlark {
 
@@ -54,7 +55,10 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
     const TCorrMessage& m = event.Message;
     row.Message = m.Message;
     row.Standard = m.Standard;
-    cells[5] = m.Uncertain ? "Uncertain" : "OK";
+    cells[5] = m.Failed ? "Failed" : m.Uncertain ? "Uncertain" : "OK";
+    if (m.Failed) {
+        cells[6] = "refused: " + (m.Failure.empty() ? std::string("refused") : m.Failure);
+    }
     // Each value note is "Label: value"; the label says which column it fills.
     cells[1] = m.Standard == TCidStandard::Bell202 ? "Message" : "V.23 Message";
     for (const Bytes& note : InspectorFields(BuildInspector(m.Message, m.Standard))) {
@@ -73,6 +77,25 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
         }
     }
     return row;
+}
+
+std::optional<TCallNotice> CallNoticeFor(const TLineMonitorRow& row) {
+    const auto& cells = row.Cells;
+    const bool dtmf = cells[1] == "DTMF";
+    const bool fsk = cells[1] == "Message" || cells[1] == "V.23 Message";
+    if (row.Separator || !(dtmf || fsk)) {
+        return std::nullopt;
+    }
+    if (fsk) {
+        const auto type = row.Message.empty() ? 0 : static_cast<uint8_t>(row.Message[0]);
+        if (cells[5] != "OK" || (type != cid::TypeSdmf && type != cid::TypeMdmf)) {
+            return std::nullopt;
+        }
+    }
+    TCallNotice notice;
+    notice.Title = "Call from " + (cells[2].empty() ? std::string("an unknown number") : cells[2]);
+    notice.Body = cells[3].empty() ? "No name sent" : cells[3];
+    return notice;
 }
 
 const TLineMonitorRow* TLineMonitorLog::BeginRun() {

@@ -2,6 +2,7 @@
 
 // What the line monitor shows of each event: the cells of its row.
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,10 +33,22 @@ struct TLineMonitorRow {
 };
 
 // "12.345 s", "Message" / "V.23 Message" / "DTMF" / "CAS" / "SAS", the calling
-// number (or why it is absent), the name, "12/07 09:30", "OK" or "Uncertain"
-// ("-" for DTMF, which has no checksum), and the rest: the other values a
+// number (or why it is absent), the name, "12/07 09:30", "OK", "Uncertain" or
+// "Failed" (read whole but refused: what was read, and why in Details) ("-" for
+// DTMF, which has no checksum), and the rest: the other values a
 // message carries, a tone's duration, frequencies and levels.
 TLineMonitorRow LineMonitorRow(const TStreamEvent& event);
+
+// What a desktop notification says of a call: "Call from 8005551212" and the
+// name sent (with the phone book's, as the row shows it), or "No name sent".
+// Only an accepted message that sets up a call (SDMF, MDMF, V.23 call setup)
+// or DTMF caller ID is a call; tones, message waiting and refused or
+// uncertain readings are not.
+struct TCallNotice {
+    std::string Title;
+    std::string Body;
+};
+std::optional<TCallNotice> CallNoticeFor(const TLineMonitorRow& row);
 
 // The rows of every listening since the list was last cleared. Each listening
 // counts from 0 s again, so every Start but the first on an empty list adds a

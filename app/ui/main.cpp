@@ -1,4 +1,5 @@
-// ringlark: the desktop program. Reads no command line.
+// ringlark: the desktop program. Knows --version and --help; every other
+// argument is Qt's (-platform, -style, ...).
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
@@ -21,13 +22,39 @@
 #include "monitor/ui/LineMonitorWindow.h"
 #include "workshop/ui/EditParameterDialog.h"
 
+namespace {
+const char* const kDesktopUsage =
+    "Usage: ringlark [Qt options]\n"
+    "       ringlark --version | --help\n"
+    "\n"
+    "The desktop workbench for telephone caller-ID signalling audio: compose,\n"
+    "play, save, inspect and decode caller ID; the line monitor, the call log\n"
+    "and the signal measurements. ringlark-cli does the same from the command line.\n"
+    "\n"
+    "Options:\n"
+    "  --version             print the version and exit\n"
+    "  --help                print this text and exit\n"
+    "  -platform NAME        Qt platform plugin (xcb, wayland, offscreen)\n"
+    "  -style STYLE          widget style, e.g. Fusion\n"
+    "  -stylesheet FILE      Qt style sheet for every window\n"
+    "  -display DISPLAY      X11 display\n"
+    "  -reverse              right-to-left layout\n"
+    "  -qwindowgeometry G    main window size and place, WIDTHxHEIGHT+X+Y\n"
+    "\n"
+    "See ringlark(1) and ringlark-cli(1).\n";
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace ringlark;
     using namespace ringlark::ui;
 
-    // The one argument the program knows, answered before any window opens.
+    // The program's own arguments, answered before any window opens.
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::printf("ringlark %s\n", RINGLARK_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::fputs(kDesktopUsage, stdout);
         return 0;
     }
     QApplication application(argc, argv);

@@ -83,15 +83,15 @@ TEST(CallLog, WritesEveryFieldOfARowAndReadsItBack) {
         log.Append(row);
         EXPECT_EQ(row.Id, 1);
     }
-    EXPECT_EQ(Sql(path, "PRAGMA user_version; PRAGMA journal_mode"), "2\nwal\n");
+    EXPECT_EQ(Sql(path, "PRAGMA user_version; PRAGMA journal_mode"), "3\nwal\n");
     EXPECT_EQ(
         Sql(path,
             "SELECT id, heard_utc, input, offset_seconds, standard, kind, number, name, "
             "message_time, number_absent, name_absent, checksum, quality, uncertain, "
-            "hex(raw), details, contact FROM calls"),
+            "hex(raw), details, contact, refused FROM calls"),
         "1|2026-12-07T08:00:01.750Z|line.wav|1.5|bell202|MDMF|8005551212|JOHN DOE|12-07 "
         "09:30|||ok|0.861|0|802001083132303730393330020A3830303535353132313207084A4F484E20444F45"
-        "82||Johnny\n");
+        "82||Johnny|\n");
     TCallLog again(path, false);
     const auto rows = again.Find({});
     ASSERT_EQ(rows.size(), 1u);
@@ -139,9 +139,43 @@ TEST(CallLog, AVersionOneFileIsBroughtUpToDateWithItsRowsKept) {
         log.Append(next);
         EXPECT_EQ(next.Id, 8);
     }
-    EXPECT_EQ(Sql(path, "PRAGMA user_version"), "2\n");
-    EXPECT_EQ(Sql(path, "SELECT id, kind, contact FROM calls ORDER BY id"), "7|SDMF|\n8|SAS|x\n");
+    EXPECT_EQ(Sql(path, "PRAGMA user_version"), "3\n");
+    EXPECT_EQ(Sql(path, "SELECT id, kind, contact, refused FROM calls ORDER BY id"),
+              "7|SDMF||\n8|SAS|x|\n");
     EXPECT_EQ(Sql(path, "SELECT count(*) FROM contacts; SELECT count(*) FROM settings"), "0\n0\n");
+}
+
+TEST(CallLog, AVersionTwoFileGainsTheRefusedColumnAndKeepsItsContacts) {
+    test::TTempDir dir;
+    const std::string path = (dir / "v2.sqlite").string();
+    {
+        TCallLog log(path, true);
+        TCallRecord row =
+            TCallRecorder("hw:0", kStart).Record(MessageEvent(1, test::HexBytes(kMdmfHex)));
+        log.Append(row);
+    }
+    // Back to what the second version wrote: no refused column.
+    EXPECT_EQ(Sql(path,
+                  "ALTER TABLE calls DROP COLUMN refused;"
+                  "INSERT INTO contacts (name, number, number_key) VALUES ('Ann', '555', '555');"
+                  "PRAGMA user_version = 2;"),
+              "");
+    TCallLog log(path, false);
+    TStreamEvent refused = MessageEvent(2, test::HexBytes("80 03 02 01 35 00"));
+    refused.Message.Failed = true;
+    refused.Message.Failure = "checksum fails";
+    TCallRecord bad = TCallRecorder("hw:0", kStart).Record(refused);
+    EXPECT_EQ(bad.Refused, "checksum fails");
+    EXPECT_EQ(bad.Checksum, "failed");
+    EXPECT_EQ(bad.Number, "5");  // what was read
+    EXPECT_EQ(bad.Details, "refused: checksum fails");
+    log.Append(bad);
+    const auto rows = log.Find({});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Refused, "");  // oldest first
+    EXPECT_EQ(rows[1].Refused, "checksum fails");
+    EXPECT_EQ(rows[1].Raw, test::HexBytes("80 03 02 01 35 00"));
+    EXPECT_EQ(Sql(path, "PRAGMA user_version; SELECT name FROM contacts"), "3\nAnn\n");
 }
 
 TEST(CallLog, AFileFromALaterVersionIsRefusedAndLeftAsItIs) {

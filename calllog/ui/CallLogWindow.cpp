@@ -1,5 +1,6 @@
 #include "calllog/ui/CallLogWindow.h"
 
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <filesystem>
 
 #include "calllog/CallLog.h"
+#include "core/FileWriting.h"
 #include "core/RinglarkError.h"
 
 namespace ringlark::ui {
@@ -36,7 +38,8 @@ std::array<std::string, 8> Cells(const TCallRecord& r) {
             shown(r.Name, r.NameAbsent),
             r.Contact,
             r.MessageTime,
-            r.Checksum + (r.Uncertain ? " (uncertain)" : "")};
+            r.Checksum + (r.Uncertain ? " (uncertain)" : "") +
+                (r.Refused.empty() ? "" : " (refused: " + r.Refused + ")")};
 }
 
 }  // namespace
@@ -51,8 +54,20 @@ CallLogWindow::CallLogWindow(std::string path, QWidget* parent)
     searchBox = new QLineEdit(this);
     searchBox->setPlaceholderText(QStringLiteral("number or name"));
     top->addWidget(searchBox, 1);
+    top->addWidget(new QLabel(QStringLiteral("From:"), this));
+    sinceBox = new QLineEdit(this);
+    sinceBox->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
+    sinceBox->setMaximumWidth(150);
+    top->addWidget(sinceBox);
+    top->addWidget(new QLabel(QStringLiteral("To:"), this));
+    untilBox = new QLineEdit(this);
+    untilBox->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
+    untilBox->setMaximumWidth(150);
+    top->addWidget(untilBox);
     refreshButton = new QPushButton(QStringLiteral("Refresh"), this);
     top->addWidget(refreshButton);
+    exportButton = new QPushButton(QStringLiteral("Export..."), this);
+    top->addWidget(exportButton);
     layout->addLayout(top);
     callTable = new QTableWidget(0, static_cast<int>(kTitles.size()), this);
     QStringList titles;
@@ -64,12 +79,23 @@ CallLogWindow::CallLogWindow(std::string path, QWidget* parent)
     callTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     callTable->verticalHeader()->hide();
     callTable->horizontalHeader()->setStretchLastSection(true);
+    callTable->setSortingEnabled(true);
     layout->addWidget(callTable, 1);
     statusLabel = new QLabel(this);
     layout->addWidget(statusLabel);
     resize(820, 420);
     connect(refreshButton, &QPushButton::clicked, this, [this] { Refresh(); });
     connect(searchBox, &QLineEdit::textChanged, this, [this] { Refresh(); });
+    connect(sinceBox, &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    connect(untilBox, &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    connect(exportButton, &QPushButton::clicked, this, [this] {
+        const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Export Calls"),
+                                                          QStringLiteral("calls.csv"),
+                                                          QStringLiteral("CSV Files (*.csv)"));
+        if (!name.isEmpty()) {
+            ExportTo(name.toUtf8().toStdString());
+        }
+    });
 }
 
 void CallLogWindow::showEvent(QShowEvent* event) {
@@ -78,26 +104,42 @@ void CallLogWindow::showEvent(QShowEvent* event) {
 }
 
 void CallLogWindow::Refresh() {
+    callTable->setSortingEnabled(false);  // rows go in as read, then sort
     callTable->setRowCount(0);
+    rows_.clear();
+    exportButton->setEnabled(false);
     if (path_.empty() || !std::filesystem::exists(path_)) {
         statusLabel->setText(QStringLiteral("No calls logged yet"));
+        callTable->setSortingEnabled(true);
         return;
     }
     std::vector<TCallRecord> rows;
     try {
-        TCallLog log(path_, false);
+        TCallFilter filter;
         const std::string search = searchBox->text().trimmed().toUtf8().toStdString();
-        if (search.empty()) {
-            rows = log.Find({});
-        } else {
-            // digits search the number, anything else the name and contact
-            TCallFilter filter;
+        // digits search the number, anything else the name and contact
+        if (!search.empty()) {
             (search.find_first_not_of("0123456789") == std::string::npos ? filter.Number
                                                                          : filter.Name) = search;
-            rows = log.Find(filter);
         }
+        for (auto [box, endOfDay] : {std::pair{sinceBox, false}, std::pair{untilBox, true}}) {
+            const std::string day = box->text().trimmed().toUtf8().toStdString();
+            if (day.empty()) {
+                continue;
+            }
+            const auto utc = LocalDateToUtc(day, endOfDay);
+            if (!utc) {
+                statusLabel->setText(
+                    QStringLiteral("Not a date: %1 (YYYY-MM-DD [HH:MM[:SS]])").arg(Text(day)));
+                callTable->setSortingEnabled(true);
+                return;
+            }
+            (endOfDay ? filter.UntilUtc : filter.SinceUtc) = *utc;
+        }
+        rows = TCallLog(path_, false).Find(filter);
     } catch (const RinglarkError& e) {
         statusLabel->setText(Text(e.what()));
+        callTable->setSortingEnabled(true);
         return;
     }
     for (const TCallRecord& record : rows) {
@@ -110,8 +152,24 @@ void CallLogWindow::Refresh() {
     }
     callTable->resizeColumnsToContents();
     callTable->horizontalHeader()->setStretchLastSection(true);
+    callTable->setSortingEnabled(true);
+    callTable->sortByColumn(0, Qt::AscendingOrder);
     callTable->scrollToBottom();
     statusLabel->setText(QStringLiteral("%1 calls in %2").arg(rows.size()).arg(Text(path_)));
+    rows_ = std::move(rows);
+    exportButton->setEnabled(!rows_.empty());
+}
+
+bool CallLogWindow::ExportTo(const std::string& path) {
+    try {
+        WriteFileReplacing(path, CallsCsv(rows_));
+    } catch (const RinglarkError& e) {
+        statusLabel->setText(Text(e.what()));
+        return false;
+    }
+    statusLabel->setText(
+        QStringLiteral("%1 calls written to %2").arg(rows_.size()).arg(Text(path)));
+    return true;
 }
 
 }  // namespace ringlark::ui

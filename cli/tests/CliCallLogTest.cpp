@@ -247,16 +247,17 @@ TEST(CliCallLog, LogListsSearchesAndExportsExactly) {
               "2026-12-09 12:00:00.000 | calls.wav | DTMF | 0123456789 |  |  |  | none | \n");
     const std::string header =
         "id,heard_utc,local_time,input,offset_seconds,standard,kind,number,name,contact,"
-        "message_time,number_absent,name_absent,checksum,quality,uncertain,bytes,details\r\n";
+        "message_time,number_absent,name_absent,checksum,quality,uncertain,bytes,details,"
+        "refused\r\n";
     const std::string csvA =
         "1,2026-12-07T08:00:01.750Z,2026-12-07 08:00:01.750,hw:1,1.500,bell202,MDMF,8005551212,"
-        "JOHN DOE,\"John, \"\"Boss\"\"\",12-07 09:30,,,ok,0.861,0,80 01 7F,\r\n";
+        "JOHN DOE,\"John, \"\"Boss\"\"\",12-07 09:30,,,ok,0.861,0,80 01 7F,,\r\n";
     const std::string csvB =
         "2,2026-12-08T23:59:59.999Z,2026-12-08 23:59:59.999,hw:1,1.500,bell202,SDMF,,,,12-07 "
-        "09:30,private,,failed,0.861,1,04 01 00,uncertain; other reading: 04 01 FB\r\n";
+        "09:30,private,,failed,0.861,1,04 01 00,uncertain; other reading: 04 01 FB,\r\n";
     const std::string csvC =
         "3,2026-12-09T12:00:00.000Z,2026-12-09 12:00:00.000,calls.wav,0.000,dtmf,DTMF,"
-        "0123456789,,,,,,none,,0,A0123456789C,\r\n";
+        "0123456789,,,,,,none,,0,A0123456789C,,\r\n";
     EXPECT_EQ(RunShell(tz + " --csv").Out, header + csvA + csvB + csvC);
     // searches: by digits, by name or contact in any case, by day, the latest
     EXPECT_EQ(RunShell(tz + " --csv --number 0123").Out, header + csvC);
@@ -286,7 +287,7 @@ TEST(CliCallLog, LogListsSearchesAndExportsExactly) {
     EXPECT_EQ(none.Err, "There is no call log at " + (dir / "none.sqlite").string() + "\n");
 }
 
-TEST(CliCallLog, AnalyzeAddsTheMessagesOfRecordingsAndMarksAFailedChecksum) {
+TEST(CliCallLog, AnalyzeAddsTheMessagesOfRecordingsAndMarksARefusedOne) {
     test::TTempDir dir;
     const std::string wav = WriteCalls(dir);
     // the example with its checksum one too high: read, but no valid message
@@ -309,7 +310,22 @@ TEST(CliCallLog, AnalyzeAddsTheMessagesOfRecordingsAndMarksAFailedChecksum) {
     EXPECT_EQ(rows[0]["bytes"],
               "80 20 01 08 31 32 30 37 30 39 33 30 02 0A 38 30 30 35 35 35 31 32 31 32 07 08 "
               "4A 4F 48 4E 20 44 4F 45 83");
-    EXPECT_EQ(rows[0]["details"], "read by the automatic analysis only (ZCA)");
+    // read whole by the stream decoder and refused: logged with the reason
+    EXPECT_EQ(rows[0]["details"], "refused: checksum fails");
+    EXPECT_EQ(rows[0]["refused"], "checksum fails");
+    // listen logs it the same way and prints what it prints without a log
+    const std::string heard = (dir / "heard.sqlite").string();
+    const TRun listened = RunCli("listen --input " + badWav + " --log " + heard);
+    EXPECT_EQ(listened.Out, RunCli("listen --input " + badWav).Out);
+    EXPECT_EQ(listened.Out.find("MDMF"), std::string::npos) << listened.Out;
+    const auto heardRows = test::JsonLines(RunCli("log --json --log " + heard).Out);
+    ASSERT_EQ(heardRows.size(), 1u);
+    EXPECT_EQ(heardRows[0]["refused"], "checksum fails");
+    EXPECT_EQ(heardRows[0]["bytes"], rows[0]["bytes"]);
+    const std::string line = RunCli("log --log " + heard).Out;
+    const std::string tail = " | failed refused | refused: checksum fails\n";
+    ASSERT_GE(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
 
     // a batch: every event of each file, the file's name as the input
     EXPECT_EQ(RunCli("analyze --quiet " + wav + " " + badWav + " --log " + db).Status, 3);

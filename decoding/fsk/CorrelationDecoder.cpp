@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "core/WavImage.h"
 #include "decoding/fsk/BitClock.h"
@@ -20,6 +21,11 @@ namespace {
 constexpr double kMinLeadMark = 0.5;  // mean decision over the bits before a message
 constexpr int kLeadBits = 16;
 constexpr double kMinClarity = 0.45;  // mean |decision| over a message's bits
+// A refused reading is reported (when asked for) only if it is this clear, its
+// framing holds in every byte and it has at least this many bytes: noise and
+// speech seldom frame so many bytes cleanly.
+constexpr double kMinFailedClarity = 0.6;
+constexpr std::size_t kMinFailedBytes = 5;
 // How far after a stop bit the next start bit is looked for: Bellcore allows
 // up to 20 extra mark bits between characters; with a clock up to 5 % fast
 // and the edge found a little late, 24 bits.
@@ -208,6 +214,9 @@ struct TStartResult {
     bool Found = false;   // some reading passed every rule, or was uncertain
     TCorrMessage Message;
     double End = 0;
+    // The first whole reading, refused but clean enough to report as failed.
+    std::optional<TCorrMessage> Refused;
+    double RefusedEnd = 0;
 };
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
@@ -223,7 +232,12 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
     if (result.NeedMore > 0 || result.Found || unsure <= 0) {
         return result;
     }
-    return ReadStartWithClock(s, edge, standard, unsure);
+    TStartResult second = ReadStartWithClock(s, edge, standard, unsure);
+    if (!second.Refused) {
+        second.Refused = std::move(result.Refused);
+        second.RefusedEnd = result.RefusedEnd;
+    }
+    return second;
 }
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
@@ -241,7 +255,7 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
             t.Threshold == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Threshold);
         const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, bit, t, standard);
         if (attempt.NeedMore > 0) {
-            return {attempt.NeedMore, false, {}, 0};  // read it again when that has arrived
+            return {attempt.NeedMore, false, {}, 0, {}, 0};  // read it again when that has arrived
         }
         if (attempt.Reading.Message.empty()) {
             break;  // too near the end of the recording for any message
@@ -256,6 +270,19 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
             if (i == 0 && attempt.Reading.Message.size() > 2) {
                 AddRetries(attempt, tries);
             }
+            if (i == 0 && attempt.Reading.FramingHolds && attempt.Clarity >= kMinFailedClarity &&
+                attempt.Reading.Message.size() >= kMinFailedBytes) {
+                TCorrMessage refused;
+                refused.Seconds = (edge + static_cast<double>(s.Dropped)) / s.Rate;
+                refused.Message = attempt.Reading.Message;
+                refused.Frames = attempt.Frames;
+                refused.Quality = verdict.Quality;
+                refused.Failed = true;
+                refused.Failure = verdict.Reason;
+                refused.Standard = standard;
+                result.Refused = std::move(refused);
+                result.RefusedEnd = attempt.End;
+            }
             continue;
         }
         const bool uncertain = verdict.Judgement == TJudgement::Uncertain;
@@ -267,7 +294,9 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
                               verdict.Quality,
                               uncertain,
                               verdict.Alternative,
-                              standard};
+                              standard,
+                              false,
+                              {}};
             result.End = attempt.End;
         } else if (attempt.Reading.Message != result.Message.Message && !result.Message.Uncertain) {
             // Two readings of one start that both pass: neither can be trusted.
@@ -363,6 +392,11 @@ void TCorrelationSearch::Run(const TDiscriminator& s, std::vector<TCorrMessage>&
             break;
         }
         position_ = next;
+        if (!start.Found && IncludeFailed && start.Refused) {
+            position_ = std::max(position_, start.RefusedEnd - 0.5 * s.BitLength);
+            found.push_back(std::move(*start.Refused));
+            continue;
+        }
         if (!start.Found) {
             continue;
         }

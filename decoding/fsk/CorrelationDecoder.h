@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct TCorrMessage {
     Bytes Alternative;
     // Whose tones and rules it was read with: Bell 202, or V.23 (EtsiV23).
     TCidStandard Standard = TCidStandard::Bell202;
+    // Read whole with clean framing but refused (the checksum or a rule of the
+    // structure fails): Message holds what was read and Failure says why. Such
+    // readings are returned only when asked for, and are never a message.
+    bool Failed = false;
+    std::string Failure;
     // "CORR" for Bell 202 (analysis method 3), "V23".
     std::string_view Tag() const { return Standard == TCidStandard::Bell202 ? "CORR" : "V23"; }
 };
@@ -75,6 +81,8 @@ class TCorrelationDecoder {
 class TCorrelationSearch {
   public:
     bool IncludeUncertain = false;
+    // Also return the readings that were refused (marked Failed).
+    bool IncludeFailed = false;
     TCidStandard Standard = TCidStandard::Bell202;
 
     void Run(const TDiscriminator& s, std::vector<TCorrMessage>& found);

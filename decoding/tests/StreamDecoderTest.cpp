@@ -160,6 +160,73 @@ TEST(StreamDecoder, SixteenAndEightBitInputDecodeAsTheirFloats) {
     }
 }
 
+// Everything a stream decoder that also reports refused readings gives.
+std::vector<TStreamEvent> WithRefused(const std::vector<float>& samples, double rate) {
+    TStreamDecoder decoder(rate, false, true);
+    std::vector<TStreamEvent> events;
+    for (std::size_t at = 0; at < samples.size(); at += 960) {
+        const std::size_t n = std::min<std::size_t>(960, samples.size() - at);
+        decoder.Feed(std::span<const float>(samples.data() + at, n), events);
+    }
+    decoder.Finish(events);
+    return events;
+}
+
+TEST(StreamDecoder, AMessageReadWholeButRefusedComesMarkedOnlyWhenAskedFor) {
+    for (double rate : {8000.0, 44100.0}) {
+        std::vector<Bytes> sent;
+        std::vector<float> samples = SeveralMessages(rate, 60, 7, sent);
+        // The second message's checksum is spoilt before it is sent.
+        Bytes spoilt = sent[1];
+        spoilt.back() = static_cast<char>(spoilt.back() ^ 0x5A);
+        std::vector<float> bad;
+        TFskSignal signal;
+        signal.Rate = rate;
+        for (std::size_t k = 0; k < sent.size(); ++k) {
+            bad.insert(bad.end(), static_cast<std::size_t>(rate * 0.3), 0.0f);
+            const auto burst = SynthesiseFsk(k == 1 ? spoilt : sent[k], signal);
+            bad.insert(bad.end(), burst.begin(), burst.end());
+        }
+        bad.insert(bad.end(), static_cast<std::size_t>(rate * 0.2), 0.0f);
+        bad = AddNoise(bad, 30, 0, 3);
+
+        const auto plain = Messages(StreamDecode(bad, rate, 1));
+        ASSERT_EQ(plain.size(), 2u) << rate;
+        EXPECT_EQ(plain[0].Message, sent[0]);
+        EXPECT_EQ(plain[1].Message, sent[2]);
+
+        const auto all = Messages(WithRefused(bad, rate));
+        ASSERT_EQ(all.size(), 3u) << rate;
+        EXPECT_FALSE(all[0].Failed);
+        EXPECT_TRUE(all[1].Failed);
+        EXPECT_EQ(all[1].Message, spoilt);
+        EXPECT_EQ(all[1].Failure, "checksum fails");
+        EXPECT_EQ(all[1].Frames.size(), spoilt.size());
+        EXPECT_FALSE(all[2].Failed);
+        EXPECT_EQ(all[2].Message, sent[2]);
+        EXPECT_LT(all[0].Seconds, all[1].Seconds);
+        EXPECT_LT(all[1].Seconds, all[2].Seconds);
+    }
+}
+
+TEST(StreamDecoder, NoiseAndSpeechGiveNoRefusedReading) {
+    int refused = 0;
+    for (uint64_t seed = 1; seed <= 2; ++seed) {
+        for (double rate : {8000.0, 22050.0}) {
+            const std::vector<float> speech = AddNoise(SpeechLike(rate, seed, 12), 10, 0, seed);
+            std::vector<float> noise(static_cast<std::size_t>(rate * 12), 0.0f);
+            noise = AddNoiseAtPower(noise, 0.01, 0, 0, seed);
+            const std::vector<float>& quiet = noise;
+            for (const std::vector<float>* samples : {&speech, &quiet}) {
+                for (const auto& e : WithRefused(*samples, rate)) {
+                    refused += e.Kind == TStreamEvent::TKind::Message ? 1 : 0;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(refused, 0);
+}
+
 TEST(StreamDecoder, RefusesRatesItCannotDecode) {
     EXPECT_EQ(test::ErrorOf([] { TStreamDecoder(4000); }),
               "Sample rate 4000 is outside 8000 to 192000");

@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <chrono>
@@ -93,6 +95,11 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     logFileBox = new QLineEdit(Text(DefaultCallLogPath()), this);
     logFileBox->setPlaceholderText(QStringLiteral("calls.sqlite"));
     logRow->addWidget(logFileBox, 1);
+    notifyBox = new QCheckBox(QStringLiteral("Notify of calls"), this);
+    notifyBox->setChecked(true);
+    notifyBox->setToolTip(
+        QStringLiteral("A desktop notice for each call heard while this window is not in front"));
+    logRow->addWidget(notifyBox);
     layout->addLayout(logRow);
     statusLabel = new QLabel(this);
     layout->addWidget(statusLabel);
@@ -203,14 +210,15 @@ void LineMonitorWindow::StartListening() {
     worker_ = std::thread([this, run, device = Utf8(deviceBox->currentText())] {
         std::string failure;
         try {
-            TLineListener listener(*input_, recorder_.get());
+            TLineListener listener(*input_, recorder_.get(), true);
             TCallRecorder calls(device, std::chrono::system_clock::now());
             auto lastLevel = std::chrono::steady_clock::now() - std::chrono::seconds(1);
             listener.OnEvent = [this, &calls](const TStreamEvent& event) {
                 TLineMonitorRow row = LineMonitorRow(event);
                 if (log_) {
                     TCallRecord record = calls.Record(event);
-                    if (book_ && !record.Uncertain && !record.Number.empty()) {
+                    if (book_ && !record.Uncertain && record.Refused.empty() &&
+                        !record.Number.empty()) {
                         record.Contact = book_->NameFor(record.Number).value_or("");
                     }
                     if (!record.Contact.empty()) {
@@ -229,7 +237,11 @@ void LineMonitorWindow::StartListening() {
                     }
                 }
                 QMetaObject::invokeMethod(
-                    this, [this, row = std::move(row)] { AddRow(rows_.Add(row)); },
+                    this,
+                    [this, row = std::move(row)] {
+                        AddRow(rows_.Add(row));
+                        NotifyOfCall(row);
+                    },
                     Qt::QueuedConnection);
             };
             listener.OnInputLost = [this, run](int times, double) {
@@ -322,6 +334,38 @@ void LineMonitorWindow::AddRow(const TLineMonitorRow& row) {
             }
         }
     }
+}
+
+void LineMonitorWindow::NotifyOfCall(const TLineMonitorRow& row) {
+    if (!notifyBox->isChecked() || (InFront ? InFront() : isActiveWindow())) {
+        return;
+    }
+    const std::optional<TCallNotice> notice = CallNoticeFor(row);
+    if (!notice) {
+        return;
+    }
+    if (Notify) {
+        Notify(*notice);
+        return;
+    }
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;  // no tray on this desktop: the row is all there is
+    }
+    if (tray_ == nullptr) {
+        tray_ = new QSystemTrayIcon(windowIcon().isNull()
+                                        ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
+                                        : windowIcon(),
+                                    this);
+        tray_->setToolTip(QStringLiteral("Ringlark Line Monitor"));
+        connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
+            show();
+            raise();
+            activateWindow();
+        });
+        tray_->show();
+    }
+    tray_->showMessage(Text(notice->Title), Text(notice->Body), QSystemTrayIcon::Information,
+                       10000);
 }
 
 void LineMonitorWindow::ClearRows() {

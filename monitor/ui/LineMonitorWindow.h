@@ -18,6 +18,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QSystemTrayIcon;
 class QPushButton;
 class QTableWidget;
 
@@ -47,6 +48,12 @@ class LineMonitorWindow : public QDialog {
     // Shows the inspector on a message's bytes, read in its standard's terms.
     std::function<void(const Bytes&, TCidStandard)> InspectMessage;
 
+    // Each call heard while "Notify of calls" is checked and the window is not
+    // in front is told here; unset, it is shown by a system tray icon where
+    // the desktop has a tray. InFront, unset, is whether the window is active.
+    std::function<void(const TCallNotice&)> Notify;
+    std::function<bool()> InFront;
+
     // The device choice: the default input, then every input device.
     void FillDevices();
     void StartListening();
@@ -62,7 +69,8 @@ class LineMonitorWindow : public QDialog {
     QTableWidget* eventTable = nullptr;
     QCheckBox* recordBox = nullptr;
     QLineEdit* recordFileBox = nullptr;
-    QCheckBox* logBox = nullptr;  // checked at first
+    QCheckBox* logBox = nullptr;     // checked at first
+    QCheckBox* notifyBox = nullptr;  // "Notify of calls", checked at first
     QLineEdit* logFileBox = nullptr;
     QPushButton* inspectButton = nullptr;
     QPushButton* clearButton = nullptr;
@@ -73,6 +81,7 @@ class LineMonitorWindow : public QDialog {
 
   private:
     void AddRow(const TLineMonitorRow& row);
+    void NotifyOfCall(const TLineMonitorRow& row);
     void ShowLevel(double peakDbfs, double seconds);
     void ShowInputLost(int run, int times);
     void Finished(int run, const std::string& failure);
@@ -86,6 +95,7 @@ class LineMonitorWindow : public QDialog {
     std::unique_ptr<TWavRecorder> recorder_;
     std::unique_ptr<TCallLog> log_;  // written on the listening thread
     std::unique_ptr<TPhoneBook> book_;
+    QSystemTrayIcon* tray_ = nullptr;  // made at the first notice
     std::thread worker_;
     std::atomic<bool> stop_{false};
     double rate_ = 1;

@@ -240,6 +240,54 @@ TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
     EXPECT_FALSE(window.inspectButton->isEnabled());
 }
 
+TEST(LineMonitorGui, CallsHeardBehindOtherWindowsAreNotifiedAndRefusedReadingsListed) {
+    const Bytes call = ExampleMdmfMessage();
+    Bytes spoilt = call;
+    spoilt.back() = static_cast<char>(spoilt.back() + 1);
+    const Bytes vmwi = FrameMessage(0x82, test::HexBytes("0B 01 FF"));
+    TFskSynth synth;
+    const auto fsk = [&](const Bytes& m) {
+        return ImageSamples(SynthesiseImage(synth, m, TSignalling::OnHook));
+    };
+    const std::vector<float> line =
+        Joined({Quiet(0.2), fsk(call), Quiet(0.3), fsk(spoilt), Quiet(0.3), fsk(vmwi), Quiet(0.3),
+                ImageSamples(SynthesiseDtmfImage("A4512345678C", 63)), Quiet(0.3)});
+    TRecordingErrors errors;
+    LineMonitorWindow window(
+        errors, [&](const std::string&) { return std::make_unique<test::TFedInput>(line, 44100); });
+    std::vector<std::string> notices;
+    window.Notify = [&](const TCallNotice& n) { notices.push_back(n.Title + " / " + n.Body); };
+    bool inFront = false;
+    window.InFront = [&] { return inFront; };
+    window.logBox->setChecked(false);
+    window.show();
+    EXPECT_TRUE(window.notifyBox->isChecked());
+
+    ListenToTheEnd(window);
+    EXPECT_TRUE(errors.Reported.empty());
+    ASSERT_EQ(window.eventTable->rowCount(), 4);
+    const auto cell = [&](int row, int column) {
+        return window.eventTable->item(row, column)->text();
+    };
+    // the spoilt message: what was read, and why it was refused
+    EXPECT_EQ(cell(1, 2), "8005551212");
+    EXPECT_EQ(cell(1, 5), "Failed");
+    EXPECT_TRUE(cell(1, 6).startsWith(QStringLiteral("refused: checksum fails")))
+        << cell(1, 6).toStdString();
+    // the call and the DTMF caller ID are notified; the refused reading and
+    // message waiting are not
+    EXPECT_EQ(notices, (std::vector<std::string>{"Call from 8005551212 / JOHN DOE",
+                                                 "Call from 4512345678 / No name sent"}));
+    // in front, or switched off: no notice
+    inFront = true;
+    ListenToTheEnd(window);
+    inFront = false;
+    window.notifyBox->setChecked(false);
+    ListenToTheEnd(window);
+    EXPECT_EQ(notices.size(), 2u);
+    EXPECT_EQ(window.eventTable->rowCount(), 14);  // two more runs, each with its separator
+}
+
 TEST(LineMonitorGui, AnExistingRecordingIsReplacedOnlyAfterYesAsSaveAsks) {
     test::TTempDir dir;
     const auto path = (dir / "kept.wav").string();
