@@ -28,6 +28,9 @@ namespace ringlark::ui {
 
 namespace {
 
+// How long a command run for a call may take before it is killed.
+constexpr double kHookSeconds = 10;
+
 QString Text(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
@@ -101,6 +104,16 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
         QStringLiteral("A desktop notice for each call heard while this window is not in front"));
     logRow->addWidget(notifyBox);
     layout->addLayout(logRow);
+    auto* hookRow = new QHBoxLayout;
+    hookRow->addWidget(new QLabel(QStringLiteral("Run for each message:"), this));
+    hookBox = new QLineEdit(this);
+    hookBox->setPlaceholderText(
+        QStringLiteral("a command; the call's fields are in RINGLARK_NUMBER, RINGLARK_NAME, ..."));
+    hookBox->setToolTip(QStringLiteral(
+        "Run by /bin/sh for each message heard, with its's fields in environment variables "
+        "(never in the command line); killed after 10 seconds"));
+    hookRow->addWidget(hookBox, 1);
+    layout->addLayout(hookRow);
     statusLabel = new QLabel(this);
     layout->addWidget(statusLabel);
     resize(760, 420);
@@ -187,6 +200,15 @@ void LineMonitorWindow::StartListening() {
                 book_.reset();
             }
         }
+        const std::string hook = Utf8(hookBox->text().trimmed());
+        if (!hook.empty()) {
+            hooks_ =
+                std::make_unique<THookRunner>(hook, kHookSeconds, [this](const std::string& text) {
+                    QMetaObject::invokeMethod(
+                        this, [this, text] { statusLabel->setText(Text(text)); },
+                        Qt::QueuedConnection);
+                });
+        }
         input_ = openInput_(Utf8(deviceBox->currentData().toString()));
         if (recordBox->isChecked()) {
             recorder_ = std::make_unique<TWavRecorder>(
@@ -196,6 +218,7 @@ void LineMonitorWindow::StartListening() {
         input_.reset();
         book_.reset();
         log_.reset();
+        hooks_.reset();
         errors_.ReportError(e.what());
         return;
     }
@@ -215,16 +238,21 @@ void LineMonitorWindow::StartListening() {
             auto lastLevel = std::chrono::steady_clock::now() - std::chrono::seconds(1);
             listener.OnEvent = [this, &calls](const TStreamEvent& event) {
                 TLineMonitorRow row = LineMonitorRow(event);
+                TCallRecord record = calls.Record(event);
+                const bool call = (event.Kind == TStreamEvent::TKind::Message &&
+                                   !record.Uncertain && record.Refused.empty()) ||
+                                  event.Kind == TStreamEvent::TKind::Dtmf;
+                if (book_ && call && !record.Number.empty()) {
+                    record.Contact = book_->NameFor(record.Number).value_or("");
+                }
+                if (!record.Contact.empty()) {
+                    row.Cells[3] +=
+                        (row.Cells[3].empty() ? "" : " ") + ("(" + record.Contact + ")");
+                }
+                if (hooks_ && call) {
+                    hooks_->Start(HookEnvironment(record));
+                }
                 if (log_) {
-                    TCallRecord record = calls.Record(event);
-                    if (book_ && !record.Uncertain && record.Refused.empty() &&
-                        !record.Number.empty()) {
-                        record.Contact = book_->NameFor(record.Number).value_or("");
-                    }
-                    if (!record.Contact.empty()) {
-                        row.Cells[3] +=
-                            (row.Cells[3].empty() ? "" : " ") + ("(" + record.Contact + ")");
-                    }
                     try {
                         log_->Append(record);
                     } catch (const RinglarkError& e) {
@@ -276,6 +304,7 @@ void LineMonitorWindow::StopListening() {
     input_.reset();
     book_.reset();
     log_.reset();
+    hooks_.reset();  // waits for those still running, each at most its timeout
     if (recorder_) {
         try {
             recorder_->Finish(true);

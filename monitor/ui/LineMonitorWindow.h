@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "calllog/CallHook.h"
 #include "calllog/CallLog.h"
 #include "calllog/PhoneBook.h"
 #include "core/Services.h"
@@ -71,6 +72,7 @@ class LineMonitorWindow : public QDialog {
     QLineEdit* recordFileBox = nullptr;
     QCheckBox* logBox = nullptr;     // checked at first
     QCheckBox* notifyBox = nullptr;  // "Notify of calls", checked at first
+    QLineEdit* hookBox = nullptr;    // "Run for each message:" a command, empty at first
     QLineEdit* logFileBox = nullptr;
     QPushButton* inspectButton = nullptr;
     QPushButton* clearButton = nullptr;
@@ -95,7 +97,8 @@ class LineMonitorWindow : public QDialog {
     std::unique_ptr<TWavRecorder> recorder_;
     std::unique_ptr<TCallLog> log_;  // written on the listening thread
     std::unique_ptr<TPhoneBook> book_;
-    QSystemTrayIcon* tray_ = nullptr;  // made at the first notice
+    std::unique_ptr<THookRunner> hooks_;  // started on the listening thread
+    QSystemTrayIcon* tray_ = nullptr;     // made at the first notice
     std::thread worker_;
     std::atomic<bool> stop_{false};
     double rate_ = 1;

@@ -10,8 +10,10 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "calllog/CallLog.h"
 #include "calllog/PhoneBook.h"
@@ -260,10 +262,26 @@ TEST(LineMonitorGui, CallsHeardBehindOtherWindowsAreNotifiedAndRefusedReadingsLi
     bool inFront = false;
     window.InFront = [&] { return inFront; };
     window.logBox->setChecked(false);
+    test::TTempDir dir;
+    const std::string heard = (dir / "hook.txt").string();
+    window.hookBox->setText(QString::fromStdString(
+        "printf '%s|%s|%s\\n' \"$RINGLARK_KIND\" \"$RINGLARK_NUMBER\" \"$RINGLARK_NAME\" >> " +
+        heard));
     window.show();
     EXPECT_TRUE(window.notifyBox->isChecked());
 
     ListenToTheEnd(window);
+    // the command ran once per message accepted, as `listen --exec` runs it (in
+    // any order: each runs on its own); not for the refused reading
+    std::vector<std::string> hooked;
+    std::istringstream lines(test::ReadFile(heard));
+    for (std::string line; std::getline(lines, line);) {
+        hooked.push_back(line);
+    }
+    std::sort(hooked.begin(), hooked.end());
+    EXPECT_EQ(hooked,
+              (std::vector<std::string>{"DTMF|4512345678|", "MDMF|8005551212|JOHN DOE", "VMWI||"}));
+    window.hookBox->clear();
     EXPECT_TRUE(errors.Reported.empty());
     ASSERT_EQ(window.eventTable->rowCount(), 4);
     const auto cell = [&](int row, int column) {
