@@ -110,7 +110,7 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     hookBox->setPlaceholderText(
         QStringLiteral("a command; the call's fields are in RINGLARK_NUMBER, RINGLARK_NAME, ..."));
     hookBox->setToolTip(QStringLiteral(
-        "Run by /bin/sh for each message heard, with its's fields in environment variables "
+        "Run by /bin/sh for each message heard, with its fields in environment variables "
         "(never in the command line); killed after 10 seconds"));
     hookRow->addWidget(hookBox, 1);
     layout->addLayout(hookRow);
