@@ -223,6 +223,15 @@ TEST(Dtmf, RefusesWhatIsNotACallerIdDigit) {
     std::fill(lost.begin() + static_cast<std::ptrdiff_t>(fifth),
               lost.begin() + static_cast<std::ptrdiff_t>(fifth + 560), 0.0f);
     EXPECT_TRUE(DecodeDtmf(lost, 8000).empty());
+    // every other digit lost: an even cadence of double steps is no message
+    TDtmfSignal sparse;
+    sparse.GapSeconds = 0.070 + 0.140;
+    EXPECT_TRUE(DecodeDtmf(DtmfSignal("A13579C", sparse), 8000).empty());
+    // a long pause between short tones is still read (50 ms tone, 100 ms gap)
+    TDtmfSignal slow;
+    slow.ToneSeconds = 0.050;
+    slow.GapSeconds = 0.100;
+    ASSERT_EQ(DecodeDtmf(DtmfSignal(digits, slow), 8000).size(), 1u);
     TDtmfSignal short30;
     short30.ToneSeconds = 0.030;
     EXPECT_TRUE(DecodeDtmf(DtmfSignal(digits, short30), 8000).empty());

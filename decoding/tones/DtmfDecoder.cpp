@@ -12,6 +12,10 @@ namespace {
 
 constexpr std::array<double, 8> kHz = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
 constexpr std::string_view kKeys = "123A456B789C*0#D";
+// The share of a block's energy that its two tones must hold, and of the
+// energy of a whole run of blocks: noise varies block by block far more than
+// over a run, so one block is held to a low share and the run to the real one.
+constexpr double kMinBlockShare = 0.35;
 constexpr double kMinShare = 0.6;
 constexpr double kMinLevelDbfs = -45;
 // 8 dB of twist either way, with a margin, over a whole tone; one block may
@@ -78,14 +82,29 @@ void TDtmfDetector::EndBlock(std::vector<TDtmfDigit>& found) {
     const double rowDb = Db(2 * row / n / gain_[best[0]]);
     const double columnDb = Db(2 * column / n / gain_[best[1]]);
     const bool holds = b.Energy > 0 &&
-                       2 * (row * row + column * column) / n >= kMinShare * b.Energy &&
+                       2 * (row * row + column * column) / n >= kMinBlockShare * b.Energy &&
                        rowDb >= kMinLevelDbfs && columnDb >= kMinLevelDbfs &&
                        std::fabs(rowDb - columnDb) <= kMaxBlockTwistDb &&
                        next[0] <= kMaxNeighbour * row && next[1] <= kMaxNeighbour * column;
     b.Row = holds ? best[0] : -1;
     b.Column = holds ? best[1] : -1;
-    if (runBlocks_ > 0 && (b.Row != first_.Row || b.Column != first_.Column)) {
-        EndRun(&b, found);
+    if (runBlocks_ > 0) {
+        const bool same = b.Row == first_.Row && b.Column == first_.Column;
+        if (same && bridging_) {
+            // one block inside a tone that noise spoilt: it belongs to the run
+            AddToRun(gap_);
+            bridging_ = false;
+        } else if (!same && !holds && !bridging_) {
+            // wait for the next block before the run is taken as ended
+            bridging_ = true;
+            gap_ = b;
+            previous_ = b;
+            block_ = TBlock{};
+            return;
+        } else if (!same) {
+            EndRun(bridging_ ? &gap_ : &b, found);
+            bridging_ = false;
+        }
     }
     if (holds) {
         if (runBlocks_ == 0) {
@@ -93,22 +112,36 @@ void TDtmfDetector::EndBlock(std::vector<TDtmfDigit>& found) {
             first_ = b;
             amplitudeSum_ = {};
             advance_ = {};
-        } else {
-            advance_[0] += b.Tones[b.Row] * std::conj(last_.Tones[b.Row]);
-            advance_[1] += b.Tones[b.Column] * std::conj(last_.Tones[b.Column]);
+            toneEnergy_.clear();
+            blockEnergy_.clear();
         }
-        amplitudeSum_[0] += std::abs(b.Tones[b.Row]);
-        amplitudeSum_[1] += std::abs(b.Tones[b.Column]);
-        last_ = b;
-        ++runBlocks_;
+        AddToRun(b);
     }
     previous_ = b;
     block_ = TBlock{};
 }
 
+void TDtmfDetector::AddToRun(const TBlock& b) {
+    const int row = first_.Row;
+    const int column = first_.Column;
+    if (runBlocks_ > 0) {
+        advance_[0] += b.Tones[row] * std::conj(last_.Tones[row]);
+        advance_[1] += b.Tones[column] * std::conj(last_.Tones[column]);
+    }
+    const double r = std::abs(b.Tones[row]);
+    const double c = std::abs(b.Tones[column]);
+    amplitudeSum_[0] += r;
+    amplitudeSum_[1] += c;
+    toneEnergy_.push_back(2 * (r * r + c * c) / static_cast<double>(blockLength_));
+    blockEnergy_.push_back(b.Energy);
+    last_ = b;
+    ++runBlocks_;
+}
+
 void TDtmfDetector::Finish(std::vector<TDtmfDigit>& found) {
     if (runBlocks_ > 0) {
-        EndRun(nullptr, found);
+        EndRun(bridging_ ? &gap_ : nullptr, found);
+        bridging_ = false;
     }
 }
 
@@ -132,6 +165,19 @@ void TDtmfDetector::EndRun(const TBlock* after, std::vector<TDtmfDigit>& found) 
     const double wholeSum = rowWhole + columnWhole;
     if (std::fabs(Db(rowWhole / gain_[row]) - Db(columnWhole / gain_[column])) > kMaxTwistDb) {
         return;
+    }
+    // The tones' share of the energy over the whole blocks of the run.
+    {
+        const std::size_t from = blocks >= 3 ? 1 : 0;
+        const std::size_t to = blocks >= 3 ? blocks - 1 : blocks;
+        double tones = 0, energy = 0;
+        for (std::size_t k = from; k < to; ++k) {
+            tones += toneEnergy_[k];
+            energy += blockEnergy_[k];
+        }
+        if (!(energy > 0 && tones >= kMinShare * energy)) {
+            return;
+        }
     }
     const auto share = [&](const TBlock& block) {
         return wholeSum > 0
@@ -166,12 +212,19 @@ namespace {
 // The exchange sends the digits of one message at a steady pace. A digit
 // lost in noise leaves a gap of two steps, a tone broken in two a step of
 // half: either would give another valid-looking number, so a message is kept
-// only when every step from one digit's start to the next is within 40 % of
-// the middle one.
-bool SteadyCadence(const std::vector<double>& onsets) {
+// only when every step from one digit's start to the next is within 25 % of
+// the middle one (the onsets are read to a few ms of steps of 100 ms or
+// more), and the middle step is at most 3.2 times the middle tone: tones and
+// pauses are about equal (50/50 or 70/70 ms), so a cadence of steps of two
+// digits each, left where every other digit was lost, is refused too.
+bool SteadyCadence(const std::vector<double>& onsets, const std::vector<double>& durations) {
     if (onsets.size() < 3) {
         return false;  // the shortest caller ID, D1#, has three
     }
+    std::vector<double> tones = durations;
+    std::nth_element(tones.begin(), tones.begin() + static_cast<std::ptrdiff_t>(tones.size() / 2),
+                     tones.end());
+    const double tone = tones[tones.size() / 2];
     std::vector<double> steps;
     for (std::size_t i = 1; i < onsets.size(); ++i) {
         steps.push_back(onsets[i] - onsets[i - 1]);
@@ -180,9 +233,9 @@ bool SteadyCadence(const std::vector<double>& onsets) {
     std::nth_element(sorted.begin(),
                      sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
     const double middle = sorted[sorted.size() / 2];
-    return std::all_of(steps.begin(), steps.end(), [middle](double step) {
-        return step >= 0.6 * middle && step <= 1.4 * middle;
-    });
+    return middle <= 3.2 * tone && std::all_of(steps.begin(), steps.end(), [middle](double step) {
+               return step >= 0.75 * middle && step <= 1.25 * middle;
+           });
 }
 
 }  // namespace
@@ -191,6 +244,7 @@ void TDtmfAssembler::Add(const TDtmfDigit& digit, std::vector<TDtmfMessage>& fou
     if (digit.Seconds - lastEnd_ > kMaxGapSeconds || digit.Digit == 'A') {
         current_ = {};
         onsets_.clear();
+        durations_.clear();
     }
     lastEnd_ = digit.Seconds + digit.Duration;
     if (current_.Digits.empty()) {
@@ -198,12 +252,14 @@ void TDtmfAssembler::Add(const TDtmfDigit& digit, std::vector<TDtmfMessage>& fou
     }
     current_.Digits += digit.Digit;
     onsets_.push_back(digit.Seconds);
+    durations_.push_back(digit.Duration);
     if (digit.Digit == 'C' || digit.Digit == '#') {
-        if (ParseDtmfDigits(current_.Digits).Valid && SteadyCadence(onsets_)) {
+        if (ParseDtmfDigits(current_.Digits).Valid && SteadyCadence(onsets_, durations_)) {
             found.push_back(current_);
         }
         current_ = {};
         onsets_.clear();
+        durations_.clear();
     }
 }
 

@@ -27,10 +27,11 @@ struct TDtmfMessage {
 // Finds DTMF digits in a signal fed one sample at a time.
 //
 // Each 10 ms block is correlated with the eight DTMF frequencies. A block holds
-// a digit when the strongest row and column tone hold most of its energy, both
-// are above a floor, and the next strongest row and column are far weaker. A
-// run of blocks of one digit is reported when it ends, if the tones lasted
-// 40 ms, neither was more than 9 dB above the other over the run (8 dB of
+// a digit when the strongest row and column tone hold a good share of its
+// energy, both are above a floor, and the next strongest row and column are
+// far weaker. A run of blocks of one digit (through one block that noise
+// spoilt) is reported when it ends, if its tones hold most of the energy over
+// the run, lasted 40 ms, neither was more than 9 dB above the other over the run (8 dB of
 // twist either way is taken), and each tone's phase advance from block to
 // block puts it within 2.5 % of its frequency (1.5 % is accepted, 3.5 %
 // refused).
@@ -50,6 +51,7 @@ class TDtmfDetector {
     };
     void EndBlock(std::vector<TDtmfDigit>& found);
     void EndRun(const TBlock* after, std::vector<TDtmfDigit>& found);
+    void AddToRun(const TBlock& b);
 
     double rate_;
     std::size_t blockLength_;
@@ -62,6 +64,12 @@ class TDtmfDetector {
     TBlock before_, first_, last_;
     std::array<double, 2> amplitudeSum_{};
     std::array<std::complex<double>, 2> advance_{};
+    // A block that did not hold, just after the run: the run goes on through
+    // it when the next block holds the run's digit again.
+    bool bridging_ = false;
+    TBlock gap_;
+    // each block of the run: its two tones' energy, and its whole energy
+    std::vector<double> toneEnergy_, blockEnergy_;
 };
 
 // Gathers digits into messages: a message ends with C or #, and is kept when
@@ -74,7 +82,8 @@ class TDtmfAssembler {
 
   private:
     TDtmfMessage current_;
-    std::vector<double> onsets_;  // where each digit of the current message began
+    std::vector<double> onsets_;     // where each digit of the current message began
+    std::vector<double> durations_;  // and how long its tones lasted
     double lastEnd_ = -1e9;
 };
 
