@@ -45,6 +45,7 @@
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/ui/LineMonitorWindow.h"
+#include "testsignal/ui/ReceiverTestWindow.h"
 
 #include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
@@ -82,6 +83,8 @@ void MainWindow::BuildMenu() {
     connect(callLogAction, &QAction::triggered, this, [this] { ShowCallLog(); });
     measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
+    receiverTestAction = view->addAction(QStringLiteral("&Receiver Test"));
+    connect(receiverTestAction, &QAction::triggered, this, [this] { ShowReceiverTest(); });
     menuBar()->insertMenu(help->menuAction(), view);
     const std::vector<std::pair<QAction*, std::function<void(TMainWindowModel&)>>> bindings = {
         {saveAction, [](TMainWindowModel& f) { f.SaveMessageAs(); }},
@@ -197,6 +200,14 @@ void MainWindow::ShowViewer() {
         viewer_->UpdateScreen();
         viewer_->show();
         viewer_->raise();
+    }
+}
+
+void MainWindow::ShowReceiverTest() {
+    if (receiverTest_ != nullptr) {
+        receiverTest_->OfferCalibration(Model().Config.DbmAtFullScale);
+        receiverTest_->show();
+        receiverTest_->raise();
     }
 }
 
