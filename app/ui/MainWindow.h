@@ -120,6 +120,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* inspectAction = nullptr;
     QAction* exitAction = nullptr;
     QAction* preferencesAction = nullptr;
+    QAction* testSignalAction = nullptr;  // "&Options", "Test &Signal..."
     QAction* transferAction = nullptr;
     QAction* helpAction = nullptr;
     QAction* aboutAction = nullptr;
@@ -192,6 +193,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void ShowMeasurements();
     // Offers the calibration of Preferences when the window has none typed.
     void ShowReceiverTest();
+    // The impairments generation applies, kept in the configuration.
+    void ShowTestSignal();
     // Any sound file libsndfile reads, made into the analyst's 8-bit 44100/s
     // image, loaded into the viewer and measured; the analyst's own
     // "Analyze..." keeps its 8-bit mono rule.

@@ -46,6 +46,7 @@
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/ui/LineMonitorWindow.h"
 #include "testsignal/ui/ReceiverTestWindow.h"
+#include "testsignal/ui/TestSignalDialog.h"
 
 #include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
@@ -70,6 +71,8 @@ void MainWindow::BuildMenu() {
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     preferencesAction = options->addAction(QStringLiteral("&Preferences"));
     transferAction = options->addAction(QStringLiteral("&Transfer CID to Workshop"));
+    testSignalAction = options->addAction(QStringLiteral("Test &Signal..."));
+    connect(testSignalAction, &QAction::triggered, this, [this] { ShowTestSignal(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     helpAction = help->addAction(QStringLiteral("&Using Ringlark"));
     aboutAction = help->addAction(QStringLiteral("&About Ringlark"));
@@ -209,6 +212,11 @@ void MainWindow::ShowReceiverTest() {
         receiverTest_->show();
         receiverTest_->raise();
     }
+}
+
+void MainWindow::ShowTestSignal() {
+    TestSignalDialog dialog(services_.Errors, this);
+    dialog.Edit(Model().Config.TestSignal);
 }
 
 }  // namespace ringlark::ui
