@@ -20,6 +20,7 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "core/RinglarkError.h"
 
@@ -95,6 +96,7 @@ ReceiverTestWindow::ReceiverTestWindow(ISoundPlayer& sound, IErrorReporter& erro
     resultTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     resultTable->setSelectionMode(QAbstractItemView::NoSelection);
     resultTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    resultTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     layout->addWidget(resultTable, 1);
     chartView = new QChartView(new QChart, this);
     chartView->setRenderHint(QPainter::Antialiasing);
@@ -225,6 +227,9 @@ void ReceiverTestWindow::RefreshTable() {
             item->setText(cells[col]);
             item->setBackground(QColor(c.R, c.G, c.B));
         }
+        if (row.State == TRowState::Playing) {
+            resultTable->scrollToItem(resultTable->item(static_cast<int>(r), 0));
+        }
     }
 }
 
@@ -260,7 +265,11 @@ void ReceiverTestWindow::RefreshChart() {
         x->setTitleText(Text(data.XTitle));
         x->setLabelFormat(QStringLiteral("%.0f"));
         if (!points.empty()) {
-            x->setRange(points.front().X - 1, points.back().X + 1);
+            // ticks every 5 dB, a step of room beyond the outer points
+            const double lo = std::floor((points.front().X - 1) / 5) * 5;
+            const double hi = std::ceil((points.back().X + 1) / 5) * 5;
+            x->setRange(lo, hi);
+            x->setTickCount(static_cast<int>((hi - lo) / 5) + 1);
         }
         chart->addAxis(x, Qt::AlignBottom);
         for (QAbstractSeries* s :

@@ -174,7 +174,7 @@ TEST(ReceiverTestModel, ASensitivityPlanChartsTheShareShownAgainstSnr) {
                              TOutcome::Accepted, TOutcome::Wrong}) {
         PlayThrough(model, sound, *model.Answer(outcome));
     }
-    const auto chart = model.Chart();
+    auto chart = model.Chart();
     EXPECT_TRUE(chart.AgainstSnr);
     EXPECT_EQ(chart.Title, "Decode rate against SNR");
     EXPECT_EQ(chart.XTitle, "SNR in 300-3400 Hz (dB)");
@@ -190,6 +190,20 @@ TEST(ReceiverTestModel, ASensitivityPlanChartsTheShareShownAgainstSnr) {
     EXPECT_EQ(rows[1].State, TRowState::Measured);
     EXPECT_EQ(rows[2].State, TRowState::Playing);
     EXPECT_EQ(rows[2].Answered, 1);
+    // the rest all shown: a plan without verdicts says so when it is done
+    for (std::optional<Bytes> next = model.Answer(TOutcome::Accepted); next;
+         next = model.Answer(TOutcome::Accepted)) {
+        PlayThrough(model, sound, *next);
+    }
+    EXPECT_EQ(model.Stage(), TStage::Finished);
+    EXPECT_EQ(model.Status(),
+              "Done: 20 runs answered. The plan measures the share shown; no condition passes or "
+              "fails.");
+    chart = model.Chart();
+    ASSERT_EQ(chart.Points.size(), 10u);
+    EXPECT_EQ(chart.Points[2].Y, 50);
+    EXPECT_EQ(chart.Points[9].X, 0);
+    EXPECT_EQ(chart.Points[9].Y, 100);
 }
 
 }  // namespace
