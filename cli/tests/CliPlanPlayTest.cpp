@@ -154,7 +154,7 @@ TEST(CliPlanPlay, AnswersThatEndEarlyStillGiveTheReport) {
     EXPECT_EQ(test::ReadFile(quit.Out + "/results.jsonl"), "");
 }
 
-TEST(CliPlanPlay, ACalibrationThatWouldClipIsRefusedBeforeAnythingPlays) {
+TEST(CliPlanPlay, ACalibrationThatWouldClipOrNoSoundCardIsTold) {
     TDesk desk;
     const TRun run = desk.Play("a\\n", "--dbm-at-fs -10");
     EXPECT_EQ(run.Status, 2);
@@ -166,6 +166,17 @@ TEST(CliPlanPlay, ACalibrationThatWouldClipIsRefusedBeforeAnythingPlays) {
               "ringlark-cli: --dbm-at-fs 21 is out of range: -30 to 20 dBm\n");
     EXPECT_EQ(RunShell("CLI plan play " + desk.Plan + " -o " + desk.Out + " --pause 61").Err,
               "ringlark-cli: --pause 61 is out of range: 0 to 60 s\n");
+    // no sound card: said so (as every runtime error, without the program's
+    // name), the report of what was answered (nothing) written
+    TDesk none;
+    test::WriteFile(none.dir / "home" / ".asoundrc", "pcm.!default {\n  type hw\n  card 97\n}\n");
+    const TRun unplayed = none.Play("a\\n", "");
+    EXPECT_EQ(unplayed.Status, 1);
+    EXPECT_NE(unplayed.Err.find("Sound could not be played: "), std::string::npos) << unplayed.Err;
+    EXPECT_EQ(test::ReadFile(none.Out + "/results.jsonl"), "");
+    EXPECT_NE(test::ReadFile(none.Out + "/report.html").find("FAIL: 0 of 3 conditions"),
+              std::string::npos);
+
     const TRun folder = RunShell("CLI plan play " + desk.Out + " --rate 8000 </dev/null");
     EXPECT_EQ(folder.Status, 2);
     EXPECT_EQ(folder.Err,
