@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     TQtFileDialog openDialog(TQtFileDialog::Mode::Open, nullptr);
     TQtFileDialog viewerOpenDialog(TQtFileDialog::Mode::Open, nullptr);
     TQtFileDialog reportDialog(TQtFileDialog::Mode::Save, nullptr);
+    TQtFileDialog planDialog(TQtFileDialog::Mode::Open, nullptr);
     TPortAudioPlayer portAudio;
     TBlockingSound sound(portAudio);
     TQtShell shell;
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     openDialog.SetParent(&form1);
     viewerOpenDialog.SetParent(&form1);
     reportDialog.SetParent(&form1);
+    planDialog.SetParent(&form1);
     OptionsDialog options(form1.App().FormOptions, &form1);
     form1.SetOptionsWindow(&options);
     InspectorWindow inspect(&form1);
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     form1.SetMeasurementsWindow(&measurements);
     // Plays on a thread of its own: the sound card directly, not the
     // generator's blocking player that disables the windows.
-    ReceiverTestWindow receiverTest(portAudio, errors, reportDialog, &form1);
+    ReceiverTestWindow receiverTest(portAudio, errors, reportDialog, planDialog, &form1);
     form1.SetReceiverTestWindow(&receiverTest);
     EditParameterDialog editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;

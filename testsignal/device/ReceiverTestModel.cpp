@@ -1,5 +1,6 @@
 #include "testsignal/device/ReceiverTestModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,9 @@
 namespace ringlark {
 
 namespace {
+
+// A plan file is a few kilobytes; more is not a plan.
+constexpr std::size_t MaxPlanFileBytes = 1u << 20;
 
 // A number in plain decimal notation, all of the text; nothing otherwise.
 std::optional<double> Decimal(const std::string& text) {
@@ -67,6 +71,11 @@ bool TReceiverTestModel::CanSaveReport() const {
 
 Bytes TReceiverTestModel::Play() {
     std::optional<TPlan> plan = BuiltInPlan(PlanName);
+    for (const auto& [path, filePlan] : filePlans_) {
+        if (path == PlanName) {
+            plan = filePlan;
+        }
+    }
     if (!plan) {
         std::string known;
         for (const auto& name : PlanNames) {
@@ -150,6 +159,29 @@ void TReceiverTestModel::Stop() {
     stage_ = TStage::Idle;
     status_ = "Stopped after " + std::to_string(play_->Results().size()) + " of " +
               std::to_string(play_->Size()) + " runs.";
+}
+
+void TReceiverTestModel::OpenPlanFile(IFileDialog& dialog) {
+    dialog.Title = "Open Test Plan";
+    dialog.DefaultExt = ".json";
+    dialog.Filter = std::string(PlanFilter);
+    if (!dialog.Execute()) {
+        return;
+    }
+    const std::string path = dialog.FileName;
+    TPlan plan = PlanFromJson(ReadRegularFile(path, MaxPlanFileBytes, "1 MB"), path);
+    const auto known = std::find(PlanNames.begin(), PlanNames.end(), path);
+    if (known == PlanNames.end()) {
+        PlanNames.push_back(path);
+        filePlans_.emplace_back(path, std::move(plan));
+    } else {
+        for (auto& entry : filePlans_) {
+            if (entry.first == path) {
+                entry.second = std::move(plan);  // read again: it may have been edited
+            }
+        }
+    }
+    PlanName = path;
 }
 
 void TReceiverTestModel::SaveReport(IFileDialog& dialog) {

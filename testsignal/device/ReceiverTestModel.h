@@ -46,9 +46,10 @@ class TReceiverTestModel {
   public:
     static constexpr std::string_view Caption = "Receiver Test";
     static constexpr std::string_view ReportFilter = "HTML report (*.html)|*.html";
+    static constexpr std::string_view PlanFilter = "Test plan (*.json)|*.json";
     enum class TStage { Idle, Playing, Asking, Finished };
 
-    // The controls: the plan (a built-in name), the level in dBm of a
+    // The controls: the plan (a built-in name or a plan file's path), the level in dBm of a
     // full-scale sine at the card's output (empty: the plan's own), the runs
     // per condition (empty: the plan's), the rate and the quiet before a run.
     std::vector<std::string> PlanNames;
@@ -81,6 +82,11 @@ class TReceiverTestModel {
     // The current run once more.
     Bytes Replay();
     void Stop();
+    // Asks for a plan file (JSON, as plan make reads) and reads it: it is
+    // listed after the built-in plans by its path and chosen. Throws
+    // RinglarkError ("Plan FILE: reason", "Cannot open file %s") when it
+    // cannot be read; the choice then stays as it was.
+    void OpenPlanFile(IFileDialog& dialog);
     // Asks for a file name and writes the report there. Throws RinglarkError
     // "Cannot create file %s" when it cannot be written.
     void SaveReport(IFileDialog& dialog);
@@ -92,6 +98,7 @@ class TReceiverTestModel {
     std::size_t Current() const { return current_; }
 
   private:
+    std::vector<std::pair<std::string, TPlan>> filePlans_;  // path, plan
     std::optional<TDevicePlay> play_;
     std::size_t current_ = 0;
     TStage stage_ = TStage::Idle;

@@ -43,8 +43,13 @@ constexpr int kRates[] = {44100, 48000, 8000};
 }  // namespace
 
 ReceiverTestWindow::ReceiverTestWindow(ISoundPlayer& sound, IErrorReporter& errors,
-                                       IFileDialog& saveDialog, QWidget* parent)
-    : QDialog(parent), sound_(sound), errors_(errors), saveDialog_(saveDialog) {
+                                       IFileDialog& saveDialog, IFileDialog& openDialog,
+                                       QWidget* parent)
+    : QDialog(parent),
+      sound_(sound),
+      errors_(errors),
+      saveDialog_(saveDialog),
+      openDialog_(openDialog) {
     setWindowTitle(Text(std::string(TReceiverTestModel::Caption)));
     auto* layout = new QVBoxLayout(this);
     auto* settings = new QFormLayout;
@@ -53,7 +58,12 @@ ReceiverTestWindow::ReceiverTestWindow(ISoundPlayer& sound, IErrorReporter& erro
         planBox->addItem(Text(name));
     }
     planBox->setCurrentText(Text(model_.PlanName));
-    settings->addRow(QStringLiteral("&Plan:"), planBox);
+    openPlanButton = new QPushButton(QStringLiteral("&Open Plan File..."), this);
+    openPlanButton->setAutoDefault(false);
+    auto* planRow = new QHBoxLayout;
+    planRow->addWidget(planBox, 1);
+    planRow->addWidget(openPlanButton);
+    settings->addRow(QStringLiteral("&Plan:"), planRow);
     calibrationBox = new QLineEdit(this);
     calibrationBox->setPlaceholderText(QStringLiteral("the plan's own (3.14)"));
     settings->addRow(QStringLiteral("dBm at &full scale:"), calibrationBox);
@@ -112,6 +122,7 @@ ReceiverTestWindow::ReceiverTestWindow(ISoundPlayer& sound, IErrorReporter& erro
     connect(notShownButton, &QPushButton::clicked, this, [this] { Answer(TOutcome::Rejected); });
     connect(wrongButton, &QPushButton::clicked, this, [this] { Answer(TOutcome::Wrong); });
     connect(saveButton, &QPushButton::clicked, this, [this] { SaveReport(); });
+    connect(openPlanButton, &QPushButton::clicked, this, [this] { OpenPlanFile(); });
     Refresh();
 }
 
@@ -167,6 +178,17 @@ void ReceiverTestWindow::SaveReport() {
     RunHandler(errors_, [this] { model_.SaveReport(saveDialog_); });
 }
 
+void ReceiverTestWindow::OpenPlanFile() {
+    RunHandler(errors_, [this] {
+        model_.OpenPlanFile(openDialog_);
+        planBox->clear();
+        for (const auto& name : model_.PlanNames) {
+            planBox->addItem(Text(name));
+        }
+        planBox->setCurrentText(Text(model_.PlanName));
+    });
+}
+
 void ReceiverTestWindow::StartPlaying(const Bytes& image) {
     if (worker_.joinable()) {
         worker_.join();  // it has reported back: busy_ is false
@@ -189,8 +211,8 @@ void ReceiverTestWindow::Played(const std::optional<std::string>& failure) {
 
 void ReceiverTestWindow::Refresh() {
     const bool settable = model_.CanPlay() && !busy_;
-    for (QWidget* w : std::initializer_list<QWidget*>{planBox, calibrationBox, runsBox, rateBox,
-                                                      pauseBox, playButton}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{planBox, openPlanButton, calibrationBox,
+                                                      runsBox, rateBox, pauseBox, playButton}) {
         w->setEnabled(settable);
     }
     stopButton->setEnabled(model_.CanStop());

@@ -28,7 +28,7 @@ namespace ringlark::ui {
 class ReceiverTestWindow : public QDialog {
   public:
     ReceiverTestWindow(ISoundPlayer& sound, IErrorReporter& errors, IFileDialog& saveDialog,
-                       QWidget* parent = nullptr);
+                       IFileDialog& openDialog, QWidget* parent = nullptr);
     ~ReceiverTestWindow() override;
 
     TReceiverTestModel& Model() { return model_; }
@@ -43,9 +43,11 @@ class ReceiverTestWindow : public QDialog {
     void ReplayRun();
     void StopPlan();
     void SaveReport();
+    void OpenPlanFile();
 
     QComboBox* planBox = nullptr;
-    QLineEdit* calibrationBox = nullptr;  // dBm of a full-scale sine
+    QPushButton* openPlanButton = nullptr;  // "Open Plan File..."
+    QLineEdit* calibrationBox = nullptr;    // dBm of a full-scale sine
     QLineEdit* runsBox = nullptr;
     QComboBox* rateBox = nullptr;
     QDoubleSpinBox* pauseBox = nullptr;
@@ -71,6 +73,7 @@ class ReceiverTestWindow : public QDialog {
     ISoundPlayer& sound_;
     IErrorReporter& errors_;
     IFileDialog& saveDialog_;
+    IFileDialog& openDialog_;
     TReceiverTestModel model_;
     std::thread worker_;
     bool busy_ = false;

@@ -126,6 +126,36 @@ TEST(ReceiverTestModel, SettingsThatCannotBeUsedChangeNothing) {
     EXPECT_TRUE(model.Rows().empty());
 }
 
+TEST(ReceiverTestModel, APlanFileIsListedChosenAndPlayed) {
+    test::TTempDir dir;
+    const std::string path = (dir / "mine.json").string();
+    test::WriteFile(path, R"({"name": "mine", "standard": "dtmf", "runs": 2,
+        "conditions": [{"name": "quiet", "impairments": {"level_dbm": -30}}]})");
+    test::WriteFile(dir / "bad.json", R"({"name": "bad", "conditions": 3})");
+    TReceiverTestModel model;
+    test::TScriptedFileDialog dialog;
+    dialog.Answers = {std::nullopt, (dir / "bad.json").string(), path, path};
+    model.OpenPlanFile(dialog);  // cancelled
+    EXPECT_EQ(model.PlanNames, BuiltInPlanNames());
+    EXPECT_EQ(Thrown([&] { model.OpenPlanFile(dialog); }),
+              "Plan " + (dir / "bad.json").string() +
+                  ": \"conditions\" must be a list of at least one condition");
+    EXPECT_EQ(model.PlanName, "bell");
+    model.OpenPlanFile(dialog);
+    EXPECT_EQ(dialog.Showings[0].Title, "Open Test Plan");
+    EXPECT_EQ(dialog.Showings[0].Filter, "Test plan (*.json)|*.json");
+    EXPECT_EQ(model.PlanNames.back(), path);
+    EXPECT_EQ(model.PlanName, path);
+    model.OpenPlanFile(dialog);  // once more: listed once
+    EXPECT_EQ(model.PlanNames.size(), BuiltInPlanNames().size() + 1);
+    model.Rate = 8000;
+    test::TRecordingSound sound;
+    PlayThrough(model, sound, model.Play());
+    EXPECT_EQ(model.Session()->Plan().Name, "mine");
+    EXPECT_EQ(model.Session()->Size(), 2u);
+    EXPECT_EQ(model.Rows()[0].Impairments, "level-dbfs -33.14");
+}
+
 TEST(ReceiverTestModel, ReplayStopAndAFailedPlayKeepTheAnswers) {
     TReceiverTestModel model;
     model.PlanName = "dtmf";

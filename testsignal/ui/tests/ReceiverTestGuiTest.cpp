@@ -47,7 +47,8 @@ struct TBench {
     TThreadedSound sound;
     test::TRecordingErrors errors;
     test::TScriptedFileDialog dialog;
-    ReceiverTestWindow window{sound, errors, dialog};
+    test::TScriptedFileDialog openDialog;
+    ReceiverTestWindow window{sound, errors, dialog, openDialog};
 
     TBench(const char* plan, const char* runs) {
         window.planBox->setCurrentText(plan);
@@ -169,6 +170,19 @@ TEST(ReceiverTestWindow, ASensitivityPlanDrawsTheRateAgainstSnrAndStops) {
 
 TEST(ReceiverTestWindow, SettingsAndSoundFailuresAreReported) {
     TBench bench("bell", "1");
+    // a plan file joins the list and is chosen; one that cannot be read is told
+    test::TTempDir dir;
+    test::WriteFile(dir / "p.json", R"({"name": "p", "conditions": [{"name": "c"}]})");
+    bench.openDialog.Answers = {(dir / "none.json").string(), (dir / "p.json").string()};
+    QTest::mouseClick(bench.window.openPlanButton, Qt::LeftButton);
+    ASSERT_EQ(bench.errors.Errors.size(), 1u);
+    EXPECT_EQ(bench.errors.Errors[0].rfind("Cannot open file " + (dir / "none.json").string(), 0),
+              0u);
+    QTest::mouseClick(bench.window.openPlanButton, Qt::LeftButton);
+    EXPECT_EQ(bench.window.planBox->currentText().toStdString(), (dir / "p.json").string());
+    EXPECT_EQ(bench.window.planBox->count(), static_cast<int>(BuiltInPlanNames().size()) + 1);
+    bench.errors.Errors.clear();
+
     bench.window.calibrationBox->setText("abc");
     QTest::mouseClick(bench.window.playButton, Qt::LeftButton);
     EXPECT_EQ(bench.errors.Errors, (std::vector<std::string>{"'abc' is not a valid number"}));
