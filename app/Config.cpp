@@ -58,6 +58,9 @@ constexpr std::string_view kDtmfFramingValue = "DtmfFraming";
 constexpr std::string_view kUnavailableValue = "DtmfUnavailableCode";
 constexpr std::string_view kPrivateValue = "DtmfPrivateCode";
 constexpr std::string_view kDbmValue = "DbmAtFullScale";
+constexpr std::string_view kTestSignalKey = "TestSignal";
+constexpr std::string_view kSeedValue = "seed";
+constexpr std::string_view kBandValue = "telephone-band";
 
 std::string DecimalText(double value) {
     char text[32];
@@ -109,6 +112,55 @@ void ReadAddedValues(const TRegKey* config, TConfigValues& values,
         values.DbmAtFullScale = DecimalValue(v);
         return values.DbmAtFullScale.has_value();
     });
+}
+
+// The test signal's impairments: each value read when it is in range, the
+// impairment left off (and the error told) when it is not. Names this version
+// does not know are passed over: a later version may have written them.
+void ReadTestSignal(const TRegKey* key, TImpairments& impairments,
+                    std::vector<std::string>& errors) {
+    impairments = TImpairments{};
+    if (key == nullptr) {
+        return;
+    }
+    if (key->DamagedLines > 0) {
+        errors.push_back(msg::FailedToGetData(kTestSignalKey));
+    }
+    for (const auto& entry : key->Values) {
+        const Bytes& name = entry.first;
+        const TRegValue& value = entry.second;
+        double number = 0;
+        bool numeric = false;
+        if (const auto read = DecimalValue(value.Text); read && value.Type == TRegType::String) {
+            number = *read;
+            numeric = true;
+        }
+        bool good = false;
+        if (name == kBandValue) {
+            good = value.Type == TRegType::String && (value.Text == "1" || value.Text == "0");
+            impairments.TelephoneBand = good && value.Text == "1";
+        } else if (name == kSeedValue) {
+            good = numeric && number >= 0 && number <= 4294967295.0 && number == std::floor(number);
+            if (good) {
+                impairments.Seed = static_cast<uint64_t>(number);
+            }
+        } else {
+            const auto& ranges = ImpairmentRanges();
+            const auto range = std::find_if(ranges.begin(), ranges.end(),
+                                            [&name](const auto& r) { return r.Option == name; });
+            if (range == ranges.end()) {
+                continue;
+            }
+            good = numeric && number >= range->Min && number <= range->Max &&
+                   (!range->Integer || number == std::floor(number));
+            if (good) {
+                SetImpairmentValue(impairments, range->Option, number);
+            }
+        }
+        if (!good) {
+            errors.push_back(msg::InvalidDataType(name));
+        }
+    }
 }
 
 void ReadList(const TRegKey* key, TMRU& list, std::vector<std::string>& errors,
@@ -251,6 +303,23 @@ TRegistryDocument ConfigDocument(const TConfigValues& values) {
     if (values.DbmAtFullScale) {
         text(kDbmValue, DecimalText(*values.DbmAtFullScale));
     }
+    if (values.TestSignal.Any()) {
+        TRegKey& key = document.Key(KeyPath(kTestSignalKey));
+        const auto set = [&key](std::string_view name, const std::string& value) {
+            key.Set(Bytes(name), TRegValue{TRegType::String, value, 0});
+        };
+        for (const auto& range : ImpairmentRanges()) {
+            if (const auto value = ImpairmentValue(values.TestSignal, range.Option)) {
+                set(range.Option, DecimalText(*value));
+            }
+        }
+        if (values.TestSignal.Seed) {
+            set(kSeedValue, std::to_string(*values.TestSignal.Seed));
+        }
+        if (values.TestSignal.TelephoneBand) {
+            set(kBandValue, "1");
+        }
+    }
     return document;
 }
 
@@ -330,6 +399,7 @@ std::vector<std::string> GetConfig(IConfigStore& store, TConfigValues& values) {
         }
     }
     ReadAddedValues(config, values, errors);
+    ReadTestSignal(document->FindKey(KeyPath(kTestSignalKey)), values.TestSignal, errors);
     if (!errors.empty()) {
         if (auto copy = store.KeepCopyBeforeNextSave()) {
             errors.push_back(*copy);

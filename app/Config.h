@@ -9,6 +9,7 @@
 #include "app/RegistryFile.h"
 #include "core/Bytes.h"
 #include "protocol/Standards.h"
+#include "testsignal/Impairments.h"
 
 namespace ringlark {
 
@@ -43,6 +44,12 @@ struct TConfigValues {
     TDtmfFraming DtmfFraming = TDtmfFraming::StartAEndC;
     TDtmfAbsenceCodes DtmfCodes;
     std::optional<double> DbmAtFullScale;
+    // The impairments the desktop's generation applies (Options, Test
+    // Signal), all off by default. Stored only when one is set, in a key of
+    // its own ("TestSignal") that earlier stores lack: one text value per
+    // impairment named as its option ("twist-db" = "-6"), "seed", and
+    // "telephone-band" = "1".
+    TImpairments TestSignal;
 };
 
 // Two digits: an absence code of DTMF caller ID.

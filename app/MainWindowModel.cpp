@@ -298,8 +298,8 @@ TCidRequest TMainWindowModel::TabRequest(bool remember) {
 }
 
 TGenerationOptions TMainWindowModel::CurrentOptions() {
-    return {options_.Filters(), Config.Amplitude,   Config.Clip,     Config.Standard,
-            Config.EtsiAlert,   Config.DtmfFraming, Config.DtmfCodes};
+    return {options_.Filters(), Config.Amplitude,   Config.Clip,      Config.Standard,
+            Config.EtsiAlert,   Config.DtmfFraming, Config.DtmfCodes, Config.TestSignal};
 }
 
 void TMainWindowModel::BubbleMRU(TMruList list, const Bytes& entry) {

@@ -180,10 +180,10 @@ struct TInspectArgs {
 void AddInspect(CLI::App& app, TInspectArgs& args);
 TExitStatus RunInspect(const TInspectArgs& args);
 
-// plan list | show NAME | make NAME|FILE.json -o DIR | run NAME|FILE.json|DIR:
-// the receiver test bench.
+// plan list | show NAME | make NAME|FILE.json -o DIR | run NAME|FILE.json|DIR |
+// play NAME|FILE.json|DIR: the receiver test bench.
 struct TPlanArgs {
-    std::string Action;  // "list", "show", "make", "run"
+    std::string Action;  // "list", "show", "make", "run", "play"
     std::string Target;  // a built-in plan's name, a plan file, or a folder plan make wrote
     std::optional<std::string> Output;
     std::optional<int> Rate;
@@ -193,11 +193,15 @@ struct TPlanArgs {
     unsigned Jobs = 1;
     std::string Match = "number";
     bool Json = false, Force = false;
+    std::optional<double> DbmAtFs;  // play: the sound card's calibration
+    double PauseSeconds = 2;        // play: quiet before each run
 };
 
 void AddPlan(CLI::App& app, TPlanArgs& args);
 TExitStatus RunPlan(const TPlanArgs& args);
 // plan run: each file through the decoder, scored and reported.
 TExitStatus RunPlanRun(const TPlanArgs& args);
+// plan play: each run through the sound card, the operator's answers scored.
+TExitStatus RunPlanPlay(const TPlanArgs& args);
 
 }  // namespace ringlark::cli

@@ -120,6 +120,9 @@ TExitStatus RunPlan(const TPlanArgs& args) {
                   << manifest["files"].size() << " files in " << *args.Output << '\n';
         return TExitStatus::Success;
     }
+    if (args.Action == "play") {
+        return RunPlanPlay(args);
+    }
     return RunPlanRun(args);
 }
 
@@ -167,6 +170,20 @@ void AddPlan(CLI::App& app, TPlanArgs& args) {
         ->check(CLI::IsMember({"number", "bytes"}));
     output(run);
     run->callback([&args] { args.Action = "run"; });
+    CLI::App* play = plan->add_subcommand(
+        "play", "Play every run through the sound card and score the operator's answers");
+    target(play,
+           "A built-in plan's name or a plan file (made into -o DIR first), or a folder "
+           "plan make wrote");
+    play->add_option("-o,--output", args.Output,
+                     "The folder to make the plan in (PLAN a name or file)");
+    play->add_option("--dbm-at-fs", args.DbmAtFs,
+                     "The level in dBm of a full-scale sine at the sound card's output, -30 to "
+                     "20 (default: the plan's dbm_at_fs)");
+    play->add_option("--pause", args.PauseSeconds,
+                     "Seconds of quiet before each run, 0 to 60 (default 2)");
+    output(play);
+    play->callback([&args] { args.Action = "play"; });
 }
 
 }  // namespace ringlark::cli

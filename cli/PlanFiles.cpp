@@ -12,17 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Letters, digits and - + . _ of a condition's name, the rest as "_".
-std::string FileSafe(const std::string& name) {
-    std::string out;
-    for (char c : name) {
-        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == '_';
-        out += keep ? c : '_';
-    }
-    return out;
-}
-
 std::string Hex(const Bytes& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string hex;
@@ -68,9 +57,7 @@ nlohmann::json MakePlanFiles(const TPlan& plan, const TPlanArgs& args) {
         const int runs = args.Runs.value_or(condition.Runs);
         for (int run = 0; run < runs; ++run) {
             const TPlanSignal signal = PlanSignal(plan, condition, run, rate);
-            char name[200];
-            std::snprintf(name, sizeof name, "%03zu-%s-%03d.wav", ci + 1,
-                          FileSafe(condition.Name).c_str(), run + 1);
+            const std::string name = PlanFileName(ci, condition.Name, run + 1);
             const Bytes wav = EncodeWav(SynthesiseTestSignal(signal.Signal), rate,
                                         format == "u8" ? TSampleFormat::U8 : TSampleFormat::S16);
             WriteOutputFile((folder / name).string(), wav, true);
@@ -87,6 +74,23 @@ nlohmann::json MakePlanFiles(const TPlan& plan, const TPlanArgs& args) {
     manifest["files"] = files;
     WriteOutputFile((folder / "manifest.json").string(), manifest.dump(2) + "\n", true);
     return manifest;
+}
+
+TLoadedPlan PlanFolder(const TPlanArgs& args, const std::string& command) {
+    TLoadedPlan loaded = LoadPlan(args.Target);
+    if (loaded.Folder.empty()) {
+        if (!args.Output) {
+            throw TUsageError("plan " + command + " " + args.Target +
+                              " needs -o DIR to make the plan in (or a folder plan make wrote)");
+        }
+        loaded.Folder = *args.Output;
+        loaded.Manifest = MakePlanFiles(loaded.Plan, args);
+    } else if (args.Output || args.Rate || !args.Format.empty() || args.Runs || args.Force) {
+        throw TUsageError("-o, --rate, --format, --runs and --force make a plan; a folder is " +
+                          std::string(command == "play" ? "played" : command) +
+                          " as plan make wrote it");
+    }
+    return loaded;
 }
 
 }  // namespace ringlark::cli

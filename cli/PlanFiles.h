@@ -26,4 +26,9 @@ std::string ReadText(const std::string& path);
 // must do, the number and the message in hex); returns the manifest.
 nlohmann::json MakePlanFiles(const TPlan& plan, const TPlanArgs& args);
 
+// The folder that plan `command` (run, play) works in: the one given, or the
+// plan made into -o DIR first; Folder and Manifest are set. Usage errors for
+// a missing -o or making options given with a folder.
+TLoadedPlan PlanFolder(const TPlanArgs& args, const std::string& command);
+
 }  // namespace ringlark::cli

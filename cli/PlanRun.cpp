@@ -72,21 +72,9 @@ TExitStatus RunPlanRun(const TPlanArgs& args) {
     if (args.Decoder.find("{}") == std::string::npos) {
         throw TUsageError("--decoder needs {} where the file's path goes");
     }
-    const TLoadedPlan loaded = LoadPlan(args.Target);
-    nlohmann::json manifest = loaded.Manifest;
-    std::string folder = loaded.Folder;
-    if (folder.empty()) {
-        if (!args.Output) {
-            throw TUsageError("plan run " + args.Target +
-                              " needs -o DIR to make the plan in (or a folder plan make wrote)");
-        }
-        folder = *args.Output;
-        manifest = MakePlanFiles(loaded.Plan, args);
-    } else if (args.Output || args.Rate || !args.Format.empty() || args.Runs || args.Force) {
-        throw TUsageError(
-            "-o, --rate, --format, --runs and --force make a plan; a folder is run "
-            "as plan make wrote it");
-    }
+    const TLoadedPlan loaded = PlanFolder(args, "run");
+    const nlohmann::json& manifest = loaded.Manifest;
+    const std::string& folder = loaded.Folder;
     const TPlan plan = PlanFromJson(manifest["plan"].dump(), folder);
     const TMatch match = args.Match == "bytes" ? TMatch::Bytes : TMatch::Number;
     const bool dtmf = plan.Standard == TCidStandard::Dtmf;

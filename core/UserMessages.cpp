@@ -90,6 +90,14 @@ std::string PeakAboveFullScale(std::string_view what, std::string_view peak) {
     return Fill("The level and twist put ", what,
                 " above full scale (peak " + std::string(peak) + " of 1)");
 }
+std::string PlayWouldClip(std::string_view condition, std::string_view dbmAtFs,
+                          std::string_view overDb) {
+    return Fill("Condition ", condition,
+                " would go " + std::string(overDb) + " dB past full scale at " +
+                    std::string(dbmAtFs) +
+                    " dBm for a full-scale sine: turn the sound card's output up and calibrate "
+                    "it again");
+}
 std::string PlanNotRead(std::string_view plan, std::string_view reason) {
     return Fill("Plan ", plan, ": " + std::string(reason));
 }

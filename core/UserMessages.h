@@ -44,5 +44,17 @@ std::string PeakAboveFullScale(std::string_view what, std::string_view peak);
 // "Plan FILE: reason".
 std::string PlanNotRead(std::string_view plan, std::string_view reason);
 std::string UnknownPlan(std::string_view name, std::string_view known);
+// "Condition level-max would go 1.3 dB past full scale at -10 dBm for a
+// full-scale sine: turn the sound card's output up and calibrate it again".
+std::string PlayWouldClip(std::string_view condition, std::string_view dbmAtFs,
+                          std::string_view overDb);
+// Playing a plan to a device, the operator answering at the terminal.
+inline constexpr std::string_view PlayQuestion =
+    "What did the device show? [a]ccepted, [n]othing, [w]rong, [r]eplay, [q]uit: ";
+inline constexpr std::string_view PlayAnswerUnknown =
+    "Answer a (the number was shown), n (nothing shown), w (something else shown), r (play it "
+    "again) or q (stop and write the report).";
+inline constexpr std::string_view PlayInputEnded =
+    "The answers ended before the plan did: the report covers the runs answered.";
 
 }  // namespace ringlark::msg

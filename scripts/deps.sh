@@ -11,7 +11,7 @@ packages=(
   portaudio19-dev libasound2-dev libasound2-plugins
   libcli11-dev nlohmann-json3-dev libsndfile1-dev libsoxr-dev libfftw3-dev libsqlite3-dev
   libmosquitto-dev mosquitto mosquitto-clients
-  qt6-charts-dev
+  qt6-charts-dev libqt6opengl6-dev
   dpkg-dev file desktop-file-utils appstream lintian
 )
 

@@ -148,8 +148,11 @@ std::string SensitivitySvg(const std::vector<TConditionScore>& scores) {
     return svg + "</svg>\n";
 }
 
-std::string ReportHtml(const TPlan& plan, const std::vector<TConditionScore>& scores,
-                       const std::string& decoder, const std::string& match) {
+namespace {
+
+// The report; `how` is the paragraph saying how the receiver was run.
+std::string Report(const TPlan& plan, const std::vector<TConditionScore>& scores,
+                   const std::string& how) {
     int judged = 0;
     const int passed = Passed(scores, judged);
     std::string html =
@@ -160,8 +163,7 @@ std::string ReportHtml(const TPlan& plan, const std::vector<TConditionScore>& sc
         ".FAIL{color:#b00;font-weight:bold}</style></head><body>\n";
     html += "<h1>Receiver test: " + Escape(plan.Title) + "</h1>\n";
     html += "<p>Plan <code>" + Escape(plan.Name) + "</code>, standard " +
-            Escape(std::string(StandardTitle(plan.Standard))) + "; decoder <code>" +
-            Escape(decoder) + "</code>, matching the " + Escape(match) + ".</p>\n";
+            Escape(std::string(StandardTitle(plan.Standard))) + "; " + how + ".</p>\n";
     html += "<p id=\"summary\" class=\"" + std::string(passed == judged ? "PASS" : "FAIL") + "\">" +
             (passed == judged ? "PASS" : "FAIL") + ": " + std::to_string(passed) + " of " +
             std::to_string(judged) + " conditions</p>\n";
@@ -190,6 +192,21 @@ std::string ReportHtml(const TPlan& plan, const std::vector<TConditionScore>& sc
     html += "<li><code>allowed_failures</code> = " + std::to_string(plan.AllowedFailures) +
             " per condition</li>\n</ul>\n</body></html>\n";
     return html;
+}
+
+}  // namespace
+
+std::string ReportHtml(const TPlan& plan, const std::vector<TConditionScore>& scores,
+                       const std::string& decoder, const std::string& match) {
+    return Report(plan, scores,
+                  "decoder <code>" + Escape(decoder) + "</code>, matching the " + Escape(match));
+}
+
+std::string PlayedReportHtml(const TPlan& plan, const std::vector<TConditionScore>& scores,
+                             double dbmAtFs) {
+    return Report(plan, scores,
+                  "played through the sound card at " + Format("%+.2f", dbmAtFs) +
+                      " dBm for a full-scale sine, the operator saying what the device showed");
 }
 
 }  // namespace ringlark

@@ -22,5 +22,9 @@ std::string SensitivitySvg(const std::vector<TConditionScore>& scores);
 
 std::string ReportHtml(const TPlan& plan, const std::vector<TConditionScore>& scores,
                        const std::string& decoder, const std::string& match);
+// The same report for a device played through the sound card, the operator
+// saying what it showed.
+std::string PlayedReportHtml(const TPlan& plan, const std::vector<TConditionScore>& scores,
+                             double dbmAtFs);
 
 }  // namespace ringlark

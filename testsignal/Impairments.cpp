@@ -18,21 +18,30 @@ struct TField {
     TImpairmentRange Range;
     bool Integer = false;
     std::function<std::optional<double>(const TImpairments&)> Get;
-    std::function<void(TImpairments&, double)> Set;
+    std::function<void(TImpairments&, std::optional<double>)> Set;
 };
 
 template <typename T>
 TField Field(std::string option, double min, double max, std::string unit, std::string help,
              std::optional<T> TImpairments::*member) {
-    return TField{{std::move(option), min, max, std::move(unit), std::move(help)},
-                  std::is_integral_v<T>,
-                  [member](const TImpairments& m) -> std::optional<double> {
-                      if (!(m.*member)) {
-                          return std::nullopt;
-                      }
-                      return static_cast<double>(*(m.*member));
-                  },
-                  [member](TImpairments& m, double v) { m.*member = static_cast<T>(v); }};
+    return TField{
+        {std::move(option), min, max, std::move(unit), std::move(help), std::is_integral_v<T>},
+        std::is_integral_v<T>,
+        [member](const TImpairments& m) -> std::optional<double> {
+            if (!(m.*member)) {
+                return std::nullopt;
+            }
+            return static_cast<double>(*(m.*member));
+        },
+        [member](TImpairments& m, std::optional<double> v) {
+            if (!v) {
+                m.*member = std::nullopt;
+            } else if constexpr (std::is_integral_v<T>) {
+                m.*member = static_cast<T>(std::lround(*v));
+            } else {
+                m.*member = static_cast<T>(*v);
+            }
+        }};
 }
 
 const std::vector<TField>& Fields() {
@@ -106,6 +115,24 @@ void CheckImpairments(const TImpairments& impairments) {
             throw RinglarkError(msg::ValueOutOfRange(field.Range.Option, Number(*value),
                                                      Number(field.Range.Min),
                                                      Number(field.Range.Max), field.Range.Unit));
+        }
+    }
+}
+
+std::optional<double> ImpairmentValue(const TImpairments& impairments, std::string_view option) {
+    for (const auto& field : Fields()) {
+        if (field.Range.Option == option) {
+            return field.Get(impairments);
+        }
+    }
+    return std::nullopt;
+}
+
+void SetImpairmentValue(TImpairments& impairments, std::string_view option,
+                        std::optional<double> value) {
+    for (const auto& field : Fields()) {
+        if (field.Range.Option == option) {
+            field.Set(impairments, value);
         }
     }
 }

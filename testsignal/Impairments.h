@@ -47,8 +47,17 @@ struct TImpairmentRange {
     double Min = 0, Max = 0;
     std::string Unit;
     std::string Help;
+    bool Integer = false;  // a whole number (bits)
 };
 const std::vector<TImpairmentRange>& ImpairmentRanges();
+
+// One impairment's value by its option name ("twist-db"); nothing when it is
+// off or the name is not one of ImpairmentRanges'.
+std::optional<double> ImpairmentValue(const TImpairments& impairments, std::string_view option);
+// Sets it (nothing turns it off); a whole-number impairment takes the value
+// rounded. Unknown names change nothing.
+void SetImpairmentValue(TImpairments& impairments, std::string_view option,
+                        std::optional<double> value);
 
 // Throws RinglarkError naming the first value out of its range:
 // "--twist-db 30 is out of range: -20 to 20 dB".

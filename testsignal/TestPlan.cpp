@@ -71,7 +71,9 @@ nlohmann::json MessageJson(const TPlanMessage& m) {
             {"date", m.Date}, {"time", m.Time},     {"corrupt_checksum", m.CorruptChecksum}};
 }
 
-double DbmAtFs(const TPlan& plan) {
+}  // namespace
+
+double PlanDbmAtFs(const TPlan& plan) {
     for (const auto& p : plan.Parameters) {
         if (p.Name == "dbm_at_fs") {
             return p.Value;
@@ -79,8 +81,6 @@ double DbmAtFs(const TPlan& plan) {
     }
     return 3.14;
 }
-
-}  // namespace
 
 std::string_view ExpectName(TExpect expect) {
     return expect == TExpect::Accept ? "accept" : expect == TExpect::Reject ? "reject" : "any";
@@ -179,7 +179,7 @@ nlohmann::json PlanJson(const TPlan& plan) {
         {"signalling", plan.Signalling == TSignalling::OnHook ? "on-hook" : "call-waiting"},
         {"alert", plan.Alert},
         {"sensitivity", plan.Sensitivity},
-        {"dbm_at_fs", DbmAtFs(plan)},
+        {"dbm_at_fs", PlanDbmAtFs(plan)},
         {"allowed_failures", plan.AllowedFailures}};
     nlohmann::json parameters = nlohmann::json::array();
     for (const auto& p : plan.Parameters) {
@@ -198,6 +198,18 @@ nlohmann::json PlanJson(const TPlan& plan) {
     }
     o["conditions"] = conditions;
     return o;
+}
+
+std::string PlanFileName(std::size_t condition, const std::string& name, int run) {
+    std::string safe;
+    for (char c : name) {
+        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == '_';
+        safe += keep ? c : '_';
+    }
+    char file[200];
+    std::snprintf(file, sizeof file, "%03zu-%s-%03d.wav", condition + 1, safe.c_str(), run);
+    return file;
 }
 
 TPlanSignal PlanSignal(const TPlan& plan, const TPlanCondition& condition, int run, int rate) {

@@ -66,6 +66,13 @@ std::optional<TPlan> BuiltInPlan(const std::string& name);
 // RinglarkError "Plan NAME: reason" on anything wrong.
 TPlan PlanFromJson(const std::string& text, const std::string& label);
 nlohmann::json PlanJson(const TPlan& plan);
+// The plan's own calibration: its "dbm_at_fs" parameter (3.14 without one).
+double PlanDbmAtFs(const TPlan& plan);
+
+// The name plan make gives run r (1-based) of condition i (0-based):
+// "001-nominal-001.wav", characters other than letters, digits and - + . _
+// of the condition's name as "_".
+std::string PlanFileName(std::size_t condition, const std::string& name, int run);
 
 // What one run sends: the message bytes (FSK) or digits (DTMF), and the
 // number a receiver should show ("" when the message carries none).

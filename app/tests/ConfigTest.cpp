@@ -349,5 +349,59 @@ TEST(ConfigStore, TheStandardIsStoredOnlyWhenItIsNotBell202) {
     EXPECT_EQ(read.Standard, TCidStandard::Bell202);
 }
 
+TEST(ConfigStore, TestSignalImpairmentsAreAKeyOfTheirOwnThatEarlierStoresLack) {
+    // an earlier store, as the first run writes it: every impairment off
+    test::TMemoryStore earlier;
+    TConfigValues first;
+    EXPECT_TRUE(GetConfig(earlier, first).empty());
+    const Bytes earlierText = FormatRegistryText(*earlier.Document);
+    EXPECT_EQ(earlierText.find("TestSignal"), Bytes::npos);
+    TConfigValues read;
+    read.TestSignal.TwistDb = 4;  // whatever was there before is replaced
+    EXPECT_TRUE(GetConfig(earlier, read).empty());
+    EXPECT_FALSE(read.TestSignal.Any());
+    SaveConfig(earlier, read);
+    EXPECT_EQ(FormatRegistryText(*earlier.Document), earlierText);
+
+    test::TTempDir dir;
+    TRegFileStore store((dir / "ringlark.reg").string());
+    TConfigValues values;
+    values.TestSignal.LevelDbfs = -20.5;
+    values.TestSignal.IdleBits = 20;
+    values.TestSignal.SnrDb = 12;
+    values.TestSignal.Seed = 7;
+    values.TestSignal.TelephoneBand = true;
+    SaveConfig(store, values);
+    EXPECT_NE(test::ReadFile(dir / "ringlark.reg")
+                  .find("\r\n[HKEY_LOCAL_MACHINE\\Software\\Ringlark\\TestSignal]\r\n"
+                        "\"level-dbfs\"=\"-20.5\"\r\n\"idle-bits\"=\"20\"\r\n\"snr-db\"=\"12\"\r\n"
+                        "\"seed\"=\"7\"\r\n\"telephone-band\"=\"1\"\r\n"),
+              Bytes::npos)
+        << test::ReadFile(dir / "ringlark.reg");
+    TConfigValues loaded;
+    EXPECT_TRUE(GetConfig(store, loaded).empty());
+    EXPECT_EQ(loaded.TestSignal, values.TestSignal);
+
+    // a value out of range or of the wrong type is told and left off; a name
+    // a later version may write is passed over
+    test::TMemoryStore hand;
+    hand.Document = ConfigDocument(values);
+    TRegKey& key = hand.Document->Key(std::string(ConfigRoot) + "\\TestSignal");
+    key.Set("twist-db", TRegValue{TRegType::String, "30", 0});
+    key.Set("idle-bits", TRegValue{TRegType::String, "2.5", 0});
+    key.Set("snr-db", TRegValue{TRegType::Dword, "", 12});
+    key.Set("ring-ms", TRegValue{TRegType::String, "2000", 0});
+    TConfigValues partly;
+    EXPECT_EQ(
+        GetConfig(hand, partly),
+        (std::vector<std::string>{msg::InvalidDataType("idle-bits"), msg::InvalidDataType("snr-db"),
+                                  msg::InvalidDataType("twist-db")}));
+    EXPECT_EQ(partly.TestSignal.LevelDbfs, -20.5);
+    EXPECT_FALSE(partly.TestSignal.TwistDb.has_value());
+    EXPECT_FALSE(partly.TestSignal.IdleBits.has_value());
+    EXPECT_FALSE(partly.TestSignal.SnrDb.has_value());
+    EXPECT_EQ(partly.TestSignal.Seed, 7u);
+}
+
 }  // namespace
 }  // namespace ringlark

@@ -33,6 +33,7 @@ class WaveformViewerWindow;
 class LineMonitorWindow;
 class CallLogWindow;
 class SignalMeasurementsWindow;
+class ReceiverTestWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -76,6 +77,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
     void SetCallLogWindow(CallLogWindow* window) { callLog_ = window; }
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
+    void SetReceiverTestWindow(ReceiverTestWindow* window) { receiverTest_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
     // The inspector on a message's bytes, read in its standard's terms.
@@ -118,6 +120,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* inspectAction = nullptr;
     QAction* exitAction = nullptr;
     QAction* preferencesAction = nullptr;
+    QAction* testSignalAction = nullptr;  // "&Options", "Test &Signal..."
     QAction* transferAction = nullptr;
     QAction* helpAction = nullptr;
     QAction* aboutAction = nullptr;
@@ -126,6 +129,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* lineMonitorAction = nullptr;   // "&View", "&Line Monitor"
     QAction* callLogAction = nullptr;       // "&View", "&Call Log"
     QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
+    QAction* receiverTestAction = nullptr;  // "&View", "&Receiver Test"
     QAction* anyRecordingAction = nullptr;  // "&File", "Analyze &Any Recording..."
     QLabel* statusPanel = nullptr;
     QLabel* standardPanel = nullptr;  // the standard, when not Bell 202
@@ -185,7 +189,12 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     LineMonitorWindow* lineMonitor_ = nullptr;
     CallLogWindow* callLog_ = nullptr;
     SignalMeasurementsWindow* measurements_ = nullptr;
+    ReceiverTestWindow* receiverTest_ = nullptr;
     void ShowMeasurements();
+    // Offers the calibration of Preferences when the window has none typed.
+    void ShowReceiverTest();
+    // The impairments generation applies, kept in the configuration.
+    void ShowTestSignal();
     // Any sound file libsndfile reads, made into the analyst's 8-bit 44100/s
     // image, loaded into the viewer and measured; the analyst's own
     // "Analyze..." keeps its 8-bit mono rule.

@@ -45,6 +45,8 @@
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/ui/LineMonitorWindow.h"
+#include "testsignal/ui/ReceiverTestWindow.h"
+#include "testsignal/ui/TestSignalDialog.h"
 
 #include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/MainWindowWidgets.h"
@@ -69,6 +71,8 @@ void MainWindow::BuildMenu() {
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     preferencesAction = options->addAction(QStringLiteral("&Preferences"));
     transferAction = options->addAction(QStringLiteral("&Transfer CID to Workshop"));
+    testSignalAction = options->addAction(QStringLiteral("Test &Signal..."));
+    connect(testSignalAction, &QAction::triggered, this, [this] { ShowTestSignal(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     helpAction = help->addAction(QStringLiteral("&Using Ringlark"));
     aboutAction = help->addAction(QStringLiteral("&About Ringlark"));
@@ -82,6 +86,8 @@ void MainWindow::BuildMenu() {
     connect(callLogAction, &QAction::triggered, this, [this] { ShowCallLog(); });
     measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
+    receiverTestAction = view->addAction(QStringLiteral("&Receiver Test"));
+    connect(receiverTestAction, &QAction::triggered, this, [this] { ShowReceiverTest(); });
     menuBar()->insertMenu(help->menuAction(), view);
     const std::vector<std::pair<QAction*, std::function<void(TMainWindowModel&)>>> bindings = {
         {saveAction, [](TMainWindowModel& f) { f.SaveMessageAs(); }},
@@ -198,6 +204,19 @@ void MainWindow::ShowViewer() {
         viewer_->show();
         viewer_->raise();
     }
+}
+
+void MainWindow::ShowReceiverTest() {
+    if (receiverTest_ != nullptr) {
+        receiverTest_->OfferCalibration(Model().Config.DbmAtFullScale);
+        receiverTest_->show();
+        receiverTest_->raise();
+    }
+}
+
+void MainWindow::ShowTestSignal() {
+    TestSignalDialog dialog(services_.Errors, this);
+    dialog.Edit(Model().Config.TestSignal);
 }
 
 }  // namespace ringlark::ui

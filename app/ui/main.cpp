@@ -20,6 +20,7 @@
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/sound/PortAudioInput.h"
 #include "monitor/ui/LineMonitorWindow.h"
+#include "testsignal/ui/ReceiverTestWindow.h"
 #include "workshop/ui/EditParameterDialog.h"
 
 namespace {
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
     TQtFileDialog saveDialog(TQtFileDialog::Mode::Save, nullptr);
     TQtFileDialog openDialog(TQtFileDialog::Mode::Open, nullptr);
     TQtFileDialog viewerOpenDialog(TQtFileDialog::Mode::Open, nullptr);
+    TQtFileDialog reportDialog(TQtFileDialog::Mode::Save, nullptr);
+    TQtFileDialog planDialog(TQtFileDialog::Mode::Open, nullptr);
     TPortAudioPlayer portAudio;
     TBlockingSound sound(portAudio);
     TQtShell shell;
@@ -88,6 +91,8 @@ int main(int argc, char** argv) {
     saveDialog.SetParent(&form1);
     openDialog.SetParent(&form1);
     viewerOpenDialog.SetParent(&form1);
+    reportDialog.SetParent(&form1);
+    planDialog.SetParent(&form1);
     OptionsDialog options(form1.App().FormOptions, &form1);
     form1.SetOptionsWindow(&options);
     InspectorWindow inspect(&form1);
@@ -111,6 +116,10 @@ int main(int argc, char** argv) {
     form1.SetCallLogWindow(&callLog);
     SignalMeasurementsWindow measurements(&form1);
     form1.SetMeasurementsWindow(&measurements);
+    // Plays on a thread of its own: the sound card directly, not the
+    // generator's blocking player that disables the windows.
+    ReceiverTestWindow receiverTest(portAudio, errors, reportDialog, planDialog, &form1);
+    form1.SetReceiverTestWindow(&receiverTest);
     EditParameterDialog editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;
 

@@ -102,6 +102,47 @@ TEST(PortAudioPlayer, PlaysOnlyTheDataSizeOfTheHeader) {
     EXPECT_EQ(test::ReadFile(capture), shortened.substr(WavHeaderSize));
 }
 
+// The same samples as a 16-bit image, each 8-bit sample v as (v - 128) * 256.
+Bytes Wide(const Bytes& image) {
+    Bytes wide = image.substr(0, WavHeaderSize);
+    for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
+        const int v = (static_cast<uint8_t>(image[i]) - 128) * 256;
+        wide += static_cast<char>(v & 0xFF);
+        wide += static_cast<char>((v >> 8) & 0xFF);
+    }
+    const auto le32 = [&wide](std::size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) {
+            wide[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+        }
+    };
+    const auto data = static_cast<uint32_t>(wide.size() - WavHeaderSize);
+    le32(4, 36 + data);
+    le32(28, 2 * 44100);  // bytes per second
+    wide[32] = 2;         // bytes per frame
+    wide[34] = 16;        // bits per sample
+    le32(40, data);
+    return wide;
+}
+
+TEST(PortAudioPlayer, PlaysSixteenBitImagesAsSixteenBitSamples) {
+    test::TTempDir home;
+    const auto capture = home / "captured.raw";
+    // the card takes 16-bit samples: 8-bit ones would be widened on the way
+    WriteAsoundrc(home,
+                  "pcm.!default {\n  type plug\n  slave { pcm \"capfile\" format S16_LE }\n}\n"
+                  "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"" +
+                      capture.string() + "\"\n  format \"raw\"\n}\n");
+    const Bytes image = Wide(MdmfImage());
+    const std::string result = InChild(home.Path(), [&] {
+        TPortAudioPlayer player;
+        return player.Play(image).value_or("ok");
+    });
+    ASSERT_EQ(result, "ok");
+    const Bytes captured = test::ReadFile(capture);
+    EXPECT_EQ(captured.size(), image.size() - WavHeaderSize);
+    EXPECT_TRUE(captured == image.substr(WavHeaderSize)) << "captured bytes differ from the image";
+}
+
 TEST(PortAudioPlayer, MissingDeviceIsReportedNotThrown) {
     test::TTempDir home;
     WriteAsoundrc(home, "pcm.!default {\n  type hw\n  card 97\n}\n");

@@ -3,6 +3,7 @@
 #include "core/FileWriting.h"
 #include "core/WavImage.h"
 #include "generation/StandardsSynth.h"
+#include "testsignal/TestSignal.h"
 
 namespace ringlark {
 
@@ -138,6 +139,23 @@ void TGenerationDriver::GoButton(const std::string& destination) {
             V23TimingFor(options.Standard, lastSignalling_,
                          options.Standard == TCidStandard::Bt || options.EtsiAlert),
             options.Amplitude);
+    }
+
+    if (options.TestSignal.Any()) {
+        TTestSignal signal;
+        signal.Standard = options.Standard;
+        signal.Signalling = lastSignalling_;
+        signal.Alert = options.Standard == TCidStandard::Bt || options.EtsiAlert;
+        signal.Message = message;
+        if (options.Standard == TCidStandard::Dtmf) {
+            signal.Digits = DtmfDigits(request.NumberText, request.Private,
+                                       request.OutOfArea || request.NumberDisabled,
+                                       options.DtmfFraming, options.DtmfCodes);
+        }
+        signal.Amplitude = options.Amplitude;
+        signal.Impairments = options.TestSignal;
+        signal.Rate = SampleRate;
+        image = EncodeWav(SynthesiseTestSignal(signal), SampleRate, TSampleFormat::U8);
     }
 
     timer_.Detach();

@@ -10,6 +10,7 @@
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
 #include "protocol/Standards.h"
+#include "testsignal/Impairments.h"
 
 namespace ringlark {
 
@@ -33,6 +34,10 @@ struct TGenerationOptions {
     bool EtsiAlert = false;  // ETSI sends DT-AS before on-hook data (BT always does)
     TDtmfFraming DtmfFraming = TDtmfFraming::StartAEndC;
     TDtmfAbsenceCodes DtmfCodes;
+    // Any set: the signal is made by the test-signal synthesiser with these
+    // impairments (8-bit, 44100/s, the clip level not applied); none set: the
+    // generators' own signal, as always.
+    TImpairments TestSignal;
 };
 
 // Enabled states of the three output buttons; the window mirrors them.

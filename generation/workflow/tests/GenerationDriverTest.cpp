@@ -418,5 +418,49 @@ TEST_F(GenerationDriverTest, AMessageAStandardCannotSendIsRefusedWithANotice) {
     EXPECT_EQ(notices.Notices[2].substr(0, 38), "DTMF caller ID carries only a number: ");
 }
 
+// The peak of an 8-bit image's samples, as steps from the middle (128).
+int PeakSteps(const Bytes& image) {
+    int peak = 0;
+    for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
+        peak = std::max(peak, std::abs(static_cast<uint8_t>(image[i]) - 128));
+    }
+    return peak;
+}
+
+TEST_F(GenerationDriverTest, TestSignalImpairmentsChangeTheSignalOnlyWhenOneIsSet) {
+    UseMdmfTab(TSignalling::OnHook);
+    host.Options.Standard = TCidStandard::Dtmf;
+    host.Options.TestSignal = TImpairments{};  // as the desktop sends them by default
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 1u);
+    EXPECT_EQ(sound.Played[0], SynthesiseDtmfImage("A1234C", 63));
+    // DTMF tones 20 dB below full scale (row tone; the column tone at 0 dB
+    // twist): the two together peak at about 2 x 12.8 steps
+    host.Options.TestSignal.LevelDbfs = -20;
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 2u);
+    EXPECT_EQ(ReadWavFields(sound.Played[1]).SampleRate, 44100u);
+    EXPECT_NEAR(PeakSteps(sound.Played[1]), 25.6, 1.5);
+    EXPECT_EQ(host.Status,
+              "A1234C   [DTMF sends only the number: the name, date and time are not sent]");
+    // Bell 202 at -12 dBFS: 128 x 0.251 = 32 steps
+    host.Options.Standard = TCidStandard::Bell202;
+    host.Options.TestSignal.LevelDbfs = -12;
+    driver.PlayMessage();
+    ASSERT_EQ(sound.Played.size(), 3u);
+    EXPECT_NEAR(PeakSteps(sound.Played[2]), 32.1, 1.0);
+    // a setting that does not fit the signal is an error; the buttons return
+    host.Options.TestSignal.LevelDbfs = 0;
+    host.Options.TestSignal.TwistDb = -20;
+    try {
+        driver.PlayMessage();
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const RinglarkError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("The level and twist put ", 0), 0u) << e.what();
+    }
+    EXPECT_EQ(sound.Played.size(), 3u);
+    EXPECT_EQ(driver.Buttons(), (TOutputButtons{true, true, true}));
+}
+
 }  // namespace
 }  // namespace ringlark
