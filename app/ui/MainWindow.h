@@ -33,6 +33,7 @@ class WaveformViewerWindow;
 class LineMonitorWindow;
 class CallLogWindow;
 class SignalMeasurementsWindow;
+class DiagnoseLineWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -76,6 +77,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
     void SetCallLogWindow(CallLogWindow* window) { callLog_ = window; }
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
+    void SetDiagnoseLineWindow(DiagnoseLineWindow* window) { diagnoseLine_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
     // The inspector on a message's bytes, read in its standard's terms.
@@ -126,6 +128,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* lineMonitorAction = nullptr;   // "&View", "&Line Monitor"
     QAction* callLogAction = nullptr;       // "&View", "&Call Log"
     QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
+    QAction* diagnoseLineAction = nullptr;  // "&View", "&Diagnose Line"
     QAction* anyRecordingAction = nullptr;  // "&File", "Analyze &Any Recording..."
     QLabel* statusPanel = nullptr;
     QLabel* standardPanel = nullptr;  // the standard, when not Bell 202
@@ -186,6 +189,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     CallLogWindow* callLog_ = nullptr;
     SignalMeasurementsWindow* measurements_ = nullptr;
     void ShowMeasurements();
+    DiagnoseLineWindow* diagnoseLine_ = nullptr;
+    void ShowDiagnoseLine();
     // Any sound file libsndfile reads, made into the analyst's 8-bit 44100/s
     // image, loaded into the viewer and measured; the analyst's own
     // "Analyze..." keeps its 8-bit mono rule.

@@ -42,6 +42,7 @@
 #include "calllog/ui/CallLogWindow.h"
 #include "core/Cp1252.h"
 #include "core/RinglarkError.h"
+#include "diagnosis/ui/DiagnoseLineWindow.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/ui/LineMonitorWindow.h"
@@ -82,6 +83,8 @@ void MainWindow::BuildMenu() {
     connect(callLogAction, &QAction::triggered, this, [this] { ShowCallLog(); });
     measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
+    diagnoseLineAction = view->addAction(QStringLiteral("&Diagnose Line"));
+    connect(diagnoseLineAction, &QAction::triggered, this, [this] { ShowDiagnoseLine(); });
     menuBar()->insertMenu(help->menuAction(), view);
     const std::vector<std::pair<QAction*, std::function<void(TMainWindowModel&)>>> bindings = {
         {saveAction, [](TMainWindowModel& f) { f.SaveMessageAs(); }},
@@ -173,6 +176,13 @@ void MainWindow::AnalyzeAnyRecording() {
         ShowMeasurements();
     } catch (const RinglarkError& error) {
         services_.Errors.ReportError(error.what());
+    }
+}
+
+void MainWindow::ShowDiagnoseLine() {
+    if (diagnoseLine_ != nullptr) {
+        diagnoseLine_->show();
+        diagnoseLine_->raise();
     }
 }
 

@@ -14,6 +14,7 @@
 #include "app/ui/QtServices.h"
 #include "calllog/CallLog.h"
 #include "calllog/ui/CallLogWindow.h"
+#include "diagnosis/ui/DiagnoseLineWindow.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
@@ -84,6 +85,13 @@ int main(int argc, char** argv) {
     form1.SetCallLogWindow(&callLog);
     SignalMeasurementsWindow measurements(&form1);
     form1.SetMeasurementsWindow(&measurements);
+    DiagnoseLineWindow diagnoseLine(
+        errors,
+        [](const std::string& device) -> std::unique_ptr<ISoundInput> {
+            return std::make_unique<TPortAudioInput>(device, 0);
+        },
+        &form1);
+    form1.SetDiagnoseLineWindow(&diagnoseLine);
     EditParameterDialog editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;
 
