@@ -1,6 +1,7 @@
 // diagnose: what a line sends, where relative to the rings, what is wrong
 // with it for a receiver and what to change, from a recording, a stream or
 // the sound card.
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdio>

@@ -87,7 +87,6 @@ class TRingDetector {
     TBiquad dc_, low1_, low2_;
     TBlock block_;
     std::size_t index_ = 0, blockNumber_ = 0;
-    double lastLow_ = 0;
     int lowSign_ = 0;
     // every block of the current run and the window before it, by number
     std::vector<TBlock> history_;
