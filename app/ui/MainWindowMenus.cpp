@@ -181,6 +181,7 @@ void MainWindow::AnalyzeAnyRecording() {
 
 void MainWindow::ShowDiagnoseLine() {
     if (diagnoseLine_ != nullptr) {
+        diagnoseLine_->SetDbmAtFullScale(Model().Config.DbmAtFullScale);
         diagnoseLine_->show();
         diagnoseLine_->raise();
     }

@@ -271,6 +271,7 @@ TEST(Diagnosis, ChecksumAndStructureFailuresWithTheBytesRead) {
     const TDiagnosis s = Heard(structure, Calibrated(-10));
     ASSERT_EQ(s.Messages.size(), 1u);
     EXPECT_EQ(s.Messages[0].Message, broken);
+    EXPECT_EQ(s.Messages[0].Broke, "the parameters' lengths do not add up to the message length");
     const auto said = Sentences(s);
     ASSERT_EQ(said.size(), 4u);
     EXPECT_EQ(said[2], "The message breaks the message structure (" + s.Messages[0].Broke +
@@ -332,6 +333,38 @@ TEST(Diagnosis, DataOnTheWrongSideOfTheFirstRingOrTooCloseToIt) {
                         "The data starts " + std::string(ms) +
                             " ms after the first ring ends; Bell 202 FSK asks for at least 500 ms.",
                         "1 call heard; all decoded; checksums good."});
+}
+
+TEST(Diagnosis, ARingPulseAlertAndDataTooCloseToTheFirstRing) {
+    // a 300 ms ring burst, the data 600 ms later, the first full ring after it
+    TLine rpas;
+    rpas.Rings = {{0.3, 0.3}, {2.2, 2.0}};
+    rpas.Signals = {At(1.2, Signal(TCidStandard::EtsiV23))};
+    rpas.Seconds = 5;
+    const TDiagnosis r = Heard(rpas, Calibrated(-10));
+    ExpectSentences(
+        r, {"Caller ID is sent as ETSI V.23 FSK before the first ring, after a short "
+            "ring burst (RP-AS, 300 ms).",
+            "Level -30.0 dBm, within limits.", "1 call heard; all decoded; checksums good."});
+    ASSERT_EQ(r.Messages.size(), 1u);
+    EXPECT_NEAR(*r.Messages[0].SinceRingEnd, 0.6, 0.02);
+
+    // DTMF whose last digit ends 100 ms before the first ring
+    TLine close;
+    close.Signals = {At(0.5, Signal(TCidStandard::Dtmf))};
+    close.Seconds = 5;
+    const double end = 0.5 + 12 * 0.140 - 0.070;  // 12 digits of 70 ms, 70 ms apart
+    close.Rings = {{end + 0.1, 2.0}};
+    const TDiagnosis d = Heard(close);
+    ASSERT_EQ(d.Messages.size(), 1u);
+    ASSERT_TRUE(d.Messages[0].UntilNextRing.has_value());
+    EXPECT_NEAR(*d.Messages[0].UntilNextRing, 0.1, 0.02);
+    char ms[16];
+    std::snprintf(ms, sizeof ms, "%.0f", *d.Messages[0].UntilNextRing * 1000);
+    ExpectSentences(d, {"Caller ID is sent as DTMF before the first ring.",
+                        "The data ends " + std::string(ms) +
+                            " ms before the next ring; the standards ask for at least 200 ms.",
+                        "1 call heard; all decoded."});
 }
 
 }  // namespace

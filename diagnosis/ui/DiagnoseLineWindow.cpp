@@ -100,6 +100,13 @@ DiagnoseLineWindow::~DiagnoseLineWindow() {
     Join();
 }
 
+void DiagnoseLineWindow::SetDbmAtFullScale(std::optional<double> dbm) {
+    if (dbm && !calibratedBox->isChecked()) {
+        dbmBox->setValue(*dbm);
+        calibratedBox->setChecked(true);
+    }
+}
+
 TDiagnoseOptions DiagnoseLineWindow::Options() const {
     TDiagnoseOptions options;
     if (calibratedBox->isChecked()) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -40,6 +41,9 @@ class DiagnoseLineWindow : public QDialog {
     // Ends the listening; what was heard is diagnosed.
     void StopListening();
     bool Busy() const { return worker_.joinable() && !done_.load(); }
+
+    // The program's dBm calibration (Options), unless one is set here already.
+    void SetDbmAtFullScale(std::optional<double> dbm);
 
     // The report shown last (empty before the first).
     const TDiagnosisReport& Report() const { return report_; }
