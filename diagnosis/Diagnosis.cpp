@@ -233,6 +233,7 @@ void Place(TDiagnosis& d, const std::vector<TRing>& rings) {
             // a short burst before the data and a full ring after it: the
             // ring-pulse alert, not the call's first ring
             m.RingAlert = d.Rings[before->FirstBurst];
+            m.SinceRingEnd = m.BurstSeconds - before->End;
             before = nullptr;
         }
         if (before != nullptr) {

@@ -3,6 +3,9 @@
 // raw stream on standard input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <string>
 
 #include "cli/tests/CliRun.h"
@@ -146,6 +149,44 @@ TEST(CliDiagnose, AGoodLineExitsZeroAndTheAdviceFileCanBeGiven) {
                            "manual\n"),
               std::string::npos)
         << run.Out;
+}
+
+// The sound card's default input reading a caller-ID signal through ALSA's
+// file plugin (signed 16-bit mono at 44100/s). The plugin reads its file as
+// fast as it is asked and starts it again after an overrun, so ringing's
+// cadence cannot be kept through it: the rings are tested on files and
+// streams above.
+TEST(CliDiagnose, ListensToTheSoundCardForAGivenTime) {
+    test::TTempDir dir;
+    TTestSignal s;
+    s.Rate = 44100;
+    s.Message = ExampleMdmfMessage();
+    s.Impairments.LevelDbfs = -20;
+    std::string raw;
+    for (float v : SynthesiseTestSignal(s)) {
+        const auto x = static_cast<int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767));
+        raw += static_cast<char>(x & 0xFF);
+        raw += static_cast<char>((x >> 8) & 0xFF);
+    }
+    const auto home = dir / "home";
+    std::filesystem::create_directories(home);
+    test::WriteFile(dir / "in.raw", raw);
+    test::WriteFile(home / ".asoundrc",
+                    "pcm.!default {\n  type plug\n  slave {\n    pcm \"capfile\"\n"
+                    "    format S16_LE\n    rate 44100\n    channels 1\n  }\n}\n"
+                    "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
+                    "  infile \"" +
+                        (dir / "in.raw").string() + "\"\n  format \"raw\"\n}\n");
+    const auto run = RunShell("ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 HOME=" + home.string() +
+                              " CLI diagnose --json --device default --rate 44100 --seconds 1.6");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    const auto report = nlohmann::json::parse(run.Out);
+    ASSERT_GE(report["sentences"].size(), 1u);
+    EXPECT_EQ(report["sentences"][0], "Caller ID is sent as Bell 202 FSK with no ringing heard.");
+    ASSERT_GE(report["messages"].size(), 1u);
+    EXPECT_EQ(report["messages"][0]["decoded"], true);
+    EXPECT_EQ(report["seconds"], 1.6);
+    EXPECT_EQ(run.Err.rfind("Listening on ", 0), 0u) << run.Err;
 }
 
 TEST(CliDiagnose, WrongUseIsAUsageErrorThatSaysWhy) {

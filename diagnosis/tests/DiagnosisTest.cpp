@@ -271,7 +271,7 @@ TEST(Diagnosis, ChecksumAndStructureFailuresWithTheBytesRead) {
     const TDiagnosis s = Heard(structure, Calibrated(-10));
     ASSERT_EQ(s.Messages.size(), 1u);
     EXPECT_EQ(s.Messages[0].Message, broken);
-    EXPECT_EQ(s.Messages[0].Broke, "the parameters' lengths do not add up to the message length");
+    EXPECT_EQ(s.Messages[0].Broke, "parameter length does not fit its type");
     const auto said = Sentences(s);
     ASSERT_EQ(said.size(), 4u);
     EXPECT_EQ(said[2], "The message breaks the message structure (" + s.Messages[0].Broke +
@@ -347,6 +347,8 @@ TEST(Diagnosis, ARingPulseAlertAndDataTooCloseToTheFirstRing) {
             "ring burst (RP-AS, 300 ms).",
             "Level -30.0 dBm, within limits.", "1 call heard; all decoded; checksums good."});
     ASSERT_EQ(r.Messages.size(), 1u);
+    ASSERT_TRUE(r.Messages[0].RingAlert.has_value());
+    ASSERT_TRUE(r.Messages[0].SinceRingEnd.has_value());
     EXPECT_NEAR(*r.Messages[0].SinceRingEnd, 0.6, 0.02);
 
     // DTMF whose last digit ends 100 ms before the first ring
