@@ -100,30 +100,22 @@ void AddDtmf(std::span<const float> samples, double rate, TDiagnosis& d) {
         std::vector<TDtmfMessage> found;
         std::string all;
         for (std::size_t k = i; k < j; ++k) {
+            const std::size_t before = found.size();
             assembler.Add(digits[k], found);
             all += digits[k].Digit;
-        }
-        if (!found.empty()) {
-            for (const auto& message : found) {
+            if (found.size() > before) {
+                // the digit that completed the message is its last
                 TLineMessage m;
                 m.Standard = TCidStandard::Dtmf;
-                m.BurstSeconds = m.Seconds = message.Seconds;
-                m.EndSeconds = message.Seconds;
-                for (std::size_t k = i; k < j; ++k) {
-                    if (digits[k].Seconds >= message.Seconds - 1e-6 &&
-                        digits[k].Seconds < message.Seconds +
-                                                0.2 * static_cast<double>(message.Digits.size()) +
-                                                1) {
-                        m.EndSeconds =
-                            std::max(m.EndSeconds, digits[k].Seconds + digits[k].Duration);
-                    }
-                }
-                m.Digits = message.Digits;
+                m.BurstSeconds = m.Seconds = found.back().Seconds;
+                m.EndSeconds = digits[k].Seconds + digits[k].Duration;
+                m.Digits = found.back().Digits;
                 m.Decoded = true;
-                m.Fields = DtmfFieldsText(message.Digits);
+                m.Fields = DtmfFieldsText(m.Digits);
                 d.Messages.push_back(m);
             }
-        } else if (j - i >= 3) {
+        }
+        if (found.empty() && j - i >= 3) {
             d.LooseDigits.push_back({digits[i].Seconds, all});
         }
         i = j;

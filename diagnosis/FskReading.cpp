@@ -78,23 +78,25 @@ TLane Correlate(std::span<const float> samples, double rate, const TFskTones& to
     lane.SpaceGain = gain(tones.Space);
     const std::complex<double> stepMark = std::polar(1.0, -2 * M_PI * tones.Mark / working.Rate);
     const std::complex<double> stepSpace = std::polar(1.0, -2 * M_PI * tones.Space / working.Rate);
-    std::vector<std::complex<double>> mark(x.size()), space(x.size());
+    // the products inside the window, to take out as they leave it
+    std::vector<std::complex<double>> mark(lane.Bit), space(lane.Bit);
     std::complex<double> oscMark = 1, oscSpace = 1, sumMark, sumSpace;
     double power = 0;
     lane.Mark.resize(x.size());
     lane.Space.resize(x.size());
     lane.Power.resize(x.size());
     for (std::size_t i = 0; i < x.size(); ++i) {
-        mark[i] = static_cast<double>(x[i]) * oscMark;
-        space[i] = static_cast<double>(x[i]) * oscSpace;
-        sumMark += mark[i];
-        sumSpace += space[i];
-        power += static_cast<double>(x[i]) * x[i];
+        const std::size_t slot = i % lane.Bit;
         if (i >= lane.Bit) {
-            sumMark -= mark[i - lane.Bit];
-            sumSpace -= space[i - lane.Bit];
+            sumMark -= mark[slot];
+            sumSpace -= space[slot];
             power -= static_cast<double>(x[i - lane.Bit]) * x[i - lane.Bit];
         }
+        mark[slot] = static_cast<double>(x[i]) * oscMark;
+        space[slot] = static_cast<double>(x[i]) * oscSpace;
+        sumMark += mark[slot];
+        sumSpace += space[slot];
+        power += static_cast<double>(x[i]) * x[i];
         oscMark *= stepMark;
         oscSpace *= stepSpace;
         if (i % 1024 == 0) {  // keep the oscillators on the unit circle
