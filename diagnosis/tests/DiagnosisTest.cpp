@@ -335,6 +335,27 @@ TEST(Diagnosis, DataOnTheWrongSideOfTheFirstRingOrTooCloseToIt) {
                         "1 call heard; all decoded; checksums good."});
 }
 
+TEST(Diagnosis, CallWaitingDataDuringACallWithSpeechAround) {
+    // the far party talking, the call-waiting alerts and data, talking again
+    auto speech = SpeechLike(kRate, 3, 1.5);
+    TLine line;
+    line.Seconds = 5;
+    line.Signals = {
+        {0.0, speech},
+        At(1.6, Signal(TCidStandard::Bell202,
+                       [](TTestSignal& s) { s.Signalling = TSignalling::CallWaiting; })),
+        {3.4, speech}};
+    const TDiagnosis d = Heard(line, Calibrated(-10));
+    EXPECT_TRUE(d.Rings.empty());
+    ExpectSentences(
+        d, {"Caller ID is sent as Bell 202 FSK during a call (off-hook, no channel "
+            "seizure), after a dual-tone alert (CAS, 101 ms).",  // as measured
+            "Level -30.0 dBm, within limits.", "1 call heard; all decoded; checksums good."});
+    ASSERT_EQ(d.Messages.size(), 1u);
+    EXPECT_EQ(d.Messages[0].SeizureBits, 0);
+    EXPECT_EQ(d.Messages[0].MarkBits, 84);
+}
+
 TEST(Diagnosis, ARingPulseAlertAndDataTooCloseToTheFirstRing) {
     // a 300 ms ring burst, the data 600 ms later, the first full ring after it
     TLine rpas;
