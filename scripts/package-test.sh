@@ -36,6 +36,9 @@ test "$(command -v ringlark-cli)" = /usr/bin/ringlark-cli
 out="$(/usr/bin/ringlark-cli analyze --hex "$work/x.wav")"
 test "$out" = "ZCA 04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1" || { echo "round trip: $out"; exit 1; }
 test -f /usr/share/ringlark/RINGLARK.HLP
+test -f /usr/share/ringlark/advice.json
+# the installed advice is found: the report of a clean recording ends with it
+/usr/bin/ringlark-cli diagnose "$work/x.wav" | grep -q '^Advice$'
 test -f /usr/share/man/man1/ringlark-cli.1
 test -f /usr/share/bash-completion/completions/ringlark-cli
 test -f /usr/share/icons/hicolor/scalable/apps/ringlark.svg
