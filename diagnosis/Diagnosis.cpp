@@ -281,12 +281,19 @@ void AttachAlerts(TDiagnosis& d) {
     }
 }
 
+// Where a reading broke off before its checksum could be judged: the signal
+// ended, or a character lost its stop bit.
+bool Unreadable(const std::string& broke) {
+    return broke.rfind("the signal ends", 0) == 0 ||
+           broke.find("has no stop bit") != std::string::npos;
+}
+
 void Find(TDiagnosis& d) {
     auto& f = d.Findings;
     if (d.Messages.empty() && d.LooseDigits.empty()) {
         TFinding finding;
         finding.Kind = d.Rings.empty() ? TFindingKind::NothingAtAll : TFindingKind::NoSignal;
-        finding.Count = static_cast<int>(d.Rings.size());
+        finding.Count = d.RingCount;
         f.push_back(finding);
         return;
     }
@@ -313,8 +320,8 @@ void Find(TDiagnosis& d) {
     const auto further = [](const TFinding& a, const TFinding& b) {
         return std::fabs(a.Value) > std::fabs(b.Value);
     };
-    int fsk = 0, checksum = 0, structure = 0;
-    std::string firstBroke;
+    int fsk = 0, checksum = 0, structure = 0, unreadable = 0;
+    std::string firstBroke, firstCut;
     for (std::size_t i = 0; i < d.Messages.size(); ++i) {
         const TLineMessage& m = d.Messages[i];
         const int index = static_cast<int>(i);
@@ -323,6 +330,11 @@ void Find(TDiagnosis& d) {
             ++fsk;
             if (m.ChecksumFailed) {
                 ++checksum;
+            } else if (!m.Decoded && Unreadable(m.Broke)) {
+                ++unreadable;
+                if (firstCut.empty()) {
+                    firstCut = m.Broke;
+                }
             } else if (!m.Decoded) {
                 ++structure;
                 if (firstBroke.empty()) {
@@ -399,6 +411,9 @@ void Find(TDiagnosis& d) {
     if (structure > 0) {
         f.push_back({TFindingKind::Structure, -1, 0, 0, 0, structure, fsk, firstBroke});
     }
+    if (unreadable > 0) {
+        f.push_back({TFindingKind::Unreadable, -1, 0, 0, 0, unreadable, fsk, firstCut});
+    }
     if (!d.LooseDigits.empty()) {
         f.push_back({TFindingKind::DtmfFraming, -1, 0, 0, 0, static_cast<int>(d.LooseDigits.size()),
                      0, d.LooseDigits.front().Digits});
@@ -460,6 +475,7 @@ TDiagnosis Diagnose(std::span<const float> samples, double rate, const TDiagnose
     int calls = 0;
     const std::vector<TRing> rings = GroupRings(d.Rings, calls);
     d.Calls = calls;
+    d.RingCount = static_cast<int>(rings.size());
     Place(d, rings);
     Find(d);
     return d;

@@ -81,13 +81,14 @@ enum class TFindingKind {
     ShortMarkRun,
     RingGap,  // too close to a ring
     Checksum,
-    Structure,  // the checksum holds (or cannot be reached) but the structure does not
+    Structure,   // the checksum holds but the structure does not
+    Unreadable,  // the reading broke off: the signal ended, a character lost its stop bit
     DtmfFraming,
     AfterFirstRing,   // the standard puts it before the first ring
     BeforeFirstRing,  // the standard puts it after the first ring
 };
 // "no-signal", "nothing", "other-standard", "weak", "strong", "twist", "noise",
-// "alert-gap", "short-mark", "ring-gap", "checksum", "structure",
+// "alert-gap", "short-mark", "ring-gap", "checksum", "structure", "unreadable",
 // "dtmf-framing", "after-first-ring", "before-first-ring".
 std::string FindingKey(TFindingKind kind);
 
@@ -112,6 +113,7 @@ struct TDiagnosis {
     double Rate = 0;
     TDiagnoseOptions Options;
     std::vector<TRingBurst> Rings;
+    int RingCount = 0;               // rings of a cadence (the UK's double ring is one)
     std::vector<TAlertTone> Alerts;  // dual-tone and subscriber alerts
     std::vector<TLineMessage> Messages;
     std::vector<TLooseDigits> LooseDigits;

@@ -67,6 +67,8 @@ std::string FindingKey(TFindingKind kind) {
             return "checksum";
         case TFindingKind::Structure:
             return "structure";
+        case TFindingKind::Unreadable:
+            return "unreadable";
         case TFindingKind::DtmfFraming:
             return "dtmf-framing";
         case TFindingKind::AfterFirstRing:

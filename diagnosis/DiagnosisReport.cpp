@@ -172,6 +172,9 @@ std::string FindingSentence(const TDiagnosis& d, const TFinding& f) {
         case TFindingKind::Structure:
             return messages("breaks", "break") + " the message structure (" + f.Detail +
                    "): a receiver that checks it shows RING only.";
+        case TFindingKind::Unreadable:
+            return messages("cannot", "cannot") + " be read to the end (" + f.Detail +
+                   "): a receiver shows RING only.";
         case TFindingKind::DtmfFraming:
             return "DTMF digits are heard (\"" + f.Detail +
                    "\"), but not in a framing receivers recognise (A...C, A...#, D...C or ...#): "

@@ -273,7 +273,9 @@ void ReadLane(std::span<const float> samples, double rate, const TLane& lane, TC
                 }
             }
             if (ended) {
-                r.Broke = "the signal ends inside byte " + std::to_string(r.Message.size() + 1);
+                r.Broke = "the signal ends inside byte " + std::to_string(r.Message.size() + 1) +
+                          (expected > 3 || r.Message.size() >= 2 ? " of " + std::to_string(expected)
+                                                                 : "");
                 break;
             }
             r.Message += static_cast<char>(value);

@@ -128,6 +128,15 @@ TEST(Diagnosis, NoSignalWhereTheStandardsPutItAndNothingAtAll) {
                      "or between the first and second ring, where the standards put it.",
                      "1 call heard."});
     ExpectSentences(Heard(TLine{}), {"Nothing is heard: no ring and no caller ID."});
+    // a double ring is one ring
+    TLine uk;
+    uk.Rings = UkCadence(0.5, 2);
+    uk.Seconds = 6;
+    const TDiagnosis d = Heard(uk);
+    EXPECT_EQ(d.Rings.size(), 4u);
+    ExpectSentences(d, {"No caller ID is heard: 2 rings, and nothing before the first ring or "
+                        "between the first and second ring, where the standards put it.",
+                        "1 call heard."});
 }
 
 TEST(Diagnosis, AnotherStandardThanTheReceiverExpects) {
@@ -277,6 +286,25 @@ TEST(Diagnosis, ChecksumAndStructureFailuresWithTheBytesRead) {
     EXPECT_EQ(said[2], "The message breaks the message structure (" + s.Messages[0].Broke +
                            "): a receiver that checks it shows RING only.");
     EXPECT_FALSE(s.Messages[0].Broke.empty());
+}
+
+TEST(Diagnosis, AMessageCutOffIsReadAsFarAsItGoes) {
+    // the signal stops in the middle of the 21st byte
+    auto signal = SynthesiseTestSignal(Signal(TCidStandard::Bell202));
+    signal.resize(static_cast<std::size_t>((0.2 + 0.25 + 0.15 + 20.5 * 10 / 1200.0) * kRate));
+    TLine line;
+    line.Rings = NorthAmericanCadence(0.5, 2);
+    line.Signals = {{3.5 - TestSignalPaddingSeconds, signal}};
+    const TDiagnosis d = Heard(line, Calibrated(-10));
+    ASSERT_EQ(d.Messages.size(), 1u);
+    EXPECT_EQ(d.Messages[0].Broke, "the signal ends inside byte 21 of 35");
+    EXPECT_EQ(d.Messages[0].Message, ExampleMdmfMessage().substr(0, 20));
+    ExpectSentences(d, {"Caller ID is sent as Bell 202 FSK between the first and second ring.",
+                        // as read from the bytes that came (the decoder measures no failed message)
+                        "Level -29.7 dBm, within limits.",
+                        "The message cannot be read to the end (the signal ends inside byte 21 of "
+                        "35): a receiver shows RING only.",
+                        "1 call heard; 0 of 1 message decoded."});
 }
 
 TEST(Diagnosis, DtmfWithAndWithoutARecognisedFraming) {
