@@ -204,4 +204,21 @@ TExitStatus RunPlanRun(const TPlanArgs& args);
 // plan play: each run through the sound card, the operator's answers scored.
 TExitStatus RunPlanPlay(const TPlanArgs& args);
 
+// diagnose FILE | --input PATH|- | --device D: the line diagnosis.
+struct TDiagnoseArgs {
+    std::optional<std::string> File;
+    std::string Device;
+    std::optional<std::string> Input;
+    std::string Raw;
+    double Rate = 0;
+    double Seconds = 0;  // 0: to the end of the input, or Ctrl-C
+    std::optional<double> DbmAtFullScale;
+    std::string Expect;
+    std::optional<std::string> Advice;
+    bool Json = false, Quiet = false;
+};
+
+void AddDiagnose(CLI::App& app, TDiagnoseArgs& args);
+TExitStatus RunDiagnose(const TDiagnoseArgs& args);
+
 }  // namespace ringlark::cli

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     TLogArgs logArgs;
     TPhoneBookArgs phoneBookArgs;
     TPlanArgs planArgs;
+    TDiagnoseArgs diagnoseArgs;
     AddGenerate(app, generateArgs);
     AddAnalyze(app, analyzeArgs);
     AddListen(app, listenArgs);
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
     AddPlan(app, planArgs);
+    AddDiagnose(app, diagnoseArgs);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -57,6 +59,8 @@ int main(int argc, char** argv) {
             status = RunWorkshop(workshopArgs);
         } else if (app.got_subcommand("plan")) {
             status = RunPlan(planArgs);
+        } else if (app.got_subcommand("diagnose")) {
+            status = RunDiagnose(diagnoseArgs);
         } else {
             status = RunInspect(inspectArgs);
         }

@@ -54,6 +54,10 @@ grep -q "decode telephone caller-ID signalling audio" <<<"$page"
 help="$(/usr/bin/ringlark --help)"
 grep -q "^Usage: ringlark" <<<"$help"
 test -f /usr/share/doc/ringlark/changelog.gz
+test -f /usr/share/ringlark/advice.json
+# the installed advice is found: the report of a clean recording ends with it
+report="$(/usr/bin/ringlark-cli diagnose "$work/x.wav")"
+grep -q '^Advice$' <<<"$report"
 test -f /usr/share/bash-completion/completions/ringlark-cli
 test -f /usr/share/icons/hicolor/scalable/apps/ringlark.svg
 desktop-file-validate /usr/share/applications/ringlark.desktop

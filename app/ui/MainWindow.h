@@ -34,6 +34,7 @@ class LineMonitorWindow;
 class CallLogWindow;
 class SignalMeasurementsWindow;
 class ReceiverTestWindow;
+class DiagnoseLineWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -78,6 +79,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetCallLogWindow(CallLogWindow* window) { callLog_ = window; }
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
     void SetReceiverTestWindow(ReceiverTestWindow* window) { receiverTest_ = window; }
+    void SetDiagnoseLineWindow(DiagnoseLineWindow* window) { diagnoseLine_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
     // The inspector on a message's bytes, read in its standard's terms.
@@ -130,6 +132,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* callLogAction = nullptr;       // "&View", "&Call Log"
     QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
     QAction* receiverTestAction = nullptr;  // "&View", "&Receiver Test"
+    QAction* diagnoseLineAction = nullptr;  // "&View", "&Diagnose Line"
     QAction* anyRecordingAction = nullptr;  // "&File", "Analyze &Any Recording..."
     QLabel* statusPanel = nullptr;
     QLabel* standardPanel = nullptr;  // the standard, when not Bell 202
@@ -195,6 +198,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void ShowReceiverTest();
     // The impairments generation applies, kept in the configuration.
     void ShowTestSignal();
+    DiagnoseLineWindow* diagnoseLine_ = nullptr;
+    void ShowDiagnoseLine();
     // Any sound file libsndfile reads, made into the analyst's 8-bit 44100/s
     // image, loaded into the viewer and measured; the analyst's own
     // "Analyze..." keeps its 8-bit mono rule.

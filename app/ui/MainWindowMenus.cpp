@@ -42,6 +42,7 @@
 #include "calllog/ui/CallLogWindow.h"
 #include "core/Cp1252.h"
 #include "core/RinglarkError.h"
+#include "diagnosis/ui/DiagnoseLineWindow.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/ui/LineMonitorWindow.h"
@@ -88,6 +89,8 @@ void MainWindow::BuildMenu() {
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
     receiverTestAction = view->addAction(QStringLiteral("&Receiver Test"));
     connect(receiverTestAction, &QAction::triggered, this, [this] { ShowReceiverTest(); });
+    diagnoseLineAction = view->addAction(QStringLiteral("&Diagnose Line"));
+    connect(diagnoseLineAction, &QAction::triggered, this, [this] { ShowDiagnoseLine(); });
     menuBar()->insertMenu(help->menuAction(), view);
     const std::vector<std::pair<QAction*, std::function<void(TMainWindowModel&)>>> bindings = {
         {saveAction, [](TMainWindowModel& f) { f.SaveMessageAs(); }},
@@ -179,6 +182,14 @@ void MainWindow::AnalyzeAnyRecording() {
         ShowMeasurements();
     } catch (const RinglarkError& error) {
         services_.Errors.ReportError(error.what());
+    }
+}
+
+void MainWindow::ShowDiagnoseLine() {
+    if (diagnoseLine_ != nullptr) {
+        diagnoseLine_->SetDbmAtFullScale(Model().Config.DbmAtFullScale);
+        diagnoseLine_->show();
+        diagnoseLine_->raise();
     }
 }
 

@@ -15,6 +15,7 @@
 #include "app/ui/QtServices.h"
 #include "calllog/CallLog.h"
 #include "calllog/ui/CallLogWindow.h"
+#include "diagnosis/ui/DiagnoseLineWindow.h"
 #include "generation/sound/PortAudioPlayer.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
@@ -120,6 +121,13 @@ int main(int argc, char** argv) {
     // generator's blocking player that disables the windows.
     ReceiverTestWindow receiverTest(portAudio, errors, reportDialog, planDialog, &form1);
     form1.SetReceiverTestWindow(&receiverTest);
+    DiagnoseLineWindow diagnoseLine(
+        errors,
+        [](const std::string& device) -> std::unique_ptr<ISoundInput> {
+            return std::make_unique<TPortAudioInput>(device, 0);
+        },
+        &form1);
+    form1.SetDiagnoseLineWindow(&diagnoseLine);
     EditParameterDialog editParameterWindow(&form1);
     editParameter.Target = &editParameterWindow;
 
