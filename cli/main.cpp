@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     TLogArgs logArgs;
     TPhoneBookArgs phoneBookArgs;
     TPlanArgs planArgs;
+    TLineArgs lineArgs;
     AddGenerate(app, generateArgs);
     AddAnalyze(app, analyzeArgs);
     AddListen(app, listenArgs);
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     AddWorkshop(app, workshopArgs);
     AddInspect(app, inspectArgs);
     AddPlan(app, planArgs);
+    CLI::App* line = AddLine(app, lineArgs);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -57,6 +59,8 @@ int main(int argc, char** argv) {
             status = RunWorkshop(workshopArgs);
         } else if (app.got_subcommand("plan")) {
             status = RunPlan(planArgs);
+        } else if (app.got_subcommand("line")) {
+            status = RunLine(*line, lineArgs);
         } else {
             status = RunInspect(inspectArgs);
         }

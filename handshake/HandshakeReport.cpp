@@ -28,7 +28,9 @@ std::string Tone(double hz, double dbfs) {
 std::string Hex(const Bytes& bytes) {
     std::string text;
     for (char c : bytes) {
-        text += Fixed("%02X ", static_cast<uint8_t>(c));
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X ", static_cast<unsigned>(static_cast<uint8_t>(c)));
+        text += hex;
     }
     if (!text.empty()) {
         text.pop_back();
@@ -155,23 +157,27 @@ std::vector<TStepRow> SetRows(const TSetRun& run, const TCallWaitingTiming& t) {
                         InOrOut(run.MarkMs, t.MarkMinMs, t.MarkMaxMs, "short", "long")});
     }
     if (run.Message) {
-        rows.push_back({"message", Hex(run.Message->Message), "", std::string(run.Message->Tag())});
+        rows.push_back(
+            {"message", std::string(run.Message->Tag()) + " " + Hex(run.Message->Message), "", ""});
     }
     return rows;
 }
 
 std::string RowsText(const std::vector<TStepRow>& rows) {
     std::size_t step = 0, measured = 0, limits = 0;
+    // a figure with nothing after it (a message's bytes) sets no column
     for (const TStepRow& row : rows) {
         step = std::max(step, row.Step.size());
-        measured = std::max(measured, row.Measured.size());
+        if (!row.Limits.empty() || !row.Result.empty()) {
+            measured = std::max(measured, row.Measured.size());
+        }
         limits = std::max(limits, row.Limits.size());
     }
     std::string text;
     for (const TStepRow& row : rows) {
         std::string line =
             "  " + row.Step + std::string(step - row.Step.size() + 2, ' ') + row.Measured;
-        if (limits > 0 || !row.Result.empty()) {
+        if (!row.Limits.empty() || !row.Result.empty()) {
             line += std::string(measured - row.Measured.size() + 2, ' ') + row.Limits;
             line += std::string(limits - row.Limits.size() + 2, ' ') + row.Result;
         }
@@ -250,22 +256,22 @@ std::string SpreadText(const char* what, const TSpread& spread) {
            Fixed("%.1f", spread.Median) + "/" + Fixed("%.1f", spread.Max) + " ms (min/median/max)";
 }
 
-std::string RunsText(int runs, int failures) {
+std::string RunsText(int runs, int failures, const char* failure) {
     return std::to_string(runs) + (runs == 1 ? " run, " : " runs, ") + std::to_string(failures) +
-           " failed";
+           " " + failure;
 }
 
 }  // namespace
 
 std::string SummaryText(const TExchangeSummary& summary) {
-    return RunsText(summary.Runs, summary.Failures) +
+    return RunsText(summary.Runs, summary.Failures, "without a valid ACK") +
            SpreadText("CAS end -> ACK start", summary.AckDelayMs) +
            SpreadText("ACK length", summary.AckLengthMs) +
            SpreadText("ACK end -> data", summary.DataDelayMs);
 }
 
 std::string SummaryText(const TSetSummary& summary) {
-    return RunsText(summary.Runs, summary.Failures) +
+    return RunsText(summary.Runs, summary.Failures, "without data read in the window") +
            SpreadText("CAS end -> ACK start", summary.AckDelayMs) +
            SpreadText("ACK end -> data", summary.DataDelayMs);
 }

@@ -51,7 +51,8 @@ struct TSetSummary {
 };
 TSetSummary SummariseSet(const std::vector<TSetRun>& runs);
 
-// "5 runs, 1 failed; CAS end -> ACK start 49.9/50.0/50.2 ms (min/median/max); ..."
+// "5 runs, 1 without a valid ACK; CAS end -> ACK start 49.9/50.0/50.2 ms
+// (min/median/max); ..."
 std::string SummaryText(const TExchangeSummary& summary);
 std::string SummaryText(const TSetSummary& summary);
 
