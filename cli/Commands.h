@@ -213,6 +213,7 @@ struct TLineArgs {
     TTabArgs Fields;
     bool SimulateSet = false, NoAckWait = false, NoSas = false;
     std::optional<double> AckWindowMs, DataDelayMs, CasMs;
+    std::string ExpectDigit;  // empty: the standard's
     int Repeat = 1;
     double PauseMs = 1000;
     double LineDelayMs = 0;

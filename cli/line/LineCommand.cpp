@@ -72,7 +72,8 @@ void AddCommonOptions(CLI::App& command, TLineArgs& args) {
                      "to measure the sound path's round trip");
 }
 
-TCallWaitingTiming TimingFrom(const TLineArgs& args) {
+// The exchange's figures: the standard's, with what the options change.
+TCallWaitingTiming ExchangeTiming(const TLineArgs& args) {
     TCallWaitingTiming timing = *CallWaitingTimingFor(*StandardNamed(args.Standard));
     if (args.CasMs) {
         timing.CasMs = *args.CasMs;
@@ -86,6 +87,16 @@ TCallWaitingTiming TimingFrom(const TLineArgs& args) {
     if (args.DataDelayMs) {
         timing.DataDelayMs = *args.DataDelayMs;
     }
+    if (!args.ExpectDigit.empty()) {
+        timing.AckDigit = args.ExpectDigit[0];
+    }
+    CheckCallWaitingTiming(timing);
+    return timing;
+}
+
+// The set's: the standard's, with its answer as the options make it.
+TCallWaitingTiming SetTiming(const TLineArgs& args) {
+    TCallWaitingTiming timing = *CallWaitingTimingFor(*StandardNamed(args.Standard));
     if (args.AckDelayMs) {
         timing.AckDelayMs = *args.AckDelayMs;
     }
@@ -242,7 +253,7 @@ void ExchangeOverStreams(TExchangeRole& exchange, TSampleWriter& writer, const T
 
 TExitStatus RunExchange(const TLineArgs& args) {
     CheckOptions(args, true);
-    const TCallWaitingTiming timing = TimingFrom(args);
+    const TCallWaitingTiming timing = ExchangeTiming(args);
     TExchangeRole::TSettings settings;
     settings.Timing = timing;
     settings.Message = MessageFrom(args);
@@ -261,13 +272,13 @@ TExitStatus RunExchange(const TLineArgs& args) {
         line.NoiseDbfs = args.NoiseDbfs;
         settings.LatencySamples = RoundTripSamples(line, rate);
         TSetRole::TSettings setSettings;
-        setSettings.Timing = timing;
+        setSettings.Timing = SetTiming(args);
         setSettings.Answer = args.AckDigit != "none";
         TExchangeRole exchange(rate, settings);
         TSetRole set(rate, setSettings);
         exchange.OnRun = print;
         set.OnRun = [&](const TSetRun& run) {
-            PrintRun(report, run.Index, "simulated set", SetRows(run, timing));
+            PrintRun(report, run.Index, "simulated set", SetRows(run, setSettings.Timing));
         };
         RunSimulation(exchange, set, line);
         runs = exchange.Runs();
@@ -302,7 +313,7 @@ TExitStatus RunExchange(const TLineArgs& args) {
 
 TExitStatus RunSet(const TLineArgs& args) {
     CheckOptions(args, false);
-    const TCallWaitingTiming timing = TimingFrom(args);
+    const TCallWaitingTiming timing = SetTiming(args);
     TSetRole::TSettings settings;
     settings.Timing = timing;
     settings.Answer = args.AckDigit != "none";
@@ -379,6 +390,11 @@ CLI::App* AddLine(CLI::App& app, TLineArgs& args) {
     exchange
         ->add_option("--noise-dbfs", args.NoiseDbfs, "Simulated line: white noise at this level")
         ->check(Between(-120, 0, "must be -120 to 0 dBFS"));
+    exchange
+        ->add_option("--expect-digit", args.ExpectDigit,
+                     "The acknowledgement to wait for: D (default, a set without ADSI) or A "
+                     "(an ADSI set)")
+        ->check(CLI::IsMember({"A", "B", "C", "D"}));
     exchange->add_flag("--no-ack-wait", args.NoAckWait,
                        "Send the data whether an acknowledgement came or not");
     exchange

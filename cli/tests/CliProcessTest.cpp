@@ -374,8 +374,9 @@ TEST(CliManualPage, ListsEveryOptionOfEverySubCommand) {
     while (std::getline(lines, line) && line.rfind("  ", 0) == 0) {
         commands.push_back(line.substr(2, line.find(' ', 2) - 2));
     }
-    EXPECT_EQ(commands, (std::vector<std::string>{"generate", "analyze", "listen", "log",
-                                                  "phonebook", "workshop", "inspect", "plan"}));
+    EXPECT_EQ(commands,
+              (std::vector<std::string>{"generate", "analyze", "listen", "log", "phonebook",
+                                        "workshop", "inspect", "plan", "line"}));
     for (const auto& command : commands) {
         EXPECT_NE(page.find(".SS " + command), Bytes::npos) << command;
         const std::string help = RunCli(command + " --help").Out;
