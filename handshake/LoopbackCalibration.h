@@ -23,7 +23,6 @@ class TLoopbackCalibration {
     std::optional<int64_t> RoundTrip() const { return found_; }
 
   private:
-    double rate_;
     int64_t now_ = 0;
     int64_t clickLength_;
     int64_t listenUntil_;
