@@ -33,6 +33,7 @@ class WaveformViewerWindow;
 class LineMonitorWindow;
 class CallLogWindow;
 class SignalMeasurementsWindow;
+class LineTestWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -75,6 +76,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }
     void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
     void SetCallLogWindow(CallLogWindow* window) { callLog_ = window; }
+    void SetLineTestWindow(LineTestWindow* window) { lineTest_ = window; }
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
     // The inspector on any message's bytes (the line monitor's rows); the
     // inspection of the generated message stays as it was.
@@ -125,6 +127,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* viewerAction = nullptr;        // "&View", "&Waveform Viewer"
     QAction* lineMonitorAction = nullptr;   // "&View", "&Line Monitor"
     QAction* callLogAction = nullptr;       // "&View", "&Call Log"
+    QAction* lineTestAction = nullptr;      // "&View", "Line &Test"
     QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
     QAction* anyRecordingAction = nullptr;  // "&File", "Analyze &Any Recording..."
     QLabel* statusPanel = nullptr;
@@ -184,6 +187,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     WaveformViewerWindow* viewer_ = nullptr;
     LineMonitorWindow* lineMonitor_ = nullptr;
     CallLogWindow* callLog_ = nullptr;
+    LineTestWindow* lineTest_ = nullptr;
     SignalMeasurementsWindow* measurements_ = nullptr;
     void ShowMeasurements();
     // Any sound file libsndfile reads, made into the analyst's 8-bit 44100/s
@@ -193,6 +197,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void ShowViewer();
     void ShowLineMonitor();
     void ShowCallLog();
+    // The Line Test window, with the CWCID tab's message to send.
+    void ShowLineTest();
     QWidget* panel5_ = nullptr;
     bool refreshing_ = false;
     bool closing_ = false;

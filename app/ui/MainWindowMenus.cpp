@@ -42,6 +42,8 @@
 #include "calllog/ui/CallLogWindow.h"
 #include "core/Cp1252.h"
 #include "core/RinglarkError.h"
+#include "generation/workflow/TabRequest.h"
+#include "handshake/ui/LineTestWindow.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/ui/LineMonitorWindow.h"
@@ -80,6 +82,8 @@ void MainWindow::BuildMenu() {
     connect(lineMonitorAction, &QAction::triggered, this, [this] { ShowLineMonitor(); });
     callLogAction = view->addAction(QStringLiteral("&Call Log"));
     connect(callLogAction, &QAction::triggered, this, [this] { ShowCallLog(); });
+    lineTestAction = view->addAction(QStringLiteral("Line &Test"));
+    connect(lineTestAction, &QAction::triggered, this, [this] { ShowLineTest(); });
     measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
     menuBar()->insertMenu(help->menuAction(), view);
@@ -145,6 +149,17 @@ void MainWindow::ShowLineMonitor() {
         lineMonitor_->FillDevices();
         lineMonitor_->show();
         lineMonitor_->raise();
+    }
+}
+
+void MainWindow::ShowLineTest() {
+    if (lineTest_ != nullptr) {
+        if (!lineTest_->Running()) {
+            lineTest_->Message = BuildCidMessage(
+                RequestFromTab(Model().Tabs.Cwcid, TCallerIdTabKind::Cwcid), TFilterOptions{});
+        }
+        lineTest_->show();
+        lineTest_->raise();
     }
 }
 

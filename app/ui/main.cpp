@@ -15,6 +15,8 @@
 #include "calllog/CallLog.h"
 #include "calllog/ui/CallLogWindow.h"
 #include "generation/sound/PortAudioPlayer.h"
+#include "handshake/sound/DuplexDevice.h"
+#include "handshake/ui/LineTestWindow.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/sound/PortAudioInput.h"
@@ -82,6 +84,11 @@ int main(int argc, char** argv) {
     form1.SetLineMonitorWindow(&lineMonitor);
     CallLogWindow callLog(DefaultCallLogPath(), &form1);
     form1.SetCallLogWindow(&callLog);
+    LineTestWindow lineTest(
+        errors,
+        []() -> std::unique_ptr<IDuplexSound> { return std::make_unique<TDuplexDevice>("", 0); },
+        &form1);
+    form1.SetLineTestWindow(&lineTest);
     SignalMeasurementsWindow measurements(&form1);
     form1.SetMeasurementsWindow(&measurements);
     EditParameterDialog editParameterWindow(&form1);
