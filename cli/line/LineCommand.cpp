@@ -15,8 +15,8 @@
 #include "generation/MessageBuilder.h"
 #include "generation/workflow/TabRequest.h"
 #include "handshake/HandshakeReport.h"
-#include "handshake/LoopbackCalibration.h"
 #include "handshake/SimulatedLine.h"
+#include "handshake/linetest/LineTest.h"
 #include "handshake/sound/DuplexDevice.h"
 
 namespace ringlark::cli {
@@ -161,21 +161,15 @@ int64_t DeviceLatency(TDuplexDevice& device, const TLineArgs& args, std::FILE* r
                      "(--calibrate, --latency-ms)\n");
         return 0;
     }
-    TLoopbackCalibration calibration(device.Rate());
-    device.Run(
-        [&](std::span<const float> in, std::span<float> out) {
-            calibration.Process(in, out);
-            return !calibration.Done();
-        },
-        &gStop);
-    if (!calibration.RoundTrip()) {
+    const std::optional<int64_t> roundTrip = TLineTest::Calibrate(device, gStop);
+    if (!roundTrip) {
         throw RinglarkError(
             "The calibration click did not come back: connect the sound card's output to its "
             "input with a loop-back cable, turn the levels up and calibrate again");
     }
     std::fprintf(report, "sound path round trip: %.1f ms\n",
-                 SamplesToMs(static_cast<double>(*calibration.RoundTrip()), device.Rate()));
-    return *calibration.RoundTrip();
+                 SamplesToMs(static_cast<double>(*roundTrip), device.Rate()));
+    return *roundTrip;
 }
 
 void RunOnDevice(TDuplexDevice& device, const TDuplexDevice::TStep& step) {

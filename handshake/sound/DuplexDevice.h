@@ -5,7 +5,7 @@
 // block to play, so the role's clock is the device's own.
 #include <string>
 
-#include "handshake/DuplexSound.h"
+#include "handshake/linetest/DuplexSound.h"
 
 namespace ringlark {
 

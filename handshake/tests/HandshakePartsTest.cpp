@@ -1,12 +1,11 @@
 // The parts the roles are made of: the figures' checks, the output track, the
-// loop-back calibration, and the report's rows and summaries.
+// signals, and the report's rows and summaries.
 #include <gtest/gtest.h>
 
 #include <array>
 
 #include "handshake/HandshakeReport.h"
 #include "handshake/LineSignals.h"
-#include "handshake/LoopbackCalibration.h"
 #include "handshake/SimulatedLine.h"
 #include "tests/support/TestSupport.h"
 
@@ -64,36 +63,6 @@ TEST(LineSignals, FskBurstHasItsBitsAndLevel) {
     const auto dtmf = Tones(hz, DbfsToPeak(-12), 480, 8000);
     EXPECT_NEAR(ToneLevelDbfs(dtmf, 941, 8000), -12, 0.1);
     EXPECT_NEAR(ToneLevelDbfs(dtmf, 1633, 8000), -12, 0.1);
-}
-
-// The click comes back after the path's round trip, found to the sample; a
-// path that returns nothing gives no figure once the listening is over.
-TEST(LoopbackCalibration, FindsTheRoundTripOfTheSoundPath) {
-    for (double rate : {8000.0, 44100.0}) {
-        for (int delay : {1, 37, 1234}) {
-            SCOPED_TRACE(delay);
-            TLoopbackCalibration calibration(rate);
-            std::vector<float> line(static_cast<std::size_t>(delay), 0.0f);
-            TLineNoise noise(3, -50);
-            while (!calibration.Done()) {
-                float in = line.front() * 0.7f + noise.Next(), out = 0;
-                line.erase(line.begin());
-                calibration.Process({&in, 1}, {&out, 1});
-                line.push_back(out);
-            }
-            ASSERT_TRUE(calibration.RoundTrip());
-            EXPECT_EQ(*calibration.RoundTrip(), delay);
-        }
-    }
-    TLoopbackCalibration unplugged(8000, 100);
-    int samples = 0;
-    while (!unplugged.Done()) {
-        float in = 0, out = 0;
-        unplugged.Process({&in, 1}, {&out, 1});
-        ++samples;
-    }
-    EXPECT_EQ(samples, 800);
-    EXPECT_FALSE(unplugged.RoundTrip());
 }
 
 TEST(HandshakeReport, RowsAndSummaryOfARun) {

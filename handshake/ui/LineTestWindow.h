@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "core/Services.h"
-#include "handshake/LineTest.h"
+#include "handshake/linetest/LineTest.h"
 
 class QCheckBox;
 class QComboBox;

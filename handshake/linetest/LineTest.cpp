@@ -1,8 +1,8 @@
-#include "handshake/LineTest.h"
+#include "handshake/linetest/LineTest.h"
 
 #include "handshake/ExchangeRole.h"
-#include "handshake/LoopbackCalibration.h"
 #include "handshake/SetRole.h"
+#include "handshake/linetest/LoopbackCalibration.h"
 
 namespace ringlark {
 

@@ -1,4 +1,4 @@
-#include "handshake/LoopbackCalibration.h"
+#include "handshake/linetest/LoopbackCalibration.h"
 
 #include <algorithm>
 #include <cmath>

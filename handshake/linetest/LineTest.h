@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "core/Bytes.h"
-#include "handshake/DuplexSound.h"
 #include "handshake/HandshakeReport.h"
 #include "handshake/SimulatedLine.h"
+#include "handshake/linetest/DuplexSound.h"
 
 namespace ringlark {
 
