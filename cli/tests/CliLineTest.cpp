@@ -197,6 +197,49 @@ TEST(CliLine, ExchangeAgainstAScriptedPeer) {
     EXPECT_NEAR(static_cast<double>(first), kDataStart + 1, 2 * kRate / 1000);
 }
 
+// WAV streams both ways: the exchange hears a quiet WAV file and writes its
+// own as a WAV file (the sizes completed at the end), which listen reads; the
+// set reads the same file, hears the CAS and, although its answer goes
+// nowhere, times and reads the data that was sent regardless.
+TEST(CliLine, WavStreams) {
+    test::TTempDir dir;
+    const std::string quiet = (dir / "quiet.wav").string(), sent = (dir / "sent.wav").string();
+    Bytes header = "RIFF";
+    const auto le = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) {
+            header += static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+    };
+    const uint32_t samples = 16000;
+    le(36 + samples * 2, 4);
+    header += "WAVEfmt ";
+    le(16, 4), le(1, 2), le(1, 2), le(8000, 4), le(16000, 4), le(2, 2), le(16, 2);
+    header += "data";
+    le(samples * 2, 4);
+    test::WriteFile(quiet, header + Bytes(samples * 2, '\0'));
+    const TRun exchange =
+        RunCli("line exchange --no-ack-wait --wav --input " + quiet + " --output " + sent + kCall);
+    EXPECT_EQ(exchange.Status, 0) << exchange.Err;
+    const TRun heard = RunCli("listen --input " + sent);
+    EXPECT_EQ(heard.Status, 0) << heard.Err;
+    EXPECT_NE(
+        heard.Out.find("0.000s SAS 300.3 ms 440.0 Hz -12.0 dBFS\n0.300s CAS 79.9 ms 2130.0 Hz "
+                       "-12.0 dBFS + 2750.0 Hz -12.0 dBFS\n"),
+        std::string::npos)
+        << heard.Out;
+    EXPECT_NE(heard.Out.find("Calling Number: 8005551212; Calling Name: JOHN DOE\n"),
+              std::string::npos)
+        << heard.Out;
+    const TRun set = RunCli("line set --input " + sent + " --output /dev/null");
+    EXPECT_EQ(set.Status, 0) << set.Err;
+    EXPECT_NEAR(RowMs(set.Out, "CAS length"), 80, 2) << set.Out;
+    // the data left 210 ms after the CAS (a nominal ACK of 60 ms 50 ms after
+    // it, then 100 ms): 100 ms after this set's own answer ended
+    EXPECT_NEAR(RowMs(set.Out, "ACK end -> data"), 100, 2) << set.Out;
+    EXPECT_NE(set.Out.find("summary: 1 run, 0 without data read in the window"), std::string::npos)
+        << set.Out;
+}
+
 TEST(CliLine, UsageErrors) {
     const struct {
         const char* Arguments;
