@@ -12,6 +12,7 @@
 #include "cli/Commands.h"
 #include "cli/line/LineStreams.h"
 #include "core/RinglarkError.h"
+#include "core/UserMessages.h"
 #include "generation/MessageBuilder.h"
 #include "generation/workflow/TabRequest.h"
 #include "handshake/HandshakeReport.h"
@@ -180,6 +181,11 @@ void RunOnDevice(TDuplexDevice& device, const TDuplexDevice::TStep& step) {
         sigaction(signal, &action, nullptr);
     }
     device.Run(step, &gStop);
+    if (device.Overflows() > 0) {
+        // a lost block breaks the count of samples the times are made of
+        std::fprintf(stderr, "ringlark-cli: %s: the times after it are not exact\n",
+                     msg::InputLost(device.Overflows()).c_str());
+    }
 }
 
 // The run's rows under its heading, flushed at once.
