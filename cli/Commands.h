@@ -221,4 +221,32 @@ struct TDiagnoseArgs {
 void AddDiagnose(CLI::App& app, TDiagnoseArgs& args);
 TExitStatus RunDiagnose(const TDiagnoseArgs& args);
 
+// line exchange | line set: either end of the call-waiting exchange.
+struct TLineArgs {
+    std::string Standard = "bell";
+    std::optional<std::string> Input, Output;
+    bool Wav = false, Force = false;
+    double Rate = 0;  // 0: 8000 for streams, the device's default
+    std::string Device;
+    std::optional<double> LatencyMs;
+    bool Calibrate = false;
+    // the exchange
+    TTabArgs Fields;
+    bool SimulateSet = false, NoAckWait = false, NoSas = false;
+    std::optional<double> AckWindowMs, DataDelayMs, CasMs;
+    std::string ExpectDigit;  // empty: the standard's
+    int Repeat = 1;
+    double PauseMs = 1000;
+    double LineDelayMs = 0;
+    std::optional<double> NoiseDbfs;
+    // the set (or the simulated set)
+    std::string AckDigit;  // "A".."D", "none"; empty: the standard's
+    std::optional<double> AckDelayMs, AckMs;
+    double Seconds = 0;
+};
+
+// Adds "line" with its "exchange" and "set"; RunLine runs the one given.
+CLI::App* AddLine(CLI::App& app, TLineArgs& args);
+TExitStatus RunLine(const CLI::App& line, const TLineArgs& args);
+
 }  // namespace ringlark::cli

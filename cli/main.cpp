@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     TPhoneBookArgs phoneBookArgs;
     TPlanArgs planArgs;
     TDiagnoseArgs diagnoseArgs;
+    TLineArgs lineArgs;
     AddGenerate(app, generateArgs);
     AddAnalyze(app, analyzeArgs);
     AddListen(app, listenArgs);
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     AddInspect(app, inspectArgs);
     AddPlan(app, planArgs);
     AddDiagnose(app, diagnoseArgs);
+    CLI::App* line = AddLine(app, lineArgs);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -61,6 +63,8 @@ int main(int argc, char** argv) {
             status = RunPlan(planArgs);
         } else if (app.got_subcommand("diagnose")) {
             status = RunDiagnose(diagnoseArgs);
+        } else if (app.got_subcommand("line")) {
+            status = RunLine(*line, lineArgs);
         } else {
             status = RunInspect(inspectArgs);
         }

@@ -106,4 +106,21 @@ std::string UnknownPlan(std::string_view name, std::string_view known) {
                 " (built-in plans: " + std::string(known) + "; or a .json file or a folder)");
 }
 
+std::string SettingOutOfRange(std::string_view what, std::string_view value, std::string_view min,
+                              std::string_view max, std::string_view unit) {
+    std::string text = Fill("The ", what, " ");
+    text +=
+        std::string(value) + " is out of range: " + std::string(min) + " to " + std::string(max);
+    return unit.empty() ? text : text + " " + std::string(unit);
+}
+std::string MinimumAboveMaximum(std::string_view minName, std::string_view min,
+                                std::string_view maxName, std::string_view max) {
+    return Fill("The ", minName,
+                " (" + std::string(min) + ") is above the " + std::string(maxName) + " (" +
+                    std::string(max) + ")");
+}
+std::string NotAnAckDigit(std::string_view text) {
+    return Fill("'", text, "' is not an acknowledgement digit: use A, B, C or D");
+}
+
 }  // namespace ringlark::msg

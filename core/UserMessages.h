@@ -57,4 +57,14 @@ inline constexpr std::string_view PlayAnswerUnknown =
 inline constexpr std::string_view PlayInputEnded =
     "The answers ended before the plan did: the report covers the runs answered.";
 
+// The call-waiting handshake (handshake/).
+// "The CAS length 0 ms is out of range: 1 to 10000 ms".
+std::string SettingOutOfRange(std::string_view what, std::string_view value, std::string_view min,
+                              std::string_view max, std::string_view unit);
+// "The shortest ACK (70) is above the longest ACK (65)".
+std::string MinimumAboveMaximum(std::string_view minName, std::string_view min,
+                                std::string_view maxName, std::string_view max);
+// "'E' is not an acknowledgement digit: use A, B, C or D".
+std::string NotAnAckDigit(std::string_view text);
+
 }  // namespace ringlark::msg

@@ -35,6 +35,7 @@ class CallLogWindow;
 class SignalMeasurementsWindow;
 class ReceiverTestWindow;
 class DiagnoseLineWindow;
+class LineTestWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -77,6 +78,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }
     void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
     void SetCallLogWindow(CallLogWindow* window) { callLog_ = window; }
+    void SetLineTestWindow(LineTestWindow* window) { lineTest_ = window; }
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }
     void SetReceiverTestWindow(ReceiverTestWindow* window) { receiverTest_ = window; }
     void SetDiagnoseLineWindow(DiagnoseLineWindow* window) { diagnoseLine_ = window; }
@@ -130,6 +132,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* viewerAction = nullptr;        // "&View", "&Waveform Viewer"
     QAction* lineMonitorAction = nullptr;   // "&View", "&Line Monitor"
     QAction* callLogAction = nullptr;       // "&View", "&Call Log"
+    QAction* lineTestAction = nullptr;      // "&View", "Line &Test"
     QAction* measurementsAction = nullptr;  // "&View", "&Signal Measurements"
     QAction* receiverTestAction = nullptr;  // "&View", "&Receiver Test"
     QAction* diagnoseLineAction = nullptr;  // "&View", "&Diagnose Line"
@@ -191,6 +194,7 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     WaveformViewerWindow* viewer_ = nullptr;
     LineMonitorWindow* lineMonitor_ = nullptr;
     CallLogWindow* callLog_ = nullptr;
+    LineTestWindow* lineTest_ = nullptr;
     SignalMeasurementsWindow* measurements_ = nullptr;
     ReceiverTestWindow* receiverTest_ = nullptr;
     void ShowMeasurements();
@@ -207,6 +211,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void ShowViewer();
     void ShowLineMonitor();
     void ShowCallLog();
+    // The Line Test window, with the CWCID tab's message to send.
+    void ShowLineTest();
     QWidget* panel5_ = nullptr;
     bool refreshing_ = false;
     bool closing_ = false;

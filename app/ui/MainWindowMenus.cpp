@@ -43,6 +43,8 @@
 #include "core/Cp1252.h"
 #include "core/RinglarkError.h"
 #include "diagnosis/ui/DiagnoseLineWindow.h"
+#include "generation/workflow/TabRequest.h"
+#include "handshake/ui/LineTestWindow.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/ui/LineMonitorWindow.h"
@@ -85,6 +87,8 @@ void MainWindow::BuildMenu() {
     connect(lineMonitorAction, &QAction::triggered, this, [this] { ShowLineMonitor(); });
     callLogAction = view->addAction(QStringLiteral("&Call Log"));
     connect(callLogAction, &QAction::triggered, this, [this] { ShowCallLog(); });
+    lineTestAction = view->addAction(QStringLiteral("Line &Test"));
+    connect(lineTestAction, &QAction::triggered, this, [this] { ShowLineTest(); });
     measurementsAction = view->addAction(QStringLiteral("&Signal Measurements"));
     connect(measurementsAction, &QAction::triggered, this, [this] { ShowMeasurements(); });
     receiverTestAction = view->addAction(QStringLiteral("&Receiver Test"));
@@ -154,6 +158,17 @@ void MainWindow::ShowLineMonitor() {
         lineMonitor_->FillDevices();
         lineMonitor_->show();
         lineMonitor_->raise();
+    }
+}
+
+void MainWindow::ShowLineTest() {
+    if (lineTest_ != nullptr) {
+        if (!lineTest_->Running()) {
+            lineTest_->Message = BuildCidMessage(
+                RequestFromTab(Model().Tabs.Cwcid, TCallerIdTabKind::Cwcid), TFilterOptions{});
+        }
+        lineTest_->show();
+        lineTest_->raise();
     }
 }
 

@@ -17,6 +17,8 @@
 #include "calllog/ui/CallLogWindow.h"
 #include "diagnosis/ui/DiagnoseLineWindow.h"
 #include "generation/sound/PortAudioPlayer.h"
+#include "handshake/sound/DuplexDevice.h"
+#include "handshake/ui/LineTestWindow.h"
 #include "inspection/ui/InspectorWindow.h"
 #include "measurement/ui/SignalMeasurementsWindow.h"
 #include "monitor/sound/PortAudioInput.h"
@@ -115,6 +117,11 @@ int main(int argc, char** argv) {
     form1.SetLineMonitorWindow(&lineMonitor);
     CallLogWindow callLog(DefaultCallLogPath(), &form1);
     form1.SetCallLogWindow(&callLog);
+    LineTestWindow lineTest(
+        errors,
+        []() -> std::unique_ptr<IDuplexSound> { return std::make_unique<TDuplexDevice>("", 0); },
+        &form1);
+    form1.SetLineTestWindow(&lineTest);
     SignalMeasurementsWindow measurements(&form1);
     form1.SetMeasurementsWindow(&measurements);
     // Plays on a thread of its own: the sound card directly, not the

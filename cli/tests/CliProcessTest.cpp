@@ -376,7 +376,7 @@ TEST(CliManualPage, ListsEveryOptionOfEverySubCommand) {
     }
     EXPECT_EQ(commands,
               (std::vector<std::string>{"generate", "analyze", "listen", "log", "phonebook",
-                                        "workshop", "inspect", "plan", "diagnose"}));
+                                        "workshop", "inspect", "plan", "diagnose", "line"}));
     for (const auto& command : commands) {
         EXPECT_NE(page.find(".SS " + command), Bytes::npos) << command;
         const std::string help = RunCli(command + " --help").Out;
