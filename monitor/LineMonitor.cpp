@@ -27,13 +27,13 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
     if (event.Kind == TStreamEvent::TKind::Dtmf) {
         cells[1] = "DTMF";
         cells[5] = "-";
-        cells[6] = event.Dtmf.Digits;
+        cells[LineMonitorDetailsColumn] = event.Dtmf.Digits;
         row.Standard = TCidStandard::Dtmf;
         for (const std::string& field : DtmfFields(event.Dtmf.Digits)) {
             if (field.rfind("Calling Number: ", 0) == 0) {
                 cells[2] = field.substr(16);
             } else {
-                cells[6] += "; " + field;
+                cells[LineMonitorDetailsColumn] += "; " + field;
             }
         }
         return row;  // digits, not bytes: nothing for the inspector
@@ -49,18 +49,26 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
             std::snprintf(text, sizeof text, "%.1f ms, %.1f Hz %.1f dBFS", t.Duration * 1000,
                           t.LowHz, t.LowDbfs);
         }
-        cells[6] = text;
+        cells[LineMonitorDetailsColumn] = text;
         return row;
     }
     const TCorrMessage& m = event.Message;
     row.Message = m.Message;
     row.Standard = m.Standard;
     cells[5] = m.Failed ? "Failed" : m.Uncertain ? "Uncertain" : "OK";
+    std::snprintf(text, sizeof text, "%.3f", m.Quality);
+    cells[LineMonitorQualityColumn] = text;
     if (m.Failed) {
-        cells[6] = "refused: " + (m.Failure.empty() ? std::string("refused") : m.Failure);
+        cells[LineMonitorDetailsColumn] =
+            "refused: " + (m.Failure.empty() ? std::string("refused") : m.Failure);
     }
+    const auto type = m.Message.empty() ? 0 : static_cast<uint8_t>(m.Message[0]);
+    const char* kind = type == cid::TypeSdmf                   ? "SDMF"
+                       : type == cid::TypeMdmf                 ? "MDMF"
+                       : type == 0x06 || type == cid::TypeVmwi ? "VMWI"  // 0x06: SDMF's
+                                                               : "Message";
+    cells[1] = std::string(m.Standard == TCidStandard::Bell202 ? "" : "V.23 ") + kind;
     // Each value note is "Label: value"; the label says which column it fills.
-    cells[1] = m.Standard == TCidStandard::Bell202 ? "Message" : "V.23 Message";
     for (const Bytes& note : InspectorFields(BuildInspector(m.Message, m.Standard))) {
         const std::string shown = ShownText(note);
         const auto colon = shown.find(": ");
@@ -73,7 +81,7 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
         } else if (label.find("Number") != std::string::npos) {
             cells[2] = Joined(cells[2], ", ", value);
         } else {
-            cells[6] = Joined(cells[6], "; ", shown);
+            cells[LineMonitorDetailsColumn] = Joined(cells[LineMonitorDetailsColumn], "; ", shown);
         }
     }
     return row;
@@ -82,7 +90,7 @@ TLineMonitorRow LineMonitorRow(const TStreamEvent& event) {
 std::optional<TCallNotice> CallNoticeFor(const TLineMonitorRow& row) {
     const auto& cells = row.Cells;
     const bool dtmf = cells[1] == "DTMF";
-    const bool fsk = cells[1] == "Message" || cells[1] == "V.23 Message";
+    const bool fsk = !row.Message.empty();
     if (row.Separator || !(dtmf || fsk)) {
         return std::nullopt;
     }

@@ -12,19 +12,21 @@
 
 namespace ringlark {
 
-inline constexpr std::array<std::string_view, 7> LineMonitorTitles = {
-    "Time", "Kind", "Number", "Name", "Date/Time", "Checksum", "Details"};
+inline constexpr std::array<std::string_view, 9> LineMonitorTitles = {
+    "Time", "Kind", "Number", "Name", "Date/Time", "Checksum", "Quality", "Heard", "Details"};
 
 // The widest the Number and Name columns grow, in characters: a longer text is
 // elided (its whole shown as a tool tip), so that Date/Time and Checksum stay
 // in view; Details takes the rest of the width.
 inline constexpr int LineMonitorNarrowColumnChars = 24;
-inline constexpr int LineMonitorDetailsColumn = 6;
+inline constexpr int LineMonitorQualityColumn = 6;
+inline constexpr int LineMonitorHeardColumn = 7;  // the wall clock, filled in by the window
+inline constexpr int LineMonitorDetailsColumn = 8;
 
 struct TLineMonitorRow {
     // Texts as UTF-8; the message's own bytes for the inspector (empty for a
     // tone and for DTMF digits), read in the terms of its standard.
-    std::array<std::string, 7> Cells;
+    std::array<std::string, LineMonitorTitles.size()> Cells;
     Bytes Message;
     TCidStandard Standard = TCidStandard::Bell202;
     // A row that marks where a listening began ("— Start 2 —" in its first
@@ -32,10 +34,12 @@ struct TLineMonitorRow {
     bool Separator = false;
 };
 
-// "12.345 s", "Message" / "V.23 Message" / "DTMF" / "CAS" / "SAS", the calling
+// "12.345 s", "SDMF" / "MDMF" / "VMWI" / "Message" (another type), "V.23 " before
+// them for V.23, "DTMF" / "CAS" / "SAS", the calling
 // number (or why it is absent), the name, "12/07 09:30", "OK", "Uncertain" or
 // "Failed" (read whole but refused: what was read, and why in Details) ("-" for
-// DTMF, which has no checksum), and the rest: the other values a
+// DTMF, which has no checksum), a message's quality ("0.861"), the wall clock
+// (left empty here), and the rest: the other values a
 // message carries, a tone's duration, frequencies and levels.
 TLineMonitorRow LineMonitorRow(const TStreamEvent& event);
 

@@ -21,20 +21,22 @@ TStreamEvent MessageEvent(const Bytes& message, bool uncertain = false) {
     e.Message.Seconds = 12.3456;
     e.Message.Message = message;
     e.Message.Uncertain = uncertain;
+    e.Message.Quality = 0.8612;
     return e;
 }
 
 TEST(LineMonitorRow, SplitsAMessagesValuesIntoTheirColumns) {
     const Bytes message = ExampleMdmfMessage();
     const TLineMonitorRow row = LineMonitorRow(MessageEvent(message));
-    EXPECT_EQ(row.Cells, (std::array<std::string, 7>{"12.346 s", "Message", "8005551212",
-                                                     "JOHN DOE", "12/07 09:30", "OK", ""}));
+    EXPECT_EQ(row.Cells, (std::array<std::string, 9>{"12.346 s", "MDMF", "8005551212", "JOHN DOE",
+                                                     "12/07 09:30", "OK", "0.861", "", ""}));
     EXPECT_EQ(row.Message, message);
 
     const Bytes vmwi = test::HexBytes("82 03 0B 01 FF 70");
     EXPECT_EQ(LineMonitorRow(MessageEvent(vmwi, true)).Cells,
-              (std::array<std::string, 7>{"12.346 s", "Message", "", "", "", "Uncertain",
+              (std::array<std::string, 9>{"12.346 s", "VMWI", "", "", "", "Uncertain", "0.861", "",
                                           "VMWI Status: On"}));
+    EXPECT_EQ(LineMonitorRow(MessageEvent(test::HexBytes("81 01 00 7E"))).Cells[1], "Message");
     const Bytes sdmf = test::HexBytes("04 0C 30 31 30 31 31 32 30 30 31 32 33 34 A1");
     EXPECT_EQ(LineMonitorRow(MessageEvent(sdmf)).Cells[2], "1234");
     EXPECT_EQ(LineMonitorRow(MessageEvent(sdmf)).Cells[4], "01/01 12:00");
@@ -45,14 +47,14 @@ TEST(LineMonitorRow, TonesShowTheirMeasures) {
     e.Kind = TStreamEvent::TKind::DualTone;
     e.Tone = {TAlertTone::TKind::DualTone, 0.3, 0.0999, 2129.94, 2750.02, -6.21, -6.24};
     const TLineMonitorRow cas = LineMonitorRow(e);
-    EXPECT_EQ(cas.Cells, (std::array<std::string, 7>{"0.300 s", "CAS", "", "", "", "",
+    EXPECT_EQ(cas.Cells, (std::array<std::string, 9>{"0.300 s", "CAS", "", "", "", "", "", "",
                                                      "99.9 ms, 2129.9 Hz -6.2 dBFS + 2750.0 Hz "
                                                      "-6.2 dBFS"}));
     EXPECT_TRUE(cas.Message.empty());
     e.Kind = TStreamEvent::TKind::Subscriber;
     e.Tone = {TAlertTone::TKind::Subscriber, 0, 0.3, 440.04, 0, -12.0, 0};
     EXPECT_EQ(LineMonitorRow(e).Cells[1], "SAS");
-    EXPECT_EQ(LineMonitorRow(e).Cells[6], "300.0 ms, 440.0 Hz -12.0 dBFS");
+    EXPECT_EQ(LineMonitorRow(e).Cells[8], "300.0 ms, 440.0 Hz -12.0 dBFS");
 }
 
 TEST(LineMonitorRow, DtmfCallerIdShowsItsNumberNotAnAlertTone) {
@@ -60,13 +62,13 @@ TEST(LineMonitorRow, DtmfCallerIdShowsItsNumberNotAnAlertTone) {
     e.Kind = TStreamEvent::TKind::Dtmf;
     e.Dtmf = {1.5, "A4512345678C"};
     const TLineMonitorRow row = LineMonitorRow(e);
-    EXPECT_EQ(row.Cells, (std::array<std::string, 7>{"1.500 s", "DTMF", "4512345678", "", "", "-",
-                                                     "A4512345678C"}));
+    EXPECT_EQ(row.Cells, (std::array<std::string, 9>{"1.500 s", "DTMF", "4512345678", "", "", "-",
+                                                     "", "", "A4512345678C"}));
     EXPECT_TRUE(row.Message.empty());
     EXPECT_EQ(row.Standard, TCidStandard::Dtmf);
     e.Dtmf = {0.2, "B10C"};
     EXPECT_EQ(LineMonitorRow(e).Cells[1], "DTMF");
-    EXPECT_EQ(LineMonitorRow(e).Cells[6].rfind("B10C; ", 0), 0u);
+    EXPECT_EQ(LineMonitorRow(e).Cells[8].rfind("B10C; ", 0), 0u);
 }
 
 TEST(LineMonitorRow, AMessageCarriesItsStandardForTheInspector) {
@@ -74,7 +76,7 @@ TEST(LineMonitorRow, AMessageCarriesItsStandardForTheInspector) {
     e.Message.Standard = TCidStandard::EtsiV23;
     const TLineMonitorRow row = LineMonitorRow(e);
     EXPECT_EQ(row.Standard, TCidStandard::EtsiV23);
-    EXPECT_EQ(row.Cells[1], "V.23 Message");
+    EXPECT_EQ(row.Cells[1], "V.23 MDMF");
     EXPECT_EQ(LineMonitorRow(MessageEvent(ExampleMdmfMessage())).Standard, TCidStandard::Bell202);
 }
 

@@ -116,7 +116,7 @@ LineMonitorWindow::LineMonitorWindow(IErrorReporter& errors, TOpenInput openInpu
     layout->addLayout(hookRow);
     statusLabel = new QLabel(this);
     layout->addWidget(statusLabel);
-    resize(760, 420);
+    resize(980, 420);
 
     connect(startButton, &QPushButton::clicked, this,
             [this] { Listening() ? StopListening() : StartListening(); });
@@ -239,6 +239,11 @@ void LineMonitorWindow::StartListening() {
             listener.OnEvent = [this, &calls](const TStreamEvent& event) {
                 TLineMonitorRow row = LineMonitorRow(event);
                 TCallRecord record = calls.Record(event);
+                // the wall clock, and call waiting (known from the alerts before)
+                row.Cells[LineMonitorHeardColumn] = LocalText(record.HeardUtc).substr(0, 19);
+                if (record.Kind == "call waiting") {
+                    row.Cells[1] = (record.Standard == "etsi" ? "V.23 " : "") + record.Kind;
+                }
                 const bool call = (event.Kind == TStreamEvent::TKind::Message &&
                                    !record.Uncertain && record.Refused.empty()) ||
                                   event.Kind == TStreamEvent::TKind::Dtmf;

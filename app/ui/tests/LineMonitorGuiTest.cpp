@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 #include <algorithm>
@@ -92,11 +93,20 @@ TEST(LineMonitorGui, ListsTheMessageHeardInspectsItAndKeepsTheRecording) {
     ASSERT_GE(window.eventTable->rowCount(), 1);
     const auto cell = [&](int column) { return window.eventTable->item(0, column)->text(); };
     EXPECT_EQ(cell(0), "0.400 s");
-    EXPECT_EQ(cell(1), "Message");
+    EXPECT_EQ(cell(1), "MDMF");
     EXPECT_EQ(cell(2), "8005551212");
     EXPECT_EQ(cell(3), "JOHN DOE (Johnny)");  // the phone book's name beside the network's
     EXPECT_EQ(cell(4), "12/07 09:30");
     EXPECT_EQ(cell(5), "OK");
+    // its quality, and the wall clock it was heard at (local time, as the log has it)
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[01]\\.[0-9]{3}$")).match(cell(6)).hasMatch())
+        << cell(6).toStdString();
+    EXPECT_TRUE(
+        QRegularExpression(
+            QStringLiteral("^20[0-9]{2}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$"))
+            .match(cell(7))
+            .hasMatch())
+        << cell(7).toStdString();
 
     EXPECT_FALSE(window.inspectButton->isEnabled());
     window.eventTable->selectRow(0);
@@ -192,7 +202,7 @@ TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
     window.InspectMessage = [&](const Bytes& bytes, TCidStandard standard) {
         inspected.emplace_back(bytes, standard);
     };
-    window.resize(760, 420);
+    window.resize(980, 420);
     window.show();
     EXPECT_FALSE(window.clearButton->isEnabled());
     ListenToTheEnd(window);
@@ -202,12 +212,12 @@ TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
     const auto cell = [&](int row, int column) {
         return window.eventTable->item(row, column)->text();
     };
-    EXPECT_EQ(cell(0, 1), "V.23 Message");
+    EXPECT_EQ(cell(0, 1), "V.23 MDMF");
     EXPECT_EQ(cell(0, 2), "0123456789");
     EXPECT_EQ(cell(0, 3), "A CALLER NAME MUCH TOO LONG FOR A COLUMN");
     EXPECT_EQ(cell(1, 1), "DTMF");
     EXPECT_EQ(cell(1, 2), "4512345678");
-    EXPECT_EQ(cell(1, 6), "A4512345678C");
+    EXPECT_EQ(cell(1, 8), "A4512345678C");
     window.eventTable->selectRow(0);
     QTest::mouseClick(window.inspectButton, Qt::LeftButton);
     ASSERT_EQ(inspected.size(), 1u);
@@ -223,14 +233,14 @@ TEST(LineMonitorGui, DtmfAndV23RowsInspectInTheirOwnTermsAndEachStartIsMarked) {
     EXPECT_LE(header->sectionSize(3),
               window.eventTable->fontMetrics().averageCharWidth() * LineMonitorNarrowColumnChars);
     EXPECT_EQ(window.eventTable->item(0, 3)->toolTip(), "A CALLER NAME MUCH TOO LONG FOR A COLUMN");
-    EXPECT_LE(header->sectionViewportPosition(5) + header->sectionSize(5), viewport);
-    EXPECT_EQ(header->sectionViewportPosition(6) + header->sectionSize(6), viewport);
+    EXPECT_LE(header->sectionViewportPosition(7) + header->sectionSize(7), viewport);
+    EXPECT_EQ(header->sectionViewportPosition(8) + header->sectionSize(8), viewport);
 
     // A second Start is set apart; the input lost samples once.
     ListenToTheEnd(window);
     ASSERT_EQ(window.eventTable->rowCount(), 4);
     EXPECT_EQ(cell(2, 0), "\u2014 Start 2 \u2014");
-    EXPECT_EQ(window.eventTable->columnSpan(2, 0), 7);
+    EXPECT_EQ(window.eventTable->columnSpan(2, 0), 9);
     EXPECT_EQ(cell(3, 1), "DTMF");
     EXPECT_EQ(cell(3, 0), "0.100 s");
     EXPECT_EQ(window.statusLabel->text(), "Stopped; input lost 1 time");
@@ -290,8 +300,8 @@ TEST(LineMonitorGui, CallsHeardBehindOtherWindowsAreNotifiedAndRefusedReadingsLi
     // the spoilt message: what was read, and why it was refused
     EXPECT_EQ(cell(1, 2), "8005551212");
     EXPECT_EQ(cell(1, 5), "Failed");
-    EXPECT_TRUE(cell(1, 6).startsWith(QStringLiteral("refused: checksum fails")))
-        << cell(1, 6).toStdString();
+    EXPECT_TRUE(cell(1, 8).startsWith(QStringLiteral("refused: checksum fails")))
+        << cell(1, 8).toStdString();
     // the call and the DTMF caller ID are notified; the refused reading and
     // message waiting are not
     EXPECT_EQ(notices, (std::vector<std::string>{"Call from 8005551212 / JOHN DOE",
