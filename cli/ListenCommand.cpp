@@ -12,6 +12,7 @@
 
 #include "calllog/CallLog.h"
 #include "cli/CallLogging.h"
+#include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/batch/EventFormat.h"
 #include "cli/batch/StreamInput.h"
@@ -43,21 +44,6 @@ void CatchStopSignals() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         sigaction(signal, &action, nullptr);
     }
-}
-
-// A number option that must be finite and within a range.
-CLI::Validator FiniteIn(double low, double high, const std::string& what) {
-    return CLI::Validator(
-        [low, high, what](std::string& text) -> std::string {
-            char* end = nullptr;
-            const double value = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !std::isfinite(value) || value < low ||
-                value > high) {
-                return what;
-            }
-            return {};
-        },
-        "");
 }
 
 bool PrintDevices() {

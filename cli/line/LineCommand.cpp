@@ -9,6 +9,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/line/LineStreams.h"
 #include "core/RinglarkError.h"
@@ -32,20 +33,6 @@ constexpr double kTailMs = 500;
 // The default rate of raw streams: a telephone line's.
 constexpr double kStreamRate = 8000;
 
-CLI::Validator Between(double low, double high, const std::string& what) {
-    return CLI::Validator(
-        [low, high, what](std::string& text) -> std::string {
-            char* end = nullptr;
-            const double value = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !std::isfinite(value) || value < low ||
-                value > high) {
-                return what;
-            }
-            return {};
-        },
-        "");
-}
-
 void AddCommonOptions(CLI::App& command, TLineArgs& args) {
     command.add_option("--standard", args.Standard, "bell (default), etsi or bt")
         ->check(CLI::IsMember({"bell", "etsi", "bt"}));
@@ -59,15 +46,15 @@ void AddCommonOptions(CLI::App& command, TLineArgs& args) {
     command
         .add_option("--rate", args.Rate,
                     "Samples per second of raw streams (default 8000) or of the device")
-        ->check(Between(TStreamDecoder::MinRate, TStreamDecoder::MaxRate,
-                        "must be a sample rate from 8000 to 192000"));
+        ->check(FiniteIn(TStreamDecoder::MinRate, TStreamDecoder::MaxRate,
+                         "must be a sample rate from 8000 to 192000"));
     command.add_option("--device", args.Device,
                        "Sound device for input and output at once: its index or name");
     command
         .add_option("--latency-ms", args.LatencyMs,
                     "Round trip of the sound path to take out of every time (default: measured "
                     "on a device by --calibrate, 0 on streams)")
-        ->check(Between(0, 10000, "must be 0 to 10000 ms"));
+        ->check(FiniteIn(0, 10000, "must be 0 to 10000 ms"));
     command.add_flag("--calibrate", args.Calibrate,
                      "Before the test, play a click and hear it back through a loop-back cable "
                      "to measure the sound path's round trip");
@@ -378,18 +365,18 @@ CLI::App* AddLine(CLI::App& app, TLineArgs& args) {
     exchange
         ->add_option("--ack-delay-ms", args.AckDelayMs,
                      "Simulated set: CAS end to ACK start (default: the standard's, 50 ms)")
-        ->check(Between(0, 10000, "must be 0 to 10000 ms"));
+        ->check(FiniteIn(0, 10000, "must be 0 to 10000 ms"));
     exchange->add_option("--ack-ms", args.AckMs, "Simulated set: ACK length (default 60 ms)")
-        ->check(Between(1, 10000, "must be 1 to 10000 ms"));
+        ->check(FiniteIn(1, 10000, "must be 1 to 10000 ms"));
     exchange->add_option("--ack-digit", args.AckDigit, "Simulated set: the digit, or none")
         ->check(CLI::IsMember({"A", "B", "C", "D", "none"}));
     exchange
         ->add_option("--line-delay-ms", args.LineDelayMs,
                      "Simulated line: delay each way (taken out as the round trip)")
-        ->check(Between(0, 1000, "must be 0 to 1000 ms"));
+        ->check(FiniteIn(0, 1000, "must be 0 to 1000 ms"));
     exchange
         ->add_option("--noise-dbfs", args.NoiseDbfs, "Simulated line: white noise at this level")
-        ->check(Between(-120, 0, "must be -120 to 0 dBFS"));
+        ->check(FiniteIn(-120, 0, "must be -120 to 0 dBFS"));
     exchange
         ->add_option("--expect-digit", args.ExpectDigit,
                      "The acknowledgement to wait for: D (default, a set without ADSI) or A "
@@ -400,18 +387,18 @@ CLI::App* AddLine(CLI::App& app, TLineArgs& args) {
     exchange
         ->add_option("--ack-window", args.AckWindowMs,
                      "Latest ACK start after the CAS end, ms (default: the standard's)")
-        ->check(Between(0, 10000, "must be 0 to 10000 ms"));
+        ->check(FiniteIn(0, 10000, "must be 0 to 10000 ms"));
     exchange
         ->add_option("--ack-delay", args.DataDelayMs,
                      "From the ACK's end to the data, ms (default: the standard's)")
-        ->check(Between(0, 10000, "must be 0 to 10000 ms"));
+        ->check(FiniteIn(0, 10000, "must be 0 to 10000 ms"));
     exchange->add_option("--cas-ms", args.CasMs, "CAS length, ms (default: the standard's)")
-        ->check(Between(1, 10000, "must be 1 to 10000 ms"));
+        ->check(FiniteIn(1, 10000, "must be 1 to 10000 ms"));
     exchange->add_flag("--no-sas", args.NoSas, "Send no 440 Hz beep before the CAS");
     exchange->add_option("--repeat", args.Repeat, "Run the exchange this many times (default 1)")
         ->check(CLI::Range(1, 100000));
     exchange->add_option("--pause", args.PauseMs, "Pause between runs, ms (default 1000)")
-        ->check(Between(0, 600000, "must be 0 to 600000 ms"));
+        ->check(FiniteIn(0, 600000, "must be 0 to 600000 ms"));
     auto* set = line->add_subcommand(
         "set",
         "Be the telephone set: answer a valid CAS with the DTMF acknowledgement, then time and "
@@ -421,11 +408,11 @@ CLI::App* AddLine(CLI::App& app, TLineArgs& args) {
         ->check(CLI::IsMember({"A", "B", "C", "D", "none"}));
     set->add_option("--ack-delay-ms", args.AckDelayMs,
                     "CAS end to ACK start (default: the standard's, 50 ms)")
-        ->check(Between(0, 10000, "must be 0 to 10000 ms"));
+        ->check(FiniteIn(0, 10000, "must be 0 to 10000 ms"));
     set->add_option("--ack-ms", args.AckMs, "ACK length (default: the standard's)")
-        ->check(Between(1, 10000, "must be 1 to 10000 ms"));
+        ->check(FiniteIn(1, 10000, "must be 1 to 10000 ms"));
     set->add_option("--seconds", args.Seconds, "On a device: stop after this many seconds")
-        ->check(Between(0, 1e9, "must be a number of seconds"));
+        ->check(FiniteIn(0, 1e9, "must be a number of seconds"));
     return line;
 }
 

@@ -93,15 +93,17 @@ TEST(CliLine, RefusedAcknowledgementsSendNoData) {
 
 // The two roles as two processes joined by a pair of FIFOs: each prints its
 // own figures, and they agree on the set's 40 ms and the exchange's 100 ms.
+// (the FIFOs are made before either end starts: an end that came first would
+// make its output a plain file)
 TEST(CliLine, SetAndExchangeThroughAPairOfPipes) {
     test::TTempDir dir;
     const std::string a = (dir / "a").string(), b = (dir / "b").string();
     const std::string setOut = (dir / "set.txt").string();
     const TRun run =
-        RunShell("mkfifo " + a + " " + b + " && { CLI line set --ack-delay-ms 40 " + "--input " +
-                 a + " --output " + b + " > " + setOut + "; echo \"set $?\" >> " + setOut +
-                 "; } & CLI line exchange " + "--repeat 2 --pause 300 --input " + b + " --output " +
-                 a + kCall + "; echo \"exchange $?\"; wait; cat " + setOut);
+        RunShell("mkfifo " + a + " " + b + " || exit 9; { CLI line set --ack-delay-ms 40 " +
+                 "--input " + a + " --output " + b + " > " + setOut + "; echo \"set $?\" >> " +
+                 setOut + "; } & CLI line exchange " + "--repeat 2 --pause 300 --input " + b +
+                 " --output " + a + kCall + "; echo \"exchange $?\"; wait; cat " + setOut);
     EXPECT_EQ(run.Status, 0) << run.Err;
     const std::string& out = run.Out;
     EXPECT_NE(out.find("exchange 0\n"), std::string::npos) << out;
