@@ -11,7 +11,7 @@
 
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
-#include "cli/PlanFiles.h"
+#include "cli/plan/PlanFiles.h"
 #include "testsignal/BenchReport.h"
 
 namespace ringlark::cli {

@@ -6,7 +6,7 @@
 
 #include "cli/CliFormat.h"
 #include "cli/Commands.h"
-#include "cli/PlanFiles.h"
+#include "cli/plan/PlanFiles.h"
 #include "core/RinglarkError.h"
 #include "core/UserMessages.h"
 

@@ -1,4 +1,4 @@
-#include "cli/PlanFiles.h"
+#include "cli/plan/PlanFiles.h"
 
 #include <filesystem>
 
