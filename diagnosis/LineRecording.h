@@ -8,14 +8,14 @@
 
 namespace ringlark {
 
-struct TRingSpec {
+struct TRingBurstShape {
     double Seconds = 0, Duration = 0;
 };
 
-struct TLineRecordingSpec {
+struct TLineRecordingLayout {
     double Rate = 8000;
     double Seconds = 10;
-    std::vector<TRingSpec> Rings;
+    std::vector<TRingBurstShape> Rings;
     double RingHz = 20;
     // Peak of the ringing before the sound card clips it at full scale (above
     // 1: clipped).
@@ -27,10 +27,10 @@ struct TLineRecordingSpec {
 };
 
 // North America: 2 s on, 4 s off, from `first`.
-std::vector<TRingSpec> NorthAmericanCadence(double first, int rings);
+std::vector<TRingBurstShape> NorthAmericanCadence(double first, int rings);
 // The UK: 0.4 s on, 0.2 s off, 0.4 s on, 2 s off, from `first`.
-std::vector<TRingSpec> UkCadence(double first, int rings);
+std::vector<TRingBurstShape> UkCadence(double first, int rings);
 
-std::vector<float> SynthesiseLineRecording(const TLineRecordingSpec& spec);
+std::vector<float> SynthesiseLineRecording(const TLineRecordingLayout& layout);
 
 }  // namespace ringlark

@@ -22,12 +22,12 @@ using test::RunShell;
 // message between the first and second ring; the first message's checksum is
 // wrong.
 std::vector<float> TwoCalls() {
-    TLineRecordingSpec spec;
-    spec.Rate = 8000;
-    spec.Seconds = 26;
+    TLineRecordingLayout layout;
+    layout.Rate = 8000;
+    layout.Seconds = 26;
     for (double call : {0.0, 16.0}) {
         for (const auto& ring : NorthAmericanCadence(call + 0.5, 2)) {
-            spec.Rings.push_back(ring);
+            layout.Rings.push_back(ring);
         }
         TTestSignal s;
         s.Rate = 8000;
@@ -36,9 +36,9 @@ std::vector<float> TwoCalls() {
             s.Message.back() = static_cast<char>(s.Message.back() ^ 0x01);
         }
         s.Impairments.LevelDbfs = -20;
-        spec.Signals.push_back({call + 3.5 - TestSignalPaddingSeconds, SynthesiseTestSignal(s)});
+        layout.Signals.push_back({call + 3.5 - TestSignalPaddingSeconds, SynthesiseTestSignal(s)});
     }
-    return SynthesiseLineRecording(spec);
+    return SynthesiseLineRecording(layout);
 }
 
 const char* const kSentences[] = {
@@ -129,15 +129,15 @@ TEST(CliDiagnose, ReportsTheSentencesEvidenceBytesAndAdviceOfARecording) {
 
 TEST(CliDiagnose, AGoodLineExitsZeroAndTheAdviceFileCanBeGiven) {
     test::TTempDir dir;
-    TLineRecordingSpec spec;
-    spec.Seconds = 9;
-    spec.Rings = NorthAmericanCadence(0.5, 2);
+    TLineRecordingLayout layout;
+    layout.Seconds = 9;
+    layout.Rings = NorthAmericanCadence(0.5, 2);
     TTestSignal s;
     s.Rate = 8000;
     s.Message = ExampleMdmfMessage();
-    spec.Signals.push_back({3.3, SynthesiseTestSignal(s)});
+    layout.Signals.push_back({3.3, SynthesiseTestSignal(s)});
     const auto wav = dir / "good.wav";
-    test::WriteFile(wav, EncodeWav(SynthesiseLineRecording(spec), 8000, TSampleFormat::S16));
+    test::WriteFile(wav, EncodeWav(SynthesiseLineRecording(layout), 8000, TSampleFormat::S16));
     const auto advice = dir / "advice.json";
     test::WriteFile(advice, R"({"advice": [{"receiver": "modem", "when": {"standard": "bell"},
         "text": "Send AT+VCID=1.", "source": "the manual", "sure": false}]})");

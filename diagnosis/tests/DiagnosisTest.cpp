@@ -42,18 +42,18 @@ std::pair<double, std::vector<float>> At(double at, const TTestSignal& signal) {
 }
 
 struct TLine {
-    std::vector<TRingSpec> Rings;
+    std::vector<TRingBurstShape> Rings;
     std::vector<std::pair<double, std::vector<float>>> Signals;
     double Seconds = 10;
 };
 
 TDiagnosis Heard(const TLine& line, const TDiagnoseOptions& options = {}) {
-    TLineRecordingSpec spec;
-    spec.Rate = kRate;
-    spec.Seconds = line.Seconds;
-    spec.Rings = line.Rings;
-    spec.Signals = line.Signals;
-    return Diagnose(SynthesiseLineRecording(spec), kRate, options);
+    TLineRecordingLayout layout;
+    layout.Rate = kRate;
+    layout.Seconds = line.Seconds;
+    layout.Rings = line.Rings;
+    layout.Signals = line.Signals;
+    return Diagnose(SynthesiseLineRecording(layout), kRate, options);
 }
 
 std::vector<std::string> Sentences(const TDiagnosis& d) {

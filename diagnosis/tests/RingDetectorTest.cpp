@@ -10,7 +10,7 @@
 namespace ringlark {
 namespace {
 
-void ExpectCadence(const std::vector<TRingBurst>& found, const std::vector<TRingSpec>& sent,
+void ExpectCadence(const std::vector<TRingBurst>& found, const std::vector<TRingBurstShape>& sent,
                    double hz) {
     ASSERT_EQ(found.size(), sent.size());
     for (std::size_t i = 0; i < sent.size(); ++i) {
@@ -25,14 +25,14 @@ void ExpectCadence(const std::vector<TRingBurst>& found, const std::vector<TRing
 TEST(RingDetector, ClippedRingingInTheNorthAmericanAndUkCadencesAtAnyRate) {
     for (double rate : {8000.0, 11025.0, 44100.0, 48000.0}) {
         SCOPED_TRACE(rate);
-        TLineRecordingSpec na;
+        TLineRecordingLayout na;
         na.Rate = rate;
         na.Seconds = 15;
         na.Rings = NorthAmericanCadence(0.5, 3);
         const auto naRec = SynthesiseLineRecording(na);
         ExpectCadence(DetectRings(naRec, rate), na.Rings, 20);
 
-        TLineRecordingSpec uk;
+        TLineRecordingLayout uk;
         uk.Rate = rate;
         uk.Seconds = 7;
         uk.RingHz = 25;
@@ -45,15 +45,15 @@ TEST(RingDetector, ClippedRingingInTheNorthAmericanAndUkCadencesAtAnyRate) {
 TEST(RingDetector, SlowFastAndRectifiedRingingAndAQuietInterface) {
     for (double hz : {16.0, 33.0, 50.0, 68.0}) {
         SCOPED_TRACE(hz);
-        TLineRecordingSpec spec;
-        spec.Seconds = 10;
-        spec.RingHz = hz;
-        spec.Rings = NorthAmericanCadence(1.0, 2);
-        const auto found = DetectRings(SynthesiseLineRecording(spec), spec.Rate);
-        ExpectCadence(found, spec.Rings, hz);
+        TLineRecordingLayout layout;
+        layout.Seconds = 10;
+        layout.RingHz = hz;
+        layout.Rings = NorthAmericanCadence(1.0, 2);
+        const auto found = DetectRings(SynthesiseLineRecording(layout), layout.Rate);
+        ExpectCadence(found, layout.Rings, hz);
     }
     // an interface that rectifies 25 Hz ringing: bursts at 50 Hz
-    TLineRecordingSpec rectified;
+    TLineRecordingLayout rectified;
     rectified.Seconds = 8;
     rectified.RingHz = 25;
     rectified.Rectified = true;
@@ -63,7 +63,7 @@ TEST(RingDetector, SlowFastAndRectifiedRingingAndAQuietInterface) {
     EXPECT_NEAR(found[1].Seconds, 6.7, 0.02);
     EXPECT_NEAR(found[1].Hz, 50, 5);
     // not clipped at all: a ring at a quarter of full scale
-    TLineRecordingSpec quiet;
+    TLineRecordingLayout quiet;
     quiet.Seconds = 4;
     quiet.RingPeak = 0.25;
     quiet.Rings = {{1.0, 1.5}};
@@ -74,13 +74,13 @@ TEST(RingDetector, SlowFastAndRectifiedRingingAndAQuietInterface) {
 }
 
 TEST(RingDetector, FedInPiecesItFindsWhatTheWholeRecordingHolds) {
-    TLineRecordingSpec spec;
-    spec.Rate = 22050;
-    spec.Seconds = 9;
-    spec.Rings = UkCadence(0.2, 3);
-    const auto samples = SynthesiseLineRecording(spec);
-    const auto whole = DetectRings(samples, spec.Rate);
-    TRingDetector detector(spec.Rate);
+    TLineRecordingLayout layout;
+    layout.Rate = 22050;
+    layout.Seconds = 9;
+    layout.Rings = UkCadence(0.2, 3);
+    const auto samples = SynthesiseLineRecording(layout);
+    const auto whole = DetectRings(samples, layout.Rate);
+    TRingDetector detector(layout.Rate);
     std::vector<TRingBurst> pieces;
     for (std::size_t i = 0, n = 1; i < samples.size(); i += n, n = n * 3 % 4001 + 1) {
         detector.Push(std::span<const float>(samples).subspan(i, std::min(n, samples.size() - i)),
@@ -94,9 +94,9 @@ TEST(RingDetector, FedInPiecesItFindsWhatTheWholeRecordingHolds) {
         EXPECT_DOUBLE_EQ(pieces[i].Duration, whole[i].Duration);
     }
     // a ring still running when the stream ends is reported by Finish
-    TRingDetector cut(spec.Rate);
+    TRingDetector cut(layout.Rate);
     std::vector<TRingBurst> early;
-    cut.Push(std::span<const float>(samples).first(static_cast<std::size_t>(0.5 * spec.Rate)),
+    cut.Push(std::span<const float>(samples).first(static_cast<std::size_t>(0.5 * layout.Rate)),
              early);
     EXPECT_TRUE(early.empty());
     cut.Finish(early);

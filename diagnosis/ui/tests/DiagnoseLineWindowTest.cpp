@@ -29,16 +29,16 @@ class TRecordingErrors : public IErrorReporter {
 // Bell 202 caller ID between the first and second ring of North American
 // ringing.
 std::vector<float> Line(double rate) {
-    TLineRecordingSpec spec;
-    spec.Rate = rate;
-    spec.Seconds = 9;
-    spec.Rings = NorthAmericanCadence(0.5, 2);
+    TLineRecordingLayout layout;
+    layout.Rate = rate;
+    layout.Seconds = 9;
+    layout.Rings = NorthAmericanCadence(0.5, 2);
     TTestSignal s;
     s.Rate = static_cast<int>(rate);
     s.Message = ExampleMdmfMessage();
     s.Impairments.LevelDbfs = -20;
-    spec.Signals.push_back({3.3, SynthesiseTestSignal(s)});
-    return SynthesiseLineRecording(spec);
+    layout.Signals.push_back({3.3, SynthesiseTestSignal(s)});
+    return SynthesiseLineRecording(layout);
 }
 
 const std::vector<std::string> kSentences = {
