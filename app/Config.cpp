@@ -59,6 +59,9 @@ constexpr std::string_view kUnavailableValue = "DtmfUnavailableCode";
 constexpr std::string_view kPrivateValue = "DtmfPrivateCode";
 constexpr std::string_view kDbmValue = "DbmAtFullScale";
 constexpr std::string_view kTestSignalKey = "TestSignal";
+constexpr std::string_view kMonitorLogValue = "MonitorLogFile";
+constexpr std::string_view kMonitorNotifyValue = "MonitorNotify";
+constexpr std::string_view kMonitorHookValue = "MonitorHook";
 constexpr std::string_view kSeedValue = "seed";
 constexpr std::string_view kBandValue = "telephone-band";
 
@@ -77,6 +80,9 @@ void ReadAddedValues(const TRegKey* config, TConfigValues& values,
     values.DtmfFraming = defaults.DtmfFraming;
     values.DtmfCodes = defaults.DtmfCodes;
     values.DbmAtFullScale = defaults.DbmAtFullScale;
+    values.MonitorLogFile = defaults.MonitorLogFile;
+    values.MonitorNotify = defaults.MonitorNotify;
+    values.MonitorHook = defaults.MonitorHook;
     if (config == nullptr) {
         return;
     }
@@ -111,6 +117,18 @@ void ReadAddedValues(const TRegKey* config, TConfigValues& values,
     text(kDbmValue, [&](const Bytes& v) {
         values.DbmAtFullScale = DecimalValue(v);
         return values.DbmAtFullScale.has_value();
+    });
+    text(kMonitorLogValue, [&](const Bytes& v) {
+        values.MonitorLogFile = v;
+        return true;
+    });
+    text(kMonitorNotifyValue, [&](const Bytes& v) {
+        values.MonitorNotify = v != "off";
+        return v == "off" || v == "on";
+    });
+    text(kMonitorHookValue, [&](const Bytes& v) {
+        values.MonitorHook = v;
+        return true;
     });
 }
 
@@ -302,6 +320,15 @@ TRegistryDocument ConfigDocument(const TConfigValues& values) {
     }
     if (values.DbmAtFullScale) {
         text(kDbmValue, DecimalText(*values.DbmAtFullScale));
+    }
+    if (!values.MonitorLogFile.empty()) {
+        text(kMonitorLogValue, values.MonitorLogFile);
+    }
+    if (!values.MonitorNotify) {
+        text(kMonitorNotifyValue, "off");
+    }
+    if (!values.MonitorHook.empty()) {
+        text(kMonitorHookValue, values.MonitorHook);
     }
     if (values.TestSignal.Any()) {
         TRegKey& key = document.Key(KeyPath(kTestSignalKey));

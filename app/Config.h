@@ -50,6 +50,12 @@ struct TConfigValues {
     // impairment named as its option ("twist-db" = "-6"), "seed", and
     // "telephone-band" = "1".
     TImpairments TestSignal;
+    // The line monitor's settings, each stored only when it is not its
+    // default: "MonitorLogFile" (the call log's file, when not the default
+    // one), "MonitorNotify" = "off", "MonitorHook" (the command run per message).
+    std::string MonitorLogFile;
+    bool MonitorNotify = true;
+    std::string MonitorHook;
 };
 
 // Two digits: an absence code of DTMF caller ID.

@@ -349,6 +349,36 @@ TEST(ConfigStore, TheStandardIsStoredOnlyWhenItIsNotBell202) {
     EXPECT_EQ(read.Standard, TCidStandard::Bell202);
 }
 
+TEST(ConfigStore, TheLineMonitorsSettingsAreStoredOnlyWhenChanged) {
+    TConfigValues values;
+    const Bytes plain = FormatRegistryText(ConfigDocument(values));
+    EXPECT_EQ(plain.find("Monitor"), Bytes::npos);  // as an earlier store holds it
+    values.MonitorLogFile = "/home/ann/calls \"line 2\".sqlite";
+    values.MonitorNotify = false;
+    values.MonitorHook = "notify-send \"$RINGLARK_NUMBER\"";
+    test::TMemoryStore store;
+    store.Document = ConfigDocument(values);
+    TConfigValues read;
+    EXPECT_TRUE(GetConfig(store, read).empty());
+    EXPECT_EQ(read.MonitorLogFile, values.MonitorLogFile);
+    EXPECT_FALSE(read.MonitorNotify);
+    EXPECT_EQ(read.MonitorHook, values.MonitorHook);
+    // read back from the text of the file, quotes and backslashes included
+    test::TMemoryStore reparsed;
+    reparsed.Document = ParseRegistryText(FormatRegistryText(*store.Document));
+    TConfigValues again;
+    EXPECT_TRUE(GetConfig(reparsed, again).empty());
+    EXPECT_EQ(again.MonitorHook, values.MonitorHook);
+    EXPECT_EQ(again.MonitorLogFile, values.MonitorLogFile);
+    // a value it cannot read is told, and the default kept
+    store.Document->Key(std::string(ConfigRoot) + "\\Config")
+        .Set("MonitorNotify", TRegValue{TRegType::String, "maybe", 0});
+    const auto errors = GetConfig(store, read);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], msg::InvalidDataType("MonitorNotify"));
+    EXPECT_TRUE(read.MonitorNotify);
+}
+
 TEST(ConfigStore, TestSignalImpairmentsAreAKeyOfTheirOwnThatEarlierStoresLack) {
     // an earlier store, as the first run writes it: every impairment off
     test::TMemoryStore earlier;

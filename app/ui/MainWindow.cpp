@@ -142,6 +142,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     if (!closing_) {
         closing_ = true;
+        KeepLineMonitorSettings();
         Model().SaveConfigOnClose();  // a failed save is reported; the window still closes
     }
     event->accept();

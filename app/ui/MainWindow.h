@@ -76,7 +76,10 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     void SetOptionsWindow(OptionsDialog* window) { options_ = window; }
     void SetInspectWindow(InspectorWindow* window) { inspect_ = window; }
     void SetViewerWindow(WaveformViewerWindow* window) { viewer_ = window; }
-    void SetLineMonitorWindow(LineMonitorWindow* window) { lineMonitor_ = window; }
+    // The window takes the settings the configuration keeps for it.
+    void SetLineMonitorWindow(LineMonitorWindow* window);
+    // Its settings into the configuration, before it is saved.
+    void KeepLineMonitorSettings();
     void SetCallLogWindow(CallLogWindow* window) { callLog_ = window; }
     void SetLineTestWindow(LineTestWindow* window) { lineTest_ = window; }
     void SetMeasurementsWindow(SignalMeasurementsWindow* window) { measurements_ = window; }

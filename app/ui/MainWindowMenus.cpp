@@ -153,6 +153,22 @@ void MainWindow::RepaintStatusBar() {
     statusPanel->repaint();
 }
 
+void MainWindow::SetLineMonitorWindow(LineMonitorWindow* window) {
+    lineMonitor_ = window;
+    if (window != nullptr) {
+        const TConfigValues& c = Model().Config;
+        window->ApplySettings(c.MonitorLogFile, c.MonitorNotify, c.MonitorHook);
+    }
+}
+
+void MainWindow::KeepLineMonitorSettings() {
+    if (lineMonitor_ != nullptr) {
+        Model().Config.MonitorLogFile = lineMonitor_->LogFileSetting();
+        Model().Config.MonitorNotify = lineMonitor_->NotifySetting();
+        Model().Config.MonitorHook = lineMonitor_->HookSetting();
+    }
+}
+
 void MainWindow::ShowLineMonitor() {
     if (lineMonitor_ != nullptr) {
         lineMonitor_->FillDevices();

@@ -370,6 +370,26 @@ void LineMonitorWindow::AddRow(const TLineMonitorRow& row) {
     }
 }
 
+void LineMonitorWindow::ApplySettings(const std::string& logFile, bool notify,
+                                      const std::string& hook) {
+    logFileBox->setText(Text(logFile.empty() ? DefaultCallLogPath() : logFile));
+    notifyBox->setChecked(notify);
+    hookBox->setText(Text(hook));
+}
+
+std::string LineMonitorWindow::LogFileSetting() const {
+    const std::string path = Utf8(logFileBox->text().trimmed());
+    return path == DefaultCallLogPath() ? std::string() : path;
+}
+
+bool LineMonitorWindow::NotifySetting() const {
+    return notifyBox->isChecked();
+}
+
+std::string LineMonitorWindow::HookSetting() const {
+    return Utf8(hookBox->text().trimmed());
+}
+
 void LineMonitorWindow::NotifyOfCall(const TLineMonitorRow& row) {
     if (!notifyBox->isChecked() || (InFront ? InFront() : isActiveWindow())) {
         return;

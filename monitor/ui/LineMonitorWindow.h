@@ -63,6 +63,12 @@ class LineMonitorWindow : public QDialog {
     void InspectSelectedRow();
     // Empties the list; the next Start counts as the first again.
     void ClearRows();
+    // The settings kept between runs: the call log's file ("" for the default
+    // one), whether calls are notified, and the command run per message.
+    void ApplySettings(const std::string& logFile, bool notify, const std::string& hook);
+    std::string LogFileSetting() const;
+    bool NotifySetting() const;
+    std::string HookSetting() const;
 
     QComboBox* deviceBox = nullptr;
     QPushButton* startButton = nullptr;  // "Start" / "Stop"

@@ -316,6 +316,26 @@ TEST(LineMonitorGui, CallsHeardBehindOtherWindowsAreNotifiedAndRefusedReadingsLi
     EXPECT_EQ(window.eventTable->rowCount(), 14);  // two more runs, each with its separator
 }
 
+TEST(LineMonitorGui, TheSettingsKeptBetweenRunsGoInAndComeBack) {
+    TRecordingErrors errors;
+    LineMonitorWindow window(
+        errors, [](const std::string&) -> std::unique_ptr<ISoundInput> { return nullptr; });
+    // the defaults: the call log beside the configuration, notices on, no command
+    EXPECT_EQ(window.LogFileSetting(), "");
+    EXPECT_TRUE(window.NotifySetting());
+    EXPECT_EQ(window.HookSetting(), "");
+    window.ApplySettings("/srv/line/calls.sqlite", false, "logger \"$RINGLARK_NUMBER\"");
+    EXPECT_EQ(window.logFileBox->text(), "/srv/line/calls.sqlite");
+    EXPECT_FALSE(window.notifyBox->isChecked());
+    EXPECT_EQ(window.hookBox->text(), "logger \"$RINGLARK_NUMBER\"");
+    EXPECT_EQ(window.LogFileSetting(), "/srv/line/calls.sqlite");
+    EXPECT_FALSE(window.NotifySetting());
+    EXPECT_EQ(window.HookSetting(), "logger \"$RINGLARK_NUMBER\"");
+    window.ApplySettings("", true, "");
+    EXPECT_EQ(window.logFileBox->text().toStdString(), DefaultCallLogPath());
+    EXPECT_EQ(window.LogFileSetting(), "");
+}
+
 TEST(LineMonitorGui, AnExistingRecordingIsReplacedOnlyAfterYesAsSaveAsks) {
     test::TTempDir dir;
     const auto path = (dir / "kept.wav").string();
