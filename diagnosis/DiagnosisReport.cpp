@@ -10,9 +10,7 @@
 
 namespace ringlark {
 
-namespace {
-
-std::string Format(const char* format, ...) {
+std::string ReportPrintf(const char* format, ...) {
     char text[512];
     va_list args;
     va_start(args, format);
@@ -21,10 +19,12 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+namespace {
+
 // A value printed to a tenth, never "-0.0".
 std::string Tenth(double value) {
     const double shown = std::round(value * 10) / 10;
-    return Format("%.1f", shown == 0 ? 0.0 : shown);
+    return ReportPrintf("%.1f", shown == 0 ? 0.0 : shown);
 }
 
 std::string Plural(int count, const std::string& one, const std::string& many) {
@@ -58,11 +58,11 @@ std::string Headline(const TDiagnosis& d) {
     std::string text =
         "Caller ID is sent as " + StandardPhrase(m->Standard) + " " + PlacementText(m->Placement);
     if (m->Alert) {
-        text += Format(", after a dual-tone alert (%s, %.0f ms)", AlertName(*m).c_str(),
-                       m->Alert->Duration * 1000);
+        text += ReportPrintf(", after a dual-tone alert (%s, %.0f ms)", AlertName(*m).c_str(),
+                             m->Alert->Duration * 1000);
     } else if (m->RingAlert) {
-        text +=
-            Format(", after a short ring burst (RP-AS, %.0f ms)", m->RingAlert->Duration * 1000);
+        text += ReportPrintf(", after a short ring burst (RP-AS, %.0f ms)",
+                             m->RingAlert->Duration * 1000);
     }
     return text + ".";
 }
@@ -107,7 +107,7 @@ std::string LevelSentence(const TDiagnosis& d) {
 }
 
 std::string Range(double low, double high) {
-    return Format("%g to %+g", low, high);
+    return ReportPrintf("%g to %+g", low, high);
 }
 
 std::string FindingSentence(const TDiagnosis& d, const TFinding& f) {
@@ -142,27 +142,29 @@ std::string FindingSentence(const TDiagnosis& d, const TFinding& f) {
                    " receivers must accept.";
         case TFindingKind::Noise:
             return "The signal stands only " + Tenth(f.Value) + " dB above the noise; " + phrase +
-                   " receivers need only cope with " + Format("%g", f.Low) + " dB or more.";
+                   " receivers need only cope with " + ReportPrintf("%g", f.Low) + " dB or more.";
         case TFindingKind::AlertGap:
-            return Format(
+            return ReportPrintf(
                        "The data starts %.0f ms after the dual-tone alert ends; the standard "
                        "asks for 45 to 500 ms, so a receiver may ",
                        f.Value) +
                    (f.Value < f.Low ? "not be ready for it." : "have stopped listening.");
         case TFindingKind::ShortMarkRun:
-            return Format("The mark run before the message is %.0f bits; ", f.Value) + phrase +
-                   Format(
+            return ReportPrintf("The mark run before the message is %.0f bits; ", f.Value) +
+                   phrase +
+                   ReportPrintf(
                        " asks for %.0f to %.0f bits, so a receiver may not be ready for the "
                        "first byte.",
                        f.Low, f.High);
         case TFindingKind::RingGap:
             if (f.Detail == "after") {
-                return Format("The data starts %.0f ms after the first ring ends; ", f.Value) +
+                return ReportPrintf("The data starts %.0f ms after the first ring ends; ",
+                                    f.Value) +
                        phrase +
-                       (f.High > 0 ? Format(" asks for %g to %g ms.", f.Low, f.High)
-                                   : Format(" asks for at least %g ms.", f.Low));
+                       (f.High > 0 ? ReportPrintf(" asks for %g to %g ms.", f.Low, f.High)
+                                   : ReportPrintf(" asks for at least %g ms.", f.Low));
             }
-            return Format(
+            return ReportPrintf(
                 "The data ends %.0f ms before the next ring; the standards ask for at "
                 "least %g ms.",
                 f.Value, f.Low);
@@ -212,7 +214,7 @@ std::string Summary(const TDiagnosis& d) {
 }
 
 std::string Ms(double seconds) {
-    return Format("%.0f ms", seconds * 1000);
+    return ReportPrintf("%.0f ms", seconds * 1000);
 }
 
 TReportRow Checked(const std::string& name, const std::string& value, double measured, double low,
@@ -223,8 +225,8 @@ TReportRow Checked(const std::string& name, const std::string& value, double mea
 
 TReportGroup MessageEvidence(const TDiagnosis& d, const TLineMessage& m, int number) {
     TReportGroup group;
-    group.Title = Format("Message %d: %.2f s, ", number, m.Seconds) + StandardPhrase(m.Standard) +
-                  ", " + PlacementText(m.Placement);
+    group.Title = ReportPrintf("Message %d: %.2f s, ", number, m.Seconds) +
+                  StandardPhrase(m.Standard) + ", " + PlacementText(m.Placement);
     auto& rows = group.Rows;
     const bool fsk = m.Standard != TCidStandard::Dtmf;
     const bool onHook = !fsk || m.SeizureBits > 0;
@@ -259,12 +261,12 @@ TReportGroup MessageEvidence(const TDiagnosis& d, const TLineMessage& m, int num
     const TReceiverLimits limits = ReceiverLimits(m.Standard, !onHook);
     if (m.Alert) {
         rows.push_back({"Dual-tone alert",
-                        Format("%.1f ms, %.1f + %.1f Hz", m.Alert->Duration * 1000, m.Alert->LowHz,
-                               m.Alert->HighHz),
+                        ReportPrintf("%.1f ms, %.1f + %.1f Hz", m.Alert->Duration * 1000,
+                                     m.Alert->LowHz, m.Alert->HighHz),
                         "", "", "measured"});
         if (m.Standard != TCidStandard::Bell202) {
             rows.push_back(
-                Checked("Quiet after the alert", Format("%.1f ms", m.AlertGapSeconds * 1000),
+                Checked("Quiet after the alert", ReportPrintf("%.1f ms", m.AlertGapSeconds * 1000),
                         m.AlertGapSeconds * 1000, 45, 500, "45 to 500 ms", kAlertGapSource));
         }
     }
@@ -289,18 +291,19 @@ TReportGroup MessageEvidence(const TDiagnosis& d, const TLineMessage& m, int num
     }
     if (m.SnrDb) {
         rows.push_back(Checked("Signal to noise (300-3400 Hz)", Tenth(*m.SnrDb) + " dB", *m.SnrDb,
-                               limits.MinSnrDb, 1e9, Format("at least %g dB", limits.MinSnrDb),
-                               limits.SnrSource));
+                               limits.MinSnrDb, 1e9,
+                               ReportPrintf("at least %g dB", limits.MinSnrDb), limits.SnrSource));
     }
     if (m.SeizureBits > 0) {
-        rows.push_back({"Channel seizure", Format("%d bits", m.SeizureBits), "", "", "measured"});
+        rows.push_back(
+            {"Channel seizure", ReportPrintf("%d bits", m.SeizureBits), "", "", "measured"});
     }
     const bool seizure = m.SeizureBits > 0;
-    rows.push_back(
-        Checked("Mark bits before the message", Format("%d bits", m.MarkBits), m.MarkBits,
-                limits.MinMarkBits(seizure), limits.MaxMarkBits(seizure),
-                Format("%d to %d bits", limits.MinMarkBits(seizure), limits.MaxMarkBits(seizure)),
-                limits.MarkSource(seizure)));
+    rows.push_back(Checked(
+        "Mark bits before the message", ReportPrintf("%d bits", m.MarkBits), m.MarkBits,
+        limits.MinMarkBits(seizure), limits.MaxMarkBits(seizure),
+        ReportPrintf("%d to %d bits", limits.MinMarkBits(seizure), limits.MaxMarkBits(seizure)),
+        limits.MarkSource(seizure)));
     // the decoder's measurements: tones, bit rate, jitter
     for (const auto& row : m.Rows) {
         if (row.Name.find("frequency") != std::string::npos || row.Name.rfind("Bit ", 0) == 0) {
@@ -350,10 +353,11 @@ TDiagnosisReport BuildReport(const TDiagnosis& d, const TAdviceBook& advice) {
         TReportGroup rings{"Rings", {}};
         int n = 0;
         for (const auto& r : d.Rings) {
-            rings.Rows.push_back(
-                {Format("Ring burst %d", ++n),
-                 Format("%.2f s, lasts %.2f s", r.Seconds, r.Duration), "", "",
-                 Format("%.0f Hz, %s%.1f dBFS", r.Hz, r.Clipped ? "clipped, " : "", r.LevelDbfs)});
+            rings.Rows.push_back({ReportPrintf("Ring burst %d", ++n),
+                                  ReportPrintf("%.2f s, lasts %.2f s", r.Seconds, r.Duration), "",
+                                  "",
+                                  ReportPrintf("%.0f Hz, %s%.1f dBFS", r.Hz,
+                                               r.Clipped ? "clipped, " : "", r.LevelDbfs)});
         }
         report.Evidence.push_back(rings);
     }
@@ -361,12 +365,12 @@ TDiagnosisReport BuildReport(const TDiagnosis& d, const TAdviceBook& advice) {
         TReportGroup alerts{"Alert tones", {}};
         for (const auto& a : d.Alerts) {
             const bool dual = a.Kind == TAlertTone::TKind::DualTone;
-            alerts.Rows.push_back({dual ? "Dual-tone alert" : "Subscriber alert (440 Hz)",
-                                   Format("%.2f s, lasts %.1f ms", a.Seconds, a.Duration * 1000),
-                                   "", "",
-                                   dual ? Format("%.1f + %.1f Hz, %.1f / %.1f dBFS", a.LowHz,
-                                                 a.HighHz, a.LowDbfs, a.HighDbfs)
-                                        : Format("%.1f Hz, %.1f dBFS", a.LowHz, a.LowDbfs)});
+            alerts.Rows.push_back(
+                {dual ? "Dual-tone alert" : "Subscriber alert (440 Hz)",
+                 ReportPrintf("%.2f s, lasts %.1f ms", a.Seconds, a.Duration * 1000), "", "",
+                 dual ? ReportPrintf("%.1f + %.1f Hz, %.1f / %.1f dBFS", a.LowHz, a.HighHz,
+                                     a.LowDbfs, a.HighDbfs)
+                      : ReportPrintf("%.1f Hz, %.1f dBFS", a.LowHz, a.LowDbfs)});
         }
         report.Evidence.push_back(alerts);
     }
@@ -376,7 +380,7 @@ TDiagnosisReport BuildReport(const TDiagnosis& d, const TAdviceBook& advice) {
     if (!d.LooseDigits.empty()) {
         TReportGroup loose{"DTMF digits without a recognised framing", {}};
         for (const auto& l : d.LooseDigits) {
-            loose.Rows.push_back({Format("%.2f s", l.Seconds), l.Digits,
+            loose.Rows.push_back({ReportPrintf("%.2f s", l.Seconds), l.Digits,
                                   "A...C, A...#, D...C, ...#", "FAIL",
                                   "ETS 300 659-1 Annex C; spandsp adsi.h"});
         }

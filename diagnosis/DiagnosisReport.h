@@ -51,6 +51,9 @@ struct TDiagnosisReport {
 };
 
 // The advice keys of a diagnosis: standard, placement, alert, finding.
+// printf into a string of at most 511 characters: the report's figures.
+std::string ReportPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 TAdviceKeys AdviceKeys(const TDiagnosis& diagnosis);
 
 TDiagnosisReport BuildReport(const TDiagnosis& diagnosis, const TAdviceBook& advice);

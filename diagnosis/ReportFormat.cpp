@@ -9,15 +9,6 @@ namespace ringlark {
 
 namespace {
 
-std::string Format(const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
-
 std::string StandardKey(TCidStandard standard) {
     return std::string(StandardName(standard));
 }
@@ -26,8 +17,8 @@ std::string StandardKey(TCidStandard standard) {
 
 std::string ReportText(const TDiagnosis& d, const TDiagnosisReport& report,
                        const std::string& source) {
-    std::string out =
-        "Line diagnosis of " + source + Format(": %.1f s at %.0f samples/s\n\n", d.Seconds, d.Rate);
+    std::string out = "Line diagnosis of " + source +
+                      ReportPrintf(": %.1f s at %.0f samples/s\n\n", d.Seconds, d.Rate);
     for (const auto& s : report.Sentences) {
         out += s + "\n";
     }
@@ -57,7 +48,7 @@ std::string ReportText(const TDiagnosis& d, const TDiagnosisReport& report,
     if (!report.Messages.empty()) {
         out += "\nMessages\n";
         for (const auto& m : report.Messages) {
-            out += Format("  %d. %.2f s, ", m.Number, m.Seconds) + m.Standard + ": " +
+            out += ReportPrintf("  %d. %.2f s, ", m.Number, m.Seconds) + m.Standard + ": " +
                    (m.Decoded ? "decoded" : "FAILED, " + m.Broke) + "\n";
             out += "     " + m.Bytes + "\n";
             if (!m.Fields.empty()) {

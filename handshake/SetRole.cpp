@@ -69,24 +69,7 @@ void TSetRole::Step(float in) {
         decoder_.Feed(pending_, events_);
         pending_.clear();
     }
-    for (const TAlertTone& tone : tones_) {
-        if (tone.Kind == TAlertTone::TKind::Subscriber) {
-            lastSas_ = tone;
-        } else {
-            Heard(tone);
-        }
-    }
-    tones_.clear();
-    for (const TAlertTone& mark : marks_) {
-        MarkRun(mark);
-    }
-    marks_.clear();
-    for (const TStreamEvent& event : events_) {
-        if (event.Kind == TStreamEvent::TKind::Message) {
-            Message(event.Message);
-        }
-    }
-    events_.clear();
+    TakeHeard(true);
     if (open_ && markStart_ < 0 && now_ >= dataUntil_) {
         run_.DataVerdict = TDataVerdict::None;
         EndRun();
@@ -178,15 +161,12 @@ void TSetRole::EndRun() {
     }
 }
 
-void TSetRole::Finish() {
-    decoder_.Feed(pending_, events_);
-    pending_.clear();
-    decoder_.Finish(events_);
-    cas_.Finish(tones_);
-    mark_.Finish(marks_);
+void TSetRole::TakeHeard(bool keepSubscriberAlert) {
     for (const TAlertTone& tone : tones_) {
         if (tone.Kind == TAlertTone::TKind::DualTone) {
             Heard(tone);
+        } else if (keepSubscriberAlert) {
+            lastSas_ = tone;
         }
     }
     tones_.clear();
@@ -200,6 +180,15 @@ void TSetRole::Finish() {
         }
     }
     events_.clear();
+}
+
+void TSetRole::Finish() {
+    decoder_.Feed(pending_, events_);
+    pending_.clear();
+    decoder_.Finish(events_);
+    cas_.Finish(tones_);
+    mark_.Finish(marks_);
+    TakeHeard(false);
     if (open_) {
         run_.DataVerdict = markStart_ < 0 ? TDataVerdict::None : TDataVerdict::NotRead;
         EndRun();

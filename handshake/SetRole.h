@@ -48,6 +48,9 @@ class TSetRole {
   private:
     void Step(float in);
     void Heard(const TAlertTone& tone);
+    // The tones, mark runs and messages the detectors reported, in that order;
+    // a subscriber alert is kept for the next CAS only while the stream goes on.
+    void TakeHeard(bool keepSubscriberAlert);
     void MarkRun(const TAlertTone& mark);
     void Message(const TCorrMessage& message);
     void EndRun();

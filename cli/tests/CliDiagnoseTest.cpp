@@ -168,15 +168,7 @@ TEST(CliDiagnose, ListensToTheSoundCardForAGivenTime) {
         raw += static_cast<char>(x & 0xFF);
         raw += static_cast<char>((x >> 8) & 0xFF);
     }
-    const auto home = dir / "home";
-    std::filesystem::create_directories(home);
-    test::WriteFile(dir / "in.raw", raw);
-    test::WriteFile(home / ".asoundrc",
-                    "pcm.!default {\n  type plug\n  slave {\n    pcm \"capfile\"\n"
-                    "    format S16_LE\n    rate 44100\n    channels 1\n  }\n}\n"
-                    "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
-                    "  infile \"" +
-                        (dir / "in.raw").string() + "\"\n  format \"raw\"\n}\n");
+    const auto home = test::AlsaHome(dir, raw);
     const auto run = RunShell("ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 HOME=" + home.string() +
                               " CLI diagnose --json --device default --rate 44100 --seconds 1.6");
     EXPECT_EQ(run.Status, 0) << run.Err;

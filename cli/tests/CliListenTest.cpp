@@ -23,6 +23,7 @@
 namespace ringlark {
 namespace {
 
+using test::AlsaHome;
 using test::MdmfImage;
 using test::ReadLine;
 using test::RunCli;
@@ -194,21 +195,6 @@ TEST(CliListen, WrongUseAndFailures) {
     const TRun low = RunCli("listen --input " + (dir / "low.wav").string());
     EXPECT_EQ(low.Status, 1);
     EXPECT_EQ(low.Err, "Sample rate 4000 is outside 8000 to 192000\n");
-}
-
-// A home folder whose ALSA configuration makes the default capture device
-// read `raw` (signed 16-bit mono at 44100/s) and discard what is played.
-std::filesystem::path AlsaHome(const test::TTempDir& dir, const Bytes& raw) {
-    const auto home = dir / "home";
-    std::filesystem::create_directories(home);
-    test::WriteFile(dir / "in.raw", raw);
-    test::WriteFile(home / ".asoundrc",
-                    "pcm.!default {\n  type plug\n  slave {\n    pcm \"capfile\"\n"
-                    "    format S16_LE\n    rate 44100\n    channels 1\n  }\n}\n"
-                    "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
-                    "  infile \"" +
-                        (dir / "in.raw").string() + "\"\n  format \"raw\"\n}\n");
-    return home;
 }
 
 // ALSA loads its plugins with dlopen and unloads them before the leak check of

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -143,6 +144,21 @@ inline Bytes S16Raw(const Bytes& image, std::size_t silence = 0) {
     }
     raw.append(silence * 2, '\0');
     return raw;
+}
+
+// A home folder whose ALSA configuration makes the default capture device
+// read `raw` (signed 16-bit mono at 44100/s) and discard what is played.
+inline std::filesystem::path AlsaHome(const TTempDir& dir, const Bytes& raw) {
+    const auto home = dir / "home";
+    std::filesystem::create_directories(home);
+    WriteFile(dir / "in.raw", raw);
+    WriteFile(home / ".asoundrc",
+              "pcm.!default {\n  type plug\n  slave {\n    pcm \"capfile\"\n"
+              "    format S16_LE\n    rate 44100\n    channels 1\n  }\n}\n"
+              "pcm.capfile {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
+              "  infile \"" +
+                  (dir / "in.raw").string() + "\"\n  format \"raw\"\n}\n");
+    return home;
 }
 
 inline std::string ReadLine(int fd) {
