@@ -12,7 +12,7 @@ namespace {
 // How many of a seizure's crossings make a measurement, and how far from
 // nominal a rate may be.
 constexpr std::size_t kMinSeizureCrossings = 40;
-constexpr double kMaxRateError = 0.05;
+constexpr double kMaxRateError = SeizureMaxRateError;
 // The mark run: the mean decision over a bit at least this; a seizure's last
 // crossing at most this many bits before the run.
 constexpr double kMinRunMark = 0.3;

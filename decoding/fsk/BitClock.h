@@ -8,6 +8,8 @@ namespace ringlark {
 
 // How far back before a message its channel seizure is looked for, in bits.
 inline constexpr double SeizureSearchBits = 560;
+// How far from nominal the measured bit rate may be.
+inline constexpr double SeizureMaxRateError = 0.05;
 
 // The first downward crossing of the decision through the level in
 // [from, to), to a fraction of a sample; -1 when there is none.

@@ -222,12 +222,30 @@ struct TStartResult {
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
                                 double bit);
 
+// The longest bit the seizure's clock can give, over the nominal one.
+constexpr double kSlowestClock = 1 + SeizureMaxRateError;
+
 // Reads a start with the bit clock its seizure shows; when that clock is the
 // nominal one because the crossings before the mark run did not line up at
 // another period up to the run, and nothing passes, with that period too.
-TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standard) {
-    double unsure = 0;
-    const double bit = SeizureBitLength(s, edge, &unsure);
+TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standard,
+                       TBitClockMemo& memo) {
+    // A stream that has not yet brought the first two bytes at the slowest
+    // clock the seizure may show is read later: the clock is not measured in
+    // vain on every run while the message arrives.
+    if (const double need = edge + 2 * (BitsPerFrame + 1) * s.BitLength * kSlowestClock + 2;
+        s.Open && need >= static_cast<double>(s.Size())) {
+        return {need, false, {}, 0, {}, 0};
+    }
+    // The clock depends only on what lies before the edge, so a start read
+    // again as more of its message arrives keeps the one measured first.
+    if (std::fabs(memo.Edge - edge) > 1e-6) {
+        memo.Edge = edge;
+        memo.Unsure = 0;
+        memo.Bit = SeizureBitLength(s, edge, &memo.Unsure);
+    }
+    double unsure = memo.Unsure;
+    const double bit = memo.Bit;
     TStartResult result = ReadStartWithClock(s, edge, standard, bit);
     if (result.NeedMore > 0 || result.Found || unsure <= 0) {
         return result;
@@ -386,7 +404,7 @@ void TCorrelationSearch::Run(const TDiscriminator& s, std::vector<TCorrMessage>&
             position_ = next;
             continue;
         }
-        TStartResult start = ReadStart(s, edge, Standard);
+        TStartResult start = ReadStart(s, edge, Standard, clock_);
         if (start.NeedMore > 0) {
             waitFor_ = start.NeedMore;  // this start is read again once that has arrived
             break;
@@ -413,6 +431,7 @@ double TCorrelationSearch::KeepFrom(const TDiscriminator& s) const {
 }
 
 void TCorrelationSearch::Shift(double samples) {
+    clock_.Edge -= samples;
     position_ -= samples;
     scannedTo_ -= samples;
     waitFor_ -= samples;

@@ -72,6 +72,13 @@ class TCorrelationDecoder {
                                         TRatio ratio) const;
 };
 
+// The bit clock measured for a start (see SeizureBitLength).
+struct TBitClockMemo {
+    double Edge = -1;
+    double Bit = 0;
+    double Unsure = 0;
+};
+
 // The search for messages along a discriminator, which may be a stream that
 // grows between runs (Open) and loses its oldest samples (Dropped). Each run
 // reads every message that the samples so far allow; a start whose message
@@ -95,6 +102,7 @@ class TCorrelationSearch {
     double position_ = -1;  // where the next start is looked for
     double scannedTo_ = 0;  // no start lies before this sample
     double waitFor_ = 0;    // the size the stream must reach before the next run
+    TBitClockMemo clock_;   // the clock of the start read last
 };
 
 }  // namespace ringlark
