@@ -23,6 +23,8 @@
 #include "cli/batch/BatchAnalysis.h"
 #include "cli/batch/EventFormat.h"
 #include "cli/batch/ProgressBar.h"
+#include "cli/batch/RecordingScan.h"
+#include "cli/batch/SoundFileOpen.h"
 #include "core/Cp1252.h"
 #include "core/FileWriting.h"
 #include "core/NullServices.h"
@@ -65,58 +67,6 @@ void PrintListing(const std::vector<Bytes>& lines) {
     for (const auto& line : lines) {
         std::cout << ShownText(line) << '\n';
     }
-}
-
-// Every message of every standard asked for, in time order (Bell 202 and
-// V.23 by method 3, DTMF by its detector); an uncertain one is listed with
-// both readings, marked, and makes the exit status 3.
-TExitStatus PrintAll(std::vector<TCorrMessage> fsk, const std::vector<TDtmfMessage>& dtmf,
-                     bool json) {
-    std::stable_sort(fsk.begin(), fsk.end(), [](const TCorrMessage& a, const TCorrMessage& b) {
-        return a.Seconds < b.Seconds;
-    });
-    bool anyUncertain = false;
-    nlohmann::json out = nlohmann::json::array();
-    std::size_t d = 0;
-    const auto put = [&](const nlohmann::json& entry, const std::string& line) {
-        if (json) {
-            out.push_back(entry);
-        } else {
-            std::cout << line << '\n';
-        }
-    };
-    for (const auto& m : fsk) {
-        for (; d < dtmf.size() && dtmf[d].Seconds < m.Seconds; ++d) {
-            put(DtmfJson(dtmf[d]), DtmfLine(dtmf[d]));
-        }
-        put(MessageJson(m), MessageLine(m));
-        anyUncertain = anyUncertain || m.Uncertain;
-    }
-    for (; d < dtmf.size(); ++d) {
-        put(DtmfJson(dtmf[d]), DtmfLine(dtmf[d]));
-    }
-    if (json) {
-        std::cout << out.dump(2) << '\n';
-    }
-    return (fsk.empty() && dtmf.empty()) || anyUncertain ? TExitStatus::NotUnderstood
-                                                         : TExitStatus::Success;
-}
-
-// The messages of every standard asked for.
-template <typename TFsk, typename TDtmf>
-TExitStatus ListAll(const std::string& standardName, bool json, TFsk fsk, TDtmf dtmf) {
-    std::vector<TCorrMessage> messages;
-    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
-        if (Wants(standardName, standard)) {
-            TCorrelationDecoder decoder = TCorrelationDecoder::For(standard);
-            decoder.IncludeUncertain = true;
-            const auto found = fsk(decoder);
-            messages.insert(messages.end(), found.begin(), found.end());
-        }
-    }
-    return PrintAll(std::move(messages),
-                    Wants(standardName, TCidStandard::Dtmf) ? dtmf() : std::vector<TDtmfMessage>{},
-                    json);
 }
 
 // Prints one analysis result the way the options ask for.
@@ -175,7 +125,7 @@ TAutoResult OtherStandardResult(TCidStandard standard, const Bytes& image) {
     return found.empty() ? TAutoResult{"FAIL: ", ""} : TAutoResult{"V23", found.front().Message};
 }
 
-TExitStatus RunAnyFormatSound(const TAnalyzeArgs& args, const TSoundFile& sound);
+TExitStatus RunScanned(const TAnalyzeArgs& args, const std::string& path);
 
 // Any sound file, straight to method 3.
 TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
@@ -183,16 +133,16 @@ TExitStatus RunAnyFormat(const TAnalyzeArgs& args) {
         throw TUsageError("--method " + args.Method +
                           " reads only files the analyst loads; leave out --any-format");
     }
-    return RunAnyFormatSound(args, ReadAnyFormat(args.Files.front()));
+    return RunScanned(args, args.Files.front());
 }
 
 // A regular file that the analyst's loader refuses for its format or rate
 // (a 16-bit WAV, 8000/s, FLAC), which libsndfile reads: what --any-format
-// would read. Nothing for a file the loader takes, or one nobody reads.
-std::optional<TSoundFile> OtherFormatSound(const std::string& path) {
+// would read. False for a file the loader takes, or one nobody reads.
+bool OtherFormatSound(const std::string& path) {
     struct stat info {};
     if (path == "-" || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
+        return false;
     }
     std::string head(64, '\0');
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
@@ -202,28 +152,40 @@ std::optional<TSoundFile> OtherFormatSound(const std::string& path) {
     const auto refusal = LoadRefusal(head, static_cast<uint64_t>(info.st_size));
     if (!refusal ||
         (*refusal != loader::UnsupportedFormat && *refusal != loader::UnsupportedRate)) {
-        return std::nullopt;  // taken, or refused for its size
+        return false;  // taken, or refused for its size
     }
     try {
-        return ReadAnyFormat(path);
+        TOpenSound opened(path, TSoundOpening::Whole);
+        return true;
     } catch (const RinglarkError&) {
-        return std::nullopt;  // the loader's own refusal says why
+        return false;  // the loader's own refusal says why
     }
 }
 
-TExitStatus RunAnyFormatSound(const TAnalyzeArgs& args, const TSoundFile& sound) {
+// A recording read once, in blocks, whatever its length: method 3 for Bell
+// 202 and V.23, and DTMF, by the stream decoder.
+TExitStatus RunScanned(const TAnalyzeArgs& args, const std::string& path) {
     if (args.All) {
-        return ListAll(
-            args.Standard, args.Json,
-            [&](const TCorrelationDecoder& d) { return d.Decode(sound.Samples, sound.SampleRate); },
-            [&] { return DecodeDtmf(sound.Samples, sound.SampleRate); });
+        const TListed listed = ListRecording(path, args.Standard, args.Json,
+                                             !args.Quiet && isatty(STDERR_FILENO) != 0);
+        return !listed.Any || listed.AnyUncertain ? TExitStatus::NotUnderstood
+                                                  : TExitStatus::Success;
     }
-    const TAutoResult result = AnalyzeSound(sound, args.Standard);
     if (args.Method == "corr") {
-        TCorrelationDecoder decoder;
-        PrintListing(CorrelationListing(decoder.Decode(sound.Samples, sound.SampleRate)));
+        std::vector<TCorrMessage> found;
+        TScanSettings settings;
+        settings.Parts = PartsFor("bell");
+        settings.IncludeUncertain = false;
+        ScanRecording(path, settings, [&found](TStreamEvent&& event) {
+            if (event.Kind == TStreamEvent::TKind::Message) {
+                found.push_back(std::move(event.Message));
+            }
+            return true;
+        });
+        PrintListing(CorrelationListing(found));
         return TExitStatus::Success;
     }
+    const TAutoResult result = ScanFirstMessage(path, args.Standard);
     const Bytes inspectText = result.Failed() ? Bytes(" ") : result.Text;
     return PrintResult(args, result, inspectText, ReportLines(result));
 }
@@ -305,6 +267,10 @@ TExitStatus RunAnalysis(const TAnalyzeArgs& args) {
             "--measure lists every message with its measurements; leave out "
             "--all, --inspect, --hex and --method");
     }
+    // Every message of a recording of any length, read once in blocks.
+    if (args.All && !args.Measure) {
+        return RunScanned(args, args.Files.front());
+    }
     if (args.AnyFormat) {
         if (args.Measure) {
             const TSoundFile sound = ReadAnyFormat(args.Files.front());
@@ -314,20 +280,19 @@ TExitStatus RunAnalysis(const TAnalyzeArgs& args) {
     }
     // The 8-bit mono image is the analyst's own rule: methods 1 and 2 need
     // it; everything else reads any recording as --any-format does.
-    if (args.Method != "zc" && args.Method != "peak") {
-        if (const auto other = OtherFormatSound(args.Files.front())) {
-            if (args.Measure) {
-                return RunMeasure(args, other->Samples, other->SampleRate);
-            }
-            return RunAnyFormatSound(args, *other);
+    if (args.Method != "zc" && args.Method != "peak" && OtherFormatSound(args.Files.front())) {
+        if (args.Measure) {
+            const TSoundFile sound = ReadAnyFormat(args.Files.front());
+            return RunMeasure(args, sound.Samples, sound.SampleRate);
         }
+        return RunScanned(args, args.Files.front());
     }
     TCancelledFileDialog dialog;
     TStderrNotices notices;
     TNoProgress progress;
     TSilentSound sound;
     TWaveformViewer viewer(dialog, notices, progress, sound);
-    if (!args.Method.empty() || args.All || args.Measure) {
+    if (!args.Method.empty() || args.Measure) {
         if (Load(viewer, args.Files.front()) != TLoadResult::Loaded) {
             return TExitStatus::RuntimeError;
         }
@@ -335,13 +300,6 @@ TExitStatus RunAnalysis(const TAnalyzeArgs& args) {
             return RunMeasure(args, ImageSampleValues(viewer.LoadedImage), 44100.0);
         }
         TByteAnalyzer& analyzer = viewer.Analyzer;
-        if (args.All) {
-            const Bytes& image = viewer.LoadedImage;
-            return ListAll(
-                args.Standard, args.Json,
-                [&](const TCorrelationDecoder& d) { return d.DecodeImage(image); },
-                [&] { return DecodeDtmfImage(image); });
-        }
         analyzer.QuietAnalysis = false;
         analyzer.ShowListing = PrintListing;
         if (args.Method == "corr") {

@@ -13,9 +13,8 @@ namespace ringlark {
 
 namespace {
 
-// The search runs after this many working samples (about 6 ms): a message is
-// reported that soon after it can be.
-constexpr std::size_t kSearchEvery = 64;
+// Samples are taken in blocks of at most this many.
+constexpr std::size_t kFeedBlock = 4096;
 // The oldest samples are let go in steps of this many level strides.
 constexpr std::size_t kDropStrides = 8;
 
@@ -54,8 +53,10 @@ double CheckedRate(double rate) {
 
 }  // namespace
 
-TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain, bool includeFailed)
+TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain, bool includeFailed,
+                               TStreamParts parts)
     : rate_(CheckedRate(rate)),
+      parts_(parts),
       workingRate_(WorkingRateFor(rate_, kBell202Tones)),
       decimator_(workingRate_.Factor),
       highPass_(workingRate_.Rate, kWorkingHighPassHz),
@@ -66,6 +67,9 @@ TStreamDecoder::TStreamDecoder(double rate, bool includeUncertain, bool includeF
           return PathGain(working, rate, hz);
       }) {
     for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
+        if (!(standard == TCidStandard::Bell202 ? parts.Bell202 : parts.V23)) {
+            continue;
+        }
         const TCorrelationDecoder decoder = TCorrelationDecoder::For(standard);
         TToneCorrelator correlator(workingRate_.Rate, workingRate_.BitLength, workingRate_.Window,
                                    decoder.Tones);
@@ -88,28 +92,6 @@ bool TStreamDecoder::OwnFamily(const TLane& lane, const TCorrMessage& message) c
                                         static_cast<std::size_t>(to));
     return lane.Standard == TCidStandard::Bell202 ? FamilyOfRatio(ratio, 2.0) != TFskFamily::V23
                                                   : FamilyOfRatio(ratio, 1.5) == TFskFamily::V23;
-}
-
-void TStreamDecoder::Push(float sample, std::vector<TStreamEvent>& events) {
-    ++fed_;
-    // One bad sample (not a number, or absurdly large) must not poison the
-    // running sums for the rest of the stream.
-    sample = SaneSample(sample);
-    float decimated = 0;
-    if (!decimator_.Push(sample, decimated)) {
-        return;
-    }
-    const float x = highPass_.Push(decimated);
-    working_.push_back(x);
-    for (auto& lane : lanes_) {
-        lane.Correlator.Push(x, lane.S);
-    }
-    dualTone_.Push(x, tones_);
-    subscriber_.Push(x, tones_);
-    dtmf_.Push(x, digits_);
-    if (++sinceSearch_ >= kSearchEvery) {
-        Search(events);
-    }
 }
 
 void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
@@ -185,21 +167,79 @@ void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
 }
 
 void TStreamDecoder::Feed(std::span<const float> samples, std::vector<TStreamEvent>& events) {
-    for (float v : samples) {
-        Push(v, events);
+    for (std::size_t at = 0; at < samples.size(); at += kFeedBlock) {
+        const std::size_t n = std::min(kFeedBlock, samples.size() - at);
+        input_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            // One bad sample (not a number, or absurdly large) must not poison
+            // the running sums for the rest of the stream.
+            input_[i] = SaneSample(samples[at + i]);
+        }
+        FeedBlock(events);
     }
 }
 
 void TStreamDecoder::Feed(std::span<const int16_t> samples, std::vector<TStreamEvent>& events) {
-    for (int16_t v : samples) {
-        Push(static_cast<float>(v) * (1.0f / 32768.0f), events);
+    for (std::size_t at = 0; at < samples.size(); at += kFeedBlock) {
+        const std::size_t n = std::min(kFeedBlock, samples.size() - at);
+        input_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            input_[i] = static_cast<float>(samples[at + i]) * (1.0f / 32768.0f);
+        }
+        FeedBlock(events);
     }
 }
 
 void TStreamDecoder::Feed(std::span<const uint8_t> samples, std::vector<TStreamEvent>& events) {
-    for (uint8_t v : samples) {
-        Push((static_cast<float>(v) - 128.0f) * (1.0f / 128.0f), events);
+    for (std::size_t at = 0; at < samples.size(); at += kFeedBlock) {
+        const std::size_t n = std::min(kFeedBlock, samples.size() - at);
+        input_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            input_[i] = (static_cast<float>(samples[at + i]) - 128.0f) * (1.0f / 128.0f);
+        }
+        FeedBlock(events);
     }
+}
+
+// The samples in input_, decimated as a block and correlated in runs that end
+// where a search is due, so that every search sees what it would have seen
+// with the samples fed one at a time.
+void TStreamDecoder::FeedBlock(std::vector<TStreamEvent>& events) {
+    fed_ += input_.size();
+    decimated_.clear();
+    decimator_.Push(std::span<const float>(input_), decimated_);
+    for (std::size_t at = 0; at < decimated_.size();) {
+        const std::size_t take =
+            std::min(decimated_.size() - at, searchEvery_ - std::min(sinceSearch_, searchEvery_));
+        const std::size_t first = working_.size();
+        for (std::size_t i = 0; i < take; ++i) {
+            working_.push_back(highPass_.Push(decimated_[at + i]));
+        }
+        const std::span<const float> run(working_.data() + first, take);
+        for (auto& lane : lanes_) {
+            lane.Correlator.Push(run, lane.S);
+        }
+        if (parts_.AlertTones) {
+            for (const float x : run) {
+                dualTone_.Push(x, tones_);
+                subscriber_.Push(x, tones_);
+            }
+        }
+        if (parts_.Dtmf) {
+            for (const float x : run) {
+                dtmf_.Push(x, digits_);
+            }
+        }
+        at += take;
+        sinceSearch_ += take;
+        if (sinceSearch_ >= searchEvery_) {
+            Search(events);
+        }
+    }
+}
+
+void TStreamDecoder::SearchEvery(std::size_t workingSamples) {
+    searchEvery_ = std::max<std::size_t>(1, workingSamples);
 }
 
 void TStreamDecoder::Finish(std::vector<TStreamEvent>& events) {

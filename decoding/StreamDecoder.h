@@ -32,6 +32,14 @@ struct TStreamEvent {
 // The messages are those the correlation decoder finds in the whole recording,
 // at the same times; what it holds is bounded by one message, whatever the
 // length of the stream.
+// What a stream decoder looks for (all of it unless told otherwise).
+struct TStreamParts {
+    bool Bell202 = true;
+    bool V23 = true;
+    bool AlertTones = true;  // the dual-tone alert and the subscriber alert
+    bool Dtmf = true;
+};
+
 class TStreamDecoder {
   public:
     static constexpr double MinRate = 8000;
@@ -39,7 +47,8 @@ class TStreamDecoder {
 
     // Throws RinglarkError for a rate outside MinRate to MaxRate. With
     // includeFailed, messages read whole but refused come too (marked Failed).
-    explicit TStreamDecoder(double rate, bool includeUncertain = false, bool includeFailed = false);
+    explicit TStreamDecoder(double rate, bool includeUncertain = false, bool includeFailed = false,
+                            TStreamParts parts = {});
 
     // Samples in -1 to 1.
     void Feed(std::span<const float> samples, std::vector<TStreamEvent>& events);
@@ -48,6 +57,13 @@ class TStreamDecoder {
     void Feed(std::span<const uint8_t> samples, std::vector<TStreamEvent>& events);
     // The stream has ended: what its end completes.
     void Finish(std::vector<TStreamEvent>& events);
+
+    // How often the search runs, in working samples (near 11025/s). The
+    // default, 64 (about 6 ms), reports a message that soon after it can be;
+    // a recording read from a file is searched less often, which finds the
+    // same messages with less work and holds a little more.
+    void SearchEvery(std::size_t workingSamples);
+    static constexpr std::size_t DefaultSearchEvery = 64;
 
     double Rate() const { return rate_; }
     uint64_t SamplesFed() const { return fed_; }
@@ -64,12 +80,13 @@ class TStreamDecoder {
         TDiscriminator S;
         TCorrelationSearch Search;
     };
-    void Push(float sample, std::vector<TStreamEvent>& events);
+    void FeedBlock(std::vector<TStreamEvent>& events);
     void Search(std::vector<TStreamEvent>& events);
     // Whether a message's mark run carries its own family's tones.
     bool OwnFamily(const TLane& lane, const TCorrMessage& message) const;
 
     double rate_;
+    TStreamParts parts_;
     TWorkingRate workingRate_;
     TTriangularDecimator decimator_;
     THighPass highPass_;
@@ -83,6 +100,8 @@ class TStreamDecoder {
     std::vector<TCorrMessage> messages_;
     uint64_t fed_ = 0;
     std::size_t sinceSearch_ = 0;
+    std::size_t searchEvery_ = DefaultSearchEvery;
+    std::vector<float> input_, decimated_;  // the block being fed
     std::size_t mostHeld_ = 0;
 };
 

@@ -5,8 +5,6 @@
 #include "cli/batch/SoundFileOpen.h"
 #include "core/RinglarkError.h"
 #include "core/SampleValues.h"
-#include "decoding/fsk/CorrelationDecoder.h"
-#include "decoding/tones/DtmfDecoder.h"
 
 namespace ringlark::cli {
 
@@ -38,28 +36,6 @@ bool Wants(const std::string& name, TCidStandard standard) {
     }
     return standard == TCidStandard::EtsiV23 ? name == "etsi" || name == "bt"
                                              : name == StandardName(standard);
-}
-
-// Any sound file: method 3 for Bell 202, then V.23, then DTMF (or only the
-// standard asked for).
-TAutoResult AnalyzeSound(const TSoundFile& sound, const std::string& standard) {
-    const auto wants = [&](TCidStandard s) { return Wants(standard, s); };
-    for (TCidStandard standard : {TCidStandard::Bell202, TCidStandard::EtsiV23}) {
-        if (wants(standard)) {
-            const auto found =
-                TCorrelationDecoder::For(standard).Decode(sound.Samples, sound.SampleRate);
-            if (!found.empty()) {
-                return {Bytes(found.front().Tag()), found.front().Message};
-            }
-        }
-    }
-    if (wants(TCidStandard::Dtmf)) {
-        const auto found = DecodeDtmf(sound.Samples, sound.SampleRate);
-        if (!found.empty()) {
-            return {"DTMF", found.front().Digits};
-        }
-    }
-    return {"FAIL: ", ""};
 }
 
 }  // namespace ringlark::cli

@@ -23,8 +23,4 @@ TSoundFile ReadAnyFormat(const std::string& path);
 // asks for a decoder's standard; ETSI and BT share the V.23 decoder.
 bool Wants(const std::string& name, TCidStandard standard);
 
-// The first message in a sound: method 3 for Bell 202, then V.23, then DTMF
-// (or only the standard named).
-TAutoResult AnalyzeSound(const TSoundFile& sound, const std::string& standard);
-
 }  // namespace ringlark::cli

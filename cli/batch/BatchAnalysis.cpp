@@ -15,6 +15,7 @@
 #include "analyst/WaveformViewer.h"
 #include "cli/CliFormat.h"
 #include "cli/batch/AnyFormat.h"
+#include "cli/batch/RecordingScan.h"
 #include "core/Cp1252.h"
 #include "core/FileWriting.h"
 #include "core/NullServices.h"
@@ -146,14 +147,7 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
         std::vector<TCorrMessage> messages;
         TAutoResult automatic;
         if (anyFormat) {
-            const TSoundFile sound = ReadAnyFormat(file);
-            automatic = AnalyzeSound(sound, "");
-            messages =
-                automatic.MethodTag == "DTMF"
-                    ? std::vector<TCorrMessage>{}
-                    : TCorrelationDecoder::For(automatic.MethodTag == "V23" ? TCidStandard::EtsiV23
-                                                                            : TCidStandard::Bell202)
-                          .Decode(sound.Samples, sound.SampleRate);
+            automatic = ScanFirstMessage(file, "", &messages);
         } else {
             TCancelledFileDialog dialog;
             TCapturedNotices notices;

@@ -1,5 +1,6 @@
 #include "cli/batch/ProgressBar.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ringlark::cli {
@@ -35,6 +36,58 @@ void TProgressBar::Show(std::size_t done) {
 }
 
 void TProgressBar::Clear() {
+    if (shown_ && drawn_) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        drawn_ = false;
+    }
+}
+
+namespace {
+
+std::string Clock(double seconds) {
+    const auto s = static_cast<long>(std::max(0.0, seconds) + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+}  // namespace
+
+TAudioProgress::TAudioProgress(bool shown)
+    : shown_(shown), start_(std::chrono::steady_clock::now()), last_(start_) {}
+
+std::string TAudioProgress::Line(double seconds, double total, double elapsed) {
+    constexpr double kWidth = 40;
+    const auto filled =
+        static_cast<std::size_t>(total > 0 ? std::clamp(kWidth * seconds / total, 0.0, kWidth) : 0);
+    std::string line = "[" + std::string(filled, '=') +
+                       std::string(static_cast<std::size_t>(kWidth) - filled, ' ') + "] " +
+                       Clock(seconds) + " of " + Clock(total);
+    if (elapsed > 0 && seconds > 0) {
+        const double speed = seconds / elapsed;
+        char text[64];
+        std::snprintf(text, sizeof text, "  %.0fx  ", speed);
+        const double left = std::max(0.0, total - seconds) / speed;
+        line += text + Clock(left) + " left";
+    }
+    return line;
+}
+
+void TAudioProgress::Show(double seconds, double total) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!shown_ || total <= 0 || now - start_ < std::chrono::seconds(1) ||
+        (drawn_ && now - last_ < std::chrono::milliseconds(100))) {
+        return;
+    }
+    last_ = now;
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    std::fprintf(stderr, "\r%s", Line(seconds, total, elapsed).c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void TAudioProgress::Clear() {
     if (shown_ && drawn_) {
         std::fprintf(stderr, "\r\033[K");
         std::fflush(stderr);

@@ -25,4 +25,23 @@ class TProgressBar {
     std::chrono::steady_clock::time_point start_;
 };
 
+// One updating line on stderr while one long recording is read: a bar, the
+// recording's time read of its length, how much faster than it plays, and the
+// time left. Drawn only when asked to and once reading has taken a second
+// (a short recording never shows it), then at most ten times a second.
+class TAudioProgress {
+  public:
+    explicit TAudioProgress(bool shown);
+    // `total` 0: the length is not known, and nothing is drawn.
+    void Show(double seconds, double total);
+    void Clear();
+    // "[=====     ] 3:12:05 of 24:00:00  850x  0:00:21 left" after `elapsed` s.
+    static std::string Line(double seconds, double total, double elapsed);
+
+  private:
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point start_, last_;
+};
+
 }  // namespace ringlark::cli

@@ -139,6 +139,98 @@ std::optional<TWavSizeFix> WavSizeFix(const std::string& head, uint64_t fileSize
     return std::nullopt;
 }
 
+// A pipe read once from start to end: its first bytes are kept, so that
+// libsndfile may seek about in the header, and the rest is read as it comes.
+// A WAV header whose data chunk declares 0 bytes is read as going on to the
+// end of the stream.
+class TPipeSource {
+  public:
+    explicit TPipeSource(int fd) : fd_(fd) {
+        head_.resize(kHeadBytes);
+        std::size_t got = 0;
+        while (got < head_.size()) {
+            const ssize_t r = read(fd_, head_.data() + got, head_.size() - got);
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(r);
+        }
+        head_.resize(got);
+        consumed_ = got;
+        if (const auto fix = WavSizeFix(head_, kUnknownLength)) {
+            // the largest size that is a whole number of frames of any
+            // block size up to 8 channels of 4 bytes (2^20 * 3 * 5 * 7)
+            constexpr uint32_t kWholeFrames = 110100480;
+            const auto start = static_cast<uint32_t>(fix->DataSizeAt + 4);
+            const uint32_t data = (0xFFFFFFFFu - start) / kWholeFrames * kWholeFrames;
+            WriteLe32(head_, 4, data + start - 8);
+            WriteLe32(head_, fix->DataSizeAt, data);
+        }
+    }
+
+    static SF_VIRTUAL_IO Io() {
+        SF_VIRTUAL_IO io{};
+        io.get_filelen = [](void*) { return static_cast<sf_count_t>(kUnknownLength); };
+        io.seek = [](sf_count_t offset, int whence, void* self) {
+            auto& s = *static_cast<TPipeSource*>(self);
+            const auto base = whence == SEEK_CUR   ? static_cast<sf_count_t>(s.at_)
+                              : whence == SEEK_END ? static_cast<sf_count_t>(kUnknownLength)
+                                                   : 0;
+            s.at_ = static_cast<uint64_t>(std::max<sf_count_t>(0, base + offset));
+            return static_cast<sf_count_t>(s.at_);
+        };
+        io.read = [](void* to, sf_count_t count, void* self) {
+            return static_cast<TPipeSource*>(self)->Read(static_cast<char*>(to), count);
+        };
+        io.write = [](const void*, sf_count_t, void*) { return sf_count_t{0}; };
+        io.tell = [](void* self) {
+            return static_cast<sf_count_t>(static_cast<TPipeSource*>(self)->at_);
+        };
+        return io;
+    }
+
+  private:
+    static constexpr uint64_t kUnknownLength = uint64_t{1} << 62;
+
+    sf_count_t Read(char* to, sf_count_t count) {
+        std::size_t done = 0;
+        const auto want = static_cast<std::size_t>(std::max<sf_count_t>(0, count));
+        // from the kept head
+        if (at_ < head_.size()) {
+            done = std::min(want, head_.size() - static_cast<std::size_t>(at_));
+            std::memcpy(to, head_.data() + at_, done);
+            at_ += done;
+        }
+        // Only the next bytes of the pipe can be read: behind them they are
+        // gone, and a look further on (for chunks after the samples) finds
+        // nothing rather than reading the samples away.
+        if (at_ != consumed_) {
+            return static_cast<sf_count_t>(done);
+        }
+        while (done < want) {
+            const ssize_t r = read(fd_, to + done, want - done);
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(r);
+            at_ += static_cast<uint64_t>(r);
+            consumed_ += static_cast<uint64_t>(r);
+        }
+        return static_cast<sf_count_t>(done);
+    }
+
+    int fd_;
+    Bytes head_;
+    uint64_t at_ = 0;
+    uint64_t consumed_ = 0;  // bytes taken from the pipe
+};
+
 TOpenSound::TOpenSound(const std::string& path, TSoundOpening opening) {
     SF_INFO info{};
     int fd = -1;
@@ -160,7 +252,7 @@ TOpenSound::TOpenSound(const std::string& path, TSoundOpening opening) {
             if (IsStandardInput(about)) {
                 fd = STDIN_FILENO;
                 stream = true;
-            } else if (opening == TSoundOpening::Whole) {
+            } else if (opening != TSoundOpening::Stream) {
                 throw RinglarkError(msg::NotARegularFile(path));
             } else {
                 // a FIFO or device read as it comes; opening a FIFO waits for its writer
@@ -188,7 +280,11 @@ TOpenSound::TOpenSound(const std::string& path, TSoundOpening opening) {
         }
     } closer{fd, ownFd};
     if (file_ == nullptr && stream) {
-        if (opening == TSoundOpening::Stream) {
+        if (opening == TSoundOpening::Scan) {
+            pipe_ = std::make_unique<TPipeSource>(fd);
+            SF_VIRTUAL_IO io = TPipeSource::Io();
+            file_ = sf_open_virtual(&io, SFM_READ, &info, pipe_.get());
+        } else if (opening == TSoundOpening::Stream) {
             file_ = sf_open_fd(fd, SFM_READ, &info, 0);
             // libsndfile's FLAC reader seeks, which a pipe cannot
             if (file_ == nullptr && strcasestr(sf_strerror(nullptr), "flac") != nullptr) {
@@ -225,6 +321,9 @@ TOpenSound::TOpenSound(const std::string& path, TSoundOpening opening) {
     }
     rate_ = info.samplerate;
     channels_ = static_cast<std::size_t>(std::max(1, info.channels));
+    // a stream's header may claim anything (libsndfile says SF_COUNT_MAX)
+    constexpr sf_count_t kMostFrames = sf_count_t{1} << 40;
+    frames_ = info.frames > 0 && info.frames < kMostFrames ? static_cast<uint64_t>(info.frames) : 0;
 }
 
 TOpenSound::~TOpenSound() {

@@ -19,9 +19,14 @@ enum class TSoundOpening {
     // A stream read as it comes: FIFOs and standard input are read as they
     // arrive.
     Stream,
+    // A recording read once from start to end in blocks: a FIFO or device
+    // other than standard input is refused as for Whole, standard input is
+    // read as it arrives.
+    Scan,
 };
 
 class TSoundFileSource;
+class TPipeSource;
 
 // An open libsndfile handle. Throws RinglarkError "Cannot open file %s: "
 // and the reason.
@@ -35,12 +40,16 @@ class TOpenSound {
     void* Handle() const { return file_; }  // SNDFILE*
     double Rate() const { return rate_; }
     std::size_t Channels() const { return channels_; }
+    // Frames in the file; 0 when not known (a stream).
+    uint64_t Frames() const { return frames_; }
 
   private:
     std::unique_ptr<TSoundFileSource> source_;
+    std::unique_ptr<TPipeSource> pipe_;
     void* file_ = nullptr;
     double rate_ = 0;
     std::size_t channels_ = 1;
+    uint64_t frames_ = 0;
 };
 
 // The WAV data chunk's declared size as the analyst's loader takes it: 0 means

@@ -76,6 +76,28 @@ TTriangularDecimator::TTriangularDecimator(int factor)
     window_.reserve(taps_.size() + 1);
 }
 
+void TTriangularDecimator::Push(std::span<const float> samples, std::vector<float>& outputs) {
+    if (samples.empty()) {
+        return;
+    }
+    if (window_.empty()) {
+        window_.assign(static_cast<std::size_t>(factor_ - 1), samples.front());
+    }
+    window_.insert(window_.end(), samples.begin(), samples.end());
+    const std::size_t taps = taps_.size();
+    const auto step = static_cast<std::size_t>(factor_);
+    std::size_t at = 0;
+    for (; at + taps <= window_.size(); at += step) {
+        const float* w = window_.data() + at;
+        float acc = 0;
+        for (std::size_t k = 0; k < taps; ++k) {
+            acc += taps_[k] * w[k];
+        }
+        outputs.push_back(acc);
+    }
+    window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
 void RemoveDc(std::vector<float>& x, double rate, double cornerHz) {
     THighPass highPass(rate, cornerHz);
     for (float& v : x) {

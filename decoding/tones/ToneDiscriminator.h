@@ -171,6 +171,10 @@ class TTriangularDecimator {
         return true;
     }
 
+    // A block of samples: every output it completes is appended, with the
+    // same arithmetic as one sample at a time.
+    void Push(std::span<const float> samples, std::vector<float>& outputs);
+
   private:
     int factor_;
     std::vector<float> taps_;
