@@ -8,6 +8,7 @@
 #include "core/RinglarkError.h"
 #include "generation/FskSynth.h"
 #include "generation/SignalImage.h"
+#include "generation/StandardsSynth.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -74,6 +75,84 @@ TEST(StreamDecoder, BlocksOfAnySizeGiveTheFileDecodersMessagesAtEveryRate) {
             }
         }
     }
+}
+
+TEST(StreamDecoder, SearchingSeldomFindsTheSameEventsAsSearchingOften) {
+    // A recording read from a file is searched every 2048 working samples:
+    // the messages, DTMF digits and alert tones must be those a live stream
+    // searched every 64 gives, event by event.
+    for (double rate : {8000.0, 44100.0}) {
+        std::vector<Bytes> sent;
+        auto samples = SeveralMessages(rate, 14.0, 4, sent);
+        const bool withDtmf = rate == 44100;  // the DTMF images are made at 44100/s
+        if (withDtmf) {
+            const auto dtmf = ImageSampleValues(SynthesiseDtmfImage("A5551234C", 63));
+            samples.insert(samples.end(), dtmf.begin(), dtmf.end());
+        }
+        samples.resize(samples.size() + static_cast<std::size_t>(rate / 5), 0.0f);
+        const auto events = [&](std::size_t every) {
+            TStreamDecoder decoder(rate, true);
+            decoder.SearchEvery(every);
+            std::vector<TStreamEvent> found;
+            for (std::size_t at = 0; at < samples.size(); at += 16384) {
+                const std::size_t n = std::min<std::size_t>(16384, samples.size() - at);
+                decoder.Feed(std::span<const float>(samples.data() + at, n), found);
+            }
+            decoder.Finish(found);
+            return found;
+        };
+        const auto often = events(TStreamDecoder::DefaultSearchEvery);
+        const auto seldom = events(2048);
+        ASSERT_EQ(Messages(often).size(), 3u) << rate;
+        ASSERT_EQ(seldom.size(), often.size()) << rate;
+        for (std::size_t i = 0; i < often.size(); ++i) {
+            EXPECT_EQ(seldom[i].Kind, often[i].Kind) << rate << " " << i;
+            EXPECT_EQ(seldom[i].Seconds(), often[i].Seconds()) << rate << " " << i;
+            EXPECT_EQ(seldom[i].Message.Message, often[i].Message.Message);
+            EXPECT_EQ(seldom[i].Dtmf.Digits, often[i].Dtmf.Digits);
+        }
+        if (withDtmf) {
+            EXPECT_EQ(often.back().Kind, TStreamEvent::TKind::Dtmf);
+            EXPECT_EQ(often.back().Dtmf.Digits, "A5551234C");
+        }
+    }
+}
+
+TEST(StreamDecoder, LeavesOutTheStandardsItIsNotAskedFor) {
+    const double rate = 44100;
+    TFskSignal bell;
+    bell.Rate = rate;
+    TFskSignal v23 = bell;
+    v23.MarkHz = V23MarkHz;
+    v23.SpaceHz = V23SpaceHz;
+    const Bytes message = RandomMdmfMessage(12);
+    std::vector<float> samples(static_cast<std::size_t>(rate / 4), 0.0f);
+    for (const auto& signal : {bell, v23}) {
+        const auto burst = SynthesiseFsk(message, signal);
+        samples.insert(samples.end(), burst.begin(), burst.end());
+        samples.resize(samples.size() + static_cast<std::size_t>(rate / 2), 0.0f);
+    }
+    const auto dtmf = ImageSampleValues(SynthesiseDtmfImage("A123C", 63));
+    samples.insert(samples.end(), dtmf.begin(), dtmf.end());
+    samples.resize(samples.size() + static_cast<std::size_t>(rate / 5), 0.0f);
+    const auto kinds = [&](TStreamParts parts) {
+        TStreamDecoder decoder(rate, false, false, parts);
+        std::vector<TStreamEvent> events;
+        decoder.Feed(std::span<const float>(samples), events);
+        decoder.Finish(events);
+        std::string kinds;
+        for (const auto& e : events) {
+            kinds += e.Kind == TStreamEvent::TKind::Dtmf           ? "D"
+                     : e.Kind != TStreamEvent::TKind::Message      ? "T"
+                     : e.Message.Standard == TCidStandard::Bell202 ? "B"
+                                                                   : "V";
+        }
+        return kinds;
+    };
+    EXPECT_EQ(kinds({}), "BVD");
+    EXPECT_EQ(kinds({true, false, false, false}), "B");
+    EXPECT_EQ(kinds({false, true, false, false}), "V");
+    EXPECT_EQ(kinds({false, false, false, true}), "D");
 }
 
 TEST(StreamDecoder, AMessageEndingTheStreamIsReadAtItsEnd) {
