@@ -125,10 +125,8 @@ std::string TAutoResult::BrokenRule() const {
 
 TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
     const int32_t offset = EstimateOffset(image);
-    Demodulator.AnalysisMethod = TAnalysisMethod::ZeroCrossing;
-    const Bytes zeroCrossing = Demodulator.AnalyzeWithOffset(image, offset);
+    const auto [zeroCrossing, peak] = Demodulator.AnalyzeBoth(image, offset);
     Demodulator.AnalysisMethod = TAnalysisMethod::Peak;
-    const Bytes peak = Demodulator.AnalyzeWithOffset(image, offset);
     QuietAnalysis = true;
     const Bytes a = StringAnalyze(zeroCrossing);
     const Bytes b = StringAnalyze(peak);

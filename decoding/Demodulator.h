@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Bytes.h"
@@ -42,6 +43,9 @@ struct TDemodulator {
     // alone, so two analyses of one image need it once).
     Bytes AnalyzeWithOffset(const Bytes& image, int32_t offset,
                             const std::function<void(const TDemodEvent&)>& onEvent = {});
+    // Methods 1 and 2 in one pass: their bit texts, as AnalyzeWithOffset gives
+    // them. Sets SignalOffset.
+    std::pair<Bytes, Bytes> AnalyzeBoth(const Bytes& image, int32_t offset);
 };
 
 // The rounded mean of the samples minus 128 (halves to even); 0 for no samples.
