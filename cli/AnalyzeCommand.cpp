@@ -287,6 +287,15 @@ TExitStatus RunAnalysis(const TAnalyzeArgs& args) {
         }
         return RunScanned(args, args.Files.front());
     }
+    // A large 8-bit image is analysed as it lies, a block at a time.
+    if (args.Method.empty() && !args.Measure &&
+        (args.Standard.empty() || args.Standard == "bell")) {
+        if (const auto large = AnalyzeLargeImage(args.Files.front(), args.Standard.empty())) {
+            const Bytes inspectText =
+                large->Failed() ? large->ZeroCrossingText() + " " + large->Text : large->Text;
+            return PrintResult(args, *large, inspectText, ReportLines(*large));
+        }
+    }
     TCancelledFileDialog dialog;
     TStderrNotices notices;
     TNoProgress progress;

@@ -1,6 +1,7 @@
 #include "decoding/Demodulator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/WavImage.h"
@@ -115,40 +116,41 @@ class TRunWalk {
     bool anyCandidate_ = false;
 };
 
-// The samples of an image in words of 64, each sample's bit telling whether it
-// is an event of method 1 (the signal crosses the threshold t: the sample
-// before lies on the other side) and whether it may be one of method 2 (the
-// sample before is a turning point, and this sample lies on the side of t the
-// turn came from; the spacing rule is applied as the events are walked).
-// Samples before the first count as 0. Computed without a branch per sample:
-// in noise the events come too irregularly to predict.
+// Samples in words of 64, each sample's bit telling whether it is an event of
+// method 1 (the signal crosses the threshold t: the sample before lies on the
+// other side) and whether it may be one of method 2 (the sample before is a
+// turning point, and this sample lies on the side of t the turn came from; the
+// spacing rule is applied as the events are walked). `x` points two samples
+// before the first (the samples before an image's first count as 0). Computed
+// without a branch per sample: in noise the events come too irregularly to
+// predict.
 struct TEventWords {
     uint64_t Crossings = 0;
     uint64_t Peaks = 0;
 };
 
-TEventWords EventWords(const unsigned char* bytes, std::size_t first, std::size_t count, int t) {
+TEventWords EventWords(const unsigned char* x, std::size_t count, int t) {
     TEventWords words;
     for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t i = first + k;
-        const int x = bytes[i];
-        const int p1 = i >= WavHeaderSize + 1 ? bytes[i - 1] : 0;
-        const int p2 = i >= WavHeaderSize + 2 ? bytes[i - 2] : 0;
-        const bool crossing = (p1 < t) != (x < t);
-        const bool peak = (x < t && p1 < x && p2 >= p1) || (x > t && p1 > x && p2 <= p1);
+        const int v = x[k + 2];
+        const int p1 = x[k + 1];
+        const int p2 = x[k];
+        const bool crossing = (p1 < t) != (v < t);
+        const bool peak = (v < t && p1 < v && p2 >= p1) || (v > t && p1 > v && p2 <= p1);
         words.Crossings |= static_cast<uint64_t>(crossing) << k;
         words.Peaks |= static_cast<uint64_t>(peak) << k;
     }
     return words;
 }
 
-// Walks methods 1 and 2 over an image at once (either may be absent).
-void WalkImage(const Bytes& image, int32_t offset, TRunWalk* zeroCrossing, TRunWalk* peak) {
-    const int t = offset + 127;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
-    for (std::size_t i = WavHeaderSize; i < image.size(); i += 64) {
-        const std::size_t count = std::min<std::size_t>(64, image.size() - i);
-        const TEventWords words = EventWords(bytes, i, count, t);
+// Walks methods 1 and 2 (either may be absent) over `count` samples, the first
+// of which has image offset `first`; `x` points two samples before it.
+void WalkSamples(const unsigned char* x, std::size_t count, std::size_t first, int t,
+                 TRunWalk* zeroCrossing, TRunWalk* peak) {
+    for (std::size_t at = 0; at < count; at += 64) {
+        const std::size_t n = std::min<std::size_t>(64, count - at);
+        const TEventWords words = EventWords(x + at, n, t);
+        const std::size_t i = first + at;
         if (zeroCrossing != nullptr) {
             for (uint64_t w = words.Crossings; w != 0; w &= w - 1) {
                 zeroCrossing->Event(i + static_cast<std::size_t>(__builtin_ctzll(w)));
@@ -156,12 +158,31 @@ void WalkImage(const Bytes& image, int32_t offset, TRunWalk* zeroCrossing, TRunW
         }
         if (peak != nullptr) {
             for (uint64_t w = words.Peaks; w != 0; w &= w - 1) {
-                const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(w));
-                if (at - peak->LastEvent() >= static_cast<std::size_t>(TDemodulator::PeakSpacing)) {
-                    peak->Event(at);
+                const std::size_t event = i + static_cast<std::size_t>(__builtin_ctzll(w));
+                if (event - peak->LastEvent() >=
+                    static_cast<std::size_t>(TDemodulator::PeakSpacing)) {
+                    peak->Event(event);
                 }
             }
         }
+    }
+}
+
+void WalkImage(const Bytes& image, int32_t offset, TRunWalk* zeroCrossing, TRunWalk* peak) {
+    if (image.size() <= WavHeaderSize) {
+        return;
+    }
+    const int t = offset + 127;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
+    const std::size_t samples = image.size() - WavHeaderSize;
+    // the first samples with the two zeros before them
+    std::array<unsigned char, 66> head{};
+    const std::size_t firstCount = std::min<std::size_t>(64, samples);
+    std::copy_n(bytes + WavHeaderSize, firstCount, head.begin() + 2);
+    WalkSamples(head.data(), firstCount, WavHeaderSize, t, zeroCrossing, peak);
+    if (samples > 64) {
+        WalkSamples(bytes + WavHeaderSize + 64 - 2, samples - 64, WavHeaderSize + 64, t,
+                    zeroCrossing, peak);
     }
 }
 
@@ -183,6 +204,36 @@ Bytes TDemodulator::AnalyzeWithOffset(const Bytes& image, int32_t offset,
     const bool peak = AnalysisMethod == TAnalysisMethod::Peak;
     WalkImage(image, offset, peak ? nullptr : &walk, peak ? &walk : nullptr);
     return walk.Finish(std::max(image.size(), WavHeaderSize));
+}
+
+struct TBothMethodsWalk::TWalks {
+    TRunWalk ZeroCrossing{nullptr};
+    TRunWalk Peak{nullptr};
+};
+
+TBothMethodsWalk::TBothMethodsWalk(int32_t offset)
+    : walks_(std::make_unique<TWalks>()), threshold_(offset + 127) {
+    buffer_.assign(2, 0);  // the samples before the first count as 0
+}
+
+TBothMethodsWalk::~TBothMethodsWalk() = default;
+
+void TBothMethodsWalk::Feed(const unsigned char* samples, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    buffer_.resize(2);
+    buffer_.insert(buffer_.end(), samples, samples + count);
+    WalkSamples(buffer_.data(), count, WavHeaderSize + fed_, threshold_, &walks_->ZeroCrossing,
+                &walks_->Peak);
+    fed_ += count;
+    buffer_[0] = buffer_[buffer_.size() - 2];
+    buffer_[1] = buffer_.back();
+}
+
+std::pair<Bytes, Bytes> TBothMethodsWalk::Finish() {
+    const std::size_t end = WavHeaderSize + fed_;
+    return {walks_->ZeroCrossing.Finish(end), walks_->Peak.Finish(end)};
 }
 
 std::pair<Bytes, Bytes> TDemodulator::AnalyzeBoth(const Bytes& image, int32_t offset) {

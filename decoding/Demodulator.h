@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,26 @@ struct TDemodulator {
     // Methods 1 and 2 in one pass: their bit texts, as AnalyzeWithOffset gives
     // them. Sets SignalOffset.
     std::pair<Bytes, Bytes> AnalyzeBoth(const Bytes& image, int32_t offset);
+};
+
+// Methods 1 and 2 walked over an image's samples fed in blocks (an image too
+// large to hold at once): their bit texts at the end, as
+// TDemodulator::AnalyzeBoth gives them for the whole image with this offset.
+class TBothMethodsWalk {
+  public:
+    explicit TBothMethodsWalk(int32_t offset);
+    ~TBothMethodsWalk();
+    TBothMethodsWalk(const TBothMethodsWalk&) = delete;
+    TBothMethodsWalk& operator=(const TBothMethodsWalk&) = delete;
+    void Feed(const unsigned char* samples, std::size_t count);
+    std::pair<Bytes, Bytes> Finish();
+
+  private:
+    struct TWalks;
+    std::unique_ptr<TWalks> walks_;
+    int threshold_;
+    uint64_t fed_ = 0;
+    std::vector<unsigned char> buffer_;  // the two samples before a block, and the block
 };
 
 // The rounded mean of the samples minus 128 (halves to even); 0 for no samples.

@@ -148,6 +148,20 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
         TAutoResult automatic;
         if (anyFormat) {
             automatic = ScanFirstMessage(file, "", &messages);
+        } else if (const auto large = AnalyzeLargeImage(file, true)) {
+            automatic = *large;
+            if (automatic.MethodTag != "DTMF") {
+                TScanSettings settings;
+                settings.Parts = PartsFor(automatic.MethodTag == "V23" ? "etsi" : "bell");
+                settings.Parts.Dtmf = false;
+                settings.IncludeUncertain = false;
+                ScanRecording(file, settings, [&messages](TStreamEvent&& event) {
+                    if (event.Kind == TStreamEvent::TKind::Message) {
+                        messages.push_back(std::move(event.Message));
+                    }
+                    return true;
+                });
+            }
         } else {
             TCancelledFileDialog dialog;
             TCapturedNotices notices;

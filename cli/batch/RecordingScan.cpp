@@ -1,6 +1,7 @@
 #include "cli/batch/RecordingScan.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <iostream>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "cli/batch/ProgressBar.h"
 #include "cli/batch/SoundFileOpen.h"
 #include "core/SampleValues.h"
+#include "decoding/BlockAnalysis.h"
 
 namespace ringlark::cli {
 
@@ -79,62 +81,56 @@ TStreamParts PartsFor(const std::string& standard) {
 
 TAutoResult ScanFirstMessage(const std::string& path, const std::string& standard,
                              std::vector<TCorrMessage>* messages) {
-    std::optional<TCorrMessage> firstBell, firstV23, certainV23;
-    std::optional<TDtmfMessage> dtmf;
-    std::optional<Bytes> certainBell;
-    std::vector<TCorrMessage> certain[2];  // Bell 202, V.23
+    TFirstMessages first(messages != nullptr);
     TScanSettings settings;
     settings.Parts = PartsFor(standard);
-    ScanRecording(path, settings, [&](TStreamEvent&& event) {
-        if (event.Kind == TStreamEvent::TKind::Dtmf) {
-            if (!dtmf) {
-                dtmf = std::move(event.Dtmf);
-            }
-            return true;
-        }
-        if (event.Kind != TStreamEvent::TKind::Message) {
-            return true;
-        }
-        const bool bell = event.Message.Standard == TCidStandard::Bell202;
-        auto& first = bell ? firstBell : firstV23;
-        if (!first) {
-            first = event.Message;
-        }
-        if (event.Message.Uncertain) {
-            return true;
-        }
-        if (bell && !certainBell) {
-            certainBell = event.Message.Message;
-        }
-        if (!bell && !certainV23) {
-            certainV23 = event.Message;
-        }
-        if (messages != nullptr) {
-            certain[bell ? 0 : 1].push_back(std::move(event.Message));
-        }
-        return messages != nullptr || !certainBell;  // nothing later can come first
-    });
-    const auto result = [&]() -> TAutoResult {
-        if (certainBell) {
-            return {"CORR", *certainBell};
-        }
-        if (certainV23) {
-            return {"V23", certainV23->Message};
-        }
-        if (dtmf) {
-            return {"DTMF", dtmf->Digits};
-        }
-        for (const auto* first : {&firstBell, &firstV23}) {
-            if (*first && (*first)->Uncertain) {
-                return {Bytes((*first)->Tag()), (*first)->Message, true, (*first)->Alternative};
-            }
-        }
-        return {"FAIL: ", ""};
-    }();
-    if (messages != nullptr && result.MethodTag != "DTMF") {
-        *messages = std::move(certain[result.MethodTag == "V23" ? 1 : 0]);
+    ScanRecording(path, settings,
+                  [&first](TStreamEvent&& event) { return first.Take(std::move(event)); });
+    const TAutoResult result = first.Result().value_or(TAutoResult{"FAIL: ", ""});
+    if (messages != nullptr) {
+        *messages = std::move(first).Certain(result);
     }
     return result;
+}
+
+namespace {
+
+// The unsigned 8-bit samples of a WAV file, read where they lie.
+class TWavFileSamples : public IImageSamples {
+  public:
+    explicit TWavFileSamples(const std::string& path) : file_(path, TSoundOpening::Whole) {}
+    void Rewind() override { sf_seek(static_cast<SNDFILE*>(file_.Handle()), 0, SEEK_SET); }
+    std::size_t Read(unsigned char* to, std::size_t count) override {
+        const sf_count_t got =
+            sf_read_raw(static_cast<SNDFILE*>(file_.Handle()), to, static_cast<sf_count_t>(count));
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+
+  private:
+    TOpenSound file_;
+};
+
+}  // namespace
+
+std::optional<TAutoResult> AnalyzeLargeImage(const std::string& path, bool otherStandards) {
+    struct stat info {};
+    if (path == "-" || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<uint64_t>(info.st_size) <= LargeImageBytes) {
+        return std::nullopt;
+    }
+    SF_INFO format{};
+    if (SNDFILE* probe = sf_open(path.c_str(), SFM_READ, &format)) {
+        sf_close(probe);
+    }
+    if (format.samplerate != 44100 || format.channels != 1 ||
+        (format.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV ||
+        (format.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_U8) {
+        return std::nullopt;
+    }
+    TWavFileSamples samples(path);
+    TByteAnalyzer analyzer;
+    analyzer.OtherStandards = otherStandards;
+    return AutoAnalyzeBlocks(analyzer, samples);
 }
 
 TListed ListRecording(const std::string& path, const std::string& standard, bool json,

@@ -5,6 +5,7 @@
 // and one message.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,12 @@ TStreamParts PartsFor(const std::string& standard);
 // certain message of the result's standard (Bell 202 unless it is V.23).
 TAutoResult ScanFirstMessage(const std::string& path, const std::string& standard,
                              std::vector<TCorrMessage>* messages = nullptr);
+
+// An 8-bit mono 44100/s WAV file too large to hold as an image (over
+// LargeImageBytes): the automatic analysis of it read in blocks, the same as
+// the image's (see AutoAnalyzeBlocks). Nothing for any other file.
+inline constexpr uint64_t LargeImageBytes = 16 << 20;
+std::optional<TAutoResult> AnalyzeLargeImage(const std::string& path, bool otherStandards);
 
 // Every message of the standards asked for, one line each (or one JSON object
 // per line inside a JSON array) printed as it is found, with a progress bar on

@@ -7,35 +7,47 @@
 
 namespace ringlark {
 
+TFamilyEnergies::TFamilyEnergies(double rate)
+    : block_(std::max<std::size_t>(8, static_cast<std::size_t>(std::lround(rate * 0.010)))) {
+    constexpr std::array<double, 4> kHz = {1200, 2200, 1300, 2100};  // Bell, then V.23
+    for (std::size_t k = 0; k < 4; ++k) {
+        step_[k] = std::polar(1.0, -2 * M_PI * kHz[k] / rate);
+    }
+    osc_.fill(1.0);
+}
+
+void TFamilyEnergies::Push(double v) {
+    for (std::size_t k = 0; k < 4; ++k) {
+        sum_[k] += v * osc_[k];
+        osc_[k] *= step_[k];
+    }
+    if (++inBlock_ == block_) {
+        bell_ += std::norm(sum_[0]) + std::norm(sum_[1]);
+        v23_ += std::norm(sum_[2]) + std::norm(sum_[3]);
+        sum_.fill(0.0);
+        osc_.fill(1.0);
+        inBlock_ = 0;
+    }
+}
+
+double TFamilyEnergies::Ratio() const {
+    return v23_ > 0 ? bell_ / v23_ : (bell_ > 0 ? 1e9 : 0.0);
+}
+
 namespace {
 
+// Whole 10 ms blocks of [from, to) only.
 template <typename TGet>
 double Ratio(TGet get, std::size_t size, double rate, std::size_t from, std::size_t to) {
-    constexpr std::array<double, 4> kHz = {1200, 2200, 1300, 2100};  // Bell, then V.23
     to = std::min(to, size);
-    const auto block =
-        std::max<std::size_t>(8, static_cast<std::size_t>(std::lround(rate * 0.010)));
-    std::array<std::complex<double>, 4> step{};
-    for (std::size_t k = 0; k < 4; ++k) {
-        step[k] = std::polar(1.0, -2 * M_PI * kHz[k] / rate);
-    }
-    double bell = 0;
-    double v23 = 0;
+    TFamilyEnergies energies(rate);
+    const std::size_t block = energies.BlockLength();
     for (std::size_t start = from; start + block <= to; start += block) {
-        std::array<std::complex<double>, 4> sum{};
-        std::array<std::complex<double>, 4> osc;
-        osc.fill(1.0);
         for (std::size_t i = start; i < start + block; ++i) {
-            const double v = get(i);
-            for (std::size_t k = 0; k < 4; ++k) {
-                sum[k] += v * osc[k];
-                osc[k] *= step[k];
-            }
+            energies.Push(get(i));
         }
-        bell += std::norm(sum[0]) + std::norm(sum[1]);
-        v23 += std::norm(sum[2]) + std::norm(sum[3]);
     }
-    return v23 > 0 ? bell / v23 : (bell > 0 ? 1e9 : 0.0);
+    return energies.Ratio();
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+#pragma once
+
+// The automatic analysis of a recording read in blocks, for one too large to
+// hold at once: methods 1 and 2 walked as the samples come, method 3 and the
+// other standards by the stream decoder.
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "decoding/ByteExtraction.h"
+#include "decoding/StreamDecoder.h"
+
+namespace ringlark {
+
+// What the automatic analysis takes from the events of a stream decoder: the
+// first certain Bell 202 message ("CORR"), else the first certain V.23 one
+// ("V23"), else the first DTMF digits ("DTMF"), else the first Bell 202
+// message when it is uncertain, else the first V.23 one when it is (marked
+// so, with its other reading).
+class TFirstMessages {
+  public:
+    // keepAll: every certain message is kept too (see Certain).
+    explicit TFirstMessages(bool keepAll = false) : keepAll_(keepAll) {}
+    // False once nothing later can change the result: a certain Bell 202
+    // message has come (unless every message is kept).
+    bool Take(TStreamEvent&& event);
+    // Nothing when no message came.
+    std::optional<TAutoResult> Result() const;
+    // With keepAll: the certain messages of the result's standard (Bell 202
+    // unless the result is V.23), in order.
+    std::vector<TCorrMessage> Certain(const TAutoResult& result) &&;
+
+  private:
+    bool keepAll_;
+    std::optional<TCorrMessage> firstBell_, firstV23_, certainBell_, certainV23_;
+    std::optional<TDtmfMessage> dtmf_;
+    std::vector<TCorrMessage> certain_[2];  // Bell 202, V.23
+};
+
+// The samples of an 8-bit 44100/s image (from offset 44 on), read from the
+// start again as often as asked.
+class IImageSamples {
+  public:
+    virtual ~IImageSamples() = default;
+    virtual void Rewind() = 0;
+    // Up to `count` samples; 0 at the end.
+    virtual std::size_t Read(unsigned char* to, std::size_t count) = 0;
+};
+
+// TByteAnalyzer::AutoAnalyze of the image the samples make, holding a block
+// at a time: one pass for the mean and the tones' family, one for methods 1
+// and 2, and, when they give no checked message, one through the stream
+// decoder (which stops at the first certain Bell 202 message).
+TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples);
+
+}  // namespace ringlark
