@@ -4,11 +4,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "analyst/WaveformViewer.h"
 #include "core/NullServices.h"
 #include "core/WavImage.h"
+#include "decoding/BlockAnalysis.h"
 #include "decoding/ByteExtraction.h"
 #include "decoding/StreamDecoder.h"
 #include "decoding/fsk/CorrelationDecoder.h"
@@ -68,6 +70,38 @@ void BM_AutoAnalyze60s(benchmark::State& state) {
                            benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_AutoAnalyze60s)->Unit(benchmark::kMillisecond);
+
+// The same analysis of the image read in 64 KB blocks, as a file too large to
+// hold is read.
+class TImageBlocks : public IImageSamples {
+  public:
+    explicit TImageBlocks(const Bytes& image) : image_(image) {}
+    void Rewind() override { at_ = WavHeaderSize; }
+    std::size_t Read(unsigned char* to, std::size_t count) override {
+        const std::size_t n = std::min(count, image_.size() - at_);
+        std::memcpy(to, image_.data() + at_, n);
+        at_ += n;
+        return n;
+    }
+
+  private:
+    const Bytes& image_;
+    std::size_t at_ = WavHeaderSize;
+};
+
+void BM_AutoAnalyzeBlocks60s(benchmark::State& state) {
+    const Bytes image = NoisyImage();
+    bool decoded = false;
+    for (auto _ : state) {
+        TByteAnalyzer analyzer;
+        TImageBlocks blocks(image);
+        const TAutoResult result = AutoAnalyzeBlocks(analyzer, blocks);
+        decoded = !result.Failed();
+        benchmark::DoNotOptimize(result.Text.data());
+    }
+    state.counters["decoded"] = decoded ? 1 : 0;
+}
+BENCHMARK(BM_AutoAnalyzeBlocks60s)->Unit(benchmark::kMillisecond);
 
 void BM_Load11025File60s(benchmark::State& state) {
     Bytes samples;

@@ -3,15 +3,19 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <vector>
 
+#include "analyst/ImageFile.h"
+#include "analyst/WavLoader.h"
 #include "cli/batch/AnyFormat.h"
 #include "cli/batch/EventFormat.h"
 #include "cli/batch/ProgressBar.h"
 #include "cli/batch/SoundFileOpen.h"
 #include "core/SampleValues.h"
+#include "core/WavImage.h"
 #include "decoding/BlockAnalysis.h"
 
 namespace ringlark::cli {
@@ -93,41 +97,21 @@ TAutoResult ScanFirstMessage(const std::string& path, const std::string& standar
     return result;
 }
 
-namespace {
-
-// The unsigned 8-bit samples of a WAV file, read where they lie.
-class TWavFileSamples : public IImageSamples {
-  public:
-    explicit TWavFileSamples(const std::string& path) : file_(path, TSoundOpening::Whole) {}
-    void Rewind() override { sf_seek(static_cast<SNDFILE*>(file_.Handle()), 0, SEEK_SET); }
-    std::size_t Read(unsigned char* to, std::size_t count) override {
-        const sf_count_t got =
-            sf_read_raw(static_cast<SNDFILE*>(file_.Handle()), to, static_cast<sf_count_t>(count));
-        return got > 0 ? static_cast<std::size_t>(got) : 0;
-    }
-
-  private:
-    TOpenSound file_;
-};
-
-}  // namespace
-
 std::optional<TAutoResult> AnalyzeLargeImage(const std::string& path, bool otherStandards) {
     struct stat info {};
     if (path == "-" || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<uint64_t>(info.st_size) <= LargeImageBytes) {
         return std::nullopt;
     }
-    SF_INFO format{};
-    if (SNDFILE* probe = sf_open(path.c_str(), SFM_READ, &format)) {
-        sf_close(probe);
+    std::string head(WavHeaderSize, '\0');
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
     }
-    if (format.samplerate != 44100 || format.channels != 1 ||
-        (format.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV ||
-        (format.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_U8) {
-        return std::nullopt;
+    if (LoadRefusal(head, static_cast<uint64_t>(info.st_size))) {
+        return std::nullopt;  // the loader says why
     }
-    TWavFileSamples samples(path);
+    TImageFileSamples samples(path);
     TByteAnalyzer analyzer;
     analyzer.OtherStandards = otherStandards;
     return AutoAnalyzeBlocks(analyzer, samples);

@@ -54,10 +54,12 @@ TStreamParts PartsFor(const std::string& standard);
 TAutoResult ScanFirstMessage(const std::string& path, const std::string& standard,
                              std::vector<TCorrMessage>* messages = nullptr);
 
-// An 8-bit mono 44100/s WAV file too large to hold as an image (over
-// LargeImageBytes): the automatic analysis of it read in blocks, the same as
-// the image's (see AutoAnalyzeBlocks). Nothing for any other file.
-inline constexpr uint64_t LargeImageBytes = 16 << 20;
+// A file the analyst's loader takes that is too large to hold as an image
+// (over LargeImageBytes, about three minutes at 44100/s: the image and the
+// correlation decoder's working signal would take several times that): the
+// automatic analysis of it read in blocks, the same as the image's (see
+// AutoAnalyzeBlocks). Nothing for any other file.
+inline constexpr uint64_t LargeImageBytes = 8 << 20;
 std::optional<TAutoResult> AnalyzeLargeImage(const std::string& path, bool otherStandards);
 
 // Every message of the standards asked for, one line each (or one JSON object

@@ -2,13 +2,20 @@
 // through them, standard input as it arrives, and the progress line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/CliFormat.h"
 #include "cli/batch/ProgressBar.h"
+#include "cli/batch/RecordingScan.h"
 #include "cli/tests/CliRun.h"
 #include "core/Bytes.h"
+#include "core/WavImage.h"
+#include "decoding/ByteExtraction.h"
+#include "generation/FskSynth.h"
+#include "generation/SignalImage.h"
 #include "tests/support/TestSupport.h"
 
 namespace ringlark {
@@ -122,6 +129,50 @@ TEST_F(CliRecordingScan, JsonIsOneObjectPerLineInsideAnArray) {
     const TRun none = RunCli("analyze --all --json --standard dtmf " + path);
     EXPECT_EQ(none.Status, 3);
     EXPECT_EQ(none.Out, "[]\n");
+}
+
+TEST(CliLargeImage, AnalysedInBlocksAsTheWholeImageIsAnalysed) {
+    // 3.5 minutes at 44100/s, 8 bits: too large to hold. Noise strong enough
+    // that methods 1 and 2 fail and method 3 reads the message at 150 s.
+    TFskSynth synth;
+    const Bytes burst = SynthesiseImage(synth, ExampleMdmfMessage(), TSignalling::OnHook);
+    Bytes image(WavHeaderSize, '\0');
+    const std::size_t samples = 210 * 44100;
+    image.reserve(WavHeaderSize + samples);
+    uint32_t state = 5;
+    for (std::size_t i = 0; i < samples; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const std::size_t inBurst = i - 150 * 44100;
+        int v = i >= 150 * 44100 && inBurst < burst.size() - WavHeaderSize
+                    ? static_cast<uint8_t>(burst[WavHeaderSize + inBurst])
+                    : 128;
+        v += static_cast<int>(state >> 28) - 8 + static_cast<int>((state >> 20) & 7) - 4;
+        image += static_cast<char>(std::clamp(v, 0, 255));
+    }
+    WriteWavHeader(image);
+    ASSERT_GT(image.size(), cli::LargeImageBytes);
+    test::TTempDir dir;
+    const auto path = (dir / "large.wav").string();
+    test::WriteFile(path, image);
+    TByteAnalyzer analyzer;
+    const TAutoResult expected = analyzer.AutoAnalyze(image);
+    ASSERT_EQ(expected.MethodTag, "CORR");
+    const TRun hex = RunCli("analyze --hex " + path);
+    EXPECT_EQ(hex.Status, 0) << hex.Err;
+    EXPECT_EQ(hex.Out, "CORR " + cli::HexString(expected.Text) + "\n");
+    const TRun report = RunCli("analyze " + path);
+    EXPECT_EQ(report.Out.substr(0, 50), "Here is what I decoded:\n(Using Analysis Method 3)\n");
+    // silence but for the noise: the failure of both methods, exit 3
+    const auto quiet = (dir / "quiet.wav").string();
+    Bytes noise = image.substr(0, WavHeaderSize + 100 * 44100);
+    WriteWavHeader(noise);
+    test::WriteFile(quiet, noise);
+    const TAutoResult failed = analyzer.AutoAnalyze(noise);
+    const TRun none = RunCli("analyze --hex " + quiet);
+    EXPECT_EQ(none.Status, 3);
+    EXPECT_EQ(none.Out.substr(0, 5), "FAIL ");
+    EXPECT_EQ(none.Out, "FAIL " + cli::HexString(failed.ZeroCrossingText()) + " | " +
+                            cli::HexString(failed.Text) + "\n");
 }
 
 TEST(CliAudioProgress, LineShowsTimeReadSpeedAndTimeLeft) {
