@@ -1,4 +1,4 @@
-// decode_sweep [table|integrity|standards] [seeds] [condition]: how often each method
+// decode_sweep [table|integrity|standards|blocks] [seeds] [condition]: how often each method
 // decodes a message exactly, by SNR.
 //
 // "table" (the default): methods 1 to 3 at 44100, 22050 and 11025 samples per
@@ -6,6 +6,8 @@
 // twist, through the analyst's 8-bit loader.
 // "standards": Bell 202 and V.23 (method 3) and DTMF at 8000 and 44100/s,
 // each by its own decoder, with every other decoder counting false messages.
+// "blocks": the automatic analysis of each image whole and read in blocks,
+// counting the results that differ.
 // "integrity": method 3 alone over many random messages per condition (bit-rate
 // errors, twist, clipping through a telephone channel, hum, call waiting,
 // 8000/s), counting exact decodes, false messages (reported but not what was
@@ -17,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -24,12 +27,14 @@
 #include "analyst/WaveformViewer.h"
 #include "core/NullServices.h"
 #include "core/WavImage.h"
+#include "decoding/BlockAnalysis.h"
 #include "decoding/ByteExtraction.h"
 #include "decoding/fsk/CorrelationDecoder.h"
 #include "decoding/tones/DtmfDecoder.h"
 #include "generation/FskSynth.h"
 #include "generation/MessageBuilder.h"
 #include "generation/SignalImage.h"
+#include "generation/StandardsSynth.h"
 #include "protocol/Standards.h"
 #include "tests/support/TestSignals.h"
 
@@ -262,6 +267,24 @@ void RunIntegrity(int seeds, const std::string& only) {
 }
 
 void RunTable(int seeds, const std::string& only);
+void RunBlocks(int seeds);
+
+// An image's samples for the analysis in blocks.
+class TMemoryImage : public IImageSamples {
+  public:
+    explicit TMemoryImage(const Bytes& image) : image_(image) {}
+    void Rewind() override { at_ = WavHeaderSize; }
+    std::size_t Read(unsigned char* to, std::size_t count) override {
+        const std::size_t n = std::min(count, image_.size() - std::min(at_, image_.size()));
+        std::memcpy(to, image_.data() + at_, n);
+        at_ += n;
+        return n;
+    }
+
+  private:
+    const Bytes& image_;
+    std::size_t at_ = WavHeaderSize;
+};
 
 // DTMF digits at any rate: 70 ms tones and gaps, each tone at `amplitude`.
 std::vector<float> DtmfSamples(const std::string& digits, double rate, double amplitude) {
@@ -350,6 +373,8 @@ int main(int argc, char** argv) {
         RunIntegrity(argc > 2 ? std::atoi(argv[2]) : 120, only);
     } else if (mode == "standards") {
         RunStandards(argc > 2 ? std::atoi(argv[2]) : 50);
+    } else if (mode == "blocks") {
+        RunBlocks(argc > 2 ? std::atoi(argv[2]) : 20);
     } else {
         RunTable(argc > 2 ? std::atoi(argv[2]) : 50, only);
     }
@@ -357,6 +382,66 @@ int main(int argc, char** argv) {
 }
 
 namespace {
+
+// The automatic analysis of each noisy image as a whole and read in blocks (as
+// a file too large to hold is read): how often they differ.
+void RunBlocks(int seeds) {
+    const double snrs[] = {20, 8, 4, 2, 0, -2, -4};
+    TCancelledFileDialog dialog;
+    TSilentNotices notices;
+    TNoProgress progress;
+    TSilentSound sound;
+    std::vector<std::pair<std::string, std::vector<float>>> signals;
+    const TCidRequest mdmf = ExampleMdmfRequest();
+    for (const TCondition& condition : kConditions) {
+        signals.emplace_back(
+            std::string("Bell 202 ") + condition.Name,
+            Fsk(BuildCidMessage(mdmf, {}), condition.ToneFactor, condition.SpaceLevel));
+    }
+    signals.emplace_back("V.23",
+                         ImageSamples(SynthesiseV23Image(
+                             BuildCidMessage(mdmf, {}),
+                             V23TimingFor(TCidStandard::EtsiV23, TSignalling::OnHook, false), 63)));
+    signals.emplace_back("DTMF", DtmfSamples("A8005551212C", 44100, 0.5));
+    long tried = 0;
+    long differ = 0;
+    for (const auto& [name, clean] : signals) {
+        for (int factor : {1, 2, 4}) {
+            const std::vector<float> signal = Downsample(clean, factor);
+            const int rate = 44100 / factor;
+            int here = 0;
+            for (double snr : snrs) {
+                for (int seed = 1; seed <= seeds; ++seed) {
+                    const Bytes file =
+                        SamplesImage(AddNoise(signal, snr, static_cast<std::size_t>(rate / 10),
+                                              static_cast<uint64_t>(seed)),
+                                     static_cast<uint32_t>(rate));
+                    TWaveformViewer viewer(dialog, notices, progress, sound);
+                    viewer.LoadFileBytes(file);
+                    const Bytes& image = viewer.LoadedImage;
+                    TByteAnalyzer whole;
+                    const TAutoResult a = whole.AutoAnalyze(image);
+                    TMemoryImage blocks(image);
+                    TByteAnalyzer inBlocks;
+                    const TAutoResult b = AutoAnalyzeBlocks(inBlocks, blocks);
+                    ++tried;
+                    if (a.MethodTag != b.MethodTag || a.Text != b.Text ||
+                        a.Uncertain != b.Uncertain || a.Alternative != b.Alternative) {
+                        ++differ;
+                        ++here;
+                        std::fprintf(stderr, "%s %d/s %.0f dB seed %d: %s %s | %s %s\n",
+                                     name.c_str(), rate, snr, seed,
+                                     a.MethodTag.substr(0, 4).c_str(), Hex(a.Text).c_str(),
+                                     b.MethodTag.substr(0, 4).c_str(), Hex(b.Text).c_str());
+                    }
+                }
+            }
+            std::printf("%-22s %5d/s  %d of %zu differ\n", name.c_str(), rate, here,
+                        std::size(snrs) * static_cast<std::size_t>(seeds));
+        }
+    }
+    std::printf("\nwhole image against blocks: %ld of %ld results differ\n", differ, tried);
+}
 
 void RunTable(int seeds, const std::string& only) {
     const double snrs[] = {20, 12, 8, 6, 4, 2, 0, -2};

@@ -287,13 +287,19 @@ TExitStatus RunAnalysis(const TAnalyzeArgs& args) {
         }
         return RunScanned(args, args.Files.front());
     }
-    // A large 8-bit image is analysed as it lies, a block at a time.
-    if (args.Method.empty() && !args.Measure &&
-        (args.Standard.empty() || args.Standard == "bell")) {
-        if (const auto large = AnalyzeLargeImage(args.Files.front(), args.Standard.empty())) {
-            const Bytes inspectText =
-                large->Failed() ? large->ZeroCrossingText() + " " + large->Text : large->Text;
-            return PrintResult(args, *large, inspectText, ReportLines(*large));
+    // An 8-bit image file is analysed as it lies, a block at a time.
+    if (args.Method.empty() && !args.Measure) {
+        if (!args.Standard.empty() && args.Standard != "bell" &&
+            AnalyzeImageFile(args.Files.front(), false, true)) {
+            return RunScanned(args, args.Files.front());
+        }
+        if (args.Standard.empty() || args.Standard == "bell") {
+            if (const auto inBlocks = AnalyzeImageFile(args.Files.front(), args.Standard.empty())) {
+                const Bytes inspectText = inBlocks->Failed()
+                                              ? inBlocks->ZeroCrossingText() + " " + inBlocks->Text
+                                              : inBlocks->Text;
+                return PrintResult(args, *inBlocks, inspectText, ReportLines(*inBlocks));
+            }
         }
     }
     TCancelledFileDialog dialog;

@@ -1,6 +1,7 @@
 #include "decoding/BlockAnalysis.h"
 
 #include <cmath>
+#include <optional>
 
 #include "core/WavImage.h"
 #include "decoding/Demodulator.h"
@@ -73,18 +74,12 @@ constexpr std::size_t kBlock = 65536;
 
 TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples) {
     std::vector<unsigned char> block(kBlock);
-    // The mean, and the tones' family over every fourth sample (as the image's
-    // analysis measures them).
     uint64_t total = 0;
     uint64_t count = 0;
-    TFamilyEnergies family(44100.0 / 4);
     samples.Rewind();
     for (std::size_t n; (n = samples.Read(block.data(), block.size())) > 0;) {
         for (std::size_t k = 0; k < n; ++k) {
             total += block[k];
-            if ((count + k) % 4 == 0) {
-                family.Push(static_cast<double>(block[k]) - 128);
-            }
         }
         count += n;
     }
@@ -107,43 +102,65 @@ TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples) {
     const auto accepted = [](const Bytes& text) {
         return !text.empty() && IsKnownMessageType(ByteAt(text, 0));
     };
-    const bool bell202 = FamilyOfRatio(family.Ratio(), 2.0) != TFskFamily::V23;
-    if (accepted(a) && MessageHolds(a, TCidStandard::Bell202) && bell202) {
+    // Whether the tones are not clearly V.23's, over every fourth sample (as
+    // the image's analysis measures them): only asked when methods 1 or 2
+    // read something.
+    std::optional<bool> bell202Tones;
+    const auto bell202 = [&] {
+        if (!bell202Tones) {
+            TFamilyEnergies family(44100.0 / 4);
+            uint64_t at = 0;
+            samples.Rewind();
+            for (std::size_t n; (n = samples.Read(block.data(), block.size())) > 0; at += n) {
+                for (std::size_t k = (4 - at % 4) % 4; k < n; k += 4) {
+                    family.Push(static_cast<double>(block[k]) - 128);
+                }
+            }
+            bell202Tones = FamilyOfRatio(family.Ratio(), 2.0) != TFskFamily::V23;
+        }
+        return *bell202Tones;
+    };
+    if (accepted(a) && MessageHolds(a, TCidStandard::Bell202) && bell202()) {
         return {"ZCA", a};
     }
-    if (accepted(b) && MessageHolds(b, TCidStandard::Bell202) && bell202) {
+    if (accepted(b) && MessageHolds(b, TCidStandard::Bell202) && bell202()) {
         return {"PEAK", b};
     }
-    TStreamParts parts;
-    parts.AlertTones = false;
-    parts.V23 = parts.Dtmf = analyzer.OtherStandards;
-    TStreamDecoder decoder(44100, true, false, parts);
-    decoder.SearchEvery(2048);
+    // Bell 202 first, to its first certain message; the other standards only
+    // when it has none, as the image's analysis runs them.
     TFirstMessages first;
-    std::vector<TStreamEvent> events;
-    bool more = true;
-    const auto take = [&] {
-        for (auto& event : events) {
-            more = more && first.Take(std::move(event));
+    const auto decode = [&](TStreamParts parts) {
+        TStreamDecoder decoder(44100, true, false, parts);
+        decoder.SearchEvery(2048);
+        std::vector<TStreamEvent> events;
+        bool more = true;
+        const auto take = [&] {
+            for (auto& event : events) {
+                more = more && first.Take(std::move(event));
+            }
+            events.clear();
+        };
+        samples.Rewind();
+        for (std::size_t n; more && (n = samples.Read(block.data(), block.size())) > 0;) {
+            decoder.Feed(std::span<const uint8_t>(block.data(), n), events);
+            take();
         }
-        events.clear();
+        if (more) {
+            decoder.Finish(events);
+            take();
+        }
+        return !more;  // a certain Bell 202 message
     };
-    samples.Rewind();
-    for (std::size_t n; more && (n = samples.Read(block.data(), block.size())) > 0;) {
-        decoder.Feed(std::span<const uint8_t>(block.data(), n), events);
-        take();
-    }
-    if (more) {
-        decoder.Finish(events);
-        take();
+    if (!decode({true, false, false, false}) && analyzer.OtherStandards) {
+        decode({false, true, false, true});
     }
     if (const auto result = first.Result()) {
         return *result;
     }
-    if (accepted(a) && bell202) {
+    if (accepted(a) && bell202()) {
         return {"ZCA", a};
     }
-    if (accepted(b) && bell202) {
+    if (accepted(b) && bell202()) {
         return {"PEAK", b};
     }
     return {"FAIL: " + a, b};

@@ -50,7 +50,8 @@ class IImageSamples {
 // TByteAnalyzer::AutoAnalyze of the image the samples make, holding a block
 // at a time: one pass for the mean and the tones' family, one for methods 1
 // and 2, and, when they give no checked message, one through the stream
-// decoder (which stops at the first certain Bell 202 message).
+// decoder for Bell 202 (which stops at its first certain message), then one
+// for V.23 and DTMF when that found none.
 TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples);
 
 }  // namespace ringlark

@@ -148,8 +148,8 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
         TAutoResult automatic;
         if (anyFormat) {
             automatic = ScanFirstMessage(file, "", &messages);
-        } else if (const auto large = AnalyzeLargeImage(file, true)) {
-            automatic = *large;
+        } else if (const auto inBlocks = AnalyzeImageFile(file, true)) {
+            automatic = *inBlocks;
             if (automatic.MethodTag != "DTMF") {
                 TScanSettings settings;
                 settings.Parts = PartsFor(automatic.MethodTag == "V23" ? "etsi" : "bell");

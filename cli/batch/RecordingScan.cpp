@@ -97,10 +97,10 @@ TAutoResult ScanFirstMessage(const std::string& path, const std::string& standar
     return result;
 }
 
-std::optional<TAutoResult> AnalyzeLargeImage(const std::string& path, bool otherStandards) {
+std::optional<TAutoResult> AnalyzeImageFile(const std::string& path, bool otherStandards,
+                                            bool onlyCheck) {
     struct stat info {};
-    if (path == "-" || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<uint64_t>(info.st_size) <= LargeImageBytes) {
+    if (path == "-" || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     std::string head(WavHeaderSize, '\0');
@@ -110,6 +110,9 @@ std::optional<TAutoResult> AnalyzeLargeImage(const std::string& path, bool other
     }
     if (LoadRefusal(head, static_cast<uint64_t>(info.st_size))) {
         return std::nullopt;  // the loader says why
+    }
+    if (onlyCheck) {
+        return TAutoResult{"FAIL: ", ""};
     }
     TImageFileSamples samples(path);
     TByteAnalyzer analyzer;

@@ -54,13 +54,12 @@ TStreamParts PartsFor(const std::string& standard);
 TAutoResult ScanFirstMessage(const std::string& path, const std::string& standard,
                              std::vector<TCorrMessage>* messages = nullptr);
 
-// A file the analyst's loader takes that is too large to hold as an image
-// (over LargeImageBytes, about three minutes at 44100/s: the image and the
-// correlation decoder's working signal would take several times that): the
-// automatic analysis of it read in blocks, the same as the image's (see
-// AutoAnalyzeBlocks). Nothing for any other file.
-inline constexpr uint64_t LargeImageBytes = 8 << 20;
-std::optional<TAutoResult> AnalyzeLargeImage(const std::string& path, bool otherStandards);
+// A regular file the analyst's loader takes: the automatic analysis of the
+// image it would make, read in blocks (see AutoAnalyzeBlocks) so that the
+// image is never held, with the same result. Nothing for any other file.
+// With onlyCheck, the file is not analysed: a failure result says it is one.
+std::optional<TAutoResult> AnalyzeImageFile(const std::string& path, bool otherStandards,
+                                            bool onlyCheck = false);
 
 // Every message of the standards asked for, one line each (or one JSON object
 // per line inside a JSON array) printed as it is found, with a progress bar on

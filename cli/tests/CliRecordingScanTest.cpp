@@ -150,7 +150,6 @@ TEST(CliLargeImage, AnalysedInBlocksAsTheWholeImageIsAnalysed) {
         image += static_cast<char>(std::clamp(v, 0, 255));
     }
     WriteWavHeader(image);
-    ASSERT_GT(image.size(), cli::LargeImageBytes);
     test::TTempDir dir;
     const auto path = (dir / "large.wav").string();
     test::WriteFile(path, image);

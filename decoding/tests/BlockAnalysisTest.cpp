@@ -51,7 +51,13 @@ Bytes ExpectSameResult(const Bytes& image, const std::string& tag, const std::st
         EXPECT_EQ(got.Alternative, expected.Alternative) << what;
         EXPECT_EQ(inBlocks.Demodulator.SignalOffset, whole.Demodulator.SignalOffset) << what;
         EXPECT_EQ(inBlocks.Demodulator.AnalysisMethod, whole.Demodulator.AnalysisMethod);
-        EXPECT_LE(samples.passes, 3) << what;
+        // the mean, methods 1 and 2, the tones' family when they read
+        // something, Bell 202 by method 3 when they hold nothing, the other
+        // standards when it finds nothing
+        const int passes = expected.MethodTag == "ZCA" || expected.MethodTag == "PEAK" ? 3
+                           : expected.MethodTag == "CORR"                              ? 3
+                                                                                       : 5;
+        EXPECT_LE(samples.passes, passes) << what;
     }
     EXPECT_EQ(expected.MethodTag.substr(0, tag.size()), tag) << what;
     return expected.MethodTag;
