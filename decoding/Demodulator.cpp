@@ -130,15 +130,22 @@ struct TEventWords {
 };
 
 TEventWords EventWords(const unsigned char* x, std::size_t count, int t) {
-    TEventWords words;
+    // each sample's two flags first (bitwise, so that no branch is taken and
+    // the loop can run on several samples at once), then packed
+    std::array<uint8_t, 64> crossing{};
+    std::array<uint8_t, 64> peak{};
     for (std::size_t k = 0; k < count; ++k) {
         const int v = x[k + 2];
         const int p1 = x[k + 1];
         const int p2 = x[k];
-        const bool crossing = (p1 < t) != (v < t);
-        const bool peak = (v < t && p1 < v && p2 >= p1) || (v > t && p1 > v && p2 <= p1);
-        words.Crossings |= static_cast<uint64_t>(crossing) << k;
-        words.Peaks |= static_cast<uint64_t>(peak) << k;
+        crossing[k] = static_cast<uint8_t>((p1 < t) ^ (v < t));
+        peak[k] = static_cast<uint8_t>(((v < t) & (p1 < v) & (p2 >= p1)) |
+                                       ((v > t) & (p1 > v) & (p2 <= p1)));
+    }
+    TEventWords words;
+    for (std::size_t k = 0; k < count; ++k) {
+        words.Crossings |= static_cast<uint64_t>(crossing[k]) << k;
+        words.Peaks |= static_cast<uint64_t>(peak[k]) << k;
     }
     return words;
 }
