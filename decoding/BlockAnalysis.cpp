@@ -1,7 +1,10 @@
 #include "decoding/BlockAnalysis.h"
 
+#include <atomic>
 #include <cmath>
+#include <exception>
 #include <optional>
+#include <thread>
 
 #include "core/WavImage.h"
 #include "decoding/Demodulator.h"
@@ -72,7 +75,68 @@ constexpr std::size_t kBlock = 65536;
 
 }  // namespace
 
-TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples) {
+namespace {
+
+// Feeds the samples to a stream decoder looking for the parts asked for, each
+// event to `first`, until the end, a certain Bell 202 message or `stop`.
+// Returns whether a certain Bell 202 message came.
+bool DecodeInto(IImageSamples& samples, TStreamParts parts, TFirstMessages& first,
+                const std::atomic<bool>& stop) {
+    std::vector<unsigned char> block(kBlock);
+    TStreamDecoder decoder(44100, true, false, parts);
+    decoder.SearchEvery(2048);
+    std::vector<TStreamEvent> events;
+    bool more = true;
+    const auto take = [&] {
+        for (auto& event : events) {
+            more = more && first.Take(std::move(event));
+        }
+        events.clear();
+    };
+    samples.Rewind();
+    for (std::size_t n; more && !stop && (n = samples.Read(block.data(), block.size())) > 0;) {
+        decoder.Feed(std::span<const uint8_t>(block.data(), n), events);
+        take();
+    }
+    if (more && !stop) {
+        decoder.Finish(events);
+        take();
+    }
+    return !more;
+}
+
+}  // namespace
+
+TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples,
+                              IImageSamples* alongside) {
+    // Method 3 for Bell 202 is wanted only when methods 1 and 2 read nothing
+    // that holds, which is known only at the end of their walk: with a second
+    // reader of the same samples it runs alongside them, and is stopped if
+    // they succeed.
+    TFirstMessages first;
+    std::atomic<bool> stop = false;
+    std::optional<bool> bellFound;
+    std::exception_ptr bellFailure;
+    std::thread bell;
+    if (alongside != nullptr) {
+        bell = std::thread([&] {
+            try {
+                bellFound = DecodeInto(*alongside, {true, false, false, false}, first, stop);
+            } catch (...) {
+                bellFailure = std::current_exception();
+            }
+        });
+    }
+    struct TJoin {
+        std::thread& thread;
+        std::atomic<bool>& stop;
+        ~TJoin() {
+            if (thread.joinable()) {
+                stop = true;
+                thread.join();
+            }
+        }
+    } join{bell, stop};
     std::vector<unsigned char> block(kBlock);
     uint64_t total = 0;
     uint64_t count = 0;
@@ -128,31 +192,16 @@ TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples) {
     }
     // Bell 202 first, to its first certain message; the other standards only
     // when it has none, as the image's analysis runs them.
-    TFirstMessages first;
-    const auto decode = [&](TStreamParts parts) {
-        TStreamDecoder decoder(44100, true, false, parts);
-        decoder.SearchEvery(2048);
-        std::vector<TStreamEvent> events;
-        bool more = true;
-        const auto take = [&] {
-            for (auto& event : events) {
-                more = more && first.Take(std::move(event));
-            }
-            events.clear();
-        };
-        samples.Rewind();
-        for (std::size_t n; more && (n = samples.Read(block.data(), block.size())) > 0;) {
-            decoder.Feed(std::span<const uint8_t>(block.data(), n), events);
-            take();
+    if (bell.joinable()) {
+        bell.join();
+        if (bellFailure) {
+            std::rethrow_exception(bellFailure);
         }
-        if (more) {
-            decoder.Finish(events);
-            take();
-        }
-        return !more;  // a certain Bell 202 message
-    };
-    if (!decode({true, false, false, false}) && analyzer.OtherStandards) {
-        decode({false, true, false, true});
+    } else {
+        bellFound = DecodeInto(samples, {true, false, false, false}, first, stop);
+    }
+    if (!*bellFound && analyzer.OtherStandards) {
+        DecodeInto(samples, {false, true, false, true}, first, stop);
     }
     if (const auto result = first.Result()) {
         return *result;

@@ -115,9 +115,10 @@ std::optional<TAutoResult> AnalyzeImageFile(const std::string& path, bool otherS
         return TAutoResult{"FAIL: ", ""};
     }
     TImageFileSamples samples(path);
+    TImageFileSamples alongside(path);
     TByteAnalyzer analyzer;
     analyzer.OtherStandards = otherStandards;
-    return AutoAnalyzeBlocks(analyzer, samples);
+    return AutoAnalyzeBlocks(analyzer, samples, &alongside);
 }
 
 TListed ListRecording(const std::string& path, const std::string& standard, bool json,
