@@ -230,6 +230,7 @@ bool ScanRecording(const std::string& path, const TScanCallbacks& callbacks,
     TStreamDecoder decoder(file.Info().samplerate, true);
     const auto total = static_cast<int64_t>(file.Info().frames);
     int64_t done = 0;
+    const auto piece = static_cast<std::size_t>(std::max(1.0, decoder.Rate() / 10));
     std::vector<TStreamEvent> events;
     const auto report = [&] {
         for (const TStreamEvent& event : events) {
@@ -247,9 +248,13 @@ bool ScanRecording(const std::string& path, const TScanCallbacks& callbacks,
         if (mono.empty()) {
             break;
         }
-        decoder.Feed(mono, events);
+        // fed a tenth of a second at a time, so that where the scan had read
+        // when an event was found is known that closely
+        for (std::size_t at = 0; at < mono.size(); at += piece) {
+            decoder.Feed(mono.subspan(at, std::min(piece, mono.size() - at)), events);
+            report();
+        }
         done += static_cast<int64_t>(mono.size());
-        report();
         if (callbacks.Progress) {
             callbacks.Progress(done, total);
         }

@@ -46,7 +46,8 @@ TAnyRecording LoadAnyRecording(const std::string& path);
 TAnyRecording LoadRecordingExcerpt(const std::string& path, double fromSeconds, double toSeconds);
 
 // A recording scanned for its messages: each event as the stream decoder
-// reports it, with how far the scan had read then (seconds), and the progress
+// reports it, with how far the scan had read then (seconds, to a tenth of a
+// second: the blocks are fed in tenths), and the progress
 // in frames after each block. Cancelled is asked between blocks.
 struct TScanCallbacks {
     std::function<void(const TStreamEvent& event, double heardSeconds)> Found;
