@@ -25,21 +25,30 @@ struct TCallsRecording {
     std::vector<TExpectedEvent> Events;
 };
 
-// Bell 202 MDMF at 1 s, ETSI V.23 at 6 s, DTMF at 11 s, Bell 202 call waiting
-// (the subscriber alert, the dual-tone alert, then MDMF) at 18 s; 22 s in all,
-// in Gaussian noise of a fixed seed. With two channels the first two calls are
-// on the first channel and the others on the second (each with its own noise):
-// only the mix of both holds them all.
+// Bell 202 MDMF at 0.5 s, ETSI V.23 at 5 s, DTMF at 9.5 s, Bell 202 call waiting
+// (the subscriber alert, the dual-tone alert, then MDMF) at 15 s; 17 s in all
+// (the stretch from 2 s before each message to 3 s after it holds no other),
+// in Gaussian noise of a fixed seed; only the first `count` calls, the
+// recording ending where the next would begin. With two channels the calls
+// take turns (the first on the first channel, each channel with its own
+// noise): only the mix of both holds them all.
 inline TCallsRecording WriteCallsRecording(const std::string& path, int rate, int channels,
-                                           int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
+                                           int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                                           int count = 4) {
+    static constexpr double kAt[] = {0.5, 5, 9.5, 15};
     TCallsRecording out;
-    out.Seconds = 22;
+    out.Seconds = count < 4 ? kAt[count] : 17;
+    int placed = 0;
     const auto frameCount = static_cast<std::size_t>(out.Seconds * rate);
     std::vector<std::vector<float>> calls(2, std::vector<float>(frameCount));
-    const auto place = [&](const TTestSignal& signal, double at) {
+    const auto place = [&](const TTestSignal& signal) {
+        if (placed >= count) {
+            return;
+        }
+        const double at = kAt[placed];
         const std::vector<float> samples = SynthesiseTestSignal(signal);
         const auto first = static_cast<std::size_t>(at * rate);
-        std::vector<float>& channel = calls[at < 10 ? 0 : 1];
+        std::vector<float>& channel = calls[static_cast<std::size_t>(placed++ % 2)];
         for (std::size_t i = 0; i < samples.size() && first + i < frameCount; ++i) {
             channel[first + i] += samples[i];
         }
@@ -64,20 +73,20 @@ inline TCallsRecording WriteCallsRecording(const std::string& path, int rate, in
     TTestSignal bell;
     bell.Rate = rate;
     bell.Message = ExampleMdmfMessage();
-    place(bell, 1);
+    place(bell);
     TTestSignal v23 = bell;
     v23.Standard = TCidStandard::EtsiV23;
     v23.Message = RandomMdmfMessage(3);
-    place(v23, 6);
+    place(v23);
     TTestSignal dtmf = bell;
     dtmf.Standard = TCidStandard::Dtmf;
     dtmf.Message.clear();
     dtmf.Digits = "A8005551212C";
-    place(dtmf, 11);
+    place(dtmf);
     TTestSignal waiting = bell;
     waiting.Signalling = TSignalling::CallWaiting;
     waiting.Message = RandomMdmfMessage(4);
-    place(waiting, 18);
+    place(waiting);
 
     std::vector<float> frames;
     frames.reserve(frameCount * static_cast<std::size_t>(channels));

@@ -98,12 +98,12 @@ TEST(LongRecordingText, RowsOfEachKind) {
 
 TEST_F(LongRecordingTest, TooLongIsDecidedAtTheLimit) {
     const auto path = (dir / "calls.wav").string();
-    test::WriteCallsRecording(path, 8000, 1);  // 22 s
+    test::WriteCallsRecording(path, 8000, 1);  // 17 s
     EXPECT_EQ(tab.ViewerLimitSeconds, 600);
     EXPECT_FALSE(tab.TooLongForViewer(path));
-    tab.ViewerLimitSeconds = 22;  // exactly its length: shown in the viewer
+    tab.ViewerLimitSeconds = 17;  // exactly its length: shown in the viewer
     EXPECT_FALSE(tab.TooLongForViewer(path));
-    tab.ViewerLimitSeconds = 22 - 1 / 8000.0;  // one frame longer than the limit
+    tab.ViewerLimitSeconds = 17 - 1 / 8000.0;  // one frame longer than the limit
     EXPECT_TRUE(tab.TooLongForViewer(path));
     EXPECT_EQ(test::ErrorOf([&] { tab.TooLongForViewer((dir / "none.wav").string()); }),
               "Cannot open file " + (dir / "none.wav").string());
@@ -113,8 +113,8 @@ TEST_F(LongRecordingTest, EachMessageIsListedAndItsExcerptDecodesToItInTheViewer
     const auto path = (dir / "calls.wav").string();
     const test::TCallsRecording recording = test::WriteCallsRecording(path, 8000, 2);
     ScanInto(path);
-    EXPECT_EQ(list.Heading(), TooLongNotice(22));
-    EXPECT_EQ(list.Status(), "Scanned 0:00:22: 6 found");
+    EXPECT_EQ(list.Heading(), TooLongNotice(17));
+    EXPECT_EQ(list.Status(), "Scanned 0:00:17: 6 found");
     EXPECT_EQ(list.PerMille(), 1000);
     EXPECT_FALSE(list.Scanning());
     EXPECT_FALSE(list.CanCancel());
@@ -136,7 +136,7 @@ TEST_F(LongRecordingTest, EachMessageIsListedAndItsExcerptDecodesToItInTheViewer
         ASSERT_TRUE(list.CanOpen(row));
         const auto [from, to] = list.Excerpt(row);
         EXPECT_DOUBLE_EQ(from, std::max(0.0, rows[static_cast<std::size_t>(row)].Seconds - 2));
-        EXPECT_DOUBLE_EQ(to, std::min(22.0, rows[static_cast<std::size_t>(row)].End + 3));
+        EXPECT_DOUBLE_EQ(to, std::min(17.0, rows[static_cast<std::size_t>(row)].End + 3));
         ASSERT_TRUE(list.Open(row)) << row;
         EXPECT_EQ(tab.LastResult.Text, expected.Message) << row;
         EXPECT_EQ(tab.LastResult.Standard(), expected.Tag == "DTMF"  ? TCidStandard::Dtmf

@@ -58,9 +58,9 @@ TEST_F(LongRecordingWindowTest, ListsTheMessagesAndOpensOneInTheViewer) {
     window.OnOpened = [&opened] { ++opened; };
     window.show();
     window.Scan(path);
-    EXPECT_EQ(window.headingLabel->text().toStdString(), TooLongNotice(22));
+    EXPECT_EQ(window.headingLabel->text().toStdString(), TooLongNotice(17));
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(window.statusLabel->text().toStdString(), "Scanned 0:00:22: 6 found");
+    EXPECT_EQ(window.statusLabel->text().toStdString(), "Scanned 0:00:17: 6 found");
     EXPECT_EQ(window.progressBar->value(), 1000);
     EXPECT_FALSE(window.cancelButton->isEnabled());
     EXPECT_EQ(window.windowTitle().toStdString(), "Long Recording - " + path);

@@ -86,7 +86,7 @@ TEST_F(GuiTest, AnalyzeAnyRecordingLoadsASixteenBitFileAndMeasuresIt) {
 TEST_F(GuiTest, AnalyzeAnyRecordingListsTheMessagesOfARecordingTooLongForTheViewer) {
     test::TTempDir dir;
     const auto path = (dir / "calls.wav").string();
-    const test::TCallsRecording recording = test::WriteCallsRecording(path, 8000, 1);  // 22 s
+    test::WriteCallsRecording(path, 8000, 1);  // 17 s
     window.Model().Analyst.ViewerLimitSeconds = 10;
     viewerOpenDialog.Answers.push_back(path);
     window.anyRecordingAction->trigger();
@@ -96,7 +96,7 @@ TEST_F(GuiTest, AnalyzeAnyRecordingListsTheMessagesOfARecordingTooLongForTheView
     EXPECT_FALSE(viewer.isVisible());  // nothing loaded into the viewer
     EXPECT_TRUE(window.Model().Viewer.LoadedImage.empty());
     EXPECT_EQ(list->headingLabel->text().toStdString(),
-              "This recording is 0:00:22 long, too long to show in the viewer. Its messages are "
+              "This recording is 0:00:17 long, too long to show in the viewer. Its messages are "
               "listed instead.");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !list->Model().Scanning(); }, 60000));
     ASSERT_EQ(list->table->rowCount(), 6);
@@ -124,12 +124,12 @@ TEST_F(GuiTest, AnalyzeAnyRecordingListsTheMessagesOfARecordingTooLongForTheView
     ASSERT_TRUE(QTest::qWaitFor([&] { return !list->Model().Scanning(); }, 60000));
     EXPECT_EQ(list->table->rowCount(), 6);
     // at the limit it goes to the viewer whole
-    window.Model().Analyst.ViewerLimitSeconds = 22;
+    window.Model().Analyst.ViewerLimitSeconds = 17;
     viewerOpenDialog.Answers.push_back(path);
     window.anyRecordingAction->trigger();
     EXPECT_EQ(window.resultsBox->toPlainText().split(QLatin1Char('\n'))[0].toStdString(),
               "Analyze Any Recording: " + path);
-    EXPECT_EQ(window.Model().Viewer.LoadedImage.size(), WavHeaderSize + 22 * 44100);
+    EXPECT_EQ(window.Model().Viewer.LoadedImage.size(), WavHeaderSize + 17 * 44100);
     EXPECT_TRUE(errors.Errors.empty());
 }
 
