@@ -86,6 +86,24 @@ bool TAnalystTab::AnalyzeAnyRecording(const std::string& fileName) {
     return true;
 }
 
+bool TAnalystTab::TooLongForViewer(const std::string& fileName) const {
+    const TRecordingInfo info = ReadRecordingInfo(fileName);
+    return static_cast<double>(info.Frames) > ViewerLimitSeconds * info.Rate;
+}
+
+bool TAnalystTab::AnalyzeExcerpt(const std::string& fileName, double fromSeconds,
+                                 double toSeconds) {
+    if (viewer_.LoadRecordingExcerpt(fileName, fromSeconds, toSeconds) != TLoadResult::Loaded) {
+        return false;
+    }
+    ReportLoadedImage();
+    Report.insert(Report.begin(), {std::string(AnyRecordingHeading) + fileName + ", " +
+                                       ClockText(viewer_.ExcerptSeconds.first, true) + " to " +
+                                       ClockText(viewer_.ExcerptSeconds.second, true),
+                                   " "});
+    return true;
+}
+
 void TAnalystTab::ClearResults() {
     Report.clear();
     AnalystInspectText.clear();

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "analyst/LongRecording.h"
 #include "analyst/WaveformViewer.h"
 #include "core/Bytes.h"
 #include "core/Services.h"
@@ -47,6 +48,15 @@ class TAnalystTab {
     // Returns whether it was loaded. Throws RinglarkError "Cannot open file %s".
     bool AnalyzeAnyRecording(const std::string& fileName);
     static constexpr std::string_view AnyRecordingHeading = "Analyze Any Recording: ";
+    // The longest recording AnalyzeAnyRecording is given (LongRecording.h).
+    double ViewerLimitSeconds = ringlark::ViewerLimitSeconds;
+    // Whether the recording is longer than that: its messages are then listed
+    // (TLongRecordingList) instead. Throws RinglarkError "Cannot open file %s".
+    bool TooLongForViewer(const std::string& fileName) const;
+    // The stretch of a recording from `fromSeconds` to `toSeconds` loaded and
+    // reported as AnalyzeAnyRecording does, under a heading that says where it
+    // came from: "Analyze Any Recording: FILE, 1:02:01.5 to 1:02:08.2".
+    bool AnalyzeExcerpt(const std::string& fileName, double fromSeconds, double toSeconds);
     void ClearResults();
 
     // The tab's buttons: "Browse...", "Analyze...", "Clear".

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "analyst/AnyRecording.h"
+#include "analyst/LongRecording.h"
 #include "analyst/Waveform.h"
 #include "core/Cp1252.h"
 #include "core/FileWriting.h"
@@ -115,6 +116,23 @@ TLoadResult TWaveformViewer::LoadFileBytes(Bytes file) {
 
 TLoadResult TWaveformViewer::LoadAnyRecording(const std::string& fileName) {
     TAnyRecording recording = ringlark::LoadAnyRecording(fileName);
+    const TLoadResult result = LoadFileBytes(std::move(recording.Image));
+    if (result == TLoadResult::Loaded) {
+        LevelGain = recording.Gain;
+    }
+    return result;
+}
+
+TLoadResult TWaveformViewer::LoadRecordingExcerpt(const std::string& fileName, double fromSeconds,
+                                                  double toSeconds) {
+    if (converting_) {
+        return TLoadResult::Cancelled;
+    }
+    TAnyRecording recording = ringlark::LoadRecordingExcerpt(fileName, fromSeconds, toSeconds);
+    ExcerptSeconds = {recording.FromSeconds, recording.ToSeconds};
+    Caption = std::string(viewer::Caption) + " - " + NamePart(fileName) + " " +
+              ClockText(recording.FromSeconds, true) + " to " +
+              ClockText(recording.ToSeconds, true);
     const TLoadResult result = LoadFileBytes(std::move(recording.Image));
     if (result == TLoadResult::Loaded) {
         LevelGain = recording.Gain;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "analyst/WavLoader.h"
 #include "core/Bytes.h"
@@ -46,6 +47,12 @@ class TWaveformViewer {
     // (AnyRecording.h); LevelGain keeps what its samples were multiplied by.
     // Throws RinglarkError "Cannot open file %s".
     TLoadResult LoadAnyRecording(const std::string& fileName);
+    // A stretch of any recording, converted as LoadAnyRecording converts the
+    // whole (its gain that stretch's own); the caption names the file and the
+    // stretch, kept in ExcerptSeconds (cut to the recording).
+    TLoadResult LoadRecordingExcerpt(const std::string& fileName, double fromSeconds,
+                                     double toSeconds);
+    std::pair<double, double> ExcerptSeconds{0, 0};
     // What the loaded image's samples were multiplied by (1 for a WAV file
     // loaded as it is): its levels are those of the recording less this gain.
     double LevelGain = 1;

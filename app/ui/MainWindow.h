@@ -36,6 +36,7 @@ class SignalMeasurementsWindow;
 class ReceiverTestWindow;
 class DiagnoseLineWindow;
 class LineTestWindow;
+class LongRecordingWindow;
 
 // The services the main window is built with: real ones in the program,
 // scripted ones in tests.
@@ -140,6 +141,8 @@ class MainWindow : public QMainWindow, public IMainWindowHost {
     QAction* receiverTestAction = nullptr;  // "&View", "&Receiver Test"
     QAction* diagnoseLineAction = nullptr;  // "&View", "&Diagnose Line"
     QAction* anyRecordingAction = nullptr;  // "&File", "Analyze &Any Recording..."
+    // Made by that action for the first recording too long for the viewer.
+    LongRecordingWindow* longRecordingWindow = nullptr;
     QLabel* statusPanel = nullptr;
     QLabel* standardPanel = nullptr;  // the standard, when not Bell 202
     QTableWidget* workshopGrid = nullptr;

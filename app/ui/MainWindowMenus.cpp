@@ -36,6 +36,7 @@
 #include <cmath>
 
 #include "analyst/AnyRecording.h"
+#include "analyst/ui/LongRecordingWindow.h"
 #include "analyst/ui/WaveformViewerWindow.h"
 #include "app/ui/OptionsDialog.h"
 #include "app/ui/QtServices.h"
@@ -205,6 +206,23 @@ void MainWindow::AnalyzeAnyRecording() {
         return;
     }
     try {
+        if (Model().Analyst.TooLongForViewer(dialog.FileName)) {
+            // Its messages are listed instead (the window says why), and any
+            // of them opened in the viewer with a few seconds around it.
+            if (longRecordingWindow == nullptr) {
+                longRecordingWindow =
+                    new LongRecordingWindow(Model().Analyst, services_.Errors, this);
+                longRecordingWindow->OnOpened = [this] {
+                    RefreshAll();
+                    ShowViewer();
+                    ShowMeasurements();
+                };
+            }
+            longRecordingWindow->Scan(dialog.FileName);
+            longRecordingWindow->show();
+            longRecordingWindow->raise();
+            return;
+        }
         if (!Model().Analyst.AnalyzeAnyRecording(dialog.FileName)) {
             return;  // the loader has said why
         }

@@ -1,5 +1,8 @@
 // The analyst through the main window: any recording, the overview strip,
 // the viewer and its frame listing.
+#include "analyst/LongRecording.h"
+#include "analyst/tests/CallsRecording.h"
+#include "analyst/ui/LongRecordingWindow.h"
 #include "app/ui/tests/GuiTestFixture.h"
 
 namespace ringlark::ui {
@@ -78,6 +81,56 @@ TEST_F(GuiTest, AnalyzeAnyRecordingLoadsASixteenBitFileAndMeasuresIt) {
     viewerOpenDialog.Answers.push_back(text);
     window.anyRecordingAction->trigger();
     EXPECT_EQ(errors.Errors, std::vector<std::string>{"Cannot open file " + text});
+}
+
+TEST_F(GuiTest, AnalyzeAnyRecordingListsTheMessagesOfARecordingTooLongForTheViewer) {
+    test::TTempDir dir;
+    const auto path = (dir / "calls.wav").string();
+    test::WriteCallsRecording(path, 8000, 1);  // 17 s
+    window.Model().Analyst.ViewerLimitSeconds = 10;
+    viewerOpenDialog.Answers.push_back(path);
+    window.anyRecordingAction->trigger();
+    LongRecordingWindow* list = window.longRecordingWindow;
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_FALSE(viewer.isVisible());  // nothing loaded into the viewer
+    EXPECT_TRUE(window.Model().Viewer.LoadedImage.empty());
+    EXPECT_EQ(list->headingLabel->text().toStdString(),
+              "This recording is 0:00:17 long, too long to show in the viewer. Its messages are "
+              "listed instead.");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->Model().Scanning(); }, 60000));
+    ASSERT_EQ(list->table->rowCount(), 6);
+    EXPECT_EQ(list->table->item(0, 2)->text().toStdString(), test::ToHex(ExampleMdmfMessage()));
+    // opened: the viewer, the analyst tab's report and the measurements
+    list->table->selectRow(0);
+    Click(list->openButton);
+    EXPECT_TRUE(viewer.isVisible());
+    EXPECT_TRUE(measurements.isVisible());
+    EXPECT_EQ(viewer.windowTitle().toStdString(),
+              "Waveform Viewer - calls.wav 0:00:00.0 to " +
+                  ClockText(list->Model().Excerpt(0).second, true));
+    ASSERT_GE(measurements.messageBox->count(), 1);
+    EXPECT_TRUE(measurements.messageBox->itemText(0).endsWith(
+        QString::fromStdString(test::ToHex(ExampleMdmfMessage()))));
+    const QStringList lines = window.resultsBox->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0].toStdString(), "Analyze Any Recording: " + path + ", 0:00:00.0 to " +
+                                          ClockText(list->Model().Excerpt(0).second, true));
+    EXPECT_EQ(lines[2], QStringLiteral("Here is what I decoded:"));
+    // the same window lists the next long recording
+    viewerOpenDialog.Answers.push_back(path);
+    window.anyRecordingAction->trigger();
+    EXPECT_EQ(window.longRecordingWindow, list);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->Model().Scanning(); }, 60000));
+    EXPECT_EQ(list->table->rowCount(), 6);
+    // at the limit it goes to the viewer whole
+    window.Model().Analyst.ViewerLimitSeconds = 17;
+    viewerOpenDialog.Answers.push_back(path);
+    window.anyRecordingAction->trigger();
+    EXPECT_EQ(window.resultsBox->toPlainText().split(QLatin1Char('\n'))[0].toStdString(),
+              "Analyze Any Recording: " + path);
+    EXPECT_EQ(window.Model().Viewer.LoadedImage.size(), WavHeaderSize + 17 * 44100);
+    EXPECT_TRUE(errors.Errors.empty());
 }
 
 TEST_F(GuiTest, WorkshopGridEditsReachTheModel) {
