@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analyst/LongRecording.h"
@@ -20,6 +21,17 @@ class IAnalystHost {
     virtual void BubbleAnalystMRU(const Bytes& fileName) = 0;
     // "Clear" empties the inspector to 199 byte rows.
     virtual void ClearInspector() = 0;
+};
+
+// The host of an analyst with no window around it (the command line, a batch,
+// tests): it keeps the file name and has no list or inspector to update.
+class TPlainAnalystHost : public IAnalystHost {
+  public:
+    explicit TPlainAnalystHost(Bytes fileName = {}) : FileName(std::move(fileName)) {}
+    Bytes& AnalystFileName() override { return FileName; }
+    void BubbleAnalystMRU(const Bytes&) override {}
+    void ClearInspector() override {}
+    Bytes FileName;
 };
 
 // The "FSK Analyst" tab: the report shown in the results box and the bytes

@@ -71,30 +71,14 @@ void BM_AutoAnalyze60s(benchmark::State& state) {
 }
 BENCHMARK(BM_AutoAnalyze60s)->Unit(benchmark::kMillisecond);
 
-// The same analysis of the image read in 64 KB blocks, as a file too large to
-// hold is read.
-class TImageBlocks : public IImageSamples {
-  public:
-    explicit TImageBlocks(const Bytes& image) : image_(image) {}
-    void Rewind() override { at_ = WavHeaderSize; }
-    std::size_t Read(unsigned char* to, std::size_t count) override {
-        const std::size_t n = std::min(count, image_.size() - at_);
-        std::memcpy(to, image_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-  private:
-    const Bytes& image_;
-    std::size_t at_ = WavHeaderSize;
-};
-
+// The same analysis of the image read in 64 KB blocks, as the command line
+// reads a file.
 void BM_AutoAnalyzeBlocks60s(benchmark::State& state) {
     const Bytes image = NoisyImage();
     bool decoded = false;
     for (auto _ : state) {
         TByteAnalyzer analyzer;
-        TImageBlocks blocks(image);
+        TImageBytes blocks(image);
         const TAutoResult result = AutoAnalyzeBlocks(analyzer, blocks);
         decoded = !result.Failed();
         benchmark::DoNotOptimize(result.Text.data());

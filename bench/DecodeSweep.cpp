@@ -269,23 +269,6 @@ void RunIntegrity(int seeds, const std::string& only) {
 void RunTable(int seeds, const std::string& only);
 void RunBlocks(int seeds);
 
-// An image's samples for the analysis in blocks.
-class TMemoryImage : public IImageSamples {
-  public:
-    explicit TMemoryImage(const Bytes& image) : image_(image) {}
-    void Rewind() override { at_ = WavHeaderSize; }
-    std::size_t Read(unsigned char* to, std::size_t count) override {
-        const std::size_t n = std::min(count, image_.size() - std::min(at_, image_.size()));
-        std::memcpy(to, image_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-  private:
-    const Bytes& image_;
-    std::size_t at_ = WavHeaderSize;
-};
-
 // DTMF digits at any rate: 70 ms tones and gaps, each tone at `amplitude`.
 std::vector<float> DtmfSamples(const std::string& digits, double rate, double amplitude) {
     std::vector<float> out;
@@ -421,7 +404,7 @@ void RunBlocks(int seeds) {
                     const Bytes& image = viewer.LoadedImage;
                     TByteAnalyzer whole;
                     const TAutoResult a = whole.AutoAnalyze(image);
-                    TMemoryImage blocks(image);
+                    TImageBytes blocks(image);
                     TByteAnalyzer inBlocks;
                     const TAutoResult b = AutoAnalyzeBlocks(inBlocks, blocks);
                     ++tried;

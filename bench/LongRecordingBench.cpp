@@ -48,15 +48,6 @@ class TNoSound : public ISoundPlayer {
   public:
     std::optional<std::string> Play(const Bytes&) override { return std::nullopt; }
 };
-class TNoHost : public IAnalystHost {
-  public:
-    Bytes& AnalystFileName() override { return name_; }
-    void BubbleAnalystMRU(const Bytes&) override {}
-    void ClearInspector() override {}
-
-  private:
-    Bytes name_;
-};
 
 long PeakKilobytes() {
     rusage usage{};
@@ -92,7 +83,7 @@ int Viewer(const std::string& path) {
     TNoNotices notices;
     TNoProgress progress;
     TNoSound sound;
-    TNoHost host;
+    TPlainAnalystHost host;
     TWaveformViewer viewer(dialog, notices, progress, sound);
     TAnalystTab tab(host, viewer, dialog);
     if (viewer.LoadAnyRecording(path) != TLoadResult::Loaded) {

@@ -52,17 +52,6 @@ class TStderrNotices : public INotices {
     TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
 };
 
-class TCliAnalystHost : public IAnalystHost {
-  public:
-    explicit TCliAnalystHost(std::string file) : file_(std::move(file)) {}
-    Bytes& AnalystFileName() override { return file_; }
-    void BubbleAnalystMRU(const Bytes&) override {}
-    void ClearInspector() override {}
-
-  private:
-    Bytes file_;
-};
-
 void PrintListing(const std::vector<Bytes>& lines) {
     for (const auto& line : lines) {
         std::cout << ShownText(line) << '\n';
@@ -336,7 +325,7 @@ TExitStatus RunAnalysis(const TAnalyzeArgs& args) {
         return PrintResult(args, result, inspectText, ReportLines(result));
     }
     viewer.Analyzer.OtherStandards = args.Standard.empty();
-    TCliAnalystHost host(args.Files.front());
+    TPlainAnalystHost host(args.Files.front());
     TAnalystTab tab(host, viewer, dialog);
     tab.ReportLoadedImage();
     return PrintResult(args, tab.LastResult, tab.AnalystInspectText, tab.Report);

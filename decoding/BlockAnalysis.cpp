@@ -1,7 +1,8 @@
 #include "decoding/BlockAnalysis.h"
 
+#include <algorithm>
 #include <atomic>
-#include <cmath>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <thread>
@@ -9,7 +10,6 @@
 #include "core/WavImage.h"
 #include "decoding/Demodulator.h"
 #include "decoding/fsk/FskFamily.h"
-#include "protocol/MessageFormat.h"
 
 namespace ringlark {
 
@@ -67,6 +67,13 @@ std::vector<TCorrMessage> TFirstMessages::Certain(const TAutoResult& result) && 
         return {};
     }
     return std::move(certain_[result.MethodTag == "V23" ? 1 : 0]);
+}
+
+std::size_t TImageBytes::Read(unsigned char* to, std::size_t count) {
+    const std::size_t n = std::min(count, image_.size() - std::min(at_, image_.size()));
+    std::memcpy(to, image_.data() + at_, n);
+    at_ += n;
+    return n;
 }
 
 namespace {
@@ -147,11 +154,7 @@ TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples,
         }
         count += n;
     }
-    const int32_t offset =
-        count == 0 ? 0
-                   : static_cast<int32_t>(
-                         std::nearbyint(static_cast<double>(total) / static_cast<double>(count))) -
-                         128;
+    const int32_t offset = OffsetOfMean(total, count);
     analyzer.Demodulator.SignalOffset = offset;
     TBothMethodsWalk walk(offset);
     samples.Rewind();
@@ -159,60 +162,35 @@ TAutoResult AutoAnalyzeBlocks(TByteAnalyzer& analyzer, IImageSamples& samples,
         walk.Feed(block.data(), n);
     }
     const auto [zeroCrossing, peak] = walk.Finish();
-    analyzer.Demodulator.AnalysisMethod = TAnalysisMethod::Peak;
-    analyzer.QuietAnalysis = true;
-    const Bytes a = analyzer.StringAnalyze(zeroCrossing);
-    const Bytes b = analyzer.StringAnalyze(peak);
-    const auto accepted = [](const Bytes& text) {
-        return !text.empty() && IsKnownMessageType(ByteAt(text, 0));
-    };
-    // Whether the tones are not clearly V.23's, over every fourth sample (as
-    // the image's analysis measures them): only asked when methods 1 or 2
-    // read something.
-    std::optional<bool> bell202Tones;
-    const auto bell202 = [&] {
-        if (!bell202Tones) {
-            TFamilyEnergies family(44100.0 / 4);
-            uint64_t at = 0;
-            samples.Rewind();
-            for (std::size_t n; (n = samples.Read(block.data(), block.size())) > 0; at += n) {
-                for (std::size_t k = (4 - at % 4) % 4; k < n; k += 4) {
-                    family.Push(static_cast<double>(block[k]) - 128);
-                }
+    // over every fourth sample, as the image's analysis measures them
+    const auto bell202Tones = [&] {
+        TFamilyEnergies family(44100.0 / 4);
+        uint64_t at = 0;
+        samples.Rewind();
+        for (std::size_t n; (n = samples.Read(block.data(), block.size())) > 0; at += n) {
+            for (std::size_t k = (4 - at % 4) % 4; k < n; k += 4) {
+                family.Push(static_cast<double>(block[k]) - 128);
             }
-            bell202Tones = FamilyOfRatio(family.Ratio(), 2.0) != TFskFamily::V23;
         }
-        return *bell202Tones;
+        return FamilyOfRatio(family.Ratio(), 2.0) != TFskFamily::V23;
     };
-    if (accepted(a) && MessageHolds(a, TCidStandard::Bell202) && bell202()) {
-        return {"ZCA", a};
-    }
-    if (accepted(b) && MessageHolds(b, TCidStandard::Bell202) && bell202()) {
-        return {"PEAK", b};
-    }
     // Bell 202 first, to its first certain message; the other standards only
     // when it has none, as the image's analysis runs them.
-    if (bell.joinable()) {
-        bell.join();
-        if (bellFailure) {
-            std::rethrow_exception(bellFailure);
+    const auto method3 = [&] {
+        if (bell.joinable()) {
+            bell.join();
+            if (bellFailure) {
+                std::rethrow_exception(bellFailure);
+            }
+        } else {
+            bellFound = DecodeInto(samples, {true, false, false, false}, first, stop);
         }
-    } else {
-        bellFound = DecodeInto(samples, {true, false, false, false}, first, stop);
-    }
-    if (!*bellFound && analyzer.OtherStandards) {
-        DecodeInto(samples, {false, true, false, true}, first, stop);
-    }
-    if (const auto result = first.Result()) {
-        return *result;
-    }
-    if (accepted(a) && bell202()) {
-        return {"ZCA", a};
-    }
-    if (accepted(b) && bell202()) {
-        return {"PEAK", b};
-    }
-    return {"FAIL: " + a, b};
+        if (!*bellFound && analyzer.OtherStandards) {
+            DecodeInto(samples, {false, true, false, true}, first, stop);
+        }
+        return first.Result();
+    };
+    return analyzer.ChooseResult(zeroCrossing, peak, bell202Tones, method3);
 }
 
 }  // namespace ringlark

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/WavImage.h"
 #include "decoding/ByteExtraction.h"
 #include "decoding/StreamDecoder.h"
 
@@ -45,6 +46,19 @@ class IImageSamples {
     virtual void Rewind() = 0;
     // Up to `count` samples; 0 at the end.
     virtual std::size_t Read(unsigned char* to, std::size_t count) = 0;
+};
+
+// The samples of an image in memory (what a file read in blocks gives, for
+// comparisons and measurements).
+class TImageBytes : public IImageSamples {
+  public:
+    explicit TImageBytes(const Bytes& image) : image_(image) {}
+    void Rewind() override { at_ = WavHeaderSize; }
+    std::size_t Read(unsigned char* to, std::size_t count) override;
+
+  private:
+    const Bytes& image_;
+    std::size_t at_ = WavHeaderSize;
 };
 
 // TByteAnalyzer::AutoAnalyze of the image the samples make, holding a block

@@ -123,72 +123,87 @@ std::string TAutoResult::BrokenRule() const {
     return CheckMessage(MessageOf(Text), Standard()).Reason;
 }
 
-TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
-    const int32_t offset = EstimateOffset(image);
-    const auto [zeroCrossing, peak] = Demodulator.AnalyzeBoth(image, offset);
+TAutoResult TByteAnalyzer::ChooseResult(
+    const Bytes& zeroCrossingBits, const Bytes& peakBits, const std::function<bool()>& bell202Tones,
+    const std::function<std::optional<TAutoResult>()>& method3) {
     Demodulator.AnalysisMethod = TAnalysisMethod::Peak;
     QuietAnalysis = true;
-    const Bytes a = StringAnalyze(zeroCrossing);
-    const Bytes b = StringAnalyze(peak);
+    const Bytes a = StringAnalyze(zeroCrossingBits);
+    const Bytes b = StringAnalyze(peakBits);
     const auto accepted = [](const Bytes& text) {
         return !text.empty() && IsKnownMessageType(ByteAt(text, 0));
     };
     // Methods 1 and 2 read V.23 tones as Bell 202 too: what they read counts
     // only when the recording's tones are not clearly V.23.
-    std::optional<bool> v23Tones;
-    const auto bell202 = [&] {
-        if (!v23Tones) {
-            v23Tones = FamilyOfRatio(Bell202OverV23Image(image, 0, image.size(), 4), 2.0) ==
-                       TFskFamily::V23;
+    std::optional<bool> bell202;
+    const auto notV23 = [&] {
+        if (!bell202) {
+            bell202 = bell202Tones();
         }
-        return !*v23Tones;
+        return *bell202;
     };
     // A reading whose checksum adds up is taken only when every rule of the
     // message's structure holds too: two errors can cancel in the sum.
-    if (accepted(a) && MessageHolds(a, TCidStandard::Bell202) && bell202()) {
+    if (accepted(a) && MessageHolds(a, TCidStandard::Bell202) && notV23()) {
         return {"ZCA", a};
     }
-    if (accepted(b) && MessageHolds(b, TCidStandard::Bell202) && bell202()) {
+    if (accepted(b) && MessageHolds(b, TCidStandard::Bell202) && notV23()) {
         return {"PEAK", b};
     }
-    // Method 3 with the uncertain messages too: a certain one is the result;
-    // the first uncertain one is kept for when nothing else holds.
-    std::optional<TCorrMessage> uncertain;
-    const auto firstCertain = [&uncertain](const std::vector<TCorrMessage>& found) {
-        const auto it = std::find_if(found.begin(), found.end(),
-                                     [](const TCorrMessage& m) { return !m.Uncertain; });
-        if (!uncertain && !found.empty() && found.front().Uncertain) {
-            uncertain = found.front();
-        }
-        return it == found.end() ? std::optional<Bytes>() : it->Message;
-    };
-    TCorrelationDecoder bell;
-    bell.IncludeUncertain = true;
-    if (const auto message = firstCertain(bell.DecodeImage(image))) {
-        return {"CORR", *message};
+    if (auto result = method3()) {
+        return std::move(*result);
     }
-    // Other standards, when Bell 202 gave no checked message.
-    if (OtherStandards) {
-        TCorrelationDecoder v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23);
-        v23.IncludeUncertain = true;
-        if (const auto message = firstCertain(v23.DecodeImage(image))) {
-            return {"V23", *message};
-        }
-        const auto dtmf = DecodeDtmfImage(image);
-        if (!dtmf.empty()) {
-            return {"DTMF", dtmf.front().Digits};
-        }
-    }
-    if (uncertain) {
-        return {Bytes(uncertain->Tag()), uncertain->Message, true, uncertain->Alternative};
-    }
-    if (accepted(a) && bell202()) {
+    if (accepted(a) && notV23()) {
         return {"ZCA", a};
     }
-    if (accepted(b) && bell202()) {
+    if (accepted(b) && notV23()) {
         return {"PEAK", b};
     }
     return {"FAIL: " + a, b};
+}
+
+TAutoResult TByteAnalyzer::AutoAnalyze(const Bytes& image) {
+    const auto [zeroCrossing, peak] = Demodulator.AnalyzeBoth(image, EstimateOffset(image));
+    const auto bell202Tones = [&image] {
+        return FamilyOfRatio(Bell202OverV23Image(image, 0, image.size(), 4), 2.0) !=
+               TFskFamily::V23;
+    };
+    // Method 3 with the uncertain messages too: a certain one is the result;
+    // the first uncertain one is kept for when nothing else holds.
+    const auto method3 = [this, &image]() -> std::optional<TAutoResult> {
+        std::optional<TCorrMessage> uncertain;
+        const auto firstCertain = [&uncertain](const std::vector<TCorrMessage>& found) {
+            const auto it = std::find_if(found.begin(), found.end(),
+                                         [](const TCorrMessage& m) { return !m.Uncertain; });
+            if (!uncertain && !found.empty() && found.front().Uncertain) {
+                uncertain = found.front();
+            }
+            return it == found.end() ? std::optional<Bytes>() : it->Message;
+        };
+        TCorrelationDecoder bell;
+        bell.IncludeUncertain = true;
+        if (const auto message = firstCertain(bell.DecodeImage(image))) {
+            return TAutoResult{"CORR", *message};
+        }
+        // Other standards, when Bell 202 gave no checked message.
+        if (OtherStandards) {
+            TCorrelationDecoder v23 = TCorrelationDecoder::For(TCidStandard::EtsiV23);
+            v23.IncludeUncertain = true;
+            if (const auto message = firstCertain(v23.DecodeImage(image))) {
+                return TAutoResult{"V23", *message};
+            }
+            const auto dtmf = DecodeDtmfImage(image);
+            if (!dtmf.empty()) {
+                return TAutoResult{"DTMF", dtmf.front().Digits};
+            }
+        }
+        if (uncertain) {
+            return TAutoResult{Bytes(uncertain->Tag()), uncertain->Message, true,
+                               uncertain->Alternative};
+        }
+        return std::nullopt;
+    };
+    return ChooseResult(zeroCrossing, peak, bell202Tones, method3);
 }
 
 }  // namespace ringlark

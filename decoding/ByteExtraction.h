@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -91,6 +92,14 @@ struct TByteAnalyzer {
     // holds but method 3 found an uncertain message, that is the result,
     // marked so, with its other reading.
     TAutoResult AutoAnalyze(const Bytes& image);
+
+    // The choice AutoAnalyze makes, from the bit texts of methods 1 and 2,
+    // whether the recording's tones are not clearly V.23's (asked only when
+    // one of them read something) and method 3 with the other standards
+    // (asked only when neither holds; nothing when it found no message).
+    TAutoResult ChooseResult(const Bytes& zeroCrossingBits, const Bytes& peakBits,
+                             const std::function<bool()>& bell202Tones,
+                             const std::function<std::optional<TAutoResult>()>& method3);
 
     // Method 3 by hand: the frame listing of the bit decisions of every message
     // found (shown unless QuietAnalysis); returns the first message.

@@ -8,19 +8,26 @@
 
 namespace ringlark {
 
-int32_t EstimateOffset(const Bytes& image) {
-    if (image.size() <= WavHeaderSize) {
+int32_t OffsetOfMean(uint64_t total, uint64_t count) {
+    if (count == 0) {
         return 0;  // no samples: no mean
     }
-    const std::size_t n = image.size() - WavHeaderSize;
+    return static_cast<int32_t>(
+               std::nearbyint(static_cast<double>(total) / static_cast<double>(count))) -
+           128;
+}
+
+int32_t EstimateOffset(const Bytes& image) {
+    if (image.size() <= WavHeaderSize) {
+        return 0;
+    }
     // summed as integers: exact, as a sum of doubles is up to 2^53
     const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
     uint64_t total = 0;
     for (std::size_t i = WavHeaderSize; i < image.size(); ++i) {
         total += bytes[i];
     }
-    const auto sum = static_cast<double>(total);
-    return static_cast<int32_t>(std::nearbyint(sum / static_cast<double>(n))) - 128;
+    return OffsetOfMean(total, image.size() - WavHeaderSize);
 }
 
 namespace {

@@ -71,5 +71,7 @@ class TBothMethodsWalk {
 
 // The rounded mean of the samples minus 128 (halves to even); 0 for no samples.
 int32_t EstimateOffset(const Bytes& image);
+// The same from the samples' sum and count.
+int32_t OffsetOfMean(uint64_t total, uint64_t count);
 
 }  // namespace ringlark

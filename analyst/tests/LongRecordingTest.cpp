@@ -12,14 +12,6 @@
 namespace ringlark {
 namespace {
 
-class TNoHost : public IAnalystHost {
-  public:
-    Bytes FileName;
-    Bytes& AnalystFileName() override { return FileName; }
-    void BubbleAnalystMRU(const Bytes&) override {}
-    void ClearInspector() override {}
-};
-
 class LongRecordingTest : public ::testing::Test, protected test::TViewerFixture {
   protected:
     // Scans the whole recording into the list, as the window's thread would.
@@ -34,7 +26,7 @@ class LongRecordingTest : public ::testing::Test, protected test::TViewerFixture
     }
 
     test::TTempDir dir;
-    TNoHost host;
+    TPlainAnalystHost host;
     test::TScriptedFileDialog mainOpenDialog;
     TAnalystTab tab{host, viewer, mainOpenDialog};
     TLongRecordingList list{tab};

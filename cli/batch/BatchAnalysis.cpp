@@ -54,16 +54,6 @@ class TCapturedNotices : public INotices {
     TDialogAnswer AskYesNoCancel(const std::string&) override { return TDialogAnswer::Cancel; }
 };
 
-class TNoHost : public IAnalystHost {
-  public:
-    Bytes& AnalystFileName() override { return name_; }
-    void BubbleAnalystMRU(const Bytes&) override {}
-    void ClearInspector() override {}
-
-  private:
-    Bytes name_;
-};
-
 nlohmann::json MessagesJson(const std::vector<TCorrMessage>& messages) {
     nlohmann::json out = nlohmann::json::array();
     for (const auto& m : messages) {
@@ -178,7 +168,7 @@ TBatchResult AnalyzeOneFile(const std::string& file, bool anyFormat) {
                 result.Error = notices.Text.empty() ? "refused" : notices.Text;
                 return result;
             }
-            TNoHost host;
+            TPlainAnalystHost host;
             TAnalystTab tab(host, viewer, dialog);
             tab.ReportLoadedImage();
             automatic = tab.LastResult;

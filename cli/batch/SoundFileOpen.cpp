@@ -37,9 +37,44 @@ bool IsStandardInput(const struct stat& info) {
 
 }  // namespace
 
+// Bytes that libsndfile reads through its virtual I/O: a position, a length,
+// and reads from the position on.
+class TVirtualSource {
+  public:
+    virtual ~TVirtualSource() = default;
+
+    static SF_VIRTUAL_IO Io() {
+        SF_VIRTUAL_IO io{};
+        io.get_filelen = [](void* self) {
+            return static_cast<sf_count_t>(static_cast<TVirtualSource*>(self)->Length());
+        };
+        io.seek = [](sf_count_t offset, int whence, void* self) {
+            auto& s = *static_cast<TVirtualSource*>(self);
+            const auto base = whence == SEEK_CUR   ? static_cast<sf_count_t>(s.at_)
+                              : whence == SEEK_END ? static_cast<sf_count_t>(s.Length())
+                                                   : 0;
+            s.at_ = static_cast<uint64_t>(std::max<sf_count_t>(0, base + offset));
+            return static_cast<sf_count_t>(s.at_);
+        };
+        io.read = [](void* to, sf_count_t count, void* self) {
+            return static_cast<TVirtualSource*>(self)->Read(static_cast<char*>(to), count);
+        };
+        io.write = [](const void*, sf_count_t, void*) { return sf_count_t{0}; };
+        io.tell = [](void* self) {
+            return static_cast<sf_count_t>(static_cast<TVirtualSource*>(self)->at_);
+        };
+        return io;
+    }
+
+  protected:
+    virtual uint64_t Length() const = 0;
+    virtual sf_count_t Read(char* to, sf_count_t count) = 0;
+    uint64_t at_ = 0;
+};
+
 // The bytes libsndfile reads: a regular file read where it lies, or a whole
 // stream kept in memory, each with the WAV header's sizes fixed.
-class TSoundFileSource {
+class TSoundFileSource : public TVirtualSource {
   public:
     TSoundFileSource(int fd, uint64_t size, std::optional<TWavSizeFix> fix)
         : fd_(fd), size_(size), fix_(fix) {}
@@ -53,31 +88,9 @@ class TSoundFileSource {
     TSoundFileSource(const TSoundFileSource&) = delete;
     TSoundFileSource& operator=(const TSoundFileSource&) = delete;
 
-    static SF_VIRTUAL_IO Io() {
-        SF_VIRTUAL_IO io{};
-        io.get_filelen = [](void* self) {
-            return static_cast<sf_count_t>(static_cast<TSoundFileSource*>(self)->size_);
-        };
-        io.seek = [](sf_count_t offset, int whence, void* self) {
-            auto& s = *static_cast<TSoundFileSource*>(self);
-            const auto base = whence == SEEK_CUR   ? static_cast<sf_count_t>(s.at_)
-                              : whence == SEEK_END ? static_cast<sf_count_t>(s.size_)
-                                                   : 0;
-            s.at_ = static_cast<uint64_t>(std::max<sf_count_t>(0, base + offset));
-            return static_cast<sf_count_t>(s.at_);
-        };
-        io.read = [](void* to, sf_count_t count, void* self) {
-            return static_cast<TSoundFileSource*>(self)->Read(static_cast<char*>(to), count);
-        };
-        io.write = [](const void*, sf_count_t, void*) { return sf_count_t{0}; };
-        io.tell = [](void* self) {
-            return static_cast<sf_count_t>(static_cast<TSoundFileSource*>(self)->at_);
-        };
-        return io;
-    }
-
   private:
-    sf_count_t Read(char* to, sf_count_t count) {
+    uint64_t Length() const override { return size_; }
+    sf_count_t Read(char* to, sf_count_t count) override {
         if (count <= 0 || at_ >= size_) {
             return 0;
         }
@@ -112,7 +125,6 @@ class TSoundFileSource {
     int fd_ = -1;
     Bytes bytes_;
     uint64_t size_ = 0;
-    uint64_t at_ = 0;
     std::optional<TWavSizeFix> fix_;
 };
 
@@ -143,7 +155,7 @@ std::optional<TWavSizeFix> WavSizeFix(const std::string& head, uint64_t fileSize
 // libsndfile may seek about in the header, and the rest is read as it comes.
 // A WAV header whose data chunk declares 0 bytes is read as going on to the
 // end of the stream.
-class TPipeSource {
+class TPipeSource : public TVirtualSource {
   public:
     explicit TPipeSource(int fd) : fd_(fd) {
         head_.resize(kHeadBytes);
@@ -171,31 +183,11 @@ class TPipeSource {
         }
     }
 
-    static SF_VIRTUAL_IO Io() {
-        SF_VIRTUAL_IO io{};
-        io.get_filelen = [](void*) { return static_cast<sf_count_t>(kUnknownLength); };
-        io.seek = [](sf_count_t offset, int whence, void* self) {
-            auto& s = *static_cast<TPipeSource*>(self);
-            const auto base = whence == SEEK_CUR   ? static_cast<sf_count_t>(s.at_)
-                              : whence == SEEK_END ? static_cast<sf_count_t>(kUnknownLength)
-                                                   : 0;
-            s.at_ = static_cast<uint64_t>(std::max<sf_count_t>(0, base + offset));
-            return static_cast<sf_count_t>(s.at_);
-        };
-        io.read = [](void* to, sf_count_t count, void* self) {
-            return static_cast<TPipeSource*>(self)->Read(static_cast<char*>(to), count);
-        };
-        io.write = [](const void*, sf_count_t, void*) { return sf_count_t{0}; };
-        io.tell = [](void* self) {
-            return static_cast<sf_count_t>(static_cast<TPipeSource*>(self)->at_);
-        };
-        return io;
-    }
-
   private:
     static constexpr uint64_t kUnknownLength = uint64_t{1} << 62;
 
-    sf_count_t Read(char* to, sf_count_t count) {
+    uint64_t Length() const override { return kUnknownLength; }
+    sf_count_t Read(char* to, sf_count_t count) override {
         std::size_t done = 0;
         const auto want = static_cast<std::size_t>(std::max<sf_count_t>(0, count));
         // from the kept head
@@ -227,7 +219,6 @@ class TPipeSource {
 
     int fd_;
     Bytes head_;
-    uint64_t at_ = 0;
     uint64_t consumed_ = 0;  // bytes taken from the pipe
 };
 
@@ -282,8 +273,9 @@ TOpenSound::TOpenSound(const std::string& path, TSoundOpening opening) {
     if (file_ == nullptr && stream) {
         if (opening == TSoundOpening::Scan) {
             pipe_ = std::make_unique<TPipeSource>(fd);
-            SF_VIRTUAL_IO io = TPipeSource::Io();
-            file_ = sf_open_virtual(&io, SFM_READ, &info, pipe_.get());
+            SF_VIRTUAL_IO io = TVirtualSource::Io();
+            file_ =
+                sf_open_virtual(&io, SFM_READ, &info, static_cast<TVirtualSource*>(pipe_.get()));
         } else if (opening == TSoundOpening::Stream) {
             file_ = sf_open_fd(fd, SFM_READ, &info, 0);
             // libsndfile's FLAC reader seeks, which a pipe cannot
@@ -313,8 +305,8 @@ TOpenSound::TOpenSound(const std::string& path, TSoundOpening opening) {
         }
     }
     if (source_) {
-        SF_VIRTUAL_IO io = TSoundFileSource::Io();
-        file_ = sf_open_virtual(&io, SFM_READ, &info, source_.get());
+        SF_VIRTUAL_IO io = TVirtualSource::Io();
+        file_ = sf_open_virtual(&io, SFM_READ, &info, static_cast<TVirtualSource*>(source_.get()));
     }
     if (file_ == nullptr) {
         throw RinglarkError(msg::CannotOpenFile(path, LibraryReason()));

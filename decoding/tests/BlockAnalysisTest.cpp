@@ -16,26 +16,20 @@ namespace ringlark {
 namespace {
 
 // An image's samples read in blocks of an awkward size, counting the passes.
-class TImageSamples : public IImageSamples {
+class TImageSamples : public TImageBytes {
   public:
-    TImageSamples(const Bytes& image, std::size_t block) : image_(image), block_(block) {}
+    TImageSamples(const Bytes& image, std::size_t block) : TImageBytes(image), block_(block) {}
     void Rewind() override {
-        at_ = WavHeaderSize;
+        TImageBytes::Rewind();
         ++passes;
     }
     std::size_t Read(unsigned char* to, std::size_t count) override {
-        const std::size_t n =
-            std::min({count, block_, image_.size() - std::min(at_, image_.size())});
-        std::copy_n(reinterpret_cast<const unsigned char*>(image_.data()) + at_, n, to);
-        at_ += n;
-        return n;
+        return TImageBytes::Read(to, std::min(count, block_));
     }
     int passes = 0;
 
   private:
-    const Bytes& image_;
     std::size_t block_;
-    std::size_t at_ = WavHeaderSize;
 };
 
 Bytes ExpectSameResult(const Bytes& image, const std::string& tag, const std::string& what) {

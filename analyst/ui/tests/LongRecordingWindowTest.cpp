@@ -21,14 +21,6 @@
 namespace ringlark::ui {
 namespace {
 
-class TNoHost : public IAnalystHost {
-  public:
-    Bytes FileName;
-    Bytes& AnalystFileName() override { return FileName; }
-    void BubbleAnalystMRU(const Bytes&) override {}
-    void ClearInspector() override {}
-};
-
 class LongRecordingWindowTest : public ::testing::Test, protected test::TViewerFixture {
   protected:
     bool WaitForEnd() {
@@ -44,7 +36,7 @@ class LongRecordingWindowTest : public ::testing::Test, protected test::TViewerF
     }
 
     test::TTempDir dir;
-    TNoHost host;
+    TPlainAnalystHost host;
     test::TScriptedFileDialog mainOpenDialog;
     TAnalystTab tab{host, viewer, mainOpenDialog};
     test::TRecordingErrors errors;
