@@ -15,11 +15,18 @@ struct TBitTones {
     double Space;
     bool ReadAsMark;
     double Margin;  // |decision - slicer level|
+    // Idle marks follow this bit before the next bit read (a stop bit).
+    bool IdleAfter = false;
 };
 
 // One cost per data bit (eight per frame, least significant first), in
 // log-likelihood; `leakage` is the share of a tone's amplitude that reaches
 // the other tone's correlator over one bit.
 std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leakage);
+
+// One cost per data bit from how its decision fits the message's own bit
+// shapes (each pattern of three bits' typical decision) rather than a model of
+// the tones.
+std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones);
 
 }  // namespace ringlark

@@ -158,6 +158,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
             const double later =
                 FindCrossing(s, predicted + 0.5 * bit, predicted + kMaxIdleBits * bit, t.Threshold);
             edge = byte + 1 < expected && later >= 0 ? later : predicted;
+            tones.back().IdleAfter = edge - predicted > 0.5 * bit;
         }
     }
     attempt.Complete = true;

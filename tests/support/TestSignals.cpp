@@ -139,11 +139,26 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
         otherShare[messageStart + dataBit / 8 * static_cast<std::size_t>(10 + signal.IdleBits) + 1 +
                    dataBit % 8] = share;
     }
+    // Where each bit ends, in samples: on the bit clock's grid, each end
+    // moved at random by up to BitJitter of a bit.
+    std::vector<double> ends;
+    TGaussianNoise jitter(signal.JitterSeed);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        const double u = signal.BitJitter > 0 ? std::clamp(jitter.Next() / 1.7, -1.0, 1.0) : 0.0;
+        ends.push_back(samplesPerBit * (static_cast<double>(i + 1) + signal.BitJitter * u));
+    }
     std::vector<float> out;
     double phase = signal.StartPhase;
     double otherPhase = 0;  // the other tone of a blended bit, free-running
+    std::size_t bit = 0;
     for (std::size_t n = 0;; ++n) {
-        const auto bit = static_cast<std::size_t>(static_cast<double>(n) / samplesPerBit);
+        if (signal.BitJitter > 0) {
+            while (bit < bits.size() && static_cast<double>(n) >= ends[bit]) {
+                ++bit;
+            }
+        } else {
+            bit = static_cast<std::size_t>(static_cast<double>(n) / samplesPerBit);
+        }
         if (bit >= bits.size()) {
             break;
         }
@@ -163,6 +178,16 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
 void ClipSamples(std::vector<float>& samples, float level) {
     for (float& s : samples) {
         s = std::clamp(s, -level, level);
+    }
+}
+
+void AddHarmonics(std::vector<float>& samples, double amplitude, double second, double third) {
+    // Chebyshev polynomials: T2(sin t) = -cos 2t and T3(sin t) = -sin 3t, so
+    // the fundamental keeps its amplitude.
+    for (float& s : samples) {
+        const double u = s / amplitude;
+        s = static_cast<float>(
+            s + amplitude * (second * (2 * u * u - 1) + third * (4 * u * u * u - 3 * u)));
     }
 }
 

@@ -65,6 +65,11 @@ struct TFskSignal {
     int MarkBits = 180;
     double StartPhase = 0;  // radians
     int IdleBits = 0;       // marks after each byte's stop bit (a longer stop)
+    // Each bit's end moved off the clock's grid by up to this share of a bit
+    // either way, at random from JitterSeed (a transmitter timing its bits in
+    // coarse steps).
+    double BitJitter = 0;
+    uint64_t JitterSeed = 1;
     // Bits of the message (byte * 8 + data bit) sent as a blend of both tones,
     // with this share of the other tone's amplitude: 0.5 is a tie, above 0.5
     // the bit reads the other way.
@@ -74,6 +79,11 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
 
 // Hard clipping at a level (a fraction of full scale).
 void ClipSamples(std::vector<float>& samples, float level);
+
+// A transmitter's or sound card's distortion, memoryless: a sine of
+// `amplitude` keeps its amplitude and gets its second and third harmonics at
+// `second` and `third` of it (weaker sines get less, and a DC offset).
+void AddHarmonics(std::vector<float>& samples, double amplitude, double second, double third);
 
 // Mains hum added at a level relative to the signal's mean power, in dB.
 void AddHum(std::vector<float>& samples, double rate, double frequency, double levelDb);
