@@ -181,6 +181,13 @@ std::vector<TIntegrityCondition> IntegrityConditions() {
             c.Band = true;
         });
     }
+    // FSK from two oscillators switched at each bit: the phase jumps where
+    // the tone changes.
+    add("switched-tones 44100/s", [](auto& c) { c.Signal.SwitchedTones = true; });
+    add("switched-tones 8000/s", [](auto& c) {
+        c.Signal.Rate = 8000;
+        c.Signal.SwitchedTones = true;
+    });
     // Call waiting as an exchange sends it: SAS, CAS, quiet, 70 ms of mark.
     for (double rate : {44100.0, 8000.0}) {
         for (double twist : {0.0, 6.0}) {

@@ -156,6 +156,7 @@ void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
                 auto& s = lane.S;
                 s.Mark.erase(s.Mark.begin(), s.Mark.begin() + cut);
                 s.Space.erase(s.Space.begin(), s.Space.begin() + cut);
+                s.Signal.erase(s.Signal.begin(), s.Signal.begin() + cut);
                 s.LevelCheckpoints.erase(
                     s.LevelCheckpoints.begin(),
                     s.LevelCheckpoints.begin() + static_cast<std::ptrdiff_t>(strides));

@@ -34,7 +34,7 @@ using test::TChild;
 using test::TRun;
 
 const char* const kMdmfLine =
-    "0.400s CORR q=0.88 80 20 01 08 31 32 30 37 30 39 33 30 02 0A 38 30 30 35 35 35 31 32 31 32 "
+    "0.400s CORR q=1.00 80 20 01 08 31 32 30 37 30 39 33 30 02 0A 38 30 30 35 35 35 31 32 31 32 "
     "07 08 4A 4F 48 4E 20 44 4F 45 82 | Date: 12/07; Time: 09:30; Calling Number: 8005551212; "
     "Calling Name: JOHN DOE\n";
 
@@ -52,7 +52,7 @@ TEST(CliListen, ReadsARecordingAsAStream) {
     EXPECT_EQ(cw.Out,
               "0.000s SAS 300.0 ms 440.0 Hz -6.2 dBFS\n"
               "0.300s CAS 99.9 ms 2129.9 Hz -6.2 dBFS + 2750.0 Hz -6.2 dBFS\n"
-              "0.670s CORR q=0.88 82 03 0B 01 FF 70 | VMWI Status: On\n");
+              "0.670s CORR q=1.00 82 03 0B 01 FF 70 | VMWI Status: On\n");
 
     const TRun json = RunCli("listen --json --input " + (dir / "cw.wav").string());
     ASSERT_EQ(json.Status, 0) << json.Err;

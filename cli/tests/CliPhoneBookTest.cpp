@@ -21,7 +21,7 @@ using test::RunShell;
 using test::TRun;
 
 const std::string kMdmfLine =
-    "0.400s CORR q=0.88 80 20 01 08 31 32 30 37 30 39 33 30 02 0A 38 30 30 35 35 35 31 32 31 32 "
+    "0.400s CORR q=1.00 80 20 01 08 31 32 30 37 30 39 33 30 02 0A 38 30 30 35 35 35 31 32 31 32 "
     "07 08 4A 4F 48 4E 20 44 4F 45 82 | Date: 12/07; Time: 09:30; Calling Number: 8005551212; "
     "Calling Name: JOHN DOE";
 

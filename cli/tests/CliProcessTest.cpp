@@ -302,7 +302,7 @@ TEST(CliMethod3, AnyFormatAllAndListing) {
               "Here is what I decoded:\n(Using Analysis Method 3)\n");
     const TRun all = RunCli("analyze --all " + path8);
     EXPECT_EQ(all.Status, 0);
-    EXPECT_EQ(all.Out.substr(0, 16), "0.670s CORR q=0.");
+    EXPECT_EQ(all.Out.substr(0, 16), "0.670s CORR q=1.");
     EXPECT_EQ(all.Out.substr(18),
               " 81 0C 02 0A 30 31 32 33 34 35 36 37 38 39 5A | Calling Number: 0123456789\n");
     const TRun listing = RunCli("analyze --method corr " + path8);

@@ -70,7 +70,7 @@ double Median(std::vector<double> v) {
 // lying a little less far from one. A pattern too rare in the message to be
 // measured takes the centre of all bits of its middle value and the spread of
 // all bits.
-std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones) {
+std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones, std::vector<bool>* odd) {
     const std::size_t n = tones.size();
     std::vector<double> decision(n);
     std::vector<int> bit(n);
@@ -123,18 +123,28 @@ std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones) {
             spread[p] = std::max(pooled, Quantile(groups[p], kSpreadQuantile) / kSpreadZ);
         }
     }
+    const auto gaussian = [&](double x, std::size_t p) {
+        const double z = (x - centre[p]) / spread[p];
+        return (1 - kOddBits) * std::exp(-0.5 * z * z) / (spread[p] * std::sqrt(2 * M_PI));
+    };
     // log of (1 - odd) N(x; centre, spread) + odd * uniform over the range
     const auto logLikelihood = [&](double x, std::size_t p) {
-        const double z = (x - centre[p]) / spread[p];
-        const double gaussian = std::exp(-0.5 * z * z) / (spread[p] * std::sqrt(2 * M_PI));
-        return std::log((1 - kOddBits) * gaussian + kOddBits / kDecisionRange);
+        return std::log(gaussian(x, p) + kOddBits / kDecisionRange);
     };
+    if (odd != nullptr) {
+        odd->clear();
+    }
     std::vector<float> costs;
     costs.reserve(n / BitsPerFrame * 8);
     for (std::size_t k = 0; k < n; ++k) {
         const int inFrame = static_cast<int>(k % BitsPerFrame);
         if (inFrame < 1 || inFrame > 8) {
             continue;
+        }
+        if (odd != nullptr) {
+            odd->push_back(
+                gaussian(decision[k], pattern(k, k, bit[k])) < kOddBits / kDecisionRange &&
+                gaussian(decision[k], pattern(k, k, 1 - bit[k])) < kOddBits / kDecisionRange);
         }
         double cost = 0;
         for (std::size_t i = k > 0 ? k - 1 : k; i <= std::min(k + 1, n - 1); ++i) {

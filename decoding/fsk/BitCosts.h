@@ -17,6 +17,8 @@ struct TBitTones {
     double Margin;  // |decision - slicer level|
     // Idle marks follow this bit before the next bit read (a stop bit).
     bool IdleAfter = false;
+    // Where it was read on the discriminator (the end of its window).
+    double At = 0;
 };
 
 // One cost per data bit (eight per frame, least significant first), in
@@ -27,6 +29,9 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
 // One cost per data bit from how its decision fits the message's own bit
 // shapes (each pattern of three bits' typical decision) rather than a model of
 // the tones.
-std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones);
+// `odd`, when given, gets for each data bit whether its decision lies far from
+// the centres of both readings (a bit that fits neither).
+std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones,
+                              std::vector<bool>* odd = nullptr);
 
 }  // namespace ringlark

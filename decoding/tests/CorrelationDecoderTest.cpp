@@ -100,7 +100,7 @@ TEST(CorrelationAnalysis, ListingShowsTheBitDecisions) {
     ASSERT_EQ(shown.size(), 1u);
     ASSERT_EQ(shown[0].size(), 7u);
     EXPECT_EQ(shown[0][0], Bytes("0010000011  Dec: 130  ASC: ") + '\x82');
-    EXPECT_EQ(shown[0][6].substr(0, 11), "Quality: 0.");
+    EXPECT_EQ(shown[0][6].substr(0, 11), "Quality: 1.");
 }
 
 TEST(CorrelationAnalysis, ChecksumPassesNeedsTheWholeMessage) {

@@ -30,8 +30,12 @@ std::vector<TPoint> Points() {
         change(p);
         points.push_back(p);
     };
-    add("plain 44100/s", 0.0, 36, [](TPoint&) {});
-    add("plain 8000/s", 8.0, 38, [](TPoint& p) { p.Signal.Rate = 8000; });
+    // Read over three bits at a time: 33 and 23 of 40 (one bit at a time, 20
+    // and 6).
+    add("plain 44100/s", -2.0, 30, [](TPoint&) {});
+    add("plain 8000/s", 4.0, 20, [](TPoint& p) { p.Signal.Rate = 8000; });
+    // Two switched oscillators are read one bit at a time, as before.
+    add("switched tones 44100/s", 20.0, 20, [](TPoint& p) { p.Signal.SwitchedTones = true; });
     add("baud+3%", 2.0, 38, [](TPoint& p) { p.Signal.BaudFactor = 1.03; });
     add("baud-3%", 2.0, 38, [](TPoint& p) { p.Signal.BaudFactor = 0.97; });
     add("twist+10dB", 6.0, 36, [](TPoint& p) { p.Signal.TwistDb = 10; });

@@ -120,6 +120,8 @@ TToneCorrelator::TToneCorrelator(double rate, double bitLength, int windowLength
     }
     shape_.Leakage = std::sqrt(re * re + im * im) / windowLength;
     shape_.LevelRate = 1.0 / (16.0 * bitLength);
+    shape_.MarkStep = 2.0 * M_PI * tones.Mark / rate;
+    shape_.SpaceStep = 2.0 * M_PI * tones.Space / rate;
     const double frequencies[2] = {tones.Mark, tones.Space};
     for (int t = 0; t < 2; ++t) {
         stepRe_[t] = std::cos(-2.0 * M_PI * frequencies[t] / rate);
@@ -195,10 +197,12 @@ void TToneCorrelator::Push(float x, TDiscriminator& out) {
                  space);
     out.Mark.push_back(mark);
     out.Space.push_back(space);
+    out.Signal.push_back(x);
 }
 
 void TToneCorrelator::Push(std::span<const float> x, TDiscriminator& out) {
     const std::size_t first = out.Mark.size();
+    out.Signal.insert(out.Signal.end(), x.begin(), x.end());
     out.Mark.resize(first + x.size());
     out.Space.resize(first + x.size());
     float* mark = out.Mark.data() + first;
@@ -223,6 +227,7 @@ TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double b
     TDiscriminator out = correlator.Empty();
     out.Mark.reserve(x.size());
     out.Space.reserve(x.size());
+    out.Signal.reserve(x.size());
     out.LevelCheckpoints.reserve(x.size() / TDiscriminator::LevelStride + 1);
     correlator.Push(std::span<const float>(x), out);
     return out;

@@ -28,6 +28,13 @@ inline constexpr TFskTones kBell202Tones{};
 struct TDiscriminator {
     std::vector<float> Mark;
     std::vector<float> Space;
+    // The working samples themselves (Mark[i] and Space[i] are over the
+    // Window samples up to and including Signal[i]), and the tones' angular
+    // steps per working sample: detectors over several bits correlate them
+    // again with the tones' phases carried from bit to bit.
+    std::vector<float> Signal;
+    double MarkStep = 0;
+    double SpaceStep = 0;
     // Each tone's level follows its energy while it is the stronger tone; the
     // balanced decision takes each energy relative to its own level, so that a
     // weaker space tone (twist) counts as much as the mark. Only a few readings

@@ -166,6 +166,10 @@ std::vector<float> SynthesiseFsk(const Bytes& message, const TFskSignal& signal)
         const double f = (mark ? signal.MarkHz : signal.SpaceHz) * signal.ToneFactor;
         const double other = (mark ? signal.SpaceHz : signal.MarkHz) * signal.ToneFactor;
         const double share = otherShare[bit];
+        if (signal.SwitchedTones) {
+            phase = 2 * M_PI * f * static_cast<double>(n) / signal.Rate +
+                    (mark ? signal.StartPhase : 2.1 * signal.StartPhase + 1.0);
+        }
         const double own = (1 - share) * (mark ? 1.0 : spaceGain) * std::sin(phase);
         const double blended = share * (mark ? spaceGain : 1.0) * std::sin(otherPhase);
         out.push_back(static_cast<float>(signal.Amplitude * (own + blended)));

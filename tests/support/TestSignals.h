@@ -70,6 +70,9 @@ struct TFskSignal {
     // coarse steps).
     double BitJitter = 0;
     uint64_t JitterSeed = 1;
+    // Two free-running oscillators switched at each bit, as some transmitters
+    // make FSK: the phase jumps where the tone changes.
+    bool SwitchedTones = false;
     // Bits of the message (byte * 8 + data bit) sent as a blend of both tones,
     // with this share of the other tone's amplitude: 0.5 is a tie, above 0.5
     // the bit reads the other way.

@@ -1,0 +1,183 @@
+#include "decoding/fsk/ThreeBitCosts.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <complex>
+
+namespace ringlark {
+
+namespace {
+
+using TComplex = std::complex<double>;
+
+// log I0(x) for x >= 0 by the polynomials of Abramowitz and Stegun (9.8.1,
+// 9.8.2), to a relative error under 2e-7: the exact Bessel function costs
+// twenty times as much, and eight of these are taken per bit.
+double LogBesselI0(double x) {
+    if (x < 3.75) {
+        const double t = (x / 3.75) * (x / 3.75);
+        return std::log(
+            1 + t * (3.5156229 +
+                     t * (3.0899424 +
+                          t * (1.2067492 + t * (0.2659732 + t * (0.0360768 + t * 0.0045813))))));
+    }
+    const double t = 3.75 / x;
+    const double p =
+        0.39894228 +
+        t * (0.01328592 +
+             t * (0.00225319 +
+                  t * (-0.00157565 +
+                       t * (0.00916281 +
+                            t * (-0.02057706 +
+                                 t * (0.02635537 + t * (-0.01647633 + t * 0.00392377)))))));
+    return x - 0.5 * std::log(x) + std::log(p);
+}
+
+double LogSumExp(double a, double b) {
+    const double m = std::max(a, b);
+    return m + std::log(std::exp(a - m) + std::exp(b - m));
+}
+
+// One bit's correlations with both tones, referred to the phase each tone
+// would have at the start of the bit's window.
+struct TBitCorrelation {
+    std::array<TComplex, 2> Tone;  // [0] space, [1] mark
+};
+
+TBitCorrelation Correlate(const TDiscriminator& s, double at) {
+    const auto window = static_cast<std::ptrdiff_t>(s.Window);
+    const auto last = static_cast<std::ptrdiff_t>(s.Signal.size()) - 1;
+    const auto end = std::clamp<std::ptrdiff_t>(std::lround(at), window - 1, last);
+    const double offset = at - static_cast<double>(end);  // of the window's start from the sample's
+    TBitCorrelation c;
+    const double steps[2] = {s.SpaceStep, s.MarkStep};
+    for (int tone = 0; tone < 2; ++tone) {
+        TComplex sum = 0;
+        const TComplex step = std::polar(1.0, -steps[tone]);
+        TComplex osc = 1;
+        for (std::ptrdiff_t n = 0; n < window; ++n) {
+            sum +=
+                static_cast<double>(s.Signal[static_cast<std::size_t>(end - window + 1 + n)]) * osc;
+            osc *= step;
+        }
+        c.Tone[static_cast<std::size_t>(tone)] = sum * std::polar(1.0, steps[tone] * offset);
+    }
+    return c;
+}
+
+}  // namespace
+
+TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones) {
+    const std::size_t n = tones.size();
+    if (s.Signal.size() != s.Mark.size() || s.Signal.size() < static_cast<std::size_t>(s.Window) ||
+        n == 0) {
+        return {};
+    }
+    std::vector<TBitCorrelation> c(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        c[i] = Correlate(s, tones[i].At);
+    }
+    // Each tone's amplitude from the bits read as it, the noise from the
+    // tone not read less what the read tone leaks into it over a window.
+    const auto w = static_cast<double>(s.Window);
+    std::array<double, 2> readPower{};
+    std::array<int, 2> count{};
+    double offPower = 0;
+    double onPower = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t read = tones[i].ReadAsMark ? 1 : 0;
+        const double on = std::norm(c[i].Tone[read]);
+        readPower[read] += on;
+        ++count[read];
+        onPower += on;
+        offPower += std::norm(c[i].Tone[1 - read]);
+    }
+    const auto bits = static_cast<double>(n);
+    const double noise =  // w sigma^2: the noise power in one window's correlation
+        std::max(offPower / bits - s.Leakage * s.Leakage * onPower / bits,
+                 0.01 * s.Leakage * s.Leakage * onPower / bits + 1e-30);
+    std::array<double, 2> amplitude{};  // of each tone, per sample
+    for (std::size_t t = 0; t < 2; ++t) {
+        const double mean = count[t] > 0 ? readPower[t] / count[t] : onPower / bits;
+        amplitude[t] = 2.0 / w * std::sqrt(std::max(mean - noise, 0.05 * mean));
+    }
+    const double sigma2 = noise / w;  // per working sample
+    const double steps[2] = {s.SpaceStep, s.MarkStep};
+    // The phase a tone turns through between the starts of bits i and i + 1.
+    const auto turn = [&](std::size_t i, int tone) {
+        return steps[tone] * (tones[i + 1].At - tones[i].At);
+    };
+    const auto joined = [&](std::size_t i) { return i + 1 < n && !tones[i].IdleAfter; };
+
+    TThreeBitCosts result;
+    std::vector<float>& costs = result.Costs;
+    costs.reserve(n / BitsPerFrame * 8);
+    for (std::size_t k = 0; k < n; ++k) {
+        const int inFrame = static_cast<int>(k % BitsPerFrame);
+        if (inFrame < 1 || inFrame > 8) {
+            continue;
+        }
+        const bool hasBefore = k > 0 && joined(k - 1);
+        const bool hasAfter = joined(k);
+        std::array<double, 2> likelihood{-1e300, -1e300};
+        for (int a = 0; a < (hasBefore ? 2 : 1); ++a) {
+            for (int b = 0; b < 2; ++b) {
+                for (int cc = 0; cc < (hasAfter ? 2 : 1); ++cc) {
+                    TComplex q = 0;
+                    double energy = 0;
+                    double phase = 0;
+                    if (hasBefore) {
+                        q += amplitude[static_cast<std::size_t>(a)] *
+                             c[k - 1].Tone[static_cast<std::size_t>(a)];
+                        energy += amplitude[static_cast<std::size_t>(a)] *
+                                  amplitude[static_cast<std::size_t>(a)];
+                        phase = turn(k - 1, a);
+                    }
+                    q += amplitude[static_cast<std::size_t>(b)] *
+                         c[k].Tone[static_cast<std::size_t>(b)] * std::polar(1.0, -phase);
+                    energy += amplitude[static_cast<std::size_t>(b)] *
+                              amplitude[static_cast<std::size_t>(b)];
+                    if (hasAfter) {
+                        phase += turn(k, b);
+                        q += amplitude[static_cast<std::size_t>(cc)] *
+                             c[k + 1].Tone[static_cast<std::size_t>(cc)] * std::polar(1.0, -phase);
+                        energy += amplitude[static_cast<std::size_t>(cc)] *
+                                  amplitude[static_cast<std::size_t>(cc)];
+                    }
+                    const double metric =
+                        LogBesselI0(std::abs(q) / sigma2) - w * energy / (4 * sigma2);
+                    likelihood[static_cast<std::size_t>(b)] =
+                        LogSumExp(likelihood[static_cast<std::size_t>(b)], metric);
+                }
+            }
+        }
+        const double llr = likelihood[1] - likelihood[0];
+        costs.push_back(static_cast<float>(tones[k].ReadAsMark ? llr : -llr));
+    }
+    // The phase carried across a change of tone against across a steady tone
+    // (which any transmitter keeps): pairs of bits read together.
+    std::array<double, 2> together{};  // [0] steady, [1] a change
+    std::array<double, 2> apart{};
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        if (!joined(i)) {
+            continue;
+        }
+        const int x = tones[i].ReadAsMark ? 1 : 0;
+        const int y = tones[i + 1].ReadAsMark ? 1 : 0;
+        const TComplex first =
+            amplitude[static_cast<std::size_t>(x)] * c[i].Tone[static_cast<std::size_t>(x)];
+        const TComplex second = amplitude[static_cast<std::size_t>(y)] *
+                                c[i + 1].Tone[static_cast<std::size_t>(y)] *
+                                std::polar(1.0, -turn(i, x));
+        const std::size_t change = x != y ? 1 : 0;
+        together[change] += std::real(std::conj(first) * second);
+        apart[change] += std::abs(first) * std::abs(second);
+    }
+    if (apart[0] > 0 && apart[1] > 0 && together[0] > 0) {
+        result.Coherence = (together[1] / apart[1]) / (together[0] / apart[0]);
+    }
+    return result;
+}
+
+}  // namespace ringlark

@@ -1,0 +1,35 @@
+#pragma once
+
+// The costs of each data bit from the signal over it and its two neighbours,
+// read with the tones' phase carried from bit to bit.
+#include <vector>
+
+#include "decoding/fsk/BitCosts.h"
+#include "decoding/tones/ToneDiscriminator.h"
+
+namespace ringlark {
+
+// Bell 202 and V.23 are continuous-phase FSK: each bit's tone starts at the
+// phase where the last one ended. One bit's correlations leave that out; over
+// three bits the eight patterns of tones each make one known waveform up to a
+// common phase, and the waveform sent correlates with the signal over all
+// three bits at once. Each data bit's log-likelihood ratio sums, over the
+// patterns of its neighbours, the likelihood of the waveforms with the bit a
+// mark against those with it a space (the phase unknown: log I0 of the
+// correlation over the noise, less the waveform's energy). Signed: positive
+// where the reading is the likelier. Empty when the discriminator keeps no
+// working samples.
+struct TThreeBitCosts {
+    std::vector<float> Costs;  // one per data bit, signed
+    // How well the phase carries across a change of tone, against across a
+    // steady tone: for pairs of neighbouring bits, how well the phase of the
+    // second bit's correlation follows from the first's (the mean cosine of
+    // their difference, weighted by their magnitudes), for pairs that change
+    // tone over pairs that do not. Near 1 for continuous-phase FSK at any
+    // noise and twist, near 0 where the phase jumps at each change (two
+    // oscillators switched).
+    double Coherence = 0;
+};
+TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones);
+
+}  // namespace ringlark

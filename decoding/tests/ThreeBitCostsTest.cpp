@@ -1,0 +1,74 @@
+// Reading continuous-phase FSK over three bits at a time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "decoding/fsk/ThreeBitCosts.h"
+#include "tests/support/TestSignals.h"
+
+namespace ringlark {
+namespace {
+
+// The frames of a message synthesised at 44100/s after 30 marks, read at
+// their true places on the discriminator (working rate 11025/s, a window of 9
+// samples ending where each bit ends).
+struct TRead {
+    TDiscriminator S;
+    std::vector<TBitTones> Tones;
+};
+
+TRead ReadAtTruePlaces(const Bytes& message, TFskSignal signal, double snrDb) {
+    signal.SeizureBits = 0;
+    signal.MarkBits = 30;
+    std::vector<float> x = SynthesiseFsk(message, signal);
+    x = AddNoise(x, snrDb, 0, 11);
+    TRead read{Discriminate(x, 44100.0, kBell202Tones), {}};
+    const double bit = read.S.BitLength;
+    std::size_t index = 30;  // bits before the first start bit
+    for (char c : message) {
+        for (int k = 0; k < BitsPerFrame; ++k, ++index) {
+            const bool mark = k == 9 || (k >= 1 && ((static_cast<uint8_t>(c) >> (k - 1)) & 1) != 0);
+            read.Tones.push_back(
+                {0, 0, mark, 0.9, false, bit * static_cast<double>(index + 1) - 0.6});
+        }
+    }
+    return read;
+}
+
+TEST(ThreeBitCosts, ContinuousPhaseIsReadWithItsPhaseCarried) {
+    const Bytes message = RandomMdmfMessage(4);
+    const TRead read = ReadAtTruePlaces(message, {}, 6.0);
+    const TThreeBitCosts costs = ThreeBitCosts(read.S, read.Tones);
+    ASSERT_EQ(costs.Costs.size(), message.size() * 8);
+    EXPECT_GT(costs.Coherence, 0.8);
+    EXPECT_GT(*std::min_element(costs.Costs.begin(), costs.Costs.end()), 5.0f);
+
+    // One data bit read the wrong way: the three bits around it say so.
+    TRead wrong = read;
+    const std::size_t flipped = 7 * BitsPerFrame + 4;
+    wrong.Tones[flipped].ReadAsMark = !wrong.Tones[flipped].ReadAsMark;
+    const TThreeBitCosts other = ThreeBitCosts(wrong.S, wrong.Tones);
+    EXPECT_LT(other.Costs[7 * 8 + 3], -5.0f);
+    // (about as surely as it said the right reading: one wrong bit moves the
+    // levels and the noise measured from the reading a little)
+    EXPECT_NEAR(other.Costs[7 * 8 + 3] / -costs.Costs[7 * 8 + 3], 1.0, 0.2);
+}
+
+TEST(ThreeBitCosts, SwitchedOscillatorsShowNoCoherence) {
+    TFskSignal switched;
+    switched.SwitchedTones = true;
+    for (uint64_t seed : {1u, 2u, 3u}) {
+        switched.StartPhase = 0.9 * static_cast<double>(seed);
+        const TRead read = ReadAtTruePlaces(RandomMdmfMessage(seed), switched, 20.0);
+        EXPECT_LT(ThreeBitCosts(read.S, read.Tones).Coherence, 0.5) << seed;
+    }
+}
+
+TEST(ThreeBitCosts, NothingWithoutTheWorkingSamples) {
+    TRead read = ReadAtTruePlaces(RandomMdmfMessage(5), {}, 20.0);
+    read.S.Signal.clear();
+    EXPECT_TRUE(ThreeBitCosts(read.S, read.Tones).Costs.empty());
+}
+
+}  // namespace
+}  // namespace ringlark
