@@ -200,9 +200,11 @@ void TToneCorrelator::Push(float x, TDiscriminator& out) {
     out.Signal.push_back(x);
 }
 
-void TToneCorrelator::Push(std::span<const float> x, TDiscriminator& out) {
+void TToneCorrelator::Push(std::span<const float> x, TDiscriminator& out, bool keepSamples) {
     const std::size_t first = out.Mark.size();
-    out.Signal.insert(out.Signal.end(), x.begin(), x.end());
+    if (keepSamples) {
+        out.Signal.insert(out.Signal.end(), x.begin(), x.end());
+    }
     out.Mark.resize(first + x.size());
     out.Space.resize(first + x.size());
     float* mark = out.Mark.data() + first;
@@ -221,15 +223,15 @@ void TToneCorrelator::Push(std::span<const float> x, TDiscriminator& out) {
     state_ = st;
 }
 
-TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double bitLength,
-                              int windowLength, const TFskTones& tones) {
+TDiscriminator CorrelateTones(std::vector<float> x, double rate, double bitLength, int windowLength,
+                              const TFskTones& tones) {
     TToneCorrelator correlator(rate, bitLength, windowLength, tones);
     TDiscriminator out = correlator.Empty();
     out.Mark.reserve(x.size());
     out.Space.reserve(x.size());
-    out.Signal.reserve(x.size());
     out.LevelCheckpoints.reserve(x.size() / TDiscriminator::LevelStride + 1);
-    correlator.Push(std::span<const float>(x), out);
+    out.Signal = std::move(x);
+    correlator.Push(std::span<const float>(out.Signal), out, false);
     return out;
 }
 
@@ -249,7 +251,7 @@ TDiscriminator DiscriminateFrom(const TSource& input, double rate, const TFskTon
     const TWorkingRate working = WorkingRateFor(rate, tones);
     std::vector<float> x = DecimateFrom(input, working.Factor);
     RemoveDc(x, working.Rate, kWorkingHighPassHz);
-    return CorrelateTones(x, working.Rate, working.BitLength, working.Window, tones);
+    return CorrelateTones(std::move(x), working.Rate, working.BitLength, working.Window, tones);
 }
 
 }  // namespace

@@ -224,8 +224,10 @@ class TToneCorrelator {
     TDiscriminator Empty() const;
     void Push(float x, TDiscriminator& out);
     // Samples in a block: the same arithmetic in the same order as one by one,
-    // with the state held in registers and the outputs written in place.
-    void Push(std::span<const float> x, TDiscriminator& out);
+    // with the state held in registers and the outputs written in place. The
+    // samples are appended to the discriminator's unless it holds them
+    // already (keepSamples false).
+    void Push(std::span<const float> x, TDiscriminator& out, bool keepSamples = true);
 
     // What the correlation carries from one sample to the next.
     struct TState {
@@ -248,8 +250,8 @@ class TToneCorrelator {
 };
 
 // The correlation over a whole working signal.
-TDiscriminator CorrelateTones(const std::vector<float>& x, double rate, double bitLength,
-                              int window, const TFskTones& tones);
+TDiscriminator CorrelateTones(std::vector<float> x, double rate, double bitLength, int window,
+                              const TFskTones& tones);
 
 // The working rate for an input rate: the input rate divided by the integer
 // nearest below input / 11025 (at least 1), that integer, the bit length in
