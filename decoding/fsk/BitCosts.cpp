@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "decoding/fsk/BrokenBits.h"
+
 namespace ringlark {
 
 namespace {
@@ -76,6 +78,7 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
             kMarginCostScale * t.Margin / (t.ReadAsMark ? markMargin : spaceMargin);
         costs.push_back(static_cast<float>(std::min(t.ReadAsMark ? llr : -llr, byMargin)));
     }
+    CapBrokenBitCosts(tones, costs);
     return costs;
 }
 

@@ -15,11 +15,14 @@ struct TBitTones {
     double Space;
     bool ReadAsMark;
     double Margin;  // |decision - slicer level|
+    // Read across a break in the signal (see BrokenBits): whatever its
+    // decision looks like, it is worth hardly more than a guess.
+    bool Broken = false;
 };
 
 // One cost per data bit (eight per frame, least significant first), in
-// log-likelihood; `leakage` is the share of a tone's amplitude that reaches
-// the other tone's correlator over one bit.
+// log-likelihood (capped where a bit is broken: see BrokenBits); `leakage` is the share of a tone's
+// amplitude that reaches the other tone's correlator over one bit.
 std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leakage);
 
 }  // namespace ringlark

@@ -8,6 +8,7 @@
 #include "core/WavImage.h"
 #include "decoding/fsk/BitClock.h"
 #include "decoding/fsk/BitCosts.h"
+#include "decoding/fsk/BrokenBits.h"
 #include "decoding/fsk/FskFamily.h"
 #include "decoding/fsk/MessageJudge.h"
 #include "decoding/tones/ToneDiscriminator.h"
@@ -92,6 +93,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     attempt.Reading.Standard = standard;
     Bytes& message = attempt.Reading.Message;
     std::vector<TBitTones> tones;  // every bit read, in order
+    std::vector<double> centres;   // where each was read
     double edge = firstEdge;
     std::size_t expected = 3;  // type and length first; then the length tells
     bool framing = true;
@@ -130,6 +132,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
                 mark ? s.Mark[sample] : s.Space[sample];
             tones.push_back({std::sqrt(s.MarkAt(at)), std::sqrt(s.SpaceAt(at)), mark,
                              std::fabs(d - t.Threshold)});
+            centres.push_back(at);
             if (k >= 1 && k <= 8 && mark) {
                 value |= 1u << (k - 1);
             }
@@ -162,6 +165,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     }
     attempt.Complete = true;
     attempt.Reading.FramingHolds = framing;
+    MarkBrokenBits(s, centres, bit, tones);
     attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);
     attempt.End = edge;
     attempt.MarkBits = marks;
