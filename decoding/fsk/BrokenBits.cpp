@@ -15,8 +15,11 @@ constexpr double kStrayShare = 0.25;
 constexpr double kStrayNoise = 3.5;
 // A transition between two different bits counts as out of place when it
 // lies further from the usual place than this many times the noise's
-// amplitude over the weaker tone's level, in bits.
+// amplitude over the weaker tone's level, in bits, and never within a fifth
+// of a bit (tones a few percent off their frequencies move transitions that
+// far in a clean signal).
 constexpr double kShiftNoise = 2.0;
+constexpr double kShiftLeast = 0.2;
 
 double Median(std::vector<double> v) {
     if (v.empty()) {
@@ -138,7 +141,8 @@ void MarkBrokenBits(const TDiscriminator& s, const std::vector<double>& centres,
             stray = path.OldRise / oldLevel + path.NewFall / newLevel;
             if (path.Crossing >= 0) {
                 const double shift = (path.Crossing - (from + to) / 2) / (to - from);
-                transitions.push_back({i, oldMark, shift, kShiftNoise * noiseShare});
+                transitions.push_back(
+                    {i, oldMark, shift, std::max(kShiftLeast, kShiftNoise * noiseShare)});
                 shifts[oldMark ? 0 : 1].push_back(shift);
             }
         }
