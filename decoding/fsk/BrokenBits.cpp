@@ -21,6 +21,9 @@ constexpr double kStrayNoise = 3.5;
 constexpr double kShiftNoise = 2.0;
 constexpr double kShiftLeast = 0.2;
 
+// Broken bits further apart than this are two breaks.
+constexpr std::size_t kBreakGap = 3;
+
 double Median(std::vector<double> v) {
     if (v.empty()) {
         return 0;
@@ -164,16 +167,26 @@ void MarkBrokenBits(const TDiscriminator& s, const std::vector<double>& centres,
 }
 
 void CapBrokenBitCosts(const std::vector<TBitTones>& tones, std::vector<float>& costs) {
-    if (std::none_of(tones.begin(), tones.end(), [](const TBitTones& t) { return t.Broken; })) {
+    // The breaks: runs of broken bits apart from each other.
+    int breaks = 0;
+    std::size_t lastBroken = 0;
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        if (tones[i].Broken) {
+            breaks += breaks == 0 || i > lastBroken + kBreakGap ? 1 : 0;
+            lastBroken = i;
+        }
+    }
+    if (breaks == 0) {
         return;
     }
+    const double nearBreak = breaks >= 2 ? CostNearBreak : 1e30;
     std::size_t c = 0;
     for (std::size_t i = 0; i < tones.size() && c < costs.size(); ++i) {
         const auto k = static_cast<int>(i % BitsPerFrame);
         if (k < 1 || k > 8) {
             continue;
         }
-        const double cap = tones[i].Broken ? BrokenBitCost : CostNearBreak;
+        const double cap = tones[i].Broken ? BrokenBitCost : nearBreak;
         costs[c] = static_cast<float>(std::min(static_cast<double>(costs[c]), cap));
         ++c;
     }

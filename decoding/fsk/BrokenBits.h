@@ -28,9 +28,12 @@ void MarkBrokenBits(const TDiscriminator& s, const std::vector<double>& centres,
 // What reading a broken bit the other way costs at most, in log-likelihood:
 // hardly more than a guess.
 inline constexpr double BrokenBitCost = 0.5;
-// What any other bit of a message with a broken bit costs at most: a capture
-// that broke once may have broken where it could not be seen, so two such
-// bits that make another message are a contender (see MessageJudge).
+// What any other bit costs at most in a message with two breaks or more (runs
+// of broken bits apart): a capture that broke twice may have broken where it
+// could not be seen, so one broken bit and one such bit that make another
+// message are a contender (see MessageJudge). A single break does not lower
+// the rest: noise alone now and then marks a pair of bits, and a clean
+// message must not be withheld for that.
 inline constexpr double CostNearBreak = 8.0;
 
 // The last step of the costs (eight per frame, as DataBitCosts gives them):
