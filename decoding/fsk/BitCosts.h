@@ -19,6 +19,9 @@ struct TBitTones {
     bool IdleAfter = false;
     // Where it was read on the discriminator (the end of its window).
     double At = 0;
+    // Read across a break in the signal (see BrokenBits): whatever its
+    // decision looks like, it is worth hardly more than a guess.
+    bool Broken = false;
 };
 
 // One cost per data bit (eight per frame, least significant first), in

@@ -29,6 +29,10 @@ struct TThreeBitCosts {
     // noise and twist, near 0 where the phase jumps at each change (two
     // oscillators switched).
     double Coherence = 0;
+    // Per bit read (as `tones`): the phase jumps between it and a neighbour
+    // by more than the noise and the message's own drift allow (a sound
+    // card's buffer slip or lost samples do that).
+    std::vector<bool> PhaseBreak;
 };
 TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones);
 

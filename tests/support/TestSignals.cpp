@@ -203,6 +203,61 @@ void AddHum(std::vector<float>& samples, double rate, double frequency, double l
     }
 }
 
+void RepeatSamples(std::vector<float>& samples, std::size_t at, std::size_t length,
+                   std::size_t delay) {
+    if (delay == 0 || at < delay || at >= samples.size()) {
+        return;
+    }
+    const std::size_t end = std::min(samples.size(), at + length);
+    const std::vector<float> earlier(samples.begin() + static_cast<std::ptrdiff_t>(at - delay),
+                                     samples.begin() + static_cast<std::ptrdiff_t>(end - delay));
+    std::copy(earlier.begin(), earlier.end(), samples.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+void DropSamples(std::vector<float>& samples, std::size_t at, std::size_t count) {
+    if (at >= samples.size()) {
+        return;
+    }
+    const std::size_t end = std::min(samples.size(), at + count);
+    samples.erase(samples.begin() + static_cast<std::ptrdiff_t>(at),
+                  samples.begin() + static_cast<std::ptrdiff_t>(end));
+}
+
+std::vector<TGlitch> RandomGlitches(uint64_t seed, int count, std::size_t from, std::size_t to,
+                                    double rate, double bit, bool drops) {
+    uint64_t state = seed * 0xD1B54A32D192ED03ull + 77;
+    const auto uniform = [&state] {  // in [0, 1)
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return static_cast<double>((state * 2685821657736338717ull) >> 11) * 0x1.0p-53;
+    };
+    std::vector<TGlitch> glitches;
+    for (int i = 0; i < count && to > from; ++i) {
+        TGlitch g;
+        g.At = from + static_cast<std::size_t>(uniform() * static_cast<double>(to - from));
+        g.Length = std::max<std::size_t>(
+            1, static_cast<std::size_t>(std::lround((0.0002 + 0.0008 * uniform()) * rate)));
+        const double delay = (0.25 + 0.75 * uniform()) * bit;
+        g.Delay =
+            drops ? 0 : std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(delay)));
+        glitches.push_back(g);
+    }
+    std::sort(glitches.begin(), glitches.end(),
+              [](const TGlitch& a, const TGlitch& b) { return a.At < b.At; });
+    return glitches;
+}
+
+void ApplyGlitches(std::vector<float>& samples, const std::vector<TGlitch>& glitches) {
+    for (auto g = glitches.rbegin(); g != glitches.rend(); ++g) {
+        if (g->Delay == 0) {
+            DropSamples(samples, g->At, g->Length);
+        } else {
+            RepeatSamples(samples, g->At, g->Length, g->Delay);
+        }
+    }
+}
+
 namespace {
 
 // One biquad section (RBJ cookbook), run in place.

@@ -91,6 +91,29 @@ void AddHarmonics(std::vector<float>& samples, double amplitude, double second, 
 // Mains hum added at a level relative to the signal's mean power, in dB.
 void AddHum(std::vector<float>& samples, double rate, double frequency, double levelDb);
 
+// A sound card's buffer slip: over `length` samples from `at` on, the samples
+// `delay` earlier are played again (x[n] := x[n - delay], from the samples as
+// they were), then the signal goes on where it was.
+void RepeatSamples(std::vector<float>& samples, std::size_t at, std::size_t length,
+                   std::size_t delay);
+
+// Samples lost: `count` of them removed from `at` on.
+void DropSamples(std::vector<float>& samples, std::size_t at, std::size_t count);
+
+// Capture glitches placed inside a stretch of a recording from a seed: each a
+// start, a length and, for a slip, how far back it repeats.
+struct TGlitch {
+    std::size_t At = 0;
+    std::size_t Length = 0;
+    std::size_t Delay = 0;  // 0: the samples are dropped
+};
+// `count` glitches of 0.2 to 1 ms in [from, to) at `rate`, slips repeating
+// from 0.25 to 1 bit back (`bit` samples) or drops, sorted by position.
+std::vector<TGlitch> RandomGlitches(uint64_t seed, int count, std::size_t from, std::size_t to,
+                                    double rate, double bit, bool drops);
+// Applies them, the latest first so that a drop does not move the others.
+void ApplyGlitches(std::vector<float>& samples, const std::vector<TGlitch>& glitches);
+
 // A telephone channel: 300-3400 Hz, second-order high-pass and low-pass.
 std::vector<float> TelephoneBand(const std::vector<float>& samples, double rate);
 
