@@ -237,7 +237,7 @@ std::vector<TIntegrityCondition> IntegrityConditions() {
 }
 
 void RunIntegrity(int seeds, const std::string& only) {
-    const double snrs[] = {20, 10, 8, 6, 4, 2, 0, -2, -4, -6};
+    const double snrs[] = {20, 10, 6, 4, 2, 0, -1, -2, -3, -4};
     std::printf("method 3, %d random MDMF messages per point (%d per condition)\n", seeds,
                 seeds * static_cast<int>(std::size(snrs)));
     long totalFalse = 0;
@@ -327,7 +327,7 @@ void RunIntegrity(int seeds, const std::string& only) {
             }
             totalFalse += wrong;
             totalTried += seeds;
-            std::printf("  %6.0f  %4.1f%%  %5d  %9d (%d)\n", snr, 100.0 * exact / seeds, wrong,
+            std::printf("  %6.1f  %5.1f%%  %5d  %9d (%d)\n", snr, 100.0 * exact / seeds, wrong,
                         uncertain, uncertainRight);
             std::fflush(stdout);
         }

@@ -14,19 +14,19 @@ struct TWeakBit {
     double Cost;
 };
 
-// The data bits cheap enough to take part in an alternative, cheapest first.
-std::vector<TWeakBit> WeakBits(const std::vector<float>& costs) {
+// The data bits costing less than `below`, cheapest first, at most `most`.
+std::vector<TWeakBit> WeakBits(const std::vector<float>& costs, double below, std::size_t most) {
     std::vector<TWeakBit> weak;
     for (std::size_t i = 0; i < costs.size(); ++i) {
         const double cost = std::max(0.0f, costs[i]);
-        if (cost < JudgeSearchCost) {
+        if (cost < below) {
             weak.push_back({i, cost});
         }
     }
     std::sort(weak.begin(), weak.end(),
               [](const TWeakBit& a, const TWeakBit& b) { return a.Cost < b.Cost; });
-    if (weak.size() > JudgeWeakBits) {
-        weak.resize(JudgeWeakBits);
+    if (weak.size() > most) {
+        weak.resize(most);
     }
     return weak;
 }
@@ -38,10 +38,12 @@ std::vector<TWeakBit> WeakBits(const std::vector<float>& costs) {
 // the others are passed over without building the message.
 class TAlternativeSearch {
   public:
-    TAlternativeSearch(const Bytes& message, std::vector<TWeakBit> weak, TCidStandard standard)
+    TAlternativeSearch(const Bytes& message, std::vector<TWeakBit> weak, TCidStandard standard,
+                       int maxFlips)
         : message_(message),
           weak_(std::move(weak)),
           standard_(standard),
+          maxFlips_(maxFlips),
           readingPrior_(MessagePriorCost(message, standard)) {
         for (const auto& w : weak_) {
             const auto byte = static_cast<uint8_t>(message_[w.Index / 8]);
@@ -73,7 +75,7 @@ class TAlternativeSearch {
                 return;  // a typical reading: adding bits only costs more
             }
         }
-        if (chosen_.size() == static_cast<std::size_t>(JudgeMaxFlips)) {
+        if (chosen_.size() == static_cast<std::size_t>(maxFlips_)) {
             return;
         }
         for (std::size_t i = from; i < weak_.size(); ++i) {
@@ -111,6 +113,7 @@ class TAlternativeSearch {
     const Bytes& message_;
     std::vector<TWeakBit> weak_;
     TCidStandard standard_;
+    int maxFlips_;
     double readingPrior_;
     std::vector<int> deltas_;
     std::vector<std::size_t> chosen_;
@@ -143,8 +146,22 @@ TVerdict JudgeMessage(const TSoftMessage& reading) {
         static_cast<double>(costs.size());
     const double weakest = std::max(0.0f, *std::min_element(costs.begin(), costs.end()));
     verdict.Quality = mean > 0 ? std::clamp(weakest / mean, 0.0, 1.0) : 0.0;
-    TAlternativeSearch search(reading.Message, WeakBits(costs), reading.Standard);
+    TAlternativeSearch search(reading.Message, WeakBits(costs, JudgeSearchCost, JudgeWeakBits),
+                              reading.Standard, JudgeMaxFlips);
     search.Find(JudgeSearchCost, verdict.Alternative, verdict.AlternativeCost);
+    // Every pair of bits that could make a contender, however many weak bits
+    // the message has: a noisy message may have more than JudgeWeakBits bits
+    // cheaper than the second bit of a pair that passes.
+    TAlternativeSearch pairs(reading.Message,
+                             WeakBits(costs, JudgeMaxAlternativeCost, costs.size()),
+                             reading.Standard, 2);
+    Bytes pair;
+    double pairCost = 0;
+    if (pairs.Find(verdict.Alternative.empty() ? JudgeSearchCost : verdict.AlternativeCost, pair,
+                   pairCost)) {
+        verdict.Alternative = std::move(pair);
+        verdict.AlternativeCost = pairCost;
+    }
     if (!verdict.Alternative.empty() && verdict.AlternativeCost < JudgeMaxAlternativeCost) {
         verdict.Judgement = TJudgement::Uncertain;
         verdict.Reason = "another reading of its weakest bits passes too";

@@ -161,6 +161,32 @@ TEST(MessageJudge, WithholdsWhenTheWeakestBitsAllowAnotherMessage) {
     EXPECT_EQ(JudgeMessage(reading).Reason, "a start or stop bit does not hold");
 }
 
+// A noisy message may have more cheap bits than the judge tries in every
+// combination; every pair that could make a contender is still looked at.
+TEST(MessageJudge, APairBehindManyCheaperBitsStillWithholds) {
+    const Bytes sent =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x02\x04", 2) + "5512");
+    TSoftMessage reading{sent, std::vector<float>(sent.size() * 8, 40.0f), true};
+    // Twenty bits cheaper than the pair, each a 0 in bits 0 to 5: read the
+    // other way they only add to the byte sum (at most 4 x 32 < 256), so no
+    // combination of them keeps the checksum.
+    int decoys = 0;
+    for (std::size_t i = 0; i < sent.size() * 8 && decoys < 20; ++i) {
+        if (i % 8 <= 5 && ((static_cast<uint8_t>(sent[i / 8]) >> (i % 8)) & 1) == 0 &&
+            i / 8 != 14 && i / 8 != 17) {
+            reading.DataCosts[i] = 1.0f + 0.05f * static_cast<float>(decoys++);
+        }
+    }
+    ASSERT_EQ(decoys, 20);
+    // '5' (0x35) and '2' (0x32) differ in bit 0: "4513" passes as well
+    reading.DataCosts[14 * 8 + 0] = 4.0f;
+    reading.DataCosts[17 * 8 + 0] = 4.5f;
+    const TVerdict verdict = JudgeMessage(reading);
+    EXPECT_EQ(verdict.Judgement, TJudgement::Uncertain);
+    EXPECT_EQ(verdict.Alternative.substr(14, 4), "4513");
+    EXPECT_DOUBLE_EQ(verdict.AlternativeCost, 8.5);
+}
+
 // What an alternative needs is weighed with how likely its content is: a
 // parameter code no standard defines, holding a byte above 0x7F where digits
 // stood, is far less likely than the reading, however weak the two bits.
