@@ -79,8 +79,8 @@ TBitCorrelation Correlate(const TDiscriminator& s, double at) {
 // radians per sample at 8000/s), and marking them withheld too many clean
 // messages (at 8000/s with the clock 1 % off, 28 % of those read).
 template <typename TTurn, typename TJoined>
-void MarkPhaseBreaks(const std::vector<TBitCorrelation>& c, const std::array<double, 2>& amplitude,
-                     double noise, const std::vector<TBitTones>& tones, TTurn turn, TJoined joined,
+void MarkPhaseBreaks(const std::vector<TBitCorrelation>& c, double noise,
+                     const std::vector<TBitTones>& tones, TTurn turn, TJoined joined,
                      std::vector<bool>& marked) {
     constexpr double kBreakSpreads = 6.0;
     constexpr double kMinBreakAngle = 0.9;  // radians
@@ -120,7 +120,6 @@ void MarkPhaseBreaks(const std::vector<TBitCorrelation>& c, const std::array<dou
             marked[i + 1] = true;
         }
     }
-    (void)amplitude;
 }
 
 }  // namespace
@@ -234,7 +233,7 @@ TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTone
     if (apart[0] > 0 && apart[1] > 0 && together[0] > 0) {
         result.Coherence = (together[1] / apart[1]) / (together[0] / apart[0]);
     }
-    MarkPhaseBreaks(c, amplitude, noise, tones, turn, joined, result.PhaseBreak);
+    MarkPhaseBreaks(c, noise, tones, turn, joined, result.PhaseBreak);
     return result;
 }
 
