@@ -251,6 +251,10 @@ void RunIntegrity(int seeds, const std::string& only) {
         std::printf("\n%s\n  SNR dB  exact  false  uncertain (first reading right)\n",
                     condition.Name);
         for (double snr : snrs) {
+            // ONLY_SNR=x: that point alone
+            if (std::getenv("ONLY_SNR") && std::atof(std::getenv("ONLY_SNR")) != snr) {
+                continue;
+            }
             int exact = 0, wrong = 0, uncertain = 0, uncertainRight = 0;
             for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
                 const Bytes message = RandomMdmfMessage(static_cast<uint64_t>(seed));

@@ -22,4 +22,9 @@ double FindCrossing(const TDiscriminator& s, double from, double to, float level
 // period's bit length put in `unsure`, to be tried second.
 double SeizureBitLength(const TDiscriminator& s, double edge, double* unsure = nullptr);
 
+// The bit length (working samples) that the changes of tone over `bits` bits
+// from the first start bit at `edge` show; the nominal one when they do not
+// line up.
+double DataBitLength(const TDiscriminator& s, double edge, double bits);
+
 }  // namespace ringlark

@@ -278,6 +278,8 @@ struct TStartResult {
     // The first whole reading, refused but clean enough to report as failed.
     std::optional<TCorrMessage> Refused;
     double RefusedEnd = 0;
+    // How many bits the first reading that took in every byte spans (0: none did).
+    double Span = 0;
 };
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
@@ -285,6 +287,9 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
 
 // The longest bit the seizure's clock can give, over the nominal one.
 constexpr double kSlowestClock = 1 + SeizureMaxRateError;
+// A clock measured from a message's data is tried when it is at least this
+// far from nominal.
+constexpr double kMinClockChange = 0.002;
 
 // Reads a start with the bit clock its seizure shows; when that clock is the
 // nominal one because the crossings before the mark run did not line up at
@@ -305,18 +310,47 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
         memo.Unsure = 0;
         memo.Bit = SeizureBitLength(s, edge, &memo.Unsure);
     }
-    double unsure = memo.Unsure;
     const double bit = memo.Bit;
     TStartResult result = ReadStartWithClock(s, edge, standard, bit);
-    if (result.NeedMore > 0 || result.Found || unsure <= 0) {
+    if (result.NeedMore > 0 || (result.Found && !result.Message.Uncertain)) {
         return result;
     }
-    TStartResult second = ReadStartWithClock(s, edge, standard, unsure);
-    if (!second.Refused) {
-        second.Refused = std::move(result.Refused);
-        second.RefusedEnd = result.RefusedEnd;
+    // Without a seizure, the clock that the message's own changes of tone
+    // show (call waiting sends only a short mark run before its data).
+    double dataBit = 0;
+    if (bit == s.BitLength && result.Span > 0) {
+        if (const double need = edge + (result.Span + 1) * bit * kSlowestClock + 2;
+            s.Open && need >= static_cast<double>(s.Size())) {
+            return {need, false, {}, 0, {}, 0};
+        }
+        dataBit = DataBitLength(s, edge, result.Span);
+        if (std::fabs(dataBit / bit - 1) < kMinClockChange) {
+            dataBit = 0;
+        }
     }
-    return second;
+    for (const double other : {memo.Unsure, dataBit}) {
+        if (other <= 0 || (result.Found && !result.Message.Uncertain)) {
+            continue;
+        }
+        TStartResult second = ReadStartWithClock(s, edge, standard, other);
+        if (second.NeedMore > 0) {
+            return second;
+        }
+        if (!result.Found) {
+            if (!second.Refused) {
+                second.Refused = std::move(result.Refused);
+                second.RefusedEnd = result.RefusedEnd;
+            }
+            result = std::move(second);
+        } else if (second.Found && !second.Message.Uncertain &&
+                   (second.Message.Message == result.Message.Message ||
+                    second.Message.Message == result.Message.Alternative)) {
+            // An uncertain reading settled by a better clock: the clock read
+            // first left both readings open, this one only one of them.
+            result = std::move(second);
+        }
+    }
+    return result;
 }
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
@@ -341,6 +375,9 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
         }
         if (!attempt.Complete) {
             continue;
+        }
+        if (result.Span == 0) {
+            result.Span = static_cast<double>(attempt.Reading.Message.size() * BitsPerFrame);
         }
         const TVerdict verdict = attempt.Clarity >= kMinClarity
                                      ? JudgeMessage(attempt.Reading)
