@@ -41,6 +41,8 @@ constexpr double kMinCoherence = 0.5;
 // recording then reads 1. A bit that fits neither reading costs about a tie.
 constexpr float kMaxAcrossCost = 30.0f;
 constexpr float kOddBitCost = 1.0f;
+// The least edge level (EdgeLevel) that moves the edges: about 1.5 dB of twist.
+constexpr float kMinEdgeLevel = 0.08f;
 
 struct TTry {
     double Offset;          // shift of the sampling points, in bits
@@ -50,6 +52,10 @@ struct TTry {
     // Levels measured on a first reading of the message (0: not used).
     double MarkLevel = 0;
     double SpaceLevel = 0;
+    // Where the decision crosses at a change of tone, over the slicer level
+    // (EdgeLevel).
+    float EdgeShift = 0;
+    float Crossing() const { return std::clamp(Threshold + EdgeShift, -0.9f, 0.9f); }
 };
 
 // Tried in order. Higher slicer levels suit a space tone weaker than the mark
@@ -93,6 +99,9 @@ struct TAttempt {
     // Sums of each tone's energy over the bits read as that tone.
     double MarkEnergy = 0;
     double SpaceEnergy = 0;
+    // And each tone's energy over the bits read as the other: the noise.
+    double SpaceAtMarks = 0;
+    double MarkAtSpaces = 0;
     int MarkBits = 0;
     int Bits = 0;
 };
@@ -186,6 +195,8 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
             marks += mark ? 1 : 0;
             (mark ? attempt.MarkEnergy : attempt.SpaceEnergy) +=
                 mark ? s.Mark[sample] : s.Space[sample];
+            (mark ? attempt.SpaceAtMarks : attempt.MarkAtSpaces) +=
+                mark ? s.Space[sample] : s.Mark[sample];
             tones.push_back({std::sqrt(s.MarkAt(at)), std::sqrt(s.SpaceAt(at)), mark,
                              std::fabs(d - t.Threshold), false, at});
             if (k >= 1 && k <= 8 && mark) {
@@ -205,7 +216,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
         // found near there (a pause of idle marks between bytes is allowed).
         const double predicted = edge + BitsPerFrame * bit;
         const double measured =
-            FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Threshold);
+            FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Crossing());
         if (measured >= 0) {
             edge = predicted + t.Gain * (measured - predicted);
         } else {
@@ -213,8 +224,8 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
                 attempt.NeedMore = predicted + (kMaxIdleBits + 1) * bit + 2;
                 return attempt;
             }
-            const double later =
-                FindCrossing(s, predicted + 0.5 * bit, predicted + kMaxIdleBits * bit, t.Threshold);
+            const double later = FindCrossing(s, predicted + 0.5 * bit,
+                                              predicted + kMaxIdleBits * bit, t.Crossing());
             edge = byte + 1 < expected && later >= 0 ? later : predicted;
             tones.back().IdleAfter = edge - predicted > 0.5 * bit;
         }
@@ -269,6 +280,33 @@ void AddRetries(const TAttempt& attempt, std::vector<TTry>& tries) {
     }
 }
 
+// Where the decision crosses halfway through a change of tone, from a
+// reading's tone energies: the window then holds half of each tone, so each
+// tone's energy is a quarter of its energy over a whole bit, and the noise's
+// in both (each tone's energy over the bits read as the other) adds in full.
+// 0 for tones of equal level; at a twist of 6 dB without noise, -0.6, where
+// the crossing at 0 comes about a sixth of a bit early. A start whose first
+// readings do not pass is read again with its edges found at this level.
+// (Measured over 200 messages per point: call waiting at 8000/s with the
+// space 6 dB up, at 6 dB SNR, 70 % to 87 % exact; the space 10 dB down at
+// 44100/s, at 4 dB, 84 % to 95 %; with the space 10 dB up, at -1 dB, 46 % to
+// 59 %; no point lost and no false message.)
+float EdgeLevel(const TAttempt& a) {
+    const int spaces = a.Bits - a.MarkBits;
+    if (a.MarkBits == 0 || spaces == 0) {
+        return 0;
+    }
+    const double noiseAtMarks = a.SpaceAtMarks / a.MarkBits;
+    const double noiseAtSpaces = a.MarkAtSpaces / spaces;
+    const double mark = a.MarkEnergy / a.MarkBits - noiseAtMarks;
+    const double space = a.SpaceEnergy / spaces - noiseAtSpaces;
+    if (mark <= 0 || space <= 0) {
+        return 0;
+    }
+    const double level = (mark - space) / (mark + space + 4 * (noiseAtMarks + noiseAtSpaces));
+    return static_cast<float>(std::clamp(level, -0.6, 0.6));
+}
+
 // What the readings of one start gave.
 struct TStartResult {
     double NeedMore = 0;  // a stream: the size it must reach before this start is read
@@ -278,12 +316,14 @@ struct TStartResult {
     // The first whole reading, refused but clean enough to report as failed.
     std::optional<TCorrMessage> Refused;
     double RefusedEnd = 0;
-    // How many bits the first reading that took in every byte spans (0: none did).
+    // How many bits the first reading that took in every byte spans (0: none
+    // did), and where its tones cross at a change (EdgeLevel).
     double Span = 0;
+    float EdgeLevel = 0;
 };
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
-                                double bit);
+                                double bit, float edgeShift = 0);
 
 // The longest bit the seizure's clock can give, over the nominal one.
 constexpr double kSlowestClock = 1 + SeizureMaxRateError;
@@ -328,11 +368,30 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
             dataBit = 0;
         }
     }
+    // Tones of unequal level: the edges found where they cross at a change
+    // of tone, at each clock.
+    struct TReading {
+        double Bit;
+        float EdgeShift;
+    };
+    std::vector<TReading> others;
+    const float shift = std::fabs(result.EdgeLevel) >= kMinEdgeLevel ? result.EdgeLevel : 0.0f;
+    if (shift != 0.0f) {
+        others.push_back({bit, shift});
+    }
     for (const double other : {memo.Unsure, dataBit}) {
-        if (other <= 0 || (result.Found && !result.Message.Uncertain)) {
-            continue;
+        if (other > 0) {
+            others.push_back({other, 0.0f});
+            if (shift != 0.0f) {
+                others.push_back({other, shift});
+            }
         }
-        TStartResult second = ReadStartWithClock(s, edge, standard, other);
+    }
+    for (const TReading& other : others) {
+        if (result.Found && !result.Message.Uncertain) {
+            break;
+        }
+        TStartResult second = ReadStartWithClock(s, edge, standard, other.Bit, other.EdgeShift);
         if (second.NeedMore > 0) {
             return second;
         }
@@ -345,8 +404,8 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
         } else if (second.Found && !second.Message.Uncertain &&
                    (second.Message.Message == result.Message.Message ||
                     second.Message.Message == result.Message.Alternative)) {
-            // An uncertain reading settled by a better clock: the clock read
-            // first left both readings open, this one only one of them.
+            // An uncertain reading settled by a better clock or better edges:
+            // the first readings left both messages open, this one only one.
             result = std::move(second);
         }
     }
@@ -354,7 +413,7 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
 }
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
-                                double bit) {
+                                double bit, float edgeShift) {
     TStartResult result;
     if (s.Open && edge + 2 * (BitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
         result.NeedMore = edge + 2 * (BitsPerFrame + 1) * bit + 2;
@@ -362,10 +421,11 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
     }
     std::vector<TTry> tries(kTries.begin(), kTries.end());
     for (std::size_t i = 0; i < tries.size(); ++i) {
-        const TTry& t = tries[i];
-        // A start found at the slicer level of this try.
+        TTry t = tries[i];
+        t.EdgeShift = edgeShift;
+        // A start found at the crossing level of this try.
         const double start =
-            t.Threshold == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Threshold);
+            t.Crossing() == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Crossing());
         const TAttempt attempt = DecodeFrom(s, start < 0 ? edge : start, bit, t, standard);
         if (attempt.NeedMore > 0) {
             return {attempt.NeedMore, false, {}, 0, {}, 0};  // read it again when that has arrived
@@ -378,6 +438,9 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
         }
         if (result.Span == 0) {
             result.Span = static_cast<double>(attempt.Reading.Message.size() * BitsPerFrame);
+        }
+        if (i == 0) {
+            result.EdgeLevel = EdgeLevel(attempt);
         }
         const TVerdict verdict = attempt.Clarity >= kMinClarity
                                      ? JudgeMessage(attempt.Reading)

@@ -68,6 +68,10 @@ std::vector<TPoint> Points() {
     // measure it (at the nominal clock, 33 of 40 each).
     add("alerts + call waiting, clock-1% 8000/s at 6 dB", 6.0, 36, callWaiting(8000, 0, 0.99));
     add("alerts + call waiting, clock+1% 8000/s at 6 dB", 6.0, 36, callWaiting(8000, 0, 1.01));
+    // Tones of unequal level: the edges are found where they cross at a change
+    // of tone (with the edges where the decision crosses 0, 32 and 26 of 40).
+    add("alerts + call waiting, twist+6dB 8000/s at 6 dB", 6.0, 31, callWaiting(8000, 6, 1));
+    add("twist-10dB at 4 dB", 4.0, 33, [](TPoint& p) { p.Signal.TwistDb = -10; });
     // A hardware generator through a sound card: the mark 4.5 dB above the
     // space, 2nd and 3rd harmonics, clipped, bit edges off the clock's grid by
     // up to an eighth of a bit, the clock 3 % fast, a telephone band.
