@@ -71,20 +71,30 @@ double PeriodogramPeak(const std::vector<double>& crossings, double nominal, dou
     const double wLow = nominal / (1 + kMaxRateError);
     const double wHigh = nominal / (1 - kMaxRateError);
     const double dw = (wHigh - wLow) / kSteps;
+    // Grid point by grid point over all crossings (the inner loop runs over
+    // independent crossings, which the compiler can vectorise).
+    const std::size_t n = crossings.size();
+    std::vector<double> zr(n), zi(n), rr(n), ri(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        zr[j] = std::cos(wLow * crossings[j]);
+        zi[j] = std::sin(wLow * crossings[j]);
+        rr[j] = std::cos(dw * crossings[j]);
+        ri[j] = std::sin(dw * crossings[j]);
+    }
     std::array<double, kSteps + 1> re{};
     std::array<double, kSteps + 1> im{};
-    for (double c : crossings) {
-        double zr = std::cos(wLow * c);
-        double zi = std::sin(wLow * c);
-        const double rr = std::cos(dw * c);
-        const double ri = std::sin(dw * c);
-        for (std::size_t k = 0; k <= kSteps; ++k) {
-            re[k] += zr;
-            im[k] += zi;
-            const double next = zr * rr - zi * ri;
-            zi = zr * ri + zi * rr;
-            zr = next;
+    for (std::size_t k = 0; k <= kSteps; ++k) {
+        double sumRe = 0;
+        double sumIm = 0;
+        for (std::size_t j = 0; j < n; ++j) {
+            sumRe += zr[j];
+            sumIm += zi[j];
+            const double next = zr[j] * rr[j] - zi[j] * ri[j];
+            zi[j] = zr[j] * ri[j] + zi[j] * rr[j];
+            zr[j] = next;
         }
+        re[k] = sumRe;
+        im[k] = sumIm;
     }
     std::array<double, kSteps + 1> values{};
     std::size_t bestK = 0;

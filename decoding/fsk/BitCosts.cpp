@@ -28,11 +28,6 @@ constexpr double kSpreadZ = 1.645;
 // with where the bit falls between samples and with rounding.
 constexpr double kMinSpread = 0.03;
 
-// log I0(x), the modified Bessel function, without overflow for large x.
-double LogBesselI0(double x) {
-    return x < 500 ? std::log(std::cyl_bessel_i(0.0, x)) : x - 0.5 * std::log(2 * M_PI * x);
-}
-
 // The value below which a share q of v lies (v is reordered).
 double Quantile(std::vector<double>& v, double q) {
     if (v.empty()) {
@@ -210,6 +205,29 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
             static_cast<float>(std::min(modelled, static_cast<double>(shape[costs.size()]))));
     }
     return costs;
+}
+
+// log I0(x) for x >= 0 by the polynomials of Abramowitz and Stegun (9.8.1,
+// 9.8.2), to a relative error under 2e-7: the exact Bessel function costs
+// twenty times as much, and eight of these are taken per bit.
+double LogBesselI0(double x) {
+    if (x < 3.75) {
+        const double t = (x / 3.75) * (x / 3.75);
+        return std::log(
+            1 + t * (3.5156229 +
+                     t * (3.0899424 +
+                          t * (1.2067492 + t * (0.2659732 + t * (0.0360768 + t * 0.0045813))))));
+    }
+    const double t = 3.75 / x;
+    const double p =
+        0.39894228 +
+        t * (0.01328592 +
+             t * (0.00225319 +
+                  t * (-0.00157565 +
+                       t * (0.00916281 +
+                            t * (-0.02057706 +
+                                 t * (0.02635537 + t * (-0.01647633 + t * 0.00392377)))))));
+    return x - 0.5 * std::log(x) + std::log(p);
 }
 
 }  // namespace ringlark

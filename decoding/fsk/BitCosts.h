@@ -37,4 +37,7 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
 std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones,
                               std::vector<bool>* odd = nullptr);
 
+// log I0(x), the modified Bessel function of order 0, for x >= 0.
+double LogBesselI0(double x);
+
 }  // namespace ringlark
