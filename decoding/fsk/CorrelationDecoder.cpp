@@ -41,6 +41,19 @@ constexpr double kMinCoherence = 0.5;
 // recording then reads 1. A bit that fits neither reading costs about a tie.
 constexpr float kMaxAcrossCost = 30.0f;
 constexpr float kOddBitCost = 1.0f;
+// An uncertain reading is read again with its sampling points this share of
+// a bit earlier and later. Each bit's correlation window then takes in other
+// working samples at one end, and the noise there tips the weakest bits; a
+// reading of the same start that then passes with no alternative near it, and
+// gives one of the two messages the first reading left open, settles it.
+// Both messages passed every rule, so the choice is only between them.
+// (Measured, plain 44100/s, 300 messages per point: uncertain at -2 dB 6.3 %
+// -> 1.0 %, exact 91 % -> 96 %; at -3 dB 66 % -> 74 %. No false message in
+// 8000 at -3 dB and 8000 at -4 dB, where 61 first readings were wrong. Also
+// settling a start that nothing passed gained 1 % and 5 % more there, but
+// cost a fifth more time over a noisy recording, where false starts are
+// refused all the time.)
+constexpr double kSettleOffset = 0.03;
 // The least edge level (EdgeLevel) that moves the edges: about 1.5 dB of twist.
 constexpr float kMinEdgeLevel = 0.08f;
 
@@ -323,7 +336,7 @@ struct TStartResult {
 };
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
-                                double bit, float edgeShift = 0);
+                                double bit, float edgeShift = 0, double offset = 0);
 
 // The longest bit the seizure's clock can give, over the nominal one.
 constexpr double kSlowestClock = 1 + SeizureMaxRateError;
@@ -373,6 +386,7 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
     struct TReading {
         double Bit;
         float EdgeShift;
+        double Offset = 0;
     };
     std::vector<TReading> others;
     const float shift = std::fabs(result.EdgeLevel) >= kMinEdgeLevel ? result.EdgeLevel : 0.0f;
@@ -387,11 +401,20 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
             }
         }
     }
+    // Last, an uncertain reading read with every sampling point a thirtieth
+    // of a bit earlier and later (kSettleOffset).
+    for (const double offset : {kSettleOffset, -kSettleOffset}) {
+        others.push_back({bit, shift, offset});
+    }
     for (const TReading& other : others) {
         if (result.Found && !result.Message.Uncertain) {
             break;
         }
-        TStartResult second = ReadStartWithClock(s, edge, standard, other.Bit, other.EdgeShift);
+        if (other.Offset != 0 && !result.Found) {
+            continue;  // only an uncertain reading is settled so
+        }
+        TStartResult second =
+            ReadStartWithClock(s, edge, standard, other.Bit, other.EdgeShift, other.Offset);
         if (second.NeedMore > 0) {
             return second;
         }
@@ -413,7 +436,7 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
 }
 
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
-                                double bit, float edgeShift) {
+                                double bit, float edgeShift, double offset) {
     TStartResult result;
     if (s.Open && edge + 2 * (BitsPerFrame + 1) * bit + 2 >= static_cast<double>(s.Size())) {
         result.NeedMore = edge + 2 * (BitsPerFrame + 1) * bit + 2;
@@ -423,6 +446,7 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
     for (std::size_t i = 0; i < tries.size(); ++i) {
         TTry t = tries[i];
         t.EdgeShift = edgeShift;
+        t.Offset += offset;
         // A start found at the crossing level of this try.
         const double start =
             t.Crossing() == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Crossing());

@@ -32,7 +32,7 @@ std::vector<TPoint> Points() {
     };
     // Read over three bits at a time: 33 and 23 of 40 (one bit at a time, 20
     // and 6).
-    add("plain 44100/s", -2.0, 30, [](TPoint&) {});
+    add("plain 44100/s", -2.0, 34, [](TPoint&) {});
     add("plain 8000/s", 4.0, 20, [](TPoint& p) { p.Signal.Rate = 8000; });
     // Two switched oscillators are read one bit at a time, as before.
     add("switched tones 44100/s", 20.0, 20, [](TPoint& p) { p.Signal.SwitchedTones = true; });
@@ -128,6 +128,36 @@ TEST(DecodeQuality, FloorOfExactDecodesAndNoFalseMessage) {
         EXPECT_GE(exact, point.Floor) << point.Name;
         EXPECT_EQ(falseMessages, 0) << point.Name;
     }
+}
+
+// Near the limit the weakest bits of many messages leave a second reading
+// within reach; a reading of the same start with its sampling points a little
+// earlier or later that passes alone and gives one of the two settles it.
+// Without that, 5 of these 60 come out uncertain and 50 exact (with it, 2
+// and 53).
+TEST(DecodeQuality, FewRightReadingsAreLeftUncertainNearTheLimit) {
+    int exact = 0;
+    int uncertain = 0;
+    for (int seed = 1; seed <= 60; ++seed) {
+        const Bytes sent = RandomMdmfMessage(static_cast<uint64_t>(5000 + seed));
+        TFskSignal signal;
+        signal.StartPhase = 0.43 * seed;
+        const auto noisy =
+            AddNoise(SynthesiseFsk(sent, signal), -2.5, 4410, static_cast<uint64_t>(seed) * 17 + 3);
+        TCorrelationDecoder decoder;
+        decoder.IncludeUncertain = true;
+        for (const auto& found : decoder.Decode(noisy, signal.Rate)) {
+            if (found.Uncertain) {
+                ++uncertain;
+            } else if (found.Message == sent) {
+                ++exact;
+            } else {
+                ADD_FAILURE() << "false message " << test::ToHex(found.Message);
+            }
+        }
+    }
+    EXPECT_LE(uncertain, 3);
+    EXPECT_GE(exact, 52);
 }
 
 }  // namespace
