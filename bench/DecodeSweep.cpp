@@ -10,8 +10,10 @@
 // counting the results that differ.
 // "integrity": method 3 alone over many random messages per condition (bit-rate
 // errors, twist, clipping through a telephone channel, hum, call waiting,
-// 8000/s, capture glitches), counting exact decodes, false messages (reported but not what was
-// sent) and uncertain ones (withheld) separately.
+// 8000/s, capture glitches: SweepConditions.h), counting exact decodes, false
+// messages (reported but not what was sent) and uncertain ones (withheld)
+// separately. FIRST_SEED=n starts at seed n; ONLY_SNR=x runs that point alone;
+// SHOW_UNCERTAIN lists the uncertain readings.
 //
 // White Gaussian noise from a deterministic generator: SNR is the mean power of
 // the FSK part over the noise power in the whole band; 100 ms of noise alone
@@ -20,11 +22,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "analyst/WaveformViewer.h"
+#include "bench/SweepConditions.h"
 #include "core/NullServices.h"
 #include "core/WavImage.h"
 #include "decoding/BlockAnalysis.h"
@@ -104,138 +106,6 @@ bool Exact(const Bytes& text, const Bytes& message) {
     return text.substr(0, message.size()) == message;
 }
 
-struct TIntegrityCondition {
-    const char* Name;
-    TFskSignal Signal;
-    float Clip = 0;       // clipping level relative to the amplitude, 0: none
-    bool Band = false;    // through a telephone channel
-    double HumDb = -99;   // hum level relative to the signal
-    bool Alerts = false;  // SAS, CAS and quiet before the data (call waiting)
-    bool Speech = false;  // a conversation up to the alert and right after the data
-    // Harmonic distortion: the 2nd and 3rd harmonics' share of the mark's amplitude.
-    double Second = 0;
-    double Third = 0;
-    // Capture glitches inside the message's bits: sound-card buffer slips
-    // (a stretch played again from up to a bit earlier) or dropped samples.
-    int Glitches = 0;
-    bool Drops = false;
-    bool V23 = false;  // V.23 tones, read by the V.23 decoder
-};
-
-std::vector<TIntegrityCondition> IntegrityConditions() {
-    std::vector<TIntegrityCondition> out;
-    const auto add = [&out](const char* name, auto&& change) {
-        TIntegrityCondition c{name, {}};
-        change(c);
-        out.push_back(c);
-    };
-    add("plain 44100/s", [](auto&) {});
-    add("plain 8000/s", [](auto& c) { c.Signal.Rate = 8000; });
-    add("baud+2% 44100/s", [](auto& c) { c.Signal.BaudFactor = 1.02; });
-    add("baud-2% 44100/s", [](auto& c) { c.Signal.BaudFactor = 0.98; });
-    add("baud+3% 44100/s", [](auto& c) { c.Signal.BaudFactor = 1.03; });
-    add("baud-3% 44100/s", [](auto& c) { c.Signal.BaudFactor = 0.97; });
-    add("twist+10dB 44100/s", [](auto& c) { c.Signal.TwistDb = 10; });
-    add("twist-10dB 44100/s", [](auto& c) { c.Signal.TwistDb = -10; });
-    add("clipped+band 8000/s", [](auto& c) {
-        c.Signal.Rate = 8000;
-        c.Clip = 0.3f;
-        c.Band = true;
-    });
-    add("hum60Hz+6dB 44100/s", [](auto& c) { c.HumDb = 6; });
-    add("callwaiting-6dB 44100/s", [](auto& c) {
-        c.Signal.SeizureBits = 0;
-        c.Signal.MarkBits = 80;
-        c.Signal.TwistDb = -6;
-    });
-    // The same data without the alert tones before it, for comparison.
-    add("cw-only twist+6dB 8000/s", [](auto& c) {
-        c.Signal.Rate = 8000;
-        c.Signal.SeizureBits = 0;
-        c.Signal.MarkBits = 84;
-        c.Signal.TwistDb = 6;
-    });
-    add("onhook twist+6dB 8000/s", [](auto& c) {
-        c.Signal.Rate = 8000;
-        c.Signal.TwistDb = 6;
-    });
-    // A call-waiting tone that interrupts a conversation.
-    add("speech+alerts+cw 44100/s", [](auto& c) {
-        c.Signal.SeizureBits = 0;
-        c.Signal.MarkBits = 84;
-        c.Alerts = true;
-        c.Speech = true;
-    });
-    // A hardware generator captured through a sound card: the mark 4.5 dB
-    // above the space, strong 2nd and 3rd harmonics (no 3rd at 8000/s, where
-    // the space's would fold onto the mark), clipped, bit edges off the clock
-    // by up to an eighth of a bit, the clock 3 % fast, a telephone band.
-    for (double rate : {48000.0, 44100.0, 8000.0}) {
-        static std::deque<std::string> names;
-        char name[80];
-        std::snprintf(name, sizeof name, "capture-like %.0f/s", rate);
-        names.emplace_back(name);
-        add(names.back().c_str(), [&](auto& c) {
-            c.Signal.Rate = rate;
-            c.Signal.TwistDb = -4.5;
-            c.Signal.BaudFactor = 1.03;
-            c.Signal.BitJitter = 0.12;
-            c.Second = 0.2;
-            c.Third = rate > 8000 ? 0.15 : 0.0;
-            c.Clip = 0.85f;
-            c.Band = true;
-        });
-    }
-    // FSK from two oscillators switched at each bit: the phase jumps where
-    // the tone changes.
-    add("switched-tones 44100/s", [](auto& c) { c.Signal.SwitchedTones = true; });
-    add("switched-tones 8000/s", [](auto& c) {
-        c.Signal.Rate = 8000;
-        c.Signal.SwitchedTones = true;
-    });
-    // Two glitches of 0.2 to 1 ms where the message's bits are.
-    add("slips 44100/s", [](auto& c) { c.Glitches = 2; });
-    add("slips 8000/s", [](auto& c) {
-        c.Signal.Rate = 8000;
-        c.Glitches = 2;
-    });
-    add("drops 44100/s", [](auto& c) {
-        c.Glitches = 2;
-        c.Drops = true;
-    });
-    add("slips v23 44100/s", [](auto& c) {
-        c.Glitches = 2;
-        c.V23 = true;
-        c.Signal.MarkHz = 1300;
-        c.Signal.SpaceHz = 2100;
-    });
-    // Call waiting as an exchange sends it: SAS, CAS, quiet, 70 ms of mark.
-    for (double rate : {44100.0, 8000.0}) {
-        for (double twist : {0.0, 6.0}) {
-            for (double clock : {1.0, 1.01, 0.99}) {
-                if (rate == 44100.0 && clock != 1.0) {
-                    continue;
-                }
-                static std::deque<std::string> names;  // their texts stay where they are
-                char name[80];
-                std::snprintf(name, sizeof name, "alerts+cw twist%+.0fdB clock%+.0f%% %.0f/s",
-                              twist, (clock - 1) * 100, rate);
-                names.emplace_back(name);
-                add(names.back().c_str(), [&](auto& c) {
-                    c.Signal.Rate = rate;
-                    c.Signal.SeizureBits = 0;
-                    c.Signal.MarkBits = 84;
-                    c.Signal.TwistDb = twist;
-                    c.Signal.ToneFactor = clock;
-                    c.Signal.BaudFactor = clock;
-                    c.Alerts = true;
-                });
-            }
-        }
-    }
-    return out;
-}
-
 void RunIntegrity(int seeds, const std::string& only) {
     const double snrs[] = {20, 10, 6, 4, 2, 0, -1, -2, -3, -4};
     std::printf("method 3, %d random MDMF messages per point (%d per condition)\n", seeds,
@@ -258,54 +128,8 @@ void RunIntegrity(int seeds, const std::string& only) {
             int exact = 0, wrong = 0, uncertain = 0, uncertainRight = 0;
             for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
                 const Bytes message = RandomMdmfMessage(static_cast<uint64_t>(seed));
-                TFskSignal signal = condition.Signal;
-                signal.StartPhase = 0.37 * seed;
-                signal.JitterSeed = static_cast<uint64_t>(seed);
-                std::vector<float> clean = SynthesiseFsk(message, signal);
-                if (condition.Second > 0 || condition.Third > 0) {
-                    AddHarmonics(clean, signal.Amplitude, condition.Second, condition.Third);
-                }
-                if (condition.Clip > 0) {
-                    ClipSamples(clean, condition.Clip * static_cast<float>(signal.Amplitude));
-                }
-                if (condition.Band) {
-                    clean = TelephoneBand(clean, signal.Rate);
-                }
-                const double power = MeanPower(clean);
-                if (condition.Alerts) {
-                    std::vector<float> alerts = CallWaitingAlerts(signal.Rate, signal.Amplitude);
-                    clean.insert(clean.begin(), alerts.begin(), alerts.end());
-                }
-                if (condition.Speech) {
-                    // speech at the data's power, a second before and after
-                    std::vector<float> before = SpeechLike(signal.Rate, seed, 1.0);
-                    std::vector<float> after = SpeechLike(signal.Rate, seed + 1000, 1.0);
-                    const double gain = std::sqrt(power / std::max(1e-12, MeanPower(before)));
-                    for (auto* part : {&before, &after}) {
-                        for (float& v : *part) {
-                            v = static_cast<float>(v * gain);
-                        }
-                    }
-                    clean.insert(clean.begin(), before.begin(), before.end());
-                    clean.insert(clean.end(), after.begin(), after.end());
-                }
-                std::vector<float> noisy = AddNoiseAtPower(
-                    clean, power, snr, static_cast<std::size_t>(signal.Rate / 10),
-                    static_cast<uint64_t>(seed) * 7919 + static_cast<uint64_t>(snr + 50));
-                if (condition.HumDb > -99) {
-                    AddHum(noisy, signal.Rate, 60.0, condition.HumDb);
-                }
-                if (condition.Glitches > 0) {
-                    const double bit = signal.Rate / (1200.0 * signal.BaudFactor);
-                    const double first =
-                        signal.Rate / 10 + (signal.SeizureBits + signal.MarkBits) * bit;
-                    const double last = first + static_cast<double>(message.size()) * 10 * bit;
-                    const auto glitches = RandomGlitches(
-                        static_cast<uint64_t>(seed) * 1000 + static_cast<uint64_t>(snr + 50),
-                        condition.Glitches, static_cast<std::size_t>(first),
-                        static_cast<std::size_t>(last), signal.Rate, bit, condition.Drops);
-                    ApplyGlitches(noisy, glitches);
-                }
+                const TFskSignal signal = SweepSignal(condition, seed);
+                const std::vector<float> noisy = ImpairedSignal(condition, message, snr, seed);
                 TCorrelationDecoder decoder = TCorrelationDecoder::For(
                     condition.V23 ? TCidStandard::EtsiV23 : TCidStandard::Bell202);
                 decoder.IncludeUncertain = true;
