@@ -30,7 +30,6 @@ constexpr double kMinSeizureEndCoherence = 0.5;
 // this many and their periodogram's peak holds this share of them.
 constexpr std::size_t kMinDataCrossings = 40;
 constexpr double kMinDataCoherence = 0.3;
-constexpr double kSlowestBit = 1 + SeizureMaxRateError;
 // The mark run ends where its level falls under a tenth of that just before
 // the edge (noise alone must not end it).
 constexpr double kMinRunEnergy = 0.1;
@@ -239,7 +238,7 @@ double DataBitLength(const TDiscriminator& s, double edge, double bits) {
     const double nominal = s.BitLength;
     const auto from = static_cast<std::size_t>(std::max(1.0, edge - 0.5 * nominal));
     const auto to = std::min(
-        s.Size(), static_cast<std::size_t>(std::max(0.0, edge + bits * nominal * kSlowestBit)));
+        s.Size(), static_cast<std::size_t>(std::max(0.0, edge + bits * nominal * SlowestClock)));
     std::vector<double> crossings;
     for (std::size_t i = from; i < to; ++i) {
         const float a = s.D(i - 1);

@@ -10,6 +10,8 @@ namespace ringlark {
 inline constexpr double SeizureSearchBits = 560;
 // How far from nominal the measured bit rate may be.
 inline constexpr double SeizureMaxRateError = 0.05;
+// The longest bit a measured clock can give, over the nominal one.
+inline constexpr double SlowestClock = 1 + SeizureMaxRateError;
 
 // The first downward crossing of the decision through the level in
 // [from, to), to a fraction of a sample; -1 when there is none.

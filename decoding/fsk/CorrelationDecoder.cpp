@@ -7,11 +7,9 @@
 
 #include "core/WavImage.h"
 #include "decoding/fsk/BitClock.h"
-#include "decoding/fsk/BitCosts.h"
-#include "decoding/fsk/BrokenBits.h"
 #include "decoding/fsk/FskFamily.h"
 #include "decoding/fsk/MessageJudge.h"
-#include "decoding/fsk/ThreeBitCosts.h"
+#include "decoding/fsk/MessageReading.h"
 #include "decoding/tones/ToneDiscriminator.h"
 #include "protocol/MessageFormat.h"
 #include "protocol/MessageRules.h"
@@ -28,19 +26,6 @@ constexpr double kMinClarity = 0.45;  // mean |decision| over a message's bits
 // speech seldom frame so many bytes cleanly.
 constexpr double kMinFailedClarity = 0.6;
 constexpr std::size_t kMinFailedBytes = 5;
-// How far after a stop bit the next start bit is looked for: Bellcore allows
-// up to 20 extra mark bits between characters; with a clock up to 5 % fast
-// and the edge found a little late, 24 bits.
-constexpr double kMaxIdleBits = 24;
-// The least coherence (ThreeBitCosts) at which a message is read over three
-// bits at a time: continuous-phase FSK measures 0.8 to 1 (below 0.7 only where
-// noise rules), two switched oscillators 0.05 to 0.45.
-constexpr double kMinCoherence = 0.5;
-// What a bit read over three bits may cost at most: e^-30 is as good as
-// certain, and the quality figure (the weakest bit over the mean) of a clean
-// recording then reads 1. A bit that fits neither reading costs about a tie.
-constexpr float kMaxAcrossCost = 30.0f;
-constexpr float kOddBitCost = 1.0f;
 // An uncertain reading is read again with its sampling points this share of
 // a bit earlier and later. Each bit's correlation window then takes in other
 // working samples at one end, and the noise there tips the weakest bits.
@@ -58,210 +43,6 @@ constexpr double kSettleOffset = 0.03;
 // The least edge level (EdgeLevel) that moves the edges: about 1.5 dB of twist.
 constexpr float kMinEdgeLevel = 0.08f;
 
-struct TTry {
-    double Offset;          // shift of the sampling points, in bits
-    float Threshold;        // slicer level
-    double Gain;            // how far each byte's edge follows the measured crossing
-    bool Balanced = false;  // read the tones relative to their own levels
-    // Levels measured on a first reading of the message (0: not used).
-    double MarkLevel = 0;
-    double SpaceLevel = 0;
-    // Where the decision crosses at a change of tone, over the slicer level
-    // (EdgeLevel).
-    float EdgeShift = 0;
-    float Crossing() const { return std::clamp(Threshold + EdgeShift, -0.9f, 0.9f); }
-};
-
-// Tried in order. Higher slicer levels suit a space tone weaker than the mark
-// (twist), lower ones the reverse. Every try is another reading of the same
-// signal; what makes trying them safe is the acceptance (MessageJudge), which
-// refuses a reading unless every structural rule holds and no nearby reading
-// passes too, and the agreement rule below: different accepted readings of one
-// start make it uncertain.
-constexpr std::array<TTry, 17> kTries = {{
-    {0.0, 0.0f, 0.5},
-    {0.0, 0.0f, 0.0},
-    {0.0, 0.0f, 1.0},
-    {0.12, 0.0f, 0.5},
-    {-0.12, 0.0f, 0.5},
-    {0.0, 0.15f, 0.5},
-    {0.0, -0.15f, 0.5},
-    {0.12, 0.0f, 0.0},
-    {-0.12, 0.0f, 0.0},
-    {0.0, 0.3f, 0.5},
-    {0.0, -0.3f, 0.5},
-    {0.0, 0.45f, 0.5},
-    {0.0, -0.45f, 0.5},
-    {0.0, 0.0f, 0.5, true},
-    {0.12, 0.0f, 0.5, true},
-    {-0.12, 0.0f, 0.5, true},
-    {0.0, 0.0f, 0.0, true},
-}};
-
-struct TAttempt {
-    TSoftMessage Reading;
-    // A stream whose samples end before the reading could: the size it needs.
-    double NeedMore = 0;
-    std::vector<Bytes> Frames;
-    double End = 0;
-    bool Complete = false;  // every byte the length byte asks for was read
-    double Clarity = 0;     // mean |decision - level| over all bits
-    // Mean decisions over the bits read as marks and as spaces: their midpoint
-    // is the slicer level that suits the tones' levels (a twist moves it).
-    double MarkMean = 0;
-    double SpaceMean = 0;
-    // Sums of each tone's energy over the bits read as that tone.
-    double MarkEnergy = 0;
-    double SpaceEnergy = 0;
-    // And each tone's energy over the bits read as the other: the noise.
-    double SpaceAtMarks = 0;
-    double MarkAtSpaces = 0;
-    int MarkBits = 0;
-    int Bits = 0;
-    // The phase jumped between two of its bits (a capture glitch, BrokenBits).
-    bool Broken = false;
-};
-
-// Continuous-phase FSK read over three bits at a time (ThreeBitCosts): where
-// the phase carries across the changes of tone, each data bit after the type
-// and the length is taken as that reading has it, and every data bit costs
-// what it says. Where it does not (two oscillators switched), the reading one
-// bit at a time stays (false: its costs are still to be found). (Measured over
-// the integrity sweep, 40 messages per point: at 44100/s the exact share at
-// -2 dB went from 42 % to 97 %, at 8000/s at 4 dB from 17 % to 65 %, with no
-// false message.)
-bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAttempt& attempt) {
-    TThreeBitCosts across = ThreeBitCosts(s, tones);
-    if (across.Costs.size() != attempt.Reading.Message.size() * 8 ||
-        across.Coherence < kMinCoherence) {
-        return false;
-    }
-    // Where the phase jumps between two bits the capture broke there (see
-    // BrokenBits), however clear those bits look.
-    for (std::size_t i = 0; i < tones.size(); ++i) {
-        tones[i].Broken = tones[i].Broken || across.PhaseBreak[i];
-    }
-    // A bit whose one-bit decision fits neither reading's shape (a blend of
-    // both tones, a click) is near a tie whatever the three bits say: the
-    // signal over it is not either tone.
-    std::vector<bool> odd;
-    ShapeCosts(tones, &odd);
-    // A bit that the three bits read the other way from its own two tones is
-    // worth what the three bits say less what its tones say against it: where
-    // the two disagree firmly, something the model does not know (hum, a
-    // distortion) is at work there, and one such bit and another must make a
-    // contender. (Without this, two bits read over firm one-bit evidence made
-    // a wrong name at -2 dB with 60 Hz hum 6 dB above the signal.)
-    const std::vector<float> single = DataBitCosts(tones, s.Leakage);
-    Bytes& message = attempt.Reading.Message;
-    for (std::size_t i = 0; i < across.Costs.size(); ++i) {
-        float& cost = across.Costs[i];
-        if (cost < 0 && i >= 16) {
-            message[i / 8] = static_cast<char>(message[i / 8] ^ (1 << (i % 8)));
-            char& shown = attempt.Frames[i / 8][1 + i % 8];
-            shown = shown == '1' ? '0' : '1';
-            cost = std::max(0.0f, -cost - std::max(0.0f, single[i]));
-        }
-        cost = std::min(cost, odd[i] ? kOddBitCost : kMaxAcrossCost);
-    }
-    attempt.Reading.DataCosts = std::move(across.Costs);
-    CapBrokenBitCosts(tones, attempt.Reading.DataCosts);
-    return true;
-}
-
-TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
-                    TCidStandard standard) {
-    TAttempt attempt;
-    attempt.Reading.Standard = standard;
-    Bytes& message = attempt.Reading.Message;
-    std::vector<TBitTones> tones;  // every bit read, in order
-    double edge = firstEdge;
-    std::size_t expected = 3;  // type and length first; then the length tells
-    bool framing = true;
-    double clarity = 0;
-    int bits = 0;
-    double markSum = 0;
-    double spaceSum = 0;
-    int marks = 0;
-    const auto size = static_cast<double>(s.Size());
-    for (std::size_t byte = 0; byte < expected; ++byte) {
-        // A stream waits until the byte and the search for the next edge lie
-        // inside what has arrived.
-        if (s.Open && edge + (BitsPerFrame + 1) * bit + 2 >= size) {
-            attempt.NeedMore = edge + (BitsPerFrame + 1) * bit + 2;
-            return attempt;
-        }
-        // The stop bit must begin inside the recording; a recording that ends
-        // with it is read with the last decision held.
-        if (edge < 0 || edge + (BitsPerFrame - 1) * bit >= static_cast<double>(s.Size())) {
-            return attempt;  // the recording ends inside the message
-        }
-        Bytes frame;
-        unsigned value = 0;
-        for (int k = 0; k < BitsPerFrame; ++k) {
-            const double at = edge + (k + 0.5 + t.Offset) * bit;
-            const float d = t.MarkLevel > 0 ? s.AtWithLevels(at, t.MarkLevel, t.SpaceLevel)
-                                            : s.At(at, t.Balanced);
-            const auto sample = std::min(static_cast<std::size_t>(std::max(0.0, at)), s.Size() - 1);
-            const bool mark = d > t.Threshold;
-            frame += mark ? '1' : '0';
-            clarity += std::fabs(d - t.Threshold);
-            ++bits;
-            (mark ? markSum : spaceSum) += d;
-            marks += mark ? 1 : 0;
-            (mark ? attempt.MarkEnergy : attempt.SpaceEnergy) +=
-                mark ? s.Mark[sample] : s.Space[sample];
-            (mark ? attempt.SpaceAtMarks : attempt.MarkAtSpaces) +=
-                mark ? s.Space[sample] : s.Mark[sample];
-            tones.push_back({std::sqrt(s.MarkAt(at)), std::sqrt(s.SpaceAt(at)), mark,
-                             std::fabs(d - t.Threshold), false, at});
-            if (k >= 1 && k <= 8 && mark) {
-                value |= 1u << (k - 1);
-            }
-        }
-        framing = framing && frame[0] == '0' && frame[9] == '1';
-        message += static_cast<char>(value);
-        attempt.Frames.push_back(frame);
-        if (byte == 0 && !IsKnownMessageTypeOf(static_cast<uint8_t>(value), standard)) {
-            return attempt;
-        }
-        if (byte == 1) {
-            expected = value + 3u;
-        }
-        // The next start bit: predicted ten bits on, pulled towards the crossing
-        // found near there (a pause of idle marks between bytes is allowed).
-        const double predicted = edge + BitsPerFrame * bit;
-        const double measured =
-            FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Crossing());
-        if (measured >= 0) {
-            edge = predicted + t.Gain * (measured - predicted);
-        } else {
-            if (s.Open && predicted + (kMaxIdleBits + 1) * bit + 2 >= size) {
-                attempt.NeedMore = predicted + (kMaxIdleBits + 1) * bit + 2;
-                return attempt;
-            }
-            const double later = FindCrossing(s, predicted + 0.5 * bit,
-                                              predicted + kMaxIdleBits * bit, t.Crossing());
-            edge = byte + 1 < expected && later >= 0 ? later : predicted;
-            tones.back().IdleAfter = edge - predicted > 0.5 * bit;
-        }
-    }
-    attempt.Complete = true;
-    attempt.Reading.FramingHolds = framing;
-    if (!ReadAcrossBits(s, tones, attempt)) {
-        attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);
-    }
-    attempt.Broken =
-        std::any_of(tones.begin(), tones.end(), [](const TBitTones& t) { return t.Broken; });
-    attempt.End = edge;
-    attempt.MarkBits = marks;
-    attempt.Bits = bits;
-    attempt.Clarity = clarity / bits;
-    attempt.MarkMean = marks > 0 ? markSum / marks : 1.0;
-    attempt.SpaceMean = bits > marks ? spaceSum / (bits - marks) : -1.0;
-    return attempt;
-}
-
 // Mean decision over the bits before an edge: a message follows a run of marks.
 // Every decision is at most 1, so the sum is given up as soon as the bits left
 // could no longer lift it to the level (in noise, after about ten of them).
@@ -274,55 +55,6 @@ bool MarkBefore(const TDiscriminator& s, double edge) {
         }
     }
     return sum / kLeadBits >= kMinLeadMark;
-}
-
-// After a whole reading that did not pass: readings at the slicer level its
-// own decisions suggest (tones of unequal level), and with each tone weighted
-// by the level it had in that reading.
-void AddRetries(const TAttempt& attempt, std::vector<TTry>& tries) {
-    const auto level = static_cast<float>((attempt.MarkMean + attempt.SpaceMean) / 2);
-    for (double offset : {0.0, 0.12, -0.12}) {
-        for (double gain : {0.5, 0.0}) {
-            tries.push_back({offset, level, gain});
-        }
-    }
-    tries.push_back({0.0, level + 0.15f, 0.5});
-    tries.push_back({0.0, level - 0.15f, 0.5});
-    const int spaceBits = attempt.Bits - attempt.MarkBits;
-    if (attempt.MarkBits > 0 && spaceBits > 0) {
-        const double markLevel = attempt.MarkEnergy / attempt.MarkBits;
-        const double spaceLevel = attempt.SpaceEnergy / spaceBits;
-        for (double offset : {0.0, 0.12, -0.12}) {
-            tries.push_back({offset, 0.0f, 0.5, false, markLevel, spaceLevel});
-        }
-    }
-}
-
-// Where the decision crosses halfway through a change of tone, from a
-// reading's tone energies: the window then holds half of each tone, so each
-// tone's energy is a quarter of its energy over a whole bit, and the noise's
-// in both (each tone's energy over the bits read as the other) adds in full.
-// 0 for tones of equal level; at a twist of 6 dB without noise, -0.6, where
-// the crossing at 0 comes about a sixth of a bit early. A start whose first
-// readings do not pass is read again with its edges found at this level.
-// (Measured over 200 messages per point: call waiting at 8000/s with the
-// space 6 dB up, at 6 dB SNR, 70 % to 87 % exact; the space 10 dB down at
-// 44100/s, at 4 dB, 84 % to 95 %; with the space 10 dB up, at -1 dB, 46 % to
-// 59 %; no point lost and no false message.)
-float EdgeLevel(const TAttempt& a) {
-    const int spaces = a.Bits - a.MarkBits;
-    if (a.MarkBits == 0 || spaces == 0) {
-        return 0;
-    }
-    const double noiseAtMarks = a.SpaceAtMarks / a.MarkBits;
-    const double noiseAtSpaces = a.MarkAtSpaces / spaces;
-    const double mark = a.MarkEnergy / a.MarkBits - noiseAtMarks;
-    const double space = a.SpaceEnergy / spaces - noiseAtSpaces;
-    if (mark <= 0 || space <= 0) {
-        return 0;
-    }
-    const double level = (mark - space) / (mark + space + 4 * (noiseAtMarks + noiseAtSpaces));
-    return static_cast<float>(std::clamp(level, -0.6, 0.6));
 }
 
 // What the readings of one start gave.
@@ -344,8 +76,6 @@ struct TStartResult {
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
                                 double bit, float edgeShift = 0, double offset = 0);
 
-// The longest bit the seizure's clock can give, over the nominal one.
-constexpr double kSlowestClock = 1 + SeizureMaxRateError;
 // A clock measured from a message's data is tried when it is at least this
 // far from nominal.
 constexpr double kMinClockChange = 0.002;
@@ -358,7 +88,7 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
     // A stream that has not yet brought the first two bytes at the slowest
     // clock the seizure may show is read later: the clock is not measured in
     // vain on every run while the message arrives.
-    if (const double need = edge + 2 * (BitsPerFrame + 1) * s.BitLength * kSlowestClock + 2;
+    if (const double need = edge + 2 * (BitsPerFrame + 1) * s.BitLength * SlowestClock + 2;
         s.Open && need >= static_cast<double>(s.Size())) {
         return {need, false, {}, 0, {}, 0};
     }
@@ -378,7 +108,7 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
     // show (call waiting sends only a short mark run before its data).
     double dataBit = 0;
     if (bit == s.BitLength && result.Span > 0) {
-        if (const double need = edge + (result.Span + 1) * bit * kSlowestClock + 2;
+        if (const double need = edge + (result.Span + 1) * bit * SlowestClock + 2;
             s.Open && need >= static_cast<double>(s.Size())) {
             return {need, false, {}, 0, {}, 0};
         }
