@@ -234,7 +234,11 @@ double SeizureBitLength(const TDiscriminator& s, double edge, double* unsure) {
 // each byte a tenth of a bit off their centres, which costs about 2 dB at
 // 8000/s. The nominal length when there are too few changes or they do not
 // line up.
-double DataBitLength(const TDiscriminator& s, double edge, double bits) {
+namespace {
+
+// The crossings of the decision through 0, either way, over `bits` bits from
+// `edge`, as times from it.
+std::vector<double> DataCrossings(const TDiscriminator& s, double edge, double bits) {
     const double nominal = s.BitLength;
     const auto from = static_cast<std::size_t>(std::max(1.0, edge - 0.5 * nominal));
     const auto to = std::min(
@@ -248,12 +252,38 @@ double DataBitLength(const TDiscriminator& s, double edge, double bits) {
                                 edge);
         }
     }
+    return crossings;
+}
+
+}  // namespace
+
+double DataBitLength(const TDiscriminator& s, double edge, double bits) {
+    const double nominal = s.BitLength;
+    const std::vector<double> crossings = DataCrossings(s, edge, bits);
     if (crossings.size() < kMinDataCrossings) {
         return nominal;
     }
     const double w = PeriodogramPeak(crossings, 2 * M_PI / nominal,
                                      kMinDataCoherence * static_cast<double>(crossings.size()));
     return w > 0 ? 2 * M_PI / w : nominal;
+}
+
+// The phase at which the crossings line up at that period: one crossing
+// moved by noise, or by whatever phase a jump of two switched oscillators
+// happens to leave, moves it by a small share of that.
+TBitGrid DataBitGrid(const TDiscriminator& s, double edge, double bits, double bit) {
+    const std::vector<double> crossings = DataCrossings(s, edge, bits);
+    if (crossings.size() < kMinDataCrossings || bit <= 0) {
+        return {};
+    }
+    const double w = 2 * M_PI / bit;
+    double re = 0;
+    double im = 0;
+    for (double c : crossings) {
+        re += std::cos(w * c);
+        im += std::sin(w * c);
+    }
+    return {bit, edge + std::atan2(im, re) / w};
 }
 
 }  // namespace ringlark

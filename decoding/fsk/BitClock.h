@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // The correlation decoder's timing: where the decision crosses a level, and
 // the bit length a channel seizure shows.
 #include "decoding/tones/ToneDiscriminator.h"
@@ -28,5 +30,19 @@ double SeizureBitLength(const TDiscriminator& s, double edge, double* unsure = n
 // from the first start bit at `edge` show; the nominal one when they do not
 // line up.
 double DataBitLength(const TDiscriminator& s, double edge, double bits);
+
+// The grid of the transmitter's bit clock over the `bits` bits of a message
+// from `edge`, at the bit length `bit`: where on the discriminator the
+// changes of tone cross at that period, so that every change lies a whole
+// number of bits from Origin. Bit is 0 where there are too few changes.
+struct TBitGrid {
+    double Bit = 0;
+    double Origin = 0;
+    // The grid point nearest `at`.
+    double Snap(double at) const {
+        return Bit > 0 ? Origin + std::round((at - Origin) / Bit) * Bit : at;
+    }
+};
+TBitGrid DataBitGrid(const TDiscriminator& s, double edge, double bits, double bit);
 
 }  // namespace ringlark

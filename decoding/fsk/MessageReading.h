@@ -8,6 +8,7 @@
 #include <array>
 #include <vector>
 
+#include "decoding/fsk/BitClock.h"
 #include "decoding/fsk/BitCosts.h"
 #include "decoding/fsk/MessageJudge.h"
 #include "decoding/tones/ToneDiscriminator.h"
@@ -26,6 +27,9 @@ struct TTry {
     // Where the decision crosses at a change of tone, over the slicer level
     // (EdgeLevel).
     float EdgeShift = 0;
+    // Each byte's edge moved to where its ten decisions are clearest
+    // (AlignedEdge), within three eighths of a bit of the crossing found.
+    bool Aligned = false;
     float Crossing() const { return std::clamp(Threshold + EdgeShift, -0.9f, 0.9f); }
 };
 
@@ -35,7 +39,7 @@ struct TTry {
 // refuses a reading unless every structural rule holds and no nearby reading
 // passes too, and the correlation decoder's agreement rule: different
 // accepted readings of one start make it uncertain.
-constexpr std::array<TTry, 17> kTries = {{
+constexpr std::array<TTry, 18> kTries = {{
     {0.0, 0.0f, 0.5},
     {0.0, 0.0f, 0.0},
     {0.0, 0.0f, 1.0},
@@ -53,6 +57,7 @@ constexpr std::array<TTry, 17> kTries = {{
     {0.12, 0.0f, 0.5, true},
     {-0.12, 0.0f, 0.5, true},
     {0.0, 0.0f, 0.0, true},
+    {0.0, 0.0f, 1.0, false, 0, 0, 0, true},
 }};
 
 struct TAttempt {
@@ -80,9 +85,10 @@ struct TAttempt {
 };
 
 // Reads the message whose first start bit's edge is at `firstEdge`, with
-// the bit length `bit` (working samples) and the try `t`.
+// the bit length `bit` (working samples) and the try `t`; with each byte's
+// edge put on `grid` when it is given (its Bit, equal to `bit`, is not 0).
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
-                    TCidStandard standard);
+                    TCidStandard standard, const TBitGrid& grid = {});
 
 // After a whole reading that did not pass: readings at the slicer level its
 // own decisions suggest (tones of unequal level), and with each tone weighted

@@ -10,6 +10,7 @@
 #include "decoding/fsk/BitCosts.h"
 #include "decoding/fsk/BrokenBits.h"
 #include "decoding/fsk/CorrelationDecoder.h"
+#include "decoding/fsk/MessageJudge.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -139,21 +140,28 @@ TEST(BrokenBits, BrokenBitsAndTheRestOfTheirMessageCostLittle) {
     const std::vector<float> clean = DataBitCosts(tones, 0.2);
     ASSERT_EQ(clean.size(), 32u);
     EXPECT_GT(*std::min_element(clean.begin(), clean.end()), CostNearBreak);
-    tones[13].Broken = true;  // byte 1, bit 2: cost 10
+    std::vector<float> unbroken = clean;
+    CapBrokenBitCosts(tones, unbroken);
+    EXPECT_EQ(unbroken, clean);
+    // One break: its bit costs next to nothing, every other bit at most
+    // CostNearBreak, so that it and one more bit make a contender.
+    tones[13].Broken = true;  // byte 1, bit 2
     std::vector<float> once = clean;
     CapBrokenBitCosts(tones, once);
     for (std::size_t c = 0; c < once.size(); ++c) {
         if (c == 10) {
             EXPECT_LE(once[c], BrokenBitCost);
         } else {
-            EXPECT_EQ(once[c], clean[c]) << c;
+            EXPECT_EQ(once[c], static_cast<float>(CostNearBreak)) << c;
         }
     }
-    tones[35].Broken = true;  // byte 3, bit 4: cost 28
+    EXPECT_LT(BrokenBitCost + CostNearBreak, JudgeMaxAlternativeCost);
+    tones[35].Broken = true;  // byte 3, bit 4
     std::vector<float> twice = clean;
     CapBrokenBitCosts(tones, twice);
     for (std::size_t c = 0; c < twice.size(); ++c) {
-        EXPECT_LE(twice[c], c == 10 || c == 28 ? BrokenBitCost : CostNearBreak) << c;
+        EXPECT_EQ(twice[c], static_cast<float>(c == 10 || c == 28 ? BrokenBitCost : CostNearBreak))
+            << c;
     }
 }
 
