@@ -75,33 +75,6 @@ bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAtt
     return true;
 }
 
-// Where a byte's ten decisions are clearest, among edges an eighth of a bit
-// apart around `edge`. The crossing at a start bit places the edge well
-// where the phase carries across the change of tone. Where it does not (two
-// oscillators switched), what leaks from the part of a window in one tone
-// into the other tone's correlation adds to or takes from that tone at the
-// phase the jump happens to leave, and moves the crossing by up to a third
-// of a bit; the decisions over the whole byte, each clearest where its
-// window holds one tone alone, are not moved so.
-double AlignedEdge(const TDiscriminator& s, double edge, double bit, const TTry& t) {
-    constexpr int kSteps = 3;  // each way, in eighths of a bit
-    double best = edge;
-    double bestClarity = -1;
-    for (int j = -kSteps; j <= kSteps; ++j) {
-        const double candidate = edge + j * bit / 8;
-        double clarity = 0;
-        for (int k = 0; k < BitsPerFrame; ++k) {
-            clarity +=
-                std::fabs(s.At(candidate + (k + 0.5 + t.Offset) * bit, t.Balanced) - t.Threshold);
-        }
-        if (clarity > bestClarity) {
-            bestClarity = clarity;
-            best = candidate;
-        }
-    }
-    return best;
-}
-
 }  // namespace
 
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
@@ -132,9 +105,6 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
             return attempt;  // the recording ends inside the message
         }
         edge = grid.Snap(edge);
-        if (t.Aligned) {
-            edge = AlignedEdge(s, edge, bit, t);
-        }
         Bytes frame;
         unsigned value = 0;
         for (int k = 0; k < BitsPerFrame; ++k) {
@@ -174,9 +144,9 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
             FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Crossing());
         if (measured >= 0) {
             edge = predicted + t.Gain * (measured - predicted);
-        } else if (t.Aligned &&
+        } else if (grid.Bit > 0 &&
                    s.At(predicted + (0.5 + t.Offset) * bit, t.Balanced) < t.Threshold) {
-            edge = predicted;  // a start bit where it was due, its crossing moved too far
+            edge = predicted;  // a start bit on the grid where it was due
         } else {
             if (s.Open && predicted + (kMaxIdleBits + 1) * bit + 2 >= size) {
                 attempt.NeedMore = predicted + (kMaxIdleBits + 1) * bit + 2;

@@ -27,9 +27,6 @@ struct TTry {
     // Where the decision crosses at a change of tone, over the slicer level
     // (EdgeLevel).
     float EdgeShift = 0;
-    // Each byte's edge moved to where its ten decisions are clearest
-    // (AlignedEdge), within three eighths of a bit of the crossing found.
-    bool Aligned = false;
     float Crossing() const { return std::clamp(Threshold + EdgeShift, -0.9f, 0.9f); }
 };
 
@@ -39,7 +36,7 @@ struct TTry {
 // refuses a reading unless every structural rule holds and no nearby reading
 // passes too, and the correlation decoder's agreement rule: different
 // accepted readings of one start make it uncertain.
-constexpr std::array<TTry, 18> kTries = {{
+constexpr std::array<TTry, 17> kTries = {{
     {0.0, 0.0f, 0.5},
     {0.0, 0.0f, 0.0},
     {0.0, 0.0f, 1.0},
@@ -57,7 +54,6 @@ constexpr std::array<TTry, 18> kTries = {{
     {0.12, 0.0f, 0.5, true},
     {-0.12, 0.0f, 0.5, true},
     {0.0, 0.0f, 0.0, true},
-    {0.0, 0.0f, 1.0, false, 0, 0, 0, true},
 }};
 
 struct TAttempt {
