@@ -32,12 +32,12 @@ std::vector<TPoint> Points() {
     };
     // Read over three bits at a time: 33 and 23 of 40 (one bit at a time, 20
     // and 6); what does not pass read again with every byte on the grid of the
-    // message's clock: 37 and 34, and 30 at -3 dB.
+    // message's clock: 37 and 33, and 30 at -3 dB.
     add("plain 44100/s", -2.0, 35, [](TPoint&) {});
     add("plain 8000/s", 4.0, 31, [](TPoint& p) { p.Signal.Rate = 8000; });
     add("plain 44100/s at -3 dB", -3.0, 28, [](TPoint&) {});
     // Two switched oscillators are read one bit at a time; their crossings
-    // are moved by the phase each jump leaves, the grid is not: 39 and 16 of
+    // are moved by the phase each jump leaves, the grid is not: 38 and 15 of
     // 40 (27 and 8 with the edges where each byte's start bit crosses).
     add("switched tones 44100/s", 20.0, 36, [](TPoint& p) { p.Signal.SwitchedTones = true; });
     add("switched tones 8000/s", 10.0, 14, [](TPoint& p) {
