@@ -38,7 +38,8 @@ std::vector<TPoint> Points() {
     add("plain 44100/s at -3 dB", -3.0, 28, [](TPoint&) {});
     // Two switched oscillators are read one bit at a time; their crossings
     // are moved by the phase each jump leaves, the grid is not: 38 and 15 of
-    // 40 (27 and 8 with the edges where each byte's start bit crosses).
+    // 40 (with the edges where each byte's start bit crosses, the sweep read
+    // 69 % and 19 % of such messages).
     add("switched tones 44100/s", 20.0, 36, [](TPoint& p) { p.Signal.SwitchedTones = true; });
     add("switched tones 8000/s", 10.0, 14, [](TPoint& p) {
         p.Signal.SwitchedTones = true;
