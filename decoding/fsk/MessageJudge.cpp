@@ -151,9 +151,13 @@ TVerdict JudgeMessage(const TSoftMessage& reading) {
     search.Find(JudgeSearchCost, verdict.Alternative, verdict.AlternativeCost);
     // Every pair of bits that could make a contender, however many weak bits
     // the message has: a noisy message may have more than JudgeWeakBits bits
-    // cheaper than the second bit of a pair that passes.
+    // cheaper than the second bit of a pair that passes. A reading whose own
+    // content is unlikely a priori (an unknown parameter code, say) has
+    // contenders among dearer bits too: one that mends its content costs
+    // its bits less that prior.
+    const double readingPrior = MessagePriorCost(reading.Message, reading.Standard);
     TAlternativeSearch pairs(reading.Message,
-                             WeakBits(costs, JudgeMaxAlternativeCost, costs.size()),
+                             WeakBits(costs, JudgeMaxAlternativeCost + readingPrior, costs.size()),
                              reading.Standard, 2);
     Bytes pair;
     double pairCost = 0;

@@ -215,6 +215,36 @@ TEST(MessageJudge, AnAlternativeWithAnUnknownCodeAndAHighByteDoesNotWithholdTheR
     EXPECT_LT(doubt.AlternativeCost, 0.0);
 }
 
+// A reading whose own content is unlikely (an unknown code holding a high
+// byte) has contenders among dearer bits: the one that mends it costs its
+// bits less that prior. Behind twenty cheaper bits, the pair's dearer bit is
+// not among the weakest the judge combines, and is still looked at.
+TEST(MessageJudge, AnUnlikelyReadingIsWithheldForADearerPairThatMendsIt) {
+    const Bytes typical =
+        FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x02\x0A", 2) + "8905551212");
+    Bytes unusual = typical;
+    unusual[12] = static_cast<char>(0x82);
+    unusual[15] = static_cast<char>(0xB9);
+    ASSERT_TRUE(CheckMessage(unusual).Passed);
+    const double prior = MessagePriorCost(unusual);
+    ASSERT_GE(prior, 9.0);
+    TSoftMessage reading{unusual, std::vector<float>(unusual.size() * 8, 40.0f), true};
+    int decoys = 0;
+    for (std::size_t i = 0; i < unusual.size() * 8 && decoys < 20; ++i) {
+        if (i % 8 <= 5 && ((static_cast<uint8_t>(unusual[i / 8]) >> (i % 8)) & 1) == 0 &&
+            i / 8 != 12 && i / 8 != 15) {
+            reading.DataCosts[i] = 1.0f + 0.05f * static_cast<float>(decoys++);
+        }
+    }
+    ASSERT_EQ(decoys, 20);
+    reading.DataCosts[12 * 8 + 7] = 1.5f;
+    reading.DataCosts[15 * 8 + 7] = 12.0f;  // dearer than any alternative alone may cost
+    const TVerdict verdict = JudgeMessage(reading);
+    EXPECT_EQ(verdict.Judgement, TJudgement::Uncertain);
+    EXPECT_EQ(verdict.Alternative, typical);
+    EXPECT_NEAR(verdict.AlternativeCost, 13.5 - prior, 1e-6);
+}
+
 TEST(MessageRules, PriorCostsCountWhatRealMessagesHardlyHold) {
     const Bytes call =
         FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x07\x08", 2) + "JOHN DOE");
