@@ -95,6 +95,16 @@ std::vector<TPoint> Points() {
     };
     add("capture-like 44100/s", 4.0, 36, capture(44100));
     add("capture-like 8000/s", 9.0, 38, capture(8000));
+    // Its edges a quarter of a bit off the grid and the clock 4 % fast: the
+    // changes of tone stray so far that a glitch check with a fixed allowance
+    // for them withheld some (32 of 40 exact; 62 % of 100 in the sweep's
+    // conditions, against 89 %); the allowance is measured on each message:
+    // 35.
+    add("capture-like, edges a quarter bit off, 8000/s", 20.0, 34, [&](TPoint& p) {
+        capture(8000)(p);
+        p.Signal.BitJitter = 0.25;
+        p.Signal.BaudFactor = 1.04;
+    });
     add("plain 44100/s far below the limit", -6.0, 0, [](TPoint&) {});
     return points;
 }
