@@ -72,6 +72,17 @@ std::vector<TIntegrityCondition> IntegrityConditions() {
             c.Band = true;
         });
     }
+    // The same through a generator whose edges stray further from its clock
+    // (a quarter of a bit) and whose clock is 4 % fast.
+    add("capture-like jitter 1/4 bit 8000/s", [](auto& c) {
+        c.Signal.Rate = 8000;
+        c.Signal.TwistDb = -4.5;
+        c.Signal.BaudFactor = 1.04;
+        c.Signal.BitJitter = 0.25;
+        c.Second = 0.2;
+        c.Clip = 0.85f;
+        c.Band = true;
+    });
     // FSK from two oscillators switched at each bit: the phase jumps where
     // the tone changes.
     add("switched-tones 44100/s", [](auto& c) { c.Signal.SwitchedTones = true; });
