@@ -80,7 +80,7 @@ TBitCorrelation Correlate(const TDiscriminator& s, double at) {
 template <typename TTurn, typename TJoined>
 void MarkPhaseBreaks(const std::vector<TBitCorrelation>& c, double noise,
                      const std::vector<TBitTones>& tones, TTurn turn, TJoined joined,
-                     double toneGap, std::vector<bool>& marked) {
+                     double toneGap, std::vector<bool>& marked, double& stray) {
     constexpr double kBreakSpreads = 5.0;
     constexpr double kMinBreakAngle = 0.9;        // radians
     constexpr double kMinChangeBreakAngle = 1.2;  // radians
@@ -165,7 +165,8 @@ void MarkPhaseBreaks(const std::vector<TBitCorrelation>& c, double noise,
     if (!excess.empty()) {
         const auto middle = excess.begin() + static_cast<std::ptrdiff_t>(excess.size() / 2);
         std::nth_element(excess.begin(), middle, excess.end());
-        placing = std::max(placing, std::sqrt(*middle / 0.455));
+        stray = std::sqrt(*middle / 0.455);
+        placing = std::max(placing, stray);
     }
     for (std::size_t i = 0; i + 1 < n; ++i) {
         if (allowed[i] <= 0) {
@@ -301,7 +302,8 @@ TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTone
             decided[k].ReadAsMark = decided[k].ReadAsMark != (costs[d++] < 0);
         }
     }
-    MarkPhaseBreaks(c, noise, decided, turn, joined, s.SpaceStep - s.MarkStep, result.PhaseBreak);
+    MarkPhaseBreaks(c, noise, decided, turn, joined, s.SpaceStep - s.MarkStep, result.PhaseBreak,
+                    result.EdgeStray);
     return result;
 }
 

@@ -33,6 +33,10 @@ struct TThreeBitCosts {
     // by more than the noise and the message's own drift allow (a sound
     // card's buffer slip or lost samples do that).
     std::vector<bool> PhaseBreak;
+    // How far the changes of tone stray from where the bit clock puts them,
+    // as the phase it moves them by (radians): the median over the message's
+    // changes of what they show beyond the noise (MarkPhaseBreaks).
+    double EdgeStray = 0;
 };
 TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones);
 
