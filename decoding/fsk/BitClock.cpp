@@ -119,6 +119,25 @@ double PeriodogramPeak(const std::vector<double>& crossings, double nominal, dou
     return w;
 }
 
+// The crossings of the decision through 0, either way, over `bits` bits from
+// `edge`, as times from it.
+std::vector<double> DataCrossings(const TDiscriminator& s, double edge, double bits) {
+    const double nominal = s.BitLength;
+    const auto from = static_cast<std::size_t>(std::max(1.0, edge - 0.5 * nominal));
+    const auto to = std::min(
+        s.Size(), static_cast<std::size_t>(std::max(0.0, edge + bits * nominal * SlowestClock)));
+    std::vector<double> crossings;
+    for (std::size_t i = from; i < to; ++i) {
+        const float a = s.D(i - 1);
+        const float b = s.D(i);
+        if ((a > 0) != (b > 0)) {
+            crossings.push_back(static_cast<double>(i - 1) + (a - b != 0 ? a / (a - b) : 0.0) -
+                                edge);
+        }
+    }
+    return crossings;
+}
+
 }  // namespace
 
 // The first downward crossing of d through the level in [from, to), to a
@@ -234,29 +253,6 @@ double SeizureBitLength(const TDiscriminator& s, double edge, double* unsure) {
 // each byte a tenth of a bit off their centres, which costs about 2 dB at
 // 8000/s. The nominal length when there are too few changes or they do not
 // line up.
-namespace {
-
-// The crossings of the decision through 0, either way, over `bits` bits from
-// `edge`, as times from it.
-std::vector<double> DataCrossings(const TDiscriminator& s, double edge, double bits) {
-    const double nominal = s.BitLength;
-    const auto from = static_cast<std::size_t>(std::max(1.0, edge - 0.5 * nominal));
-    const auto to = std::min(
-        s.Size(), static_cast<std::size_t>(std::max(0.0, edge + bits * nominal * SlowestClock)));
-    std::vector<double> crossings;
-    for (std::size_t i = from; i < to; ++i) {
-        const float a = s.D(i - 1);
-        const float b = s.D(i);
-        if ((a > 0) != (b > 0)) {
-            crossings.push_back(static_cast<double>(i - 1) + (a - b != 0 ? a / (a - b) : 0.0) -
-                                edge);
-        }
-    }
-    return crossings;
-}
-
-}  // namespace
-
 double DataBitLength(const TDiscriminator& s, double edge, double bits) {
     const double nominal = s.BitLength;
     const std::vector<double> crossings = DataCrossings(s, edge, bits);

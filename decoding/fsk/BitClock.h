@@ -1,9 +1,10 @@
 #pragma once
 
+// The correlation decoder's timing: where the decision crosses a level, the
+// bit length a channel seizure or a message's own changes show, and the grid
+// of that clock over a message.
 #include <cmath>
 
-// The correlation decoder's timing: where the decision crosses a level, and
-// the bit length a channel seizure shows.
 #include "decoding/tones/ToneDiscriminator.h"
 
 namespace ringlark {

@@ -237,12 +237,7 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
         }
         if (result.Span == 0) {
             result.Span = static_cast<double>(attempt.Reading.Message.size() * BitsPerFrame);
-            const auto framed =
-                std::count_if(attempt.Frames.begin(), attempt.Frames.end(), [](const Bytes& f) {
-                    return f.size() == BitsPerFrame && f[0] == '0' && f[9] == '1';
-                });
-            result.Framed =
-                static_cast<double>(framed) / static_cast<double>(attempt.Frames.size());
+            result.Framed = attempt.Framed;
         }
         if (i == 0) {
             result.EdgeLevel = EdgeLevel(attempt);

@@ -101,6 +101,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     double edge = firstEdge;
     std::size_t expected = 3;  // type and length first; then the length tells
     bool framing = true;
+    int framedBytes = 0;
     double clarity = 0;
     int bits = 0;
     double markSum = 0;
@@ -143,7 +144,9 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
                 value |= 1u << (k - 1);
             }
         }
-        framing = framing && frame[0] == '0' && frame[9] == '1';
+        const bool framed = frame[0] == '0' && frame[9] == '1';
+        framing = framing && framed;
+        framedBytes += framed ? 1 : 0;
         message += static_cast<char>(value);
         attempt.Frames.push_back(frame);
         if (byte == 0 && !IsKnownMessageTypeOf(static_cast<uint8_t>(value), standard)) {
@@ -175,6 +178,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     }
     attempt.Complete = true;
     attempt.Reading.FramingHolds = framing;
+    attempt.Framed = static_cast<double>(framedBytes) / static_cast<double>(message.size());
     if (!ReadAcrossBits(s, tones, attempt)) {
         attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);
     }

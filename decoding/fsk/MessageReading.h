@@ -63,6 +63,7 @@ struct TAttempt {
     std::vector<Bytes> Frames;
     double End = 0;
     bool Complete = false;  // every byte the length byte asks for was read
+    double Framed = 0;      // the share of its bytes whose start and stop bits hold
     double Clarity = 0;     // mean |decision - level| over all bits
     // Mean decisions over the bits read as marks and as spaces: their midpoint
     // is the slicer level that suits the tones' levels (a twist moves it).

@@ -164,6 +164,22 @@ TEST(DecoderIntegrity, EdgesFarOffTheClockGiveNoWrongMessage) {
     }
 }
 
+// Twenty bits cheaper than any pair the judge should find, none in the two
+// bytes given, each a 0 in bits 0 to 5: read the other way they only add to
+// the byte sum (at most 4 x 32 < 256), so no combination of them keeps the
+// checksum. How many were set.
+int AddDecoys(TSoftMessage& reading, std::size_t skip, std::size_t alsoSkip) {
+    const Bytes& m = reading.Message;
+    int decoys = 0;
+    for (std::size_t i = 0; i < m.size() * 8 && decoys < 20; ++i) {
+        if (i % 8 <= 5 && ((static_cast<uint8_t>(m[i / 8]) >> (i % 8)) & 1) == 0 && i / 8 != skip &&
+            i / 8 != alsoSkip) {
+            reading.DataCosts[i] = 1.0f + 0.05f * static_cast<float>(decoys++);
+        }
+    }
+    return decoys;
+}
+
 // The judge on its own: a clean reading is accepted; one whose two weakest
 // bits could be read the other way with a message that passes is withheld.
 TEST(MessageJudge, WithholdsWhenTheWeakestBitsAllowAnotherMessage) {
@@ -193,17 +209,7 @@ TEST(MessageJudge, APairBehindManyCheaperBitsStillWithholds) {
     const Bytes sent =
         FrameMessage(0x80, Bytes("\x01\x08", 2) + "12070930" + Bytes("\x02\x04", 2) + "5512");
     TSoftMessage reading{sent, std::vector<float>(sent.size() * 8, 40.0f), true};
-    // Twenty bits cheaper than the pair, each a 0 in bits 0 to 5: read the
-    // other way they only add to the byte sum (at most 4 x 32 < 256), so no
-    // combination of them keeps the checksum.
-    int decoys = 0;
-    for (std::size_t i = 0; i < sent.size() * 8 && decoys < 20; ++i) {
-        if (i % 8 <= 5 && ((static_cast<uint8_t>(sent[i / 8]) >> (i % 8)) & 1) == 0 &&
-            i / 8 != 14 && i / 8 != 17) {
-            reading.DataCosts[i] = 1.0f + 0.05f * static_cast<float>(decoys++);
-        }
-    }
-    ASSERT_EQ(decoys, 20);
+    ASSERT_EQ(AddDecoys(reading, 14, 17), 20);  // twenty bits cheaper than the pair
     // '5' (0x35) and '2' (0x32) differ in bit 0: "4513" passes as well
     reading.DataCosts[14 * 8 + 0] = 4.0f;
     reading.DataCosts[17 * 8 + 0] = 4.5f;
@@ -255,14 +261,7 @@ TEST(MessageJudge, AnUnlikelyReadingIsWithheldForADearerPairThatMendsIt) {
     const double prior = MessagePriorCost(unusual);
     ASSERT_GE(prior, 9.0);
     TSoftMessage reading{unusual, std::vector<float>(unusual.size() * 8, 40.0f), true};
-    int decoys = 0;
-    for (std::size_t i = 0; i < unusual.size() * 8 && decoys < 20; ++i) {
-        if (i % 8 <= 5 && ((static_cast<uint8_t>(unusual[i / 8]) >> (i % 8)) & 1) == 0 &&
-            i / 8 != 12 && i / 8 != 15) {
-            reading.DataCosts[i] = 1.0f + 0.05f * static_cast<float>(decoys++);
-        }
-    }
-    ASSERT_EQ(decoys, 20);
+    ASSERT_EQ(AddDecoys(reading, 12, 15), 20);
     reading.DataCosts[12 * 8 + 7] = 1.5f;
     reading.DataCosts[15 * 8 + 7] = 12.0f;  // dearer than any alternative alone may cost
     const TVerdict verdict = JudgeMessage(reading);
