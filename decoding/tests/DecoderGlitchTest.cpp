@@ -112,10 +112,10 @@ TEST(RepeatAndDropSamples, ChangeOnlyTheStretchTheyAreGiven) {
 // its neighbours read it firmly the wrong way.
 TEST(DecoderGlitches, SlipsInsideAMessageNeverGiveAWrongOne) {
     const std::pair<int, double> cases[] = {
-        {443, 10}, {975, 10}, {117, 8}, {802, 8}, {437, 6}, {938, 6}, {794, 4}, {11, 2},
-        {345, 2},  {102, 0},  {329, 0}, {193, 6}, {265, 6}, {601, 6}, {262, 4}, {833, 2},
-        {476, -2}, {1, 10},   {2, 10},  {3, 8},   {4, 8},   {5, 6},   {6, 6},   {7, 4},
-        {417, 0},  {635, 0},  {843, -2},
+        {443, 10}, {975, 10}, {117, 8},  {802, 8}, {437, 6}, {938, 6},  {794, 4},
+        {11, 2},   {345, 2},  {102, 0},  {329, 0}, {193, 6}, {265, 6},  {601, 6},
+        {262, 4},  {833, 2},  {476, -2}, {1, 10},  {2, 10},  {3, 8},    {4, 8},
+        {5, 6},    {6, 6},    {7, 4},    {417, 0}, {635, 0}, {843, -2},
     };
     int exactWithout = 0;
     for (const auto& [seed, snr] : cases) {
