@@ -45,7 +45,7 @@ constexpr double kMaxEdgeStray = 0.35;
 // -2 dB went from 42 % to 97 %, at 8000/s at 4 dB from 17 % to 65 %, with no
 // false message.)
 bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAttempt& attempt) {
-    TThreeBitCosts across = ThreeBitCosts(s, tones);
+    TThreeBitCosts across = ThreeBitCosts(s, tones, attempt.Reading.FramingHolds);
     // Edges that stray far from the clock (a generator that times its bits
     // loosely) move the phase at each change by more than the reading over
     // three bits allows for: it reads firm bits wrong there, so the one-bit

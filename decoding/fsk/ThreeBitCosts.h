@@ -19,6 +19,13 @@ namespace ringlark {
 // correlation over the noise, less the waveform's energy). Signed: positive
 // where the reading is the likelier. Empty when the discriminator keeps no
 // working samples.
+//
+// `overMessage`: each data bit is read over the whole message at once
+// instead, the phase carried from every bit to the next (a forward and
+// backward pass over the tones and the carrier's phase, in ThreeBitCosts.cpp).
+// That is worth doing where a reading's framing holds: noise seldom frames
+// every byte, and a reading that does not frame is refused whatever its bits
+// cost.
 struct TThreeBitCosts {
     std::vector<float> Costs;  // one per data bit, signed
     // How well the phase carries across a change of tone, against across a
@@ -38,6 +45,7 @@ struct TThreeBitCosts {
     // changes of what they show beyond the noise (MarkPhaseBreaks).
     double EdgeStray = 0;
 };
-TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones);
+TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones,
+                             bool overMessage = false);
 
 }  // namespace ringlark
