@@ -96,6 +96,11 @@ std::vector<TPoint> Points() {
     };
     add("capture-like 44100/s", 4.0, 38, capture(44100));
     add("capture-like 8000/s", 9.0, 38, capture(8000));
+    // Read over the whole message, such edges move the phase at each change of
+    // tone by more than at a steady tone; that drift is measured on each
+    // message (with one fixed drift for both, 36 of these 40 were exact, 39
+    // with it measured; the sweep: 82 % against 92 %).
+    add("capture-like 8000/s at 6 dB", 6.0, 38, capture(8000));
     // Its edges a quarter of a bit off the grid and the clock 4 % fast: the
     // changes of tone stray so far that a glitch check with a fixed allowance
     // for them withheld some (32 of 40 exact; 62 % of 100 in the sweep's
@@ -153,9 +158,10 @@ TEST(DecodeQuality, FloorOfExactDecodesAndNoFalseMessage) {
 // Near the limit the weakest bits of many messages leave a second reading
 // within reach. Reading the message again with every byte on the grid of its
 // clock, and readings with the sampling points a little earlier and later
-// that both pass alone and agree on one of the two, settle most. Without
-// either, 5 of these 60 come out uncertain and 50 exact; with the shifted
-// readings alone 4 and 51; with both, none and 56.
+// that both pass alone and agree on one of the two, settle most. At -2.5 dB,
+// without either, 5 of these 60 came out uncertain and 50 exact; with the
+// shifted readings alone 4 and 51; with both, none and 56. Each bit read over
+// the whole message at once: at -3 dB none uncertain and 55 exact.
 TEST(DecodeQuality, FewRightReadingsAreLeftUncertainNearTheLimit) {
     int exact = 0;
     int uncertain = 0;
@@ -164,7 +170,7 @@ TEST(DecodeQuality, FewRightReadingsAreLeftUncertainNearTheLimit) {
         TFskSignal signal;
         signal.StartPhase = 0.43 * seed;
         const auto noisy =
-            AddNoise(SynthesiseFsk(sent, signal), -2.5, 4410, static_cast<uint64_t>(seed) * 17 + 3);
+            AddNoise(SynthesiseFsk(sent, signal), -3.0, 4410, static_cast<uint64_t>(seed) * 17 + 3);
         TCorrelationDecoder decoder;
         decoder.IncludeUncertain = true;
         for (const auto& found : decoder.Decode(noisy, signal.Rate)) {
@@ -178,7 +184,7 @@ TEST(DecodeQuality, FewRightReadingsAreLeftUncertainNearTheLimit) {
         }
     }
     EXPECT_LE(uncertain, 1);
-    EXPECT_GE(exact, 55);
+    EXPECT_GE(exact, 53);
 }
 
 }  // namespace
