@@ -42,7 +42,11 @@ constexpr float kFirmOneBit = 4.0f;
 // eighth of a bit off measure 0.1 to 0.3 radians; a quarter of a bit, 0.4 to
 // 0.65. (Read over three bits, those gave 2 false messages in 300 at 10 dB;
 // read one bit at a time, none, and 95 % exact at 20 dB against 87 %. Over
-// the other conditions nothing changed.)
+// the other conditions nothing changed.) Read over the whole message, which
+// measures how far the phase drifts at a change on each message, such edges
+// need no limit: with edges a quarter of a bit off and the clock 4 % fast at
+// 8000/s, 1000 messages per point, 94.5 % exact at 10 dB (76.1 % one bit at a
+// time), 54 % at 6 dB (3 %), no false message in 4000.
 constexpr double kMaxEdgeStray = 0.35;
 
 // Continuous-phase FSK read over three bits at a time (ThreeBitCosts): where
@@ -54,12 +58,13 @@ constexpr double kMaxEdgeStray = 0.35;
 // -2 dB went from 42 % to 97 %, at 8000/s at 4 dB from 17 % to 65 %, with no
 // false message.)
 bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAttempt& attempt) {
-    TThreeBitCosts across = ThreeBitCosts(s, tones, attempt.Reading.FramingHolds);
+    const bool overMessage = attempt.Reading.FramingHolds;
+    TThreeBitCosts across = ThreeBitCosts(s, tones, overMessage);
     // Edges that stray far from the clock (a generator that times its bits
     // loosely) move the phase at each change by more than the reading over
     // three bits allows for: it reads firm bits wrong there, so the one-bit
     // reading stays.
-    if (across.EdgeStray > kMaxEdgeStray) {
+    if (!overMessage && across.EdgeStray > kMaxEdgeStray) {
         return false;
     }
     if (across.Costs.size() != attempt.Reading.Message.size() * 8 ||
