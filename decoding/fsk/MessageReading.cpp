@@ -32,10 +32,11 @@ constexpr float kOddBitCost = 1.0f;
 // that the whole message reads right is often weak and read the other way
 // alone, by a few nats. Measured over 1000 messages: at 0 (all of it counted)
 // plain 44100/s at -3 dB 90.7 % exact with 10 uncertain, 8000/s at 4 dB 82.8 %
-// with 34; at 4, 91.3 % with 4 and 83.4 % with 28, as much as with none
-// counted. A slipped recording that gives a wrong parameter code with none
-// counted is still withheld at 4, not at 6 (DecoderGlitches).
-constexpr float kFirmOneBit = 4.0f;
+// with 34; at 2, 91.2 % with 5 and 83.2 % with 30; at 4, 91.3 % with 4 and
+// 83.4 % with 28, as much as with none counted. But at 3 and above a recording
+// with two slips at 8000/s, 4 dB, gave a wrong message, and with none counted
+// a slipped one at 44100/s gave a wrong parameter code (DecoderGlitches).
+constexpr float kFirmOneBit = 2.0f;
 // How far the changes of tone may stray from the clock, as the phase it
 // moves them by (ThreeBitCosts: EdgeStray), for a message to be read over
 // three bits. Capture-like recordings at 8000/s whose edges are up to an
