@@ -228,7 +228,7 @@ double MeanCosine(double measured) {
     return std::sqrt(M_PI * r) / 2 * scaled;
 }
 
-// Reading a whole message at once (PhaseTrellisCosts): the carrier's phase at
+// Reading a whole message at once (PhaseTrellisLlr): the carrier's phase at
 // the start of each bit in kPhases steps to a turn (the loss from the nearest
 // step, 1 - cos(pi / 32), is a tenth of a nat where bits are weak). From bit
 // to bit the phase turns as the tone read says, plus the mean turn of that
