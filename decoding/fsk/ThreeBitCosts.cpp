@@ -49,6 +49,30 @@ TBitCorrelation Correlate(const TDiscriminator& s, double at) {
     return c;
 }
 
+// Each pair of neighbouring bits as `tones` reads them: the second bit's
+// correlation against the phase the first one's predicts (in `step`, per pair
+// starting at i; 0 where the bits are not joined), and the sum of their
+// directions per kind of pair (2 * first + second tone).
+template <typename TTurn, typename TJoined>
+std::array<TComplex, 4> PairSteps(const std::vector<TBitCorrelation>& c,
+                                  const std::vector<TBitTones>& tones, TTurn turn, TJoined joined,
+                                  std::vector<TComplex>& step) {
+    const std::size_t n = tones.size();
+    step.assign(n, TComplex{});
+    std::array<TComplex, 4> mean{};
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        if (!joined(i)) {
+            continue;
+        }
+        const std::size_t x = tones[i].ReadAsMark ? 1 : 0;
+        const std::size_t y = tones[i + 1].ReadAsMark ? 1 : 0;
+        step[i] = std::conj(c[i].Tone[x]) * c[i + 1].Tone[y] *
+                  std::polar(1.0, -turn(i, static_cast<int>(x)));
+        mean[2 * x + y] += step[i] / (Magnitude(step[i]) + 1e-30);
+    }
+    return mean;
+}
+
 // Each pair of neighbouring bits: the phase of the second bit's correlation
 // against the phase the first one's predicts. Each kind of pair (mark to
 // mark, mark to space...) has its own steady offset (a tone a little off its
@@ -91,18 +115,8 @@ void MarkPhaseBreaks(const std::vector<TBitCorrelation>& c, double noise,
     const std::size_t n = tones.size();
     marked.assign(n, false);
     const auto tone = [&](std::size_t i) { return tones[i].ReadAsMark ? 1 : 0; };
-    std::vector<TComplex> step(n);  // second against first, per pair starting at i
-    std::array<TComplex, 4> mean{};
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        if (!joined(i)) {
-            continue;
-        }
-        const auto x = static_cast<std::size_t>(tone(i));
-        const auto y = static_cast<std::size_t>(tone(i + 1));
-        step[i] = std::conj(c[i].Tone[x]) * c[i + 1].Tone[y] *
-                  std::polar(1.0, -turn(i, static_cast<int>(x)));
-        mean[2 * x + y] += step[i] / (Magnitude(step[i]) + 1e-30);
-    }
+    std::vector<TComplex> step;  // second against first, per pair starting at i
+    const std::array<TComplex, 4> mean = PairSteps(c, tones, turn, joined, step);
     // Each pair's phase off its kind's mean, and the spread the noise gives it.
     std::vector<double> angle(n, 0.0);
     std::vector<double> spread(n, 0.0);  // 0: not a pair
@@ -266,15 +280,8 @@ TPairDrift MeasurePairDrift(const std::vector<TBitCorrelation>& c,
                             TJoined joined) {
     const std::size_t n = tones.size();
     const auto tone = [&](std::size_t i) { return tones[i].ReadAsMark ? 1u : 0u; };
-    std::array<TComplex, 4> mean{};
-    std::vector<TComplex> step(n);
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        if (joined(i)) {
-            step[i] = std::conj(c[i].Tone[tone(i)]) * c[i + 1].Tone[tone(i + 1)] *
-                      std::polar(1.0, -turn(i, static_cast<int>(tone(i))));
-            mean[2 * tone(i) + tone(i + 1)] += step[i] / (Magnitude(step[i]) + 1e-30);
-        }
-    }
+    std::vector<TComplex> step;
+    const std::array<TComplex, 4> mean = PairSteps(c, tones, turn, joined, step);
     TPairDrift drift;
     for (std::size_t k = 0; k < 4; ++k) {
         drift.Turn[k] = Magnitude(mean[k]) > 0 ? std::arg(mean[k]) : 0.0;
