@@ -76,6 +76,9 @@ bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAtt
     // BrokenBits), however clear those bits look.
     for (std::size_t i = 0; i < tones.size(); ++i) {
         tones[i].Broken = tones[i].Broken || across.PhaseBreak[i];
+        if (i < across.FirmBreak.size() && across.FirmBreak[i]) {
+            attempt.FirmBreaksAt.push_back(tones[i].At);
+        }
     }
     // A bit whose one-bit decision fits neither reading's shape (a blend of
     // both tones, a click) is near a tie whatever the three bits say: the
@@ -110,7 +113,8 @@ bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAtt
 }  // namespace
 
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
-                    TCidStandard standard, const TBitGrid& grid) {
+                    TCidStandard standard, const TBitGrid& grid,
+                    const std::vector<double>& knownBreaks) {
     TAttempt attempt;
     attempt.Reading.Standard = standard;
     Bytes& message = attempt.Reading.Message;
@@ -196,6 +200,11 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     attempt.Complete = true;
     attempt.Reading.FramingHolds = framing;
     attempt.Framed = static_cast<double>(framedBytes) / static_cast<double>(message.size());
+    // Where another reading of this start found the capture plainly broken.
+    for (TBitTones& tone : tones) {
+        tone.Broken = std::any_of(knownBreaks.begin(), knownBreaks.end(),
+                                  [&](double at) { return std::fabs(tone.At - at) < 0.5 * bit; });
+    }
     if (!ReadAcrossBits(s, tones, attempt)) {
         attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);
     }

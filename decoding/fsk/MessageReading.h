@@ -79,13 +79,19 @@ struct TAttempt {
     int Bits = 0;
     // The phase jumped between two of its bits (a capture glitch, BrokenBits).
     bool Broken = false;
+    // Where (in working samples) the bits lie that the reading over the
+    // whole message finds plainly broken (ThreeBitCosts: FirmBreak).
+    std::vector<double> FirmBreaksAt;
 };
 
 // Reads the message whose first start bit's edge is at `firstEdge`, with
 // the bit length `bit` (working samples) and the try `t`; with each byte's
 // edge put on `grid` when it is given (its Bit, equal to `bit`, is not 0).
+// The bits within half a bit of `knownBreaks` are read as broken (BrokenBits):
+// other readings of the same start found the capture broken there.
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
-                    TCidStandard standard, const TBitGrid& grid = {});
+                    TCidStandard standard, const TBitGrid& grid = {},
+                    const std::vector<double>& knownBreaks = {});
 
 // After a whole reading that did not pass: readings at the slicer level its
 // own decisions suggest (tones of unequal level), and with each tone weighted

@@ -39,7 +39,12 @@ struct TThreeBitCosts {
     // Per bit read (as `tones`): the phase jumps between it and a neighbour
     // by more than the noise and the message's own drift allow (a sound
     // card's buffer slip or lost samples do that).
+    // (Those the whole-message reading finds are among them.)
     std::vector<bool> PhaseBreak;
+    // Per bit read, where the message is read over the whole of it: the
+    // reading finds the phase plainly started anew next to it, or the bit
+    // lost (kFirmBreakOdds in ThreeBitCosts.cpp). Empty otherwise.
+    std::vector<bool> FirmBreak;
     // How far the changes of tone stray from where the bit clock puts them,
     // as the phase it moves them by (radians): the median over the message's
     // changes of what they show beyond the noise (MarkPhaseBreaks).
