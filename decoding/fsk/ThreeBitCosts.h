@@ -22,7 +22,7 @@ namespace ringlark {
 //
 // `overMessage`: each data bit is read over the whole message at once
 // instead, the phase carried from every bit to the next (a forward and
-// backward pass over the tones and the carrier's phase, in ThreeBitCosts.cpp).
+// backward pass over the tones and the carrier's phase: WholeMessageReading).
 // That is worth doing where a reading's framing holds: noise seldom frames
 // every byte, and a reading that does not frame is refused whatever its bits
 // cost.
@@ -43,7 +43,7 @@ struct TThreeBitCosts {
     std::vector<bool> PhaseBreak;
     // Per bit read, where the message is read over the whole of it: the
     // reading finds the phase plainly started anew next to it, or the bit
-    // lost (kFirmBreakOdds in ThreeBitCosts.cpp). Empty otherwise.
+    // lost (kFirmBreakOdds in WholeMessageReading.cpp). Empty otherwise.
     std::vector<bool> FirmBreak;
     // How far the changes of tone stray from where the bit clock puts them,
     // as the phase it moves them by (radians): the median over the message's
