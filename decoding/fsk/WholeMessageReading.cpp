@@ -101,7 +101,7 @@ TPairDrift MeasurePairDrift(const std::vector<TBitCorrelation>& c,
 // messages at each of 12 hard points without glitches (plain 44100/s at -3
 // and -2 dB, 8000/s at 4 dB, capture-like, hum, twist, clock 3 % slow,
 // clipped, call waiting), 1 more uncertain in 12,000 and nothing else
-// changed; at e^0 (more likely than not), 13 more, most on capture-like
+// changed; at e^0 (more likely than not), 16 more, most on capture-like
 // recordings whose distortion moves the phase. Breaks found by the pairs'
 // phases alone (MarkPhaseBreaks) passed on in the same way withheld 10 % of
 // those messages: readings that fail have wrong bits, whose phases jump.
