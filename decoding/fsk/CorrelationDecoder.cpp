@@ -234,12 +234,7 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
             t.Crossing() == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Crossing());
         const TAttempt attempt =
             DecodeFrom(s, start < 0 ? edge : start, bit, t, standard, grid, breaks);
-        for (double at : attempt.FirmBreaksAt) {
-            if (std::none_of(breaks.begin(), breaks.end(),
-                             [&](double b) { return std::fabs(b - at) < 0.5 * bit; })) {
-                breaks.push_back(at);
-            }
-        }
+        breaks.insert(breaks.end(), attempt.FirmBreaksAt.begin(), attempt.FirmBreaksAt.end());
         if (attempt.NeedMore > 0) {
             return {attempt.NeedMore, false, {}, 0, {}, 0};  // read it again when that has arrived
         }

@@ -4,7 +4,9 @@
 // bit's correlations with both tones at their phase, how the bits read join,
 // and the steps of the phase between neighbours (ThreeBitCosts and
 // WholeMessageReading).
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <complex>
 #include <cstddef>
 #include <vector>
