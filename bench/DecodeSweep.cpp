@@ -13,7 +13,8 @@
 // 8000/s, capture glitches: SweepConditions.h), counting exact decodes, false
 // messages (reported but not what was sent) and uncertain ones (withheld)
 // separately. FIRST_SEED=n starts at seed n; ONLY_SNR=x runs that point alone;
-// SHOW_UNCERTAIN lists the uncertain readings.
+// SHOW_UNCERTAIN lists the uncertain readings; DUMP_GLITCHES where the glitches
+// of each recording lie, in bits from its first start bit.
 //
 // White Gaussian noise from a deterministic generator: SNR is the mean power of
 // the FSK part over the noise power in the whole band; 100 ms of noise alone
@@ -138,8 +139,9 @@ void RunIntegrity(int seeds, const std::string& only) {
                         ++uncertain;
                         uncertainRight += found.Message == message ? 1 : 0;
                         if (std::getenv("SHOW_UNCERTAIN")) {
-                            std::fprintf(stderr, "uncertain %s %.0f dB\n  read %s\n  alt  %s\n",
-                                         condition.Name, snr, Hex(found.Message).c_str(),
+                            std::fprintf(stderr,
+                                         "uncertain %s %.0f dB seed %d\n  read %s\n  alt  %s\n",
+                                         condition.Name, snr, seed, Hex(found.Message).c_str(),
                                          Hex(found.Alternative).c_str());
                         }
                     } else if (found.Message == message) {

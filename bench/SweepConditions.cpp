@@ -185,6 +185,14 @@ std::vector<float> ImpairedSignal(const TIntegrityCondition& condition, const By
             RandomGlitches(static_cast<uint64_t>(seed) * 1000 + static_cast<uint64_t>(snr + 50),
                            condition.Glitches, static_cast<std::size_t>(first),
                            static_cast<std::size_t>(last), signal.Rate, bit, condition.Drops);
+        if (std::getenv("DUMP_GLITCHES")) {
+            for (const auto& g : glitches) {
+                std::fprintf(stderr, "glitch at bit %.2f len %.2f bits delay %.2f bits\n",
+                             (static_cast<double>(g.At) - first) / bit,
+                             static_cast<double>(g.Length) / bit,
+                             static_cast<double>(g.Delay) / bit);
+            }
+        }
         ApplyGlitches(noisy, glitches);
     }
     return noisy;

@@ -94,10 +94,21 @@ bool TStreamDecoder::OwnFamily(const TLane& lane, const TCorrMessage& message) c
                                                   : FamilyOfRatio(ratio, 1.5) == TFskFamily::V23;
 }
 
+void TStreamDecoder::TRawView::Read(std::size_t from, std::size_t to,
+                                    std::vector<float>& out) const {
+    out.assign(Samples->begin() + static_cast<std::ptrdiff_t>(from - FirstIndex),
+               Samples->begin() + static_cast<std::ptrdiff_t>(to - FirstIndex));
+}
+
 void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
     sinceSearch_ = 0;
     mostHeld_ = std::max(mostHeld_, working_.size());
+    rawView_.Samples = &raw_;
+    rawView_.FirstIndex = rawFirst_;
     for (auto& lane : lanes_) {
+        lane.S.Input = &rawView_;
+        lane.S.InputFactor = workingRate_.Factor;
+        lane.S.InputRate = rate_;
         std::vector<TCorrMessage> found;
         lane.Search.Run(lane.S, found);
         for (auto& message : found) {
@@ -163,6 +174,16 @@ void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
                 s.Dropped += drop;
                 lane.Search.Shift(static_cast<double>(drop));
             }
+            // The input a search may still look at: from the first working
+            // sample kept, and as far back as a repeat reaches.
+            const auto factor = static_cast<std::size_t>(workingRate_.Factor);
+            const std::size_t keep = lanes_.empty() ? 0 : lanes_.front().S.Dropped * factor;
+            const auto reach = static_cast<std::size_t>(kMostRepeatDelay * rate_) + 2 * factor;
+            if (keep > rawFirst_ + reach) {
+                const std::size_t cutRaw = std::min(raw_.size(), keep - reach - rawFirst_);
+                raw_.erase(raw_.begin(), raw_.begin() + static_cast<std::ptrdiff_t>(cutRaw));
+                rawFirst_ += cutRaw;
+            }
         }
     }
 }
@@ -207,6 +228,9 @@ void TStreamDecoder::Feed(std::span<const uint8_t> samples, std::vector<TStreamE
 // with the samples fed one at a time.
 void TStreamDecoder::FeedBlock(std::vector<TStreamEvent>& events) {
     fed_ += input_.size();
+    if (!lanes_.empty()) {
+        raw_.insert(raw_.end(), input_.begin(), input_.end());
+    }
     decimated_.clear();
     decimator_.Push(std::span<const float>(input_), decimated_);
     for (std::size_t at = 0; at < decimated_.size();) {

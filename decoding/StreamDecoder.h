@@ -102,6 +102,19 @@ class TStreamDecoder {
     std::size_t sinceSearch_ = 0;
     std::size_t searchEvery_ = DefaultSearchEvery;
     std::vector<float> input_, decimated_;  // the block being fed
+    // The input as it came, from input sample rawFirst_ on, for as long as a
+    // search may still read the working samples made from it (FindRepeats).
+    class TRawView final : public TSampleView {
+      public:
+        const std::vector<float>* Samples = nullptr;
+        std::size_t FirstIndex = 0;
+        std::size_t First() const override { return FirstIndex; }
+        std::size_t End() const override { return FirstIndex + Samples->size(); }
+        void Read(std::size_t from, std::size_t to, std::vector<float>& out) const override;
+    };
+    std::vector<float> raw_;
+    std::size_t rawFirst_ = 0;
+    TRawView rawView_;
     std::size_t mostHeld_ = 0;
 };
 

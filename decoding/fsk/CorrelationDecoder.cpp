@@ -210,6 +210,65 @@ TStartResult ReadStart(const TDiscriminator& s, double edge, TCidStandard standa
     return result;
 }
 
+// A reading whose bytes are framed at least this share is looked at for
+// stretches the capture played again (noise frames a quarter).
+constexpr double kMinFramedToLook = 0.75;
+
+// The stretches of working samples in [from, to) that the capture played
+// again (FindRepeats over the input they were made from, where it is kept),
+// widened by the sample on either side that the decimation blends in.
+std::vector<TSampleSpan> RepeatedSpans(const TDiscriminator& s, double from, double to) {
+    std::vector<TSampleSpan> spans;
+    if (s.Input == nullptr || s.InputRate <= 0 || to <= from) {
+        return spans;
+    }
+    const auto factor = static_cast<double>(s.InputFactor);
+    const auto dropped = static_cast<double>(s.Dropped);
+    const double start = std::max(0.0, (from + dropped) * factor);
+    const auto first = static_cast<std::size_t>(start);
+    const auto last = static_cast<std::size_t>(std::max(0.0, (to + dropped) * factor));
+    // The noise over the mark run before the message, its last 40 bits but 4.
+    const double bit = s.BitLength * factor;
+    const double quiet =
+        NoiseInSteps(*s.Input, static_cast<std::size_t>(std::max(0.0, start - 40 * bit)),
+                     static_cast<std::size_t>(std::max(0.0, start - 4 * bit)), s.InputRate,
+                     s.MarkStep * s.Rate / (2 * M_PI));
+    for (const TRepeat& r : FindRepeats(*s.Input, first, last, s.InputRate, quiet)) {
+        // A stretch that may go on is taken to go on for its delay again, and
+        // a millisecond at least.
+        const double more =
+            r.MayGoOn ? std::max(static_cast<double>(r.Delay), 0.001 * s.InputRate) : 0.0;
+        spans.push_back({static_cast<double>(r.From) / factor - dropped - 1,
+                         (static_cast<double>(r.To) + more) / factor - dropped + 1});
+    }
+    return spans;
+}
+
+// A reading refused where some of its bits were read over samples left out:
+// those bits are unknown, and the reading of them that passes every rule
+// (RepairMessage) is judged in its place. Those bits cost nothing.
+void MendErasedBits(TAttempt& attempt, TVerdict& verdict) {
+    Bytes mended = RepairMessage(attempt.Reading, attempt.ErasedBits);
+    if (mended.empty()) {
+        return;
+    }
+    TAttempt candidate = attempt;
+    for (std::size_t i : attempt.ErasedBits) {
+        const bool flipped = ((mended[i / 8] ^ attempt.Reading.Message[i / 8]) >> (i % 8)) & 1;
+        if (flipped) {
+            char& shown = candidate.Frames[i / 8][1 + i % 8];
+            shown = shown == '1' ? '0' : '1';
+        }
+        candidate.Reading.DataCosts[i] = 0;
+    }
+    candidate.Reading.Message = std::move(mended);
+    const TVerdict judged = JudgeMessage(candidate.Reading);
+    if (judged.Judgement != TJudgement::Refused) {
+        attempt = std::move(candidate);
+        verdict = judged;
+    }
+}
+
 TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStandard standard,
                                 double bit, float edgeShift, double offset, const TBitGrid& grid) {
     TStartResult result;
@@ -225,6 +284,10 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
     // with the other clocks of a start, these withheld 36 of 1000 recordings
     // at 8000/s with edges a quarter of a bit off, against 3.)
     std::vector<double> breaks;
+    // Where the capture played samples again inside the message (looked for
+    // once a reading frames every byte): left out of every reading.
+    std::vector<TSampleSpan> erased;
+    bool looked = false;
     for (std::size_t i = 0; i < tries.size(); ++i) {
         TTry t = tries[i];
         t.EdgeShift = edgeShift;
@@ -232,8 +295,8 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
         // A start found at the crossing level of this try.
         const double start =
             t.Crossing() == 0.0f ? edge : FindCrossing(s, edge - bit, edge + bit, t.Crossing());
-        const TAttempt attempt =
-            DecodeFrom(s, start < 0 ? edge : start, bit, t, standard, grid, breaks);
+        TAttempt attempt =
+            DecodeFrom(s, start < 0 ? edge : start, bit, t, standard, grid, breaks, erased);
         breaks.insert(breaks.end(), attempt.FirmBreaksAt.begin(), attempt.FirmBreaksAt.end());
         if (attempt.NeedMore > 0) {
             return {attempt.NeedMore, false, {}, 0, {}, 0};  // read it again when that has arrived
@@ -244,6 +307,15 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
         if (!attempt.Complete) {
             continue;
         }
+        if (!looked && attempt.Framed >= kMinFramedToLook) {
+            looked = true;
+            erased = RepeatedSpans(s, std::max(0.0, (start < 0 ? edge : start) - bit), attempt.End);
+            if (!erased.empty()) {
+                breaks.clear();  // what the stretches made look broken
+                --i;             // this try again, without them
+                continue;
+            }
+        }
         if (result.Span == 0) {
             result.Span = static_cast<double>(attempt.Reading.Message.size() * BitsPerFrame);
             result.Framed = attempt.Framed;
@@ -251,9 +323,13 @@ TStartResult ReadStartWithClock(const TDiscriminator& s, double edge, TCidStanda
         if (i == 0) {
             result.EdgeLevel = EdgeLevel(attempt);
         }
-        const TVerdict verdict = attempt.Clarity >= kMinClarity
-                                     ? JudgeMessage(attempt.Reading)
-                                     : TVerdict{TJudgement::Refused, "decisions unclear", 0, {}};
+        TVerdict verdict = attempt.Clarity >= kMinClarity
+                               ? JudgeMessage(attempt.Reading)
+                               : TVerdict{TJudgement::Refused, "decisions unclear", 0, {}};
+        if (verdict.Judgement == TJudgement::Refused && attempt.Clarity >= kMinClarity &&
+            attempt.Reading.FramingHolds) {
+            MendErasedBits(attempt, verdict);
+        }
         if (verdict.Judgement == TJudgement::Refused) {
             if (i == 0 && attempt.Reading.Message.size() > 2) {
                 AddRetries(attempt, tries);
@@ -312,10 +388,14 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
     if (sampleRate < 4000 || samples.size() < 64) {
         return {};
     }
-    return OwnFamily(Search(Discriminate(samples, sampleRate, Tones)), sampleRate,
-                     [&](std::size_t from, std::size_t to) {
-                         return Bell202OverV23(samples, sampleRate, from, to);
-                     });
+    TDiscriminator s = Discriminate(samples, sampleRate, Tones);
+    const TVectorSamples input(samples);
+    s.Input = &input;
+    s.InputFactor = WorkingRateFor(sampleRate, Tones).Factor;
+    s.InputRate = sampleRate;
+    return OwnFamily(Search(s), sampleRate, [&](std::size_t from, std::size_t to) {
+        return Bell202OverV23(samples, sampleRate, from, to);
+    });
 }
 
 TCorrelationDecoder TCorrelationDecoder::For(TCidStandard standard) {
@@ -412,9 +492,14 @@ std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) c
     if (image.size() < WavHeaderSize + 64) {
         return {};
     }
-    return OwnFamily(
-        Search(DiscriminateImage(image, Tones)), 44100.0,
-        [&](std::size_t from, std::size_t to) { return Bell202OverV23Image(image, from, to); });
+    TDiscriminator s = DiscriminateImage(image, Tones);
+    const TImageSampleView input(image);
+    s.Input = &input;
+    s.InputFactor = WorkingRateFor(44100.0, Tones).Factor;
+    s.InputRate = 44100.0;
+    return OwnFamily(Search(s), 44100.0, [&](std::size_t from, std::size_t to) {
+        return Bell202OverV23Image(image, from, to);
+    });
 }
 
 }  // namespace ringlark

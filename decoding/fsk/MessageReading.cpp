@@ -58,9 +58,10 @@ constexpr double kMaxEdgeStray = 0.35;
 // the integrity sweep, 40 messages per point: at 44100/s the exact share at
 // -2 dB went from 42 % to 97 %, at 8000/s at 4 dB from 17 % to 65 %, with no
 // false message.)
-bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAttempt& attempt) {
+bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAttempt& attempt,
+                    const std::vector<TSampleSpan>& erased) {
     const bool overMessage = attempt.Reading.FramingHolds;
-    TThreeBitCosts across = ThreeBitCosts(s, tones, overMessage);
+    TThreeBitCosts across = ThreeBitCosts(s, tones, overMessage, erased);
     // Edges that stray far from the clock (a generator that times its bits
     // loosely) move the phase at each change by more than the reading over
     // three bits allows for: it reads firm bits wrong there, so the one-bit
@@ -110,11 +111,25 @@ bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAtt
     return true;
 }
 
+// A data bit whose window has this share of its samples left out is read as
+// unknown where the message is mended (RepairMessage).
+constexpr double kErasedBitShare = 0.25;
+
+// The share of [from, to) that lies in the spans.
+double ErasedShare(const std::vector<TSampleSpan>& erased, double from, double to) {
+    double covered = 0;
+    for (const TSampleSpan& span : erased) {
+        covered += std::max(0.0, std::min(to, span.To) - std::max(from, span.From));
+    }
+    return to > from ? covered / (to - from) : 0.0;
+}
+
 }  // namespace
 
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
                     TCidStandard standard, const TBitGrid& grid,
-                    const std::vector<double>& knownBreaks) {
+                    const std::vector<double>& knownBreaks,
+                    const std::vector<TSampleSpan>& erased) {
     TAttempt attempt;
     attempt.Reading.Standard = standard;
     Bytes& message = attempt.Reading.Message;
@@ -165,7 +180,13 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
                 value |= 1u << (k - 1);
             }
         }
-        const bool framed = frame[0] == '0' && frame[9] == '1';
+        // A start or stop bit read mostly over samples left out is not held
+        // against the byte: what it read is not the line's.
+        const auto lost = [&](int k) {
+            const double at = edge + (k + 0.5 + t.Offset) * bit;
+            return !erased.empty() && ErasedShare(erased, at - s.Window, at) >= 0.5;
+        };
+        const bool framed = (frame[0] == '0' || lost(0)) && (frame[9] == '1' || lost(9));
         framing = framing && framed;
         framedBytes += framed ? 1 : 0;
         message += static_cast<char>(value);
@@ -179,8 +200,13 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
         // The next start bit: predicted ten bits on, pulled towards the crossing
         // found near there (a pause of idle marks between bytes is allowed).
         const double predicted = edge + BitsPerFrame * bit;
+        // Where samples are left out near it, a crossing found there is not
+        // the line's: the edge is taken where it was due.
+        const bool blind = !erased.empty() && ErasedShare(erased, predicted - 0.5 * bit - s.Window,
+                                                          predicted + 0.5 * bit) > 0;
         const double measured =
-            FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Crossing());
+            blind ? predicted
+                  : FindCrossing(s, predicted - 0.5 * bit, predicted + 0.5 * bit, t.Crossing());
         if (measured >= 0) {
             edge = predicted + t.Gain * (measured - predicted);
         } else if (grid.Bit > 0 &&
@@ -205,7 +231,19 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
         tone.Broken = std::any_of(knownBreaks.begin(), knownBreaks.end(),
                                   [&](double at) { return std::fabs(tone.At - at) < 0.5 * bit; });
     }
-    if (!ReadAcrossBits(s, tones, attempt)) {
+    if (!erased.empty()) {
+        for (std::size_t k = 0, d = 0; k < tones.size(); ++k) {
+            const int inFrame = static_cast<int>(k % BitsPerFrame);
+            if (inFrame < 1 || inFrame > 8) {
+                continue;
+            }
+            if (ErasedShare(erased, tones[k].At - s.Window, tones[k].At) >= kErasedBitShare) {
+                attempt.ErasedBits.push_back(d);
+            }
+            ++d;
+        }
+    }
+    if (!ReadAcrossBits(s, tones, attempt, erased)) {
         attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);
     }
     attempt.Broken =

@@ -82,16 +82,22 @@ struct TAttempt {
     // Where (in working samples) the bits lie that the reading over the
     // whole message finds plainly broken (ThreeBitCosts: FirmBreak).
     std::vector<double> FirmBreaksAt;
+    // The data bits (byte * 8 + bit) read mostly over samples left out: what
+    // they read is hardly the line's.
+    std::vector<std::size_t> ErasedBits;
 };
 
 // Reads the message whose first start bit's edge is at `firstEdge`, with
 // the bit length `bit` (working samples) and the try `t`; with each byte's
 // edge put on `grid` when it is given (its Bit, equal to `bit`, is not 0).
 // The bits within half a bit of `knownBreaks` are read as broken (BrokenBits):
-// other readings of the same start found the capture broken there.
+// other readings of the same start found the capture broken there. The
+// working samples in `erased` are left out of the reading over several bits
+// (a stretch the capture played again: FindRepeats).
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
                     TCidStandard standard, const TBitGrid& grid = {},
-                    const std::vector<double>& knownBreaks = {});
+                    const std::vector<double>& knownBreaks = {},
+                    const std::vector<TSampleSpan>& erased = {});
 
 // After a whole reading that did not pass: readings at the slicer level its
 // own decisions suggest (tones of unequal level), and with each tone weighted

@@ -5,20 +5,35 @@
 
 namespace ringlark {
 
-TBitCorrelation Correlate(const TDiscriminator& s, double at) {
+namespace {
+
+bool Erased(const std::vector<TSampleSpan>& erased, std::ptrdiff_t i) {
+    return std::any_of(erased.begin(), erased.end(),
+                       [i](const TSampleSpan& span) { return span.Holds(static_cast<double>(i)); });
+}
+
+}  // namespace
+
+TBitCorrelation Correlate(const TDiscriminator& s, double at,
+                          const std::vector<TSampleSpan>& erased) {
     const auto window = static_cast<std::ptrdiff_t>(s.Window);
     const auto last = static_cast<std::ptrdiff_t>(s.Signal.size()) - 1;
     const auto end = std::clamp<std::ptrdiff_t>(std::lround(at), window - 1, last);
     const double offset = at - static_cast<double>(end);  // of the window's start from the sample's
     TBitCorrelation c;
+    c.Samples = static_cast<double>(window);
     const double steps[2] = {s.SpaceStep, s.MarkStep};
     for (int tone = 0; tone < 2; ++tone) {
         TComplex sum = 0;
         const TComplex step = std::polar(1.0, -steps[tone]);
         TComplex osc = 1;
         for (std::ptrdiff_t n = 0; n < window; ++n) {
-            sum +=
-                static_cast<double>(s.Signal[static_cast<std::size_t>(end - window + 1 + n)]) * osc;
+            const std::ptrdiff_t j = end - window + 1 + n;
+            if (erased.empty() || !Erased(erased, j)) {
+                sum += static_cast<double>(s.Signal[static_cast<std::size_t>(j)]) * osc;
+            } else if (tone == 0) {
+                c.Samples -= 1;
+            }
             osc *= step;
         }
         c.Tone[static_cast<std::size_t>(tone)] = sum * std::polar(1.0, steps[tone] * offset);

@@ -140,13 +140,13 @@ double OneBitMetric(const TBitCorrelation& c, const std::array<double, 2>& ampli
                     double w, int tone) {
     const double a = amplitude[static_cast<std::size_t>(tone)];
     return LogBesselI0(a * Magnitude(c.Tone[static_cast<std::size_t>(tone)]) / sigma2) -
-           w * a * a / (4 * sigma2);
+           w * (c.Samples / w) * a * a / (4 * sigma2);
 }
 
 }  // namespace
 
 TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones,
-                             bool overMessage) {
+                             bool overMessage, const std::vector<TSampleSpan>& erased) {
     const std::size_t n = tones.size();
     if (s.Signal.size() != s.Mark.size() || s.Signal.size() < static_cast<std::size_t>(s.Window) ||
         n == 0) {
@@ -154,7 +154,7 @@ TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTone
     }
     std::vector<TBitCorrelation> c(n);
     for (std::size_t i = 0; i < n; ++i) {
-        c[i] = Correlate(s, tones[i].At);
+        c[i] = Correlate(s, tones[i].At, erased);
     }
     // Each tone's amplitude from the bits read as it, the noise from the
     // tone not read less what the read tone leaks into it over a window.
@@ -221,19 +221,19 @@ TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTone
                         q += amplitude[static_cast<std::size_t>(a)] *
                              c[k - 1].Tone[static_cast<std::size_t>(a)];
                         energy += amplitude[static_cast<std::size_t>(a)] *
-                                  amplitude[static_cast<std::size_t>(a)];
+                                  amplitude[static_cast<std::size_t>(a)] * (c[k - 1].Samples / w);
                         phase = spacing.Turn(k - 1, a);
                     }
                     q += amplitude[static_cast<std::size_t>(b)] *
                          c[k].Tone[static_cast<std::size_t>(b)] * std::polar(1.0, -phase);
                     energy += amplitude[static_cast<std::size_t>(b)] *
-                              amplitude[static_cast<std::size_t>(b)];
+                              amplitude[static_cast<std::size_t>(b)] * (c[k].Samples / w);
                     if (hasAfter) {
                         phase += spacing.Turn(k, b);
                         q += amplitude[static_cast<std::size_t>(cc)] *
                              c[k + 1].Tone[static_cast<std::size_t>(cc)] * std::polar(1.0, -phase);
                         energy += amplitude[static_cast<std::size_t>(cc)] *
-                                  amplitude[static_cast<std::size_t>(cc)];
+                                  amplitude[static_cast<std::size_t>(cc)] * (c[k + 1].Samples / w);
                     }
                     const double metric =
                         LogBesselI0(Magnitude(q) / sigma2) - w * energy / (4 * sigma2);

@@ -50,7 +50,9 @@ struct TThreeBitCosts {
     // changes of what they show beyond the noise (MarkPhaseBreaks).
     double EdgeStray = 0;
 };
+// `erased`: stretches of working samples left out of every bit's reading
+// (FindRepeats).
 TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTones>& tones,
-                             bool overMessage = false);
+                             bool overMessage = false, const std::vector<TSampleSpan>& erased = {});
 
 }  // namespace ringlark

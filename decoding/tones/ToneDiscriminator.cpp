@@ -264,6 +264,18 @@ TDiscriminator DiscriminateImage(const Bytes& image, const TFskTones& tones) {
     return DiscriminateFrom(TImageSamples(image), 44100.0, tones);
 }
 
+std::size_t TImageSampleView::End() const {
+    return TImageSamples(image_).size();
+}
+
+void TImageSampleView::Read(std::size_t from, std::size_t to, std::vector<float>& out) const {
+    const TImageSamples samples(image_);
+    out.resize(to - from);
+    for (std::size_t i = from; i < to; ++i) {
+        out[i - from] = samples[i];
+    }
+}
+
 std::vector<float> ImageSampleValues(const Bytes& image) {
     const TImageSamples samples(image);
     std::vector<float> values(samples.size());

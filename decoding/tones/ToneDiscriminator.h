@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/Bytes.h"
+#include "decoding/tones/RepeatedSamples.h"
 
 namespace ringlark {
 
@@ -70,6 +71,12 @@ struct TDiscriminator {
     // them waits instead of taking the end as the end).
     std::size_t Dropped = 0;
     bool Open = false;
+    // The input the working samples were made from, where it is kept for a
+    // closer look (FindRepeats): working sample i (from the start, Dropped
+    // counted) lies at input sample i * InputFactor.
+    const TSampleView* Input = nullptr;
+    int InputFactor = 1;
+    double InputRate = 0;
     int Window = 0;
     // The amplitude one tone gives in the other tone's correlator over one
     // window, relative to its own: the two tones are not orthogonal over a bit.
@@ -264,6 +271,19 @@ struct TWorkingRate {
 };
 TWorkingRate WorkingRateFor(double inputRate, const TFskTones& tones);
 inline constexpr double kWorkingHighPassHz = 300.0;
+
+// The samples of an 8-bit image at 44100/s (from offset 44) as floats around
+// 0, for a closer look at a stretch (FindRepeats).
+class TImageSampleView final : public TSampleView {
+  public:
+    explicit TImageSampleView(const Bytes& image) : image_(image) {}
+    std::size_t First() const override { return 0; }
+    std::size_t End() const override;
+    void Read(std::size_t from, std::size_t to, std::vector<float>& out) const override;
+
+  private:
+    const Bytes& image_;
+};
 
 // The whole first stage.
 TDiscriminator Discriminate(const std::vector<float>& input, double rate, const TFskTones& tones);
