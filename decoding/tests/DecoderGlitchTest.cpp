@@ -7,10 +7,12 @@
 
 #include <cmath>
 
+#include "decoding/StreamDecoder.h"
 #include "decoding/fsk/BitCosts.h"
 #include "decoding/fsk/BrokenBits.h"
 #include "decoding/fsk/CorrelationDecoder.h"
 #include "decoding/fsk/MessageJudge.h"
+#include "protocol/MessageRules.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -25,6 +27,7 @@ struct TGlitched {
     Bytes Sent;
     std::vector<float> Clean;  // noisy, without the glitches
     std::vector<float> Broken;
+    std::vector<TGlitch> Glitches;
 };
 
 // A random message at an SNR, and the same recording with two slips (or
@@ -49,10 +52,10 @@ TGlitched Glitched(int seed, double snr, bool drops = false, double rate = kRate
         static_cast<double>(padding) + (signal.SeizureBits + signal.MarkBits) * bit;
     const double last = first + static_cast<double>(g.Sent.size()) * 10 * bit;
     g.Broken = g.Clean;
-    ApplyGlitches(g.Broken, RandomGlitches(static_cast<uint64_t>(seed) * 1000 +
-                                               static_cast<uint64_t>(snr + 50),
-                                           2, static_cast<std::size_t>(first),
-                                           static_cast<std::size_t>(last), rate, bit, drops));
+    g.Glitches = RandomGlitches(
+        static_cast<uint64_t>(seed) * 1000 + static_cast<uint64_t>(snr + 50), 2,
+        static_cast<std::size_t>(first), static_cast<std::size_t>(last), rate, bit, drops);
+    ApplyGlitches(g.Broken, g.Glitches);
     return g;
 }
 
@@ -173,6 +176,78 @@ TEST(DecoderGlitches, SlipsInV23NeverGiveAWrongMessage) {
             Decode(g.Clean, g.Sent, what + " without slips", kRate, TCidStandard::EtsiV23).Exact;
     }
     EXPECT_EQ(exactWithout, static_cast<int>(std::size(cases)));
+}
+
+// A stretch played again holds the very samples, noise and all, of a moment
+// before: it is found and left out, and the message is read through it (in
+// the integrity sweep, 95 % of the slipped recordings at 44100/s are read
+// exactly where 41 % were before). Also written at 16 bits, as a WAV file
+// holds it, and fed to the stream decoder in blocks.
+TEST(DecoderGlitches, AStretchPlayedAgainIsLeftOutAndTheMessageReadThrough) {
+    for (double snr : {10.0, 0.0}) {
+        TCount total;
+        int without = 0;
+        int exact16 = 0;
+        int streamed = 0;
+        for (int seed = 1; seed <= 20; ++seed) {
+            const TGlitched g = Glitched(seed, snr);
+            const std::string what =
+                "seed " + std::to_string(seed) + " at " + std::to_string(static_cast<int>(snr));
+            const TCount c = Decode(g.Broken, g.Sent, what);
+            total.Exact += c.Exact;
+            total.False += c.False;
+            without += Decode(g.Clean, g.Sent, what + " without slips").Exact;
+            // 16 bits: the same slips over samples rounded first
+            std::vector<float> broken16 = g.Clean;
+            for (float& v : broken16) {
+                v = std::round(v * 32768.0f) / 32768.0f;
+            }
+            ApplyGlitches(broken16, g.Glitches);
+            exact16 += Decode(broken16, g.Sent, what + ", 16 bits").Exact;
+            TStreamDecoder stream(kRate);
+            std::vector<TStreamEvent> events;
+            for (std::size_t at = 0; at < g.Broken.size(); at += 1000) {
+                const std::size_t n = std::min<std::size_t>(1000, g.Broken.size() - at);
+                stream.Feed(std::span<const float>(g.Broken.data() + at, n), events);
+            }
+            stream.Finish(events);
+            for (const auto& e : events) {
+                if (e.Kind == TStreamEvent::TKind::Message) {
+                    EXPECT_EQ(test::ToHex(e.Message.Message), test::ToHex(g.Sent)) << what;
+                    streamed += e.Message.Message == g.Sent ? 1 : 0;
+                }
+            }
+        }
+        // 20 and 18 of 20 when this was written, as many as without the slips
+        const int floor = std::min(without, snr > 5 ? 19 : 16);
+        EXPECT_GE(total.Exact, floor) << snr;
+        EXPECT_GE(exact16, floor) << snr;
+        EXPECT_GE(streamed, floor) << snr;
+        EXPECT_EQ(total.False, 0);
+    }
+}
+
+// A reading that fails its checksum where some bits were read over samples
+// left out is mended over those bits alone, where one reading of them passes.
+TEST(RepairMessage, MendsOnlyTheUnknownBitsWhereOneReadingOfThemPasses) {
+    const Bytes sent = RandomMdmfMessage(5);
+    TSoftMessage reading;
+    reading.Message = sent;
+    reading.FramingHolds = true;
+    reading.DataCosts.assign(sent.size() * 8, 30.0f);
+    // byte 20 read with bits 1 and 2 the other way, over samples left out
+    reading.Message[20] = static_cast<char>(reading.Message[20] ^ 0x06);
+    ASSERT_FALSE(CheckMessage(reading.Message).Passed);
+    reading.DataCosts[161] = reading.DataCosts[162] = 0.5f;
+    EXPECT_EQ(test::ToHex(RepairMessage(reading, {161, 162})), test::ToHex(sent));
+    // Not over other bits: the two flipped bits are not among those given.
+    EXPECT_TRUE(RepairMessage(reading, {163, 164}).empty());
+    // Too many unknown bits to mend.
+    std::vector<std::size_t> many;
+    for (std::size_t i = 160; i < 160 + RepairMostBits + 1; ++i) {
+        many.push_back(i);
+    }
+    EXPECT_TRUE(RepairMessage(reading, many).empty());
 }
 
 // A broken bit costs hardly anything; with two breaks the other bits of the
