@@ -175,38 +175,4 @@ TVerdict JudgeMessage(const TSoftMessage& reading) {
     return verdict;
 }
 
-Bytes RepairMessage(const TSoftMessage& reading, const std::vector<std::size_t>& unknown) {
-    Bytes best;
-    if (unknown.empty() || unknown.size() > RepairMostBits) {
-        return best;
-    }
-    for (std::size_t i : unknown) {
-        if (i >= reading.Message.size() * 8 || i >= reading.DataCosts.size()) {
-            return best;
-        }
-    }
-    const double readingPrior = MessagePriorCost(reading.Message, reading.Standard);
-    double bestCost = 0;
-    for (uint32_t mask = 1; mask < (1u << unknown.size()); ++mask) {
-        Bytes flipped = reading.Message;
-        double cost = 0;
-        for (std::size_t j = 0; j < unknown.size(); ++j) {
-            if ((mask >> j) & 1u) {
-                const std::size_t index = unknown[j];
-                flipped[index / 8] = static_cast<char>(flipped[index / 8] ^ (1 << (index % 8)));
-                cost += std::max(0.0f, reading.DataCosts[index]);
-            }
-        }
-        if (!CheckMessage(flipped, reading.Standard).Passed) {
-            continue;
-        }
-        cost += MessagePriorCost(flipped, reading.Standard) - readingPrior;
-        if (best.empty() || cost < bestCost) {
-            best = std::move(flipped);
-            bestCost = cost;
-        }
-    }
-    return best;
-}
-
 }  // namespace ringlark

@@ -48,15 +48,6 @@ struct TVerdict {
 
 TVerdict JudgeMessage(const TSoftMessage& reading);
 
-// A reading that fails a rule (its checksum, say) where some of its data bits
-// were read over samples that are not the line's (`unknown`, byte * 8 + bit):
-// the cheapest reading with some of those bits the other way that passes every
-// rule, its cost what those bits cost plus how much less likely its content is
-// (MessagePriorCost); empty where none does or more than RepairMostBits are
-// unknown. What it gives is a reading like any other, to be judged.
-Bytes RepairMessage(const TSoftMessage& reading, const std::vector<std::size_t>& unknown);
-inline constexpr std::size_t RepairMostBits = 12;
-
 // How many of the weakest bits are tried in other combinations, and how many
 // at once.
 inline constexpr std::size_t JudgeWeakBits = 16;

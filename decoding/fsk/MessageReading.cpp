@@ -111,10 +111,6 @@ bool ReadAcrossBits(const TDiscriminator& s, std::vector<TBitTones>& tones, TAtt
     return true;
 }
 
-// A data bit whose window has this share of its samples left out is read as
-// unknown where the message is mended (RepairMessage).
-constexpr double kErasedBitShare = 0.25;
-
 // The share of [from, to) that lies in the spans.
 double ErasedShare(const std::vector<TSampleSpan>& erased, double from, double to) {
     double covered = 0;
@@ -230,18 +226,6 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     for (TBitTones& tone : tones) {
         tone.Broken = std::any_of(knownBreaks.begin(), knownBreaks.end(),
                                   [&](double at) { return std::fabs(tone.At - at) < 0.5 * bit; });
-    }
-    if (!erased.empty()) {
-        for (std::size_t k = 0, d = 0; k < tones.size(); ++k) {
-            const int inFrame = static_cast<int>(k % BitsPerFrame);
-            if (inFrame < 1 || inFrame > 8) {
-                continue;
-            }
-            if (ErasedShare(erased, tones[k].At - s.Window, tones[k].At) >= kErasedBitShare) {
-                attempt.ErasedBits.push_back(d);
-            }
-            ++d;
-        }
     }
     if (!ReadAcrossBits(s, tones, attempt, erased)) {
         attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);

@@ -82,9 +82,6 @@ struct TAttempt {
     // Where (in working samples) the bits lie that the reading over the
     // whole message finds plainly broken (ThreeBitCosts: FirmBreak).
     std::vector<double> FirmBreaksAt;
-    // The data bits (byte * 8 + bit) read mostly over samples left out: what
-    // they read is hardly the line's.
-    std::vector<std::size_t> ErasedBits;
 };
 
 // Reads the message whose first start bit's edge is at `firstEdge`, with

@@ -12,7 +12,6 @@
 #include "decoding/fsk/BrokenBits.h"
 #include "decoding/fsk/CorrelationDecoder.h"
 #include "decoding/fsk/MessageJudge.h"
-#include "protocol/MessageRules.h"
 #include "tests/support/TestSignals.h"
 #include "tests/support/TestSupport.h"
 
@@ -225,29 +224,6 @@ TEST(DecoderGlitches, AStretchPlayedAgainIsLeftOutAndTheMessageReadThrough) {
         EXPECT_GE(streamed, floor) << snr;
         EXPECT_EQ(total.False, 0);
     }
-}
-
-// A reading that fails its checksum where some bits were read over samples
-// left out is mended over those bits alone, where one reading of them passes.
-TEST(RepairMessage, MendsOnlyTheUnknownBitsWhereOneReadingOfThemPasses) {
-    const Bytes sent = RandomMdmfMessage(5);
-    TSoftMessage reading;
-    reading.Message = sent;
-    reading.FramingHolds = true;
-    reading.DataCosts.assign(sent.size() * 8, 30.0f);
-    // byte 20 read with bits 1 and 2 the other way, over samples left out
-    reading.Message[20] = static_cast<char>(reading.Message[20] ^ 0x06);
-    ASSERT_FALSE(CheckMessage(reading.Message).Passed);
-    reading.DataCosts[161] = reading.DataCosts[162] = 0.5f;
-    EXPECT_EQ(test::ToHex(RepairMessage(reading, {161, 162})), test::ToHex(sent));
-    // Not over other bits: the two flipped bits are not among those given.
-    EXPECT_TRUE(RepairMessage(reading, {163, 164}).empty());
-    // Too many unknown bits to mend.
-    std::vector<std::size_t> many;
-    for (std::size_t i = 160; i < 160 + RepairMostBits + 1; ++i) {
-        many.push_back(i);
-    }
-    EXPECT_TRUE(RepairMessage(reading, many).empty());
 }
 
 // A broken bit costs hardly anything; with two breaks the other bits of the

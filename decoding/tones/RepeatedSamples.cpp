@@ -12,7 +12,7 @@ namespace {
 
 // Samples compared around a stretch for how often its delay gives equal
 // samples by itself.
-constexpr std::size_t kAround = 256;
+constexpr std::size_t kAround = 1024;
 // Samples that make a key: the last occurrence of the same key is where a
 // repeat would come from.
 constexpr std::size_t kKey = 4;
