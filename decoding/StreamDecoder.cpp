@@ -106,9 +106,7 @@ void TStreamDecoder::Search(std::vector<TStreamEvent>& events) {
     rawView_.Samples = &raw_;
     rawView_.FirstIndex = rawFirst_;
     for (auto& lane : lanes_) {
-        lane.S.Input = &rawView_;
-        lane.S.InputFactor = workingRate_.Factor;
-        lane.S.InputRate = rate_;
+        lane.S.KeepInput(rawView_, rate_, workingRate_.Factor);
         std::vector<TCorrMessage> found;
         lane.Search.Run(lane.S, found);
         for (auto& message : found) {

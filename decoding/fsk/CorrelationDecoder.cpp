@@ -375,9 +375,7 @@ std::vector<TCorrMessage> TCorrelationDecoder::Decode(const std::vector<float>& 
     }
     TDiscriminator s = Discriminate(samples, sampleRate, Tones);
     const TVectorSamples input(samples);
-    s.Input = &input;
-    s.InputFactor = WorkingRateFor(sampleRate, Tones).Factor;
-    s.InputRate = sampleRate;
+    s.KeepInput(input, sampleRate, WorkingRateFor(sampleRate, Tones).Factor);
     return OwnFamily(Search(s), sampleRate, [&](std::size_t from, std::size_t to) {
         return Bell202OverV23(samples, sampleRate, from, to);
     });
@@ -479,9 +477,7 @@ std::vector<TCorrMessage> TCorrelationDecoder::DecodeImage(const Bytes& image) c
     }
     TDiscriminator s = DiscriminateImage(image, Tones);
     const TImageSampleView input(image);
-    s.Input = &input;
-    s.InputFactor = WorkingRateFor(44100.0, Tones).Factor;
-    s.InputRate = 44100.0;
+    s.KeepInput(input, 44100.0, WorkingRateFor(44100.0, Tones).Factor);
     return OwnFamily(Search(s), 44100.0, [&](std::size_t from, std::size_t to) {
         return Bell202OverV23Image(image, from, to);
     });

@@ -137,10 +137,10 @@ void MarkPhaseBreaks(const std::vector<TBitCorrelation>& c, double noise,
 // One bit's own log-likelihood as `tone` against noise alone, its phase
 // unknown.
 double OneBitMetric(const TBitCorrelation& c, const std::array<double, 2>& amplitude, double sigma2,
-                    double w, int tone) {
+                    int tone) {
     const double a = amplitude[static_cast<std::size_t>(tone)];
     return LogBesselI0(a * Magnitude(c.Tone[static_cast<std::size_t>(tone)]) / sigma2) -
-           w * (c.Samples / w) * a * a / (4 * sigma2);
+           c.Samples * a * a / (4 * sigma2);
 }
 
 }  // namespace
@@ -187,8 +187,8 @@ TThreeBitCosts ThreeBitCosts(const TDiscriminator& s, const std::vector<TBitTone
     // bit was lost.
     std::vector<double> alone(n);
     for (std::size_t j = 0; j < n; ++j) {
-        alone[j] = LogSumExp(OneBitMetric(c[j], amplitude, sigma2, w, 0),
-                             OneBitMetric(c[j], amplitude, sigma2, w, 1));
+        alone[j] = LogSumExp(OneBitMetric(c[j], amplitude, sigma2, 0),
+                             OneBitMetric(c[j], amplitude, sigma2, 1));
     }
     TThreeBitCosts result;
     std::vector<float>& costs = result.Costs;

@@ -180,8 +180,7 @@ TWholeMessageReading ReadWholeMessage(const std::vector<TBitCorrelation>& c,
         for (std::size_t b = 0; b < 2; ++b) {
             const double re = amplitude[b] * std::real(c[k].Tone[b]) / sigma2;
             const double im = amplitude[b] * std::imag(c[k].Tone[b]) / sigma2;
-            const double energy =
-                w * (c[k].Samples / w) * amplitude[b] * amplitude[b] / (4 * sigma2);
+            const double energy = c[k].Samples * amplitude[b] * amplitude[b] / (4 * sigma2);
             for (std::size_t i = 0; i < kPhases; ++i) {
                 m[b][i] = re * cosine[i] + im * sine[i] - energy;
                 best = std::max(best, m[b][i]);

@@ -77,6 +77,11 @@ struct TDiscriminator {
     const TSampleView* Input = nullptr;
     int InputFactor = 1;
     double InputRate = 0;
+    void KeepInput(const TSampleView& input, double rate, int factor) {
+        Input = &input;
+        InputRate = rate;
+        InputFactor = factor;
+    }
     int Window = 0;
     // The amplitude one tone gives in the other tone's correlator over one
     // window, relative to its own: the two tones are not orthogonal over a bit.
