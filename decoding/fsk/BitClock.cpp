@@ -160,6 +160,24 @@ double FindCrossing(const TDiscriminator& s, double from, double to, float level
     return -1;
 }
 
+double NearestCrossing(const TDiscriminator& s, double at, double reach, float level, bool down) {
+    auto i = static_cast<std::ptrdiff_t>(std::max(1.0, std::floor(at - reach)));
+    const auto end = std::min(static_cast<std::ptrdiff_t>(s.Size()),
+                              static_cast<std::ptrdiff_t>(std::ceil(at + reach)));
+    double nearest = -1;
+    for (; i < end; ++i) {
+        const float a = s.D(static_cast<std::size_t>(i - 1)) - level;
+        const float b = s.D(static_cast<std::size_t>(i)) - level;
+        if (down ? (a > 0 && b <= 0) : (a <= 0 && b > 0)) {
+            const double c = static_cast<double>(i - 1) + static_cast<double>(a / (a - b));
+            if (nearest < 0 || std::fabs(c - at) < std::fabs(nearest - at)) {
+                nearest = c;
+            }
+        }
+    }
+    return nearest;
+}
+
 // The bit length that the channel seizure before a message shows. Its
 // alternating bits cross downwards every two bits, a hundred times and more,
 // so the period that lines most of the crossings up measures the

@@ -20,6 +20,11 @@ inline constexpr double SlowestClock = 1 + SeizureMaxRateError;
 // [from, to), to a fraction of a sample; -1 when there is none.
 double FindCrossing(const TDiscriminator& s, double from, double to, float level = 0.0f);
 
+// The crossing of the decision through the level, downwards or upwards,
+// nearest `at` within `reach` either side, to a fraction of a sample; -1 when
+// there is none.
+double NearestCrossing(const TDiscriminator& s, double at, double reach, float level, bool down);
+
 // The bit length (working samples) that the channel seizure before the mark
 // run ending at `edge` shows; the nominal one without a seizure. When
 // crossings line up at another period but not up to the mark run (an alert's

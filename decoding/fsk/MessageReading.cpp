@@ -120,6 +120,53 @@ double ErasedShare(const std::vector<TSampleSpan>& erased, double from, double t
     return to > from ? covered / (to - from) : 0.0;
 }
 
+// The changes of tone of a framed reading (TToneChange), each byte's from its
+// edge, but the last byte's: where a message ends the decision crosses late
+// or early as the tones fade. Changes near samples left out are passed over.
+std::vector<TToneChange> ToneChanges(const TDiscriminator& s, const TAttempt& attempt,
+                                     const std::vector<double>& byteEdges,
+                                     const std::vector<TBitTones>& tones, double bit, float level,
+                                     const std::vector<TSampleSpan>& erased) {
+    std::vector<TToneChange> changes;
+    const auto& frames = attempt.Frames;
+    std::size_t first = 0;  // the stretch's first byte
+    int stretch = 0;
+    for (std::size_t b = 0; b + 1 < frames.size(); ++b) {
+        if (b > 0 && tones[b * BitsPerFrame - 1].IdleAfter) {
+            first = b;
+            ++stretch;
+        }
+        // A bit's value by its place from this byte's start bit (the next
+        // byte's bits from 10 on; the stop bit before it at -1).
+        const auto bitAt = [&](int k) {
+            return k < 0 || frames[b + static_cast<std::size_t>(k / BitsPerFrame)]
+                                  [static_cast<std::size_t>(k % BitsPerFrame)] == '1';
+        };
+        for (int k = 1; k <= BitsPerFrame; ++k) {
+            const bool next = bitAt(k);
+            if (bitAt(k - 1) == next ||
+                (k == BitsPerFrame && tones[(b + 1) * BitsPerFrame - 1].IdleAfter)) {
+                continue;
+            }
+            const bool loneBefore = bitAt(k - 2) == next;
+            const bool loneAfter = bitAt(k + 1) != next;
+            const double at = byteEdges[b] + k * bit;
+            if (!erased.empty() && ErasedShare(erased, at - bit - s.Window, at + bit) > 0) {
+                continue;
+            }
+            const double crossing = NearestCrossing(s, at, 0.5 * bit, level, !next);
+            if (crossing < 0) {
+                continue;
+            }
+            const auto index = (b - first) * BitsPerFrame + static_cast<std::size_t>(k);
+            changes.push_back({b * BitsPerFrame + static_cast<std::size_t>(k),
+                               (crossing - byteEdges[first]) / bit - static_cast<double>(index),
+                               ToneChangeKind(next, loneBefore, loneAfter), stretch});
+        }
+    }
+    return changes;
+}
+
 }  // namespace
 
 TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const TTry& t,
@@ -140,6 +187,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     double spaceSum = 0;
     int marks = 0;
     const auto size = static_cast<double>(s.Size());
+    std::vector<double> byteEdges;
     for (std::size_t byte = 0; byte < expected; ++byte) {
         // A stream waits until the byte and the search for the next edge lie
         // inside what has arrived.
@@ -153,6 +201,7 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
             return attempt;  // the recording ends inside the message
         }
         edge = grid.Snap(edge);
+        byteEdges.push_back(edge);
         Bytes frame;
         unsigned value = 0;
         for (int k = 0; k < BitsPerFrame; ++k) {
@@ -226,6 +275,11 @@ TAttempt DecodeFrom(const TDiscriminator& s, double firstEdge, double bit, const
     for (TBitTones& tone : tones) {
         tone.Broken = std::any_of(knownBreaks.begin(), knownBreaks.end(),
                                   [&](double at) { return std::fabs(tone.At - at) < 0.5 * bit; });
+    }
+    // Where the changes of tone step early for good, the capture lost samples.
+    if (framing) {
+        MarkLostSamples(ToneChanges(s, attempt, byteEdges, tones, bit, t.Crossing(), erased),
+                        tones);
     }
     if (!ReadAcrossBits(s, tones, attempt, erased)) {
         attempt.Reading.DataCosts = DataBitCosts(tones, s.Leakage);

@@ -158,6 +158,82 @@ TEST(DecoderGlitches, DroppedSamplesNeverGiveAWrongMessage) {
     }
 }
 
+// Half a bit lost inside a parameter code and a bit inside the checksum each
+// turned bit 7 on (the stop bit read in its place), and the two cancel in the
+// sum: 0x81 and a checksum that adds up. Every later change of tone came half
+// a bit early; the bits there are not trusted, and the message sent is the
+// other reading shown.
+TEST(DecoderGlitches, SamplesLostInsideAByteMakeItsBitsUntrusted) {
+    const TGlitched g = Glitched(152, -2, true);
+    TCorrelationDecoder decoder;
+    decoder.IncludeUncertain = true;
+    const auto found = decoder.Decode(g.Broken, kRate);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found[0].Uncertain);
+    EXPECT_EQ(static_cast<uint8_t>(found[0].Message[2]), 0x81);
+    EXPECT_EQ(found[0].Alternative, g.Sent);
+    EXPECT_EQ(Decode(g.Clean, g.Sent, "without drops").Exact, 1);
+}
+
+// Changes of tone along a message: a clock 1 % slow, the upward changes 0.15
+// of a bit later than the downward ones (a twist), and noise of a tenth of a
+// bit on each crossing.
+std::vector<TToneChange> Changes(uint64_t seed, double step = 0, std::size_t at = 0,
+                                 int stretchAt = -1) {
+    TGaussianNoise noise(seed);
+    std::vector<TToneChange> changes;
+    for (std::size_t i = 0; i < 120; ++i) {
+        const std::size_t bit = 3 * i + i % 2;
+        const bool up = i % 2 == 0;
+        const double offset = 0.01 * static_cast<double>(bit) + (up ? 0.15 : 0.0) +
+                              0.1 * noise.Next() + (i >= at ? step : 0.0);
+        const bool later = stretchAt >= 0 && i >= static_cast<std::size_t>(stretchAt);
+        changes.push_back({bit, offset, ToneChangeKind(up, false, false), later ? 1 : 0});
+    }
+    return changes;
+}
+
+TEST(BrokenBits, ChangesThatComeEarlyForGoodShowSamplesLost) {
+    for (uint64_t seed = 1; seed <= 50; ++seed) {
+        // A clock that is off, a twist and noise make no step.
+        EXPECT_LT(FindTimingStep(Changes(seed)).Score, LostSamplesMinScore) << seed;
+        // Half a bit lost before the 40th change: found there.
+        const TTimingStep lost = FindTimingStep(Changes(seed, -0.5, 40));
+        EXPECT_GE(lost.Score, LostSamplesMinScore) << seed;
+        EXPECT_NEAR(lost.First, 40, 1) << seed;
+        EXPECT_NEAR(lost.Step, -0.5, 0.15) << seed;
+        // Changes that come later for good (a stretch played again, a pause)
+        // are not samples lost; nor is a step where idle marks start a new
+        // stretch, whose clock starts anew.
+        EXPECT_LT(FindTimingStep(Changes(seed, 0.5, 40)).Score, LostSamplesMinScore) << seed;
+        EXPECT_LT(FindTimingStep(Changes(seed, -0.5, 40, 40)).Score, LostSamplesMinScore) << seed;
+    }
+    // Crossings that noise moved far, even three together near the end, are
+    // not a step.
+    std::vector<TToneChange> outliers = Changes(3);
+    for (std::size_t i : {112u, 114u, 117u}) {
+        outliers[i].Offset -= 0.9;
+    }
+    EXPECT_LT(FindTimingStep(outliers).Score, LostSamplesMinScore);
+    // Too few changes to tell.
+    std::vector<TToneChange> few = Changes(1, -0.5, 6);
+    few.resize(13);
+    EXPECT_EQ(FindTimingStep(few).First, -1);
+}
+
+TEST(BrokenBits, SamplesLostMarkTheBitsBetweenTheLastChangeOnTimeAndTheFirstEarly) {
+    const std::vector<TToneChange> changes = Changes(5, -0.6, 40);
+    std::vector<TBitTones> tones(400, TBitTones{1.0, 0.2, true, 0.8});
+    ASSERT_TRUE(MarkLostSamples(changes, tones));
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        EXPECT_EQ(tones[i].Broken, i >= changes[39].Bit - 1 && i <= changes[40].Bit) << i;
+    }
+    std::vector<TBitTones> untouched(400, TBitTones{1.0, 0.2, true, 0.8});
+    EXPECT_FALSE(MarkLostSamples(Changes(5), untouched));
+    EXPECT_TRUE(std::none_of(untouched.begin(), untouched.end(),
+                             [](const TBitTones& t) { return t.Broken; }));
+}
+
 // V.23 recordings with two slips that gave a wrong message (4 of the 5 in
 // 18,000 such recordings at 0 to 20 dB): the readings that failed found the
 // capture plainly broken, and the one that passed, with the bits the slips
