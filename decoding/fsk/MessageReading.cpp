@@ -121,8 +121,8 @@ double ErasedShare(const std::vector<TSampleSpan>& erased, double from, double t
 }
 
 // The changes of tone of a framed reading (TToneChange), each byte's from its
-// edge, but the last byte's: where a message ends the decision crosses late
-// or early as the tones fade. Changes near samples left out are passed over.
+// edge, but the last byte's: a step there would have only its few changes
+// after it. Changes near samples left out are passed over.
 std::vector<TToneChange> ToneChanges(const TDiscriminator& s, const TAttempt& attempt,
                                      const std::vector<double>& byteEdges,
                                      const std::vector<TBitTones>& tones, double bit, float level,
