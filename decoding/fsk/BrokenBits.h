@@ -64,9 +64,11 @@ struct TTimingStep {
 };
 
 // The largest step to earlier changes within a stretch, after a line (the
-// clock) and a shift for each kind of change are taken out of all offsets. Offsets count up to 2.5
-// robust standard deviations from the line, so that a crossing noise moved far does not make a
-// step; six changes must lie before a step and eight after it.
+// clock) and a shift for each kind of change are taken out of all offsets.
+// Offsets count up to 2.5 robust standard deviations from the line, so that a
+// crossing noise moved far does not make a step; steps to later changes (a
+// stretch played again, a pause shorter than a bit) are taken out first; six
+// changes must lie before a step and eight after it.
 TTimingStep FindTimingStep(const std::vector<TToneChange>& changes);
 
 // Where samples were lost for certain: a step of at least LostSamplesMinStep
