@@ -40,11 +40,11 @@ double Quantile(std::vector<double>& v, double q) {
     return *at;
 }
 
+}  // namespace
+
 double Median(std::vector<double> v) {
     return Quantile(v, 0.5);
 }
-
-}  // namespace
 
 // The costs by the recording's own bit shapes. A bit's decision, taken
 // against the slicer level (positive for a mark), depends on the bit and on

@@ -37,6 +37,9 @@ std::vector<float> DataBitCosts(const std::vector<TBitTones>& tones, double leak
 std::vector<float> ShapeCosts(const std::vector<TBitTones>& tones,
                               std::vector<bool>* odd = nullptr);
 
+// The middle value of v (0 when empty).
+double Median(std::vector<double> v);
+
 // log I0(x), the modified Bessel function of order 0, for x >= 0.
 double LogBesselI0(double x);
 

@@ -22,10 +22,13 @@ constexpr std::size_t kStep = ToneChangeKinds;
 // Steps to later changes taken out before a step to earlier ones is looked for.
 constexpr int kMostLateSteps = 3;
 
-double Median(std::vector<double> v) {
-    const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
+// The end of the stretch (TToneChange::Stretch) that begins at `from`.
+std::size_t StretchEnd(const std::vector<TToneChange>& changes, std::size_t from) {
+    std::size_t to = from;
+    while (to < changes.size() && changes[to].Stretch == changes[from].Stretch) {
+        ++to;
+    }
+    return to;
 }
 
 // The offsets less each stretch's mean, a common line through the changes'
@@ -42,10 +45,7 @@ std::vector<double> Fit(const std::vector<TToneChange>& changes, const std::vect
     std::vector<double> r(m);
     std::vector<std::array<double, kColumns>> x(m);
     for (std::size_t from = 0; from < m;) {
-        std::size_t to = from;
-        while (to < m && changes[to].Stretch == changes[from].Stretch) {
-            ++to;
-        }
+        const std::size_t to = StretchEnd(changes, from);
         const bool stepHere = split >= 0 && static_cast<std::size_t>(split) >= from &&
                               static_cast<std::size_t>(split) < to;
         std::array<double, kColumns> mean{};
@@ -172,10 +172,7 @@ TSplit BestSplit(const std::vector<TToneChange>& changes, const std::vector<doub
     }
     TSplit best;
     for (std::size_t from = 0; from < changes.size();) {
-        std::size_t to = from;
-        while (to < changes.size() && changes[to].Stretch == changes[from].Stretch) {
-            ++to;
-        }
+        const std::size_t to = StretchEnd(changes, from);
         for (std::size_t split = from + kBeforeStep; split + kAfterStep <= to; ++split) {
             const auto before = static_cast<double>(split - from);
             const auto after = static_cast<double>(to - split);
